@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace halvarin {
+
+// One group archive: the directory of the file loaded last, the disk files
+// queued for addition, and whether there are unsaved edits. Entry indices are
+// 1-based; indices past NumberOfFiles() address the queued files in the order
+// they were added. Names are raw Windows-1252 bytes, 12 of them as stored.
+//
+// No file is held open between calls. Every operation either succeeds or
+// throws AppError and leaves the object (and every file) as it was.
+class clsVarnGRP {
+ public:
+  clsVarnGRP();
+
+  // False when the file is not a group archive (shorter than the magic, or a
+  // different magic); throws for a file that cannot be read or is damaged.
+  bool LoadFile(const std::string& FilePath);
+  void deleteFile(int16_t index);
+  // Queues the file; returns the entry name it will get (may exceed 12 bytes
+  // until it is written).
+  std::string addFile(const std::string& FilePath);
+  // An empty path saves over the archive's own file.
+  void saveFile(const std::string& FilePath);
+  void extractFile(int16_t index, const std::string& FilePath);
+
+  int16_t NumberOfFiles() const;
+  std::string filename(int16_t index) const;
+  int32_t FileSize(int16_t index) const;
+  int32_t FilePosition(int16_t index) const;
+  bool Changed() const;
+
+ private:
+  struct GrpEntry {
+    std::string Name;  // always 12 bytes
+    int32_t Size = 0;
+    int32_t Position = 0;  // 1-based, in the file named by GrpPath
+  };
+
+  static std::string makeEntryName(const std::string& path);
+  static std::string makeTempFileName(const std::string& folder, const std::string& prefix,
+                                      const std::string& extension);
+
+  std::string Signature;
+  int32_t EntryCount = 0;
+  std::vector<std::string> AddedFiles;
+  std::vector<GrpEntry> Entries;  // Entries[0] is entry 1
+  std::string GrpPath;
+  bool IsChanged = false;
+};
+
+}  // namespace halvarin

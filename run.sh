@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Halvarin and starts it.
+set -euo pipefail
+cd "$(dirname "$0")"
+source tools/deps.sh
+halvarin_install_packages "${HALVARIN_BUILD_PACKAGES[@]}"
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALVARIN_BUILD_TESTS=OFF \
+  -DHALVARIN_BUILD_BENCH=OFF
+cmake --build build -j"$(nproc)"
+
+if [ -x build/halvarin ]; then
+  exec build/halvarin
+else
+  echo "Built the archive library; the program itself is not there yet."
+fi

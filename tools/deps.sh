@@ -1,0 +1,27 @@
+# Installs the Debian packages the build needs, only those that are missing.
+# Sourced by run.sh and test.sh.
+
+HALVARIN_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev fontconfig fonts-dejavu-core)
+HALVARIN_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+  binutils-mingw-w64-x86-64)
+
+halvarin_install_packages() {
+  local missing=()
+  local pkg
+  for pkg in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$pkg")
+    fi
+  done
+  if [ ${#missing[@]} -eq 0 ]; then
+    return 0
+  fi
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    sudo=(sudo)
+  fi
+  echo "Installing: ${missing[*]}"
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}"
+}
