@@ -1,0 +1,149 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace halvarin {
+
+// The user-interface toolkit as the program's own code sees it. Forms (the
+// main window, the About box) call only this interface, so that their logic
+// runs in tests against a recording double and in the program against the Qt
+// implementation (QtToolkit). Windows and controls are addressed by the names
+// of their definitions ("frmMain", "ListView1"); all text is UTF-8; all
+// positions and sizes are twips. Failures of the toolkit (an unknown window
+// or control, an invalid size, a program that cannot be started) throw
+// AppError.
+
+// Message box styles: one button set plus at most one icon.
+enum MsgBoxStyle : int32_t {
+  vbOKOnly = 0,
+  vbOKCancel = 1,
+  vbAbortRetryIgnore = 2,
+  vbYesNoCancel = 3,
+  vbYesNo = 4,
+  vbRetryCancel = 5,
+  vbCritical = 16,
+  vbQuestion = 32,
+  vbExclamation = 48,
+  vbInformation = 64,
+  vbDefaultButton2 = 256,
+  vbDefaultButton3 = 512,
+};
+
+// The button a message box was closed with.
+enum MsgBoxResult : int32_t {
+  vbOK = 1,
+  vbCancel = 2,
+  vbAbort = 3,
+  vbRetry = 4,
+  vbIgnore = 5,
+  vbYes = 6,
+  vbNo = 7,
+};
+
+// Mouse buttons and modifier keys of a mouse event, as bit values.
+enum MouseButton : int16_t { vbLeftButton = 1, vbRightButton = 2, vbMiddleButton = 4 };
+enum ShiftState : int16_t { vbShiftMask = 1, vbCtrlMask = 2, vbAltMask = 4 };
+
+// Clipboard formats a dropped data object can be asked about.
+enum ClipboardFormat : int16_t { vbCFText = 1, vbCFFiles = 15 };
+
+// Data dropped on a control.
+class DataObject {
+ public:
+  virtual ~DataObject() = default;
+  // Whether the data offers the format (vbCFText: plain text).
+  virtual bool GetFormat(int16_t format) const = 0;
+  // The dropped files as full paths, in the order given; empty when none.
+  virtual std::vector<std::string> Files() const = 0;
+};
+
+// Events the toolkit sends to a form. A form overrides the ones it handles.
+class FormEvents {
+ public:
+  virtual ~FormEvents() = default;
+  // The window has been created from its definition, before it first shows.
+  virtual void Load() {}
+  // A menu item (by mouse, access key, shortcut or pop-up) or a button was
+  // chosen; `name` is the menu item's or the button's name.
+  virtual void Click(const std::string& /*name*/) {}
+  // The client area changed size, or the window was minimised or restored;
+  // also sent once before the window first shows.
+  virtual void Resize(float /*clientWidth*/, float /*clientHeight*/, bool /*minimized*/) {}
+  // The window is being unloaded (closed from its title bar or by Unload);
+  // the window and its controls are destroyed afterwards. Cannot veto.
+  virtual void Unload() {}
+  // A mouse button went down over a control: button is one MouseButton,
+  // shift a combination of ShiftState, x and y in twips within the control.
+  virtual void MouseDown(const std::string& /*control*/, int16_t /*button*/, int16_t /*shift*/,
+                         float /*x*/, float /*y*/) {}
+  // Data was dropped on a control.
+  virtual void DragDrop(const std::string& /*control*/, const DataObject& /*data*/) {}
+};
+
+class Toolkit {
+ public:
+  virtual ~Toolkit() = default;
+
+  // Windows.
+  // Creates the window on first use (it then receives Load and Resize) and
+  // shows it without waiting; a window already open is brought forward.
+  virtual void Show(const std::string& form) = 0;
+  // Runs the window's Unload event, then destroys the window. Does nothing
+  // for a window that is not loaded (or is being unloaded already).
+  virtual void Unload(const std::string& form) = 0;
+  // Ends the program at once: every window closes, no further event runs.
+  virtual void End() = 0;
+  // Modal message box; `buttons` is a MsgBoxStyle combination, an empty
+  // title shows the program title. Returns a MsgBoxResult. CR LF in the
+  // prompt breaks the line.
+  virtual int32_t MsgBox(const std::string& prompt, int32_t buttons = vbOKOnly,
+                         const std::string& title = {}) = 0;
+
+  // List items of a list view; positions and icon indices are 1-based.
+  virtual void ListClear(const std::string& form, const std::string& control) = 0;
+  // Appends an item at the end; icons index the list's image list. Text
+  // after a NUL character never shows.
+  virtual void ListAdd(const std::string& form, const std::string& control, const std::string& text,
+                       int16_t largeIcon, int16_t smallIcon) = 0;
+  // Removes the item at `position`; later items move up by one.
+  virtual void ListRemove(const std::string& form, const std::string& control,
+                          int32_t position) = 0;
+  virtual int32_t ListCount(const std::string& form, const std::string& control) const = 0;
+  // The selected item's position, 0 when none is selected.
+  virtual int32_t SelectedIndex(const std::string& form, const std::string& control) const = 0;
+  // The selected item's text, empty when none is selected.
+  virtual std::string SelectedText(const std::string& form, const std::string& control) const = 0;
+
+  // Shows a menu of the window (by the menu's name) as a pop-up at the mouse
+  // position; a chosen item sends Click as it does from the menu bar.
+  virtual void PopupMenu(const std::string& form, const std::string& menu) = 0;
+
+  // Control sizes in twips. A negative size throws AppError.
+  virtual float ControlWidth(const std::string& form, const std::string& control) const = 0;
+  virtual float ControlHeight(const std::string& form, const std::string& control) const = 0;
+  virtual void SetControlWidth(const std::string& form, const std::string& control,
+                               float width) = 0;
+  virtual void SetControlHeight(const std::string& form, const std::string& control,
+                                float height) = 0;
+
+  // The caption of a label or button.
+  virtual std::string Caption(const std::string& form, const std::string& control) const = 0;
+  virtual void SetCaption(const std::string& form, const std::string& control,
+                          const std::string& text) = 0;
+
+  // Starts the program at the full path in a normal, focused window and
+  // returns without waiting. Throws AppError when it cannot be started.
+  virtual void StartProgram(const std::string& path) = 0;
+
+  // Program facts: the folder holding the executable (no trailing separator),
+  // and the program identity.
+  virtual std::string AppPath() const = 0;
+  virtual std::string AppTitle() const = 0;
+  virtual int32_t AppMajor() const = 0;
+  virtual int32_t AppMinor() const = 0;
+  virtual int32_t AppRevision() const = 0;
+};
+
+}  // namespace halvarin
