@@ -6,6 +6,10 @@
 
 namespace halvarin {
 
+namespace io {
+class FileSystem;
+}
+
 // One group archive: the directory of the file loaded last, the disk files
 // queued for addition, and whether there are unsaved edits. Entry indices are
 // 1-based; indices past NumberOfFiles() address the queued files in the order
@@ -35,6 +39,9 @@ class clsVarnGRP {
   bool Changed() const;
 
  private:
+  // Lets tests put a fault-injecting file system in front of the real one.
+  friend class clsVarnGRPTestAccess;
+
   struct GrpEntry {
     std::string Name;  // always 12 bytes
     int32_t Size = 0;
@@ -51,6 +58,7 @@ class clsVarnGRP {
   std::vector<GrpEntry> Entries;  // Entries[0] is entry 1
   std::string GrpPath;
   bool IsChanged = false;
+  io::FileSystem* Fs;  // never null; the operating system's unless a test says otherwise
 };
 
 }  // namespace halvarin

@@ -1,0 +1,30 @@
+#include "FileSystem.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "AppError.h"
+
+namespace halvarin::io {
+
+void FileSystem::CopyRange(File& from, int64_t offset, File& to, int64_t length) {
+  // 1 MiB keeps the copy near disk speed while memory stays flat, whatever
+  // the size of the entry.
+  constexpr int64_t kChunk = 1 << 20;
+  std::vector<char> buffer(static_cast<std::size_t>(std::min(length, kChunk)));
+  while (length > 0) {
+    const auto want = static_cast<std::size_t>(std::min(length, kChunk));
+    const std::size_t got = from.ReadAt(offset, buffer.data(), want);
+    if (got == 0) {
+      throw AppError(errPathFileAccess, "clsVarnGRP",
+                     "\"" + from.Path() + "\" ends after " + std::to_string(offset) +
+                         " bytes, before the data that should be there; it has changed or is "
+                         "damaged.");
+    }
+    to.Write(buffer.data(), got);
+    offset += static_cast<int64_t>(got);
+    length -= static_cast<int64_t>(got);
+  }
+}
+
+}  // namespace halvarin::io

@@ -1,0 +1,83 @@
+#pragma once
+
+// The archive's only door to the operating system. Everything platform
+// specific lives behind these two interfaces, in one source file per platform
+// (PosixFileSystem.cpp here); the model itself stays portable. Tests put a
+// wrapper in front of the native implementation to make any call fail.
+//
+// Every failure is thrown as an AppError whose description names the file and
+// the operating system's reason.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace halvarin::io {
+
+// An open file. Closing happens in the destructor (errors ignored, for the
+// failure paths) or in Close (errors reported, for the success path).
+class File {
+ public:
+  virtual ~File() = default;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  virtual const std::string& Path() const = 0;
+  // Current length in bytes.
+  virtual int64_t Size() = 0;
+  // Reads up to `length` bytes at `offset`; fewer only at the end of the file.
+  virtual std::size_t ReadAt(int64_t offset, void* buffer, std::size_t length) = 0;
+  // Writes all of `length` bytes at the current position.
+  virtual void Write(const void* buffer, std::size_t length) = 0;
+  // Flushes the content to the storage device.
+  virtual void Sync() = 0;
+  virtual void Close() = 0;
+
+ protected:
+  File() = default;
+};
+
+struct FileInfo {
+  bool Exists = false;
+  bool IsFolder = false;
+  uint32_t Permissions = 0;  // platform permission bits
+  uint32_t Owner = 0;
+  uint32_t Group = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Opens an existing ordinary file for reading; a folder is refused.
+  virtual std::unique_ptr<File> OpenRead(const std::string& path) = 0;
+  // Creates a new file for writing, with permissions for the owner only, and
+  // returns nullptr when a file of that name already exists.
+  virtual std::unique_ptr<File> CreateNew(const std::string& path) = 0;
+  // Follows symbolic links; Exists is false when nothing is there.
+  virtual FileInfo Stat(const std::string& path) = 0;
+  // Gives a file the permissions (and, where allowed, the owner) of `like`.
+  virtual void CopyPermissions(File& file, const FileInfo& like) = 0;
+  // Permissions a newly created file would get by default.
+  virtual FileInfo DefaultPermissions() = 0;
+  // The file a chain of symbolic links ends at (the path itself if none).
+  virtual std::string ResolveLinks(const std::string& path) = 0;
+  // Whether two paths name the same existing file.
+  virtual bool SameFile(const std::string& a, const std::string& b) = 0;
+  // Replaces `to` with `from` in one step.
+  virtual void Rename(const std::string& from, const std::string& to) = 0;
+  // Best effort; used to clean up after failures.
+  virtual void Remove(const std::string& path) noexcept = 0;
+  // Makes a rename in `folder` ("" for the current one) survive a crash.
+  virtual void SyncFolder(const std::string& folder) = 0;
+  // Copies `length` bytes of `from` at `offset` to the current position of
+  // `to`, without holding more than a bounded buffer in memory. Fails if
+  // `from` ends early.
+  virtual void CopyRange(File& from, int64_t offset, File& to, int64_t length);
+
+  // The operating system's file system; stateless, shared by every object.
+  static FileSystem& Native();
+};
+
+}  // namespace halvarin::io

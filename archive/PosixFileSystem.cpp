@@ -1,0 +1,289 @@
+// The POSIX side of the archive's file access. A Windows build supplies the
+// same FileSystem with its own calls in a sibling file; nothing else changes.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <string>
+#include <system_error>
+
+#include "AppError.h"
+#include "FileSystem.h"
+
+namespace halvarin::io {
+
+namespace {
+
+constexpr const char* kSource = "clsVarnGRP";
+
+int32_t ErrorNumberFor(int err) {
+  switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+      return errFileNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return errPermissionDenied;
+    default:
+      return errPathFileAccess;
+  }
+}
+
+[[noreturn]] void ThrowOsError(int err, const std::string& action, const std::string& path) {
+  throw AppError(
+      ErrorNumberFor(err), kSource,
+      "Cannot " + action + " \"" + path + "\": " + std::generic_category().message(err) + ".");
+}
+
+[[noreturn]] void ThrowFolder(const std::string& path) {
+  throw AppError(errPathFileAccess, kSource, "\"" + path + "\" is a folder, not a file.");
+}
+
+class PosixFile final : public File {
+ public:
+  PosixFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  ~PosixFile() override {
+    if (fd_ >= 0)
+      ::close(fd_);
+  }
+
+  int Descriptor() const { return fd_; }
+  const std::string& Path() const override { return path_; }
+
+  int64_t Size() override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0)
+      ThrowOsError(errno, "read the length of", path_);
+    return st.st_size;
+  }
+
+  std::size_t ReadAt(int64_t offset, void* buffer, std::size_t length) override {
+    auto* out = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < length) {
+      const ssize_t n = ::pread(fd_, out + done, length - done, static_cast<off_t>(offset) + done);
+      if (n < 0) {
+        if (errno == EINTR)
+          continue;
+        ThrowOsError(errno, "read", path_);
+      }
+      if (n == 0)
+        break;
+      done += static_cast<std::size_t>(n);
+    }
+    return done;
+  }
+
+  void Write(const void* buffer, std::size_t length) override {
+    const auto* in = static_cast<const char*>(buffer);
+    while (length > 0) {
+      const ssize_t n = ::write(fd_, in, length);
+      if (n < 0) {
+        if (errno == EINTR)
+          continue;
+        ThrowOsError(errno, "write", path_);
+      }
+      in += n;
+      length -= static_cast<std::size_t>(n);
+    }
+  }
+
+  void Sync() override {
+    if (::fsync(fd_) != 0)
+      ThrowOsError(errno, "flush to disk", path_);
+  }
+
+  void Close() override {
+    const int fd = fd_;
+    fd_ = -1;
+    // Some file systems report a failed write-back only here.
+    if (fd >= 0 && ::close(fd) != 0 && errno != EINTR)
+      ThrowOsError(errno, "close", path_);
+  }
+
+ private:
+  int fd_;
+  std::string path_;
+};
+
+std::string FolderOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos)
+    return std::string();
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  std::unique_ptr<File> OpenRead(const std::string& path) override {
+    // Non-blocking so that a FIFO given by mistake cannot hang the program;
+    // it is refused right after.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+      ThrowOsError(errno, "open", path);
+    auto file = std::make_unique<PosixFile>(fd, path);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+      ThrowOsError(errno, "open", path);
+    if (S_ISDIR(st.st_mode))
+      ThrowFolder(path);
+    if (!S_ISREG(st.st_mode))
+      throw AppError(errPathFileAccess, kSource, "\"" + path + "\" is not an ordinary file.");
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return file;
+  }
+
+  std::unique_ptr<File> CreateNew(const std::string& path) override {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+    if (fd < 0) {
+      if (errno == EEXIST)
+        return nullptr;
+      ThrowOsError(errno, "create", path);
+    }
+    return std::make_unique<PosixFile>(fd, path);
+  }
+
+  FileInfo Stat(const std::string& path) override {
+    struct stat st {};
+    FileInfo info;
+    if (::stat(path.c_str(), &st) != 0) {
+      if (errno == ENOENT)
+        return info;
+      ThrowOsError(errno, "examine", path);
+    }
+    info.Exists = true;
+    info.IsFolder = S_ISDIR(st.st_mode);
+    info.Permissions = st.st_mode & 07777;
+    info.Owner = st.st_uid;
+    info.Group = st.st_gid;
+    return info;
+  }
+
+  void CopyPermissions(File& file, const FileInfo& like) override {
+    auto& posix = static_cast<PosixFile&>(file);
+    const int fd = posix.Descriptor();
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+      ThrowOsError(errno, "examine", file.Path());
+    // Only a privileged user can hand a file to someone else; for anybody
+    // else the attempt fails harmlessly and the file stays theirs.
+    if ((st.st_uid != like.Owner || st.st_gid != like.Group) &&
+        ::fchown(fd, like.Owner, like.Group) != 0) {
+      (void)::fchown(fd, static_cast<uid_t>(-1), like.Group);
+    }
+    if (::fchmod(fd, static_cast<mode_t>(like.Permissions)) != 0)
+      ThrowOsError(errno, "set the permissions of", file.Path());
+  }
+
+  FileInfo DefaultPermissions() override {
+    // umask can only be read by setting it; the program has no threads that
+    // create files meanwhile.
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    FileInfo info;
+    info.Permissions = 0666 & ~mask;
+    info.Owner = ::geteuid();
+    info.Group = ::getegid();
+    return info;
+  }
+
+  std::string ResolveLinks(const std::string& path) override {
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+      struct stat st {};
+      if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return current;
+      std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX), '\0');
+      const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
+      if (n < 0)
+        ThrowOsError(errno, "follow the link", current);
+      target.resize(static_cast<std::size_t>(n));
+      if (!target.empty() && target.front() != '/') {
+        const std::string folder = FolderOf(current);
+        if (!folder.empty())
+          target = (folder == "/" ? folder : folder + "/") + target;
+      }
+      current = target;
+    }
+    ThrowOsError(ELOOP, "follow the link", path);
+  }
+
+  bool SameFile(const std::string& a, const std::string& b) override {
+    struct stat sa {
+    }, sb{};
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0)
+      return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  }
+
+  void Rename(const std::string& from, const std::string& to) override {
+    if (::rename(from.c_str(), to.c_str()) != 0)
+      ThrowOsError(errno, "replace", to);
+  }
+
+  void Remove(const std::string& path) noexcept override { ::unlink(path.c_str()); }
+
+  void SyncFolder(const std::string& folder) override {
+    const std::string path = folder.empty() ? std::string(".") : folder;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+      ThrowOsError(errno, "open the folder", path);
+    const int rc = ::fsync(fd);
+    const int err = errno;
+    ::close(fd);
+    // Some file systems cannot sync a folder at all; there is nothing to wait for then.
+    if (rc != 0 && err != EINVAL && err != ENOTSUP)
+      ThrowOsError(err, "flush to disk the folder", path);
+  }
+
+  void CopyRange(File& from, int64_t offset, File& to, int64_t length) override {
+    auto* in = dynamic_cast<PosixFile*>(&from);
+    auto* out = dynamic_cast<PosixFile*>(&to);
+    if (in == nullptr || out == nullptr) {
+      FileSystem::CopyRange(from, offset, to, length);
+      return;
+    }
+    // The kernel copies without passing the bytes through this process and
+    // may share blocks on file systems that can. It may copy less than asked;
+    // the loop goes on from where it stopped.
+    auto off = static_cast<off_t>(offset);
+    while (length > 0) {
+      const auto want = static_cast<std::size_t>(std::min<int64_t>(length, 1 << 30));
+      const ssize_t n =
+          ::copy_file_range(in->Descriptor(), &off, out->Descriptor(), nullptr, want, 0);
+      if (n < 0) {
+        if (errno == EINTR)
+          continue;
+        if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
+            errno == EPERM || errno == ETXTBSY) {
+          FileSystem::CopyRange(from, off, to, length);
+          return;
+        }
+        ThrowOsError(errno, "copy data out of", from.Path());
+      }
+      if (n == 0) {
+        throw AppError(errPathFileAccess, kSource,
+                       "\"" + from.Path() + "\" ends after " + std::to_string(off) +
+                           " bytes, before the data that should be there; it has changed or is "
+                           "damaged.");
+      }
+      length -= n;
+    }
+  }
+};
+
+}  // namespace
+
+FileSystem& FileSystem::Native() {
+  static PosixFileSystem native;
+  return native;
+}
+
+}  // namespace halvarin::io

@@ -1,0 +1,451 @@
+#include "clsVarnGRP.h"
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <random>
+#include <string_view>
+
+#include "AppError.h"
+#include "Cp1252.h"
+#include "FileSystem.h"
+
+namespace halvarin {
+
+namespace {
+
+constexpr const char* kSource = "clsVarnGRP";
+constexpr std::string_view kMagic = "Quorindavell";
+constexpr int64_t kMagicSize = 12;
+constexpr int64_t kHeaderSize = 16;
+constexpr int64_t kRecordSize = 16;
+constexpr std::size_t kNameSize = 12;
+constexpr int64_t kMaxEntries = 32766;  // entry indices are 16-bit and 32767 is never reached
+constexpr int64_t kMaxPosition = std::numeric_limits<int32_t>::max();
+constexpr int64_t kLargestDirectory = kHeaderSize + kRecordSize * kMaxEntries;
+
+#ifdef _WIN32
+constexpr const char* kSeparators = "/\\";
+#else
+constexpr const char* kSeparators = "/";
+#endif
+
+int32_t ReadInt32(const char* p) {
+  const auto b = [p](int i) { return static_cast<uint32_t>(static_cast<unsigned char>(p[i])); };
+  return static_cast<int32_t>(b(0) | b(1) << 8 | b(2) << 16 | b(3) << 24);
+}
+
+void AppendInt32(std::string& out, int32_t value) {
+  const auto v = static_cast<uint32_t>(value);
+  for (int shift = 0; shift < 32; shift += 8)
+    out.push_back(static_cast<char>((v >> shift) & 0xFF));
+}
+
+std::string Quoted(const std::string& path) {
+  return "\"" + path + "\"";
+}
+
+// Entry names are Windows-1252 bytes; messages are UTF-8 and the padding
+// would only get in the way of reading them.
+std::string ShownName(const std::string& raw) {
+  std::string name = raw;
+  while (!name.empty() && (name.back() == '\0' || name.back() == ' '))
+    name.pop_back();
+  return "\"" + Cp1252ToUtf8(name) + "\"";
+}
+
+std::string DescribeEntry(int64_t number, const std::string& name, int64_t size, int64_t position) {
+  return "entry " + std::to_string(number) + " (" + ShownName(name) + ", " + std::to_string(size) +
+         " bytes at position " + std::to_string(position) + ")";
+}
+
+std::string FolderOf(const std::string& path) {
+  const auto cut = path.find_last_of(kSeparators);
+  if (cut == std::string::npos)
+    return std::string();
+  return cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
+}
+
+[[noreturn]] void ThrowChanged(const std::string& path, const std::string& why) {
+  throw AppError(errPathFileAccess, kSource,
+                 Quoted(path) + " has been changed or damaged since it was opened: " + why +
+                     ". Open it again.");
+}
+
+// A new version of a file, written beside it under a unique temporary name and
+// put in its place in one step, so that the file is always either wholly old
+// or wholly new. Until Commit, destroying it removes the temporary file and
+// leaves the original untouched.
+class Replacement {
+ public:
+  Replacement(io::FileSystem& fs, const std::string& target,
+              const std::function<std::string(const std::string&)>& tempNameIn)
+      : fs_(fs) {
+    // A symbolic link stays a link; the file it points at is the one replaced.
+    final_ = fs.ResolveLinks(target);
+    const io::FileInfo existing = fs.Stat(final_);
+    if (existing.IsFolder)
+      throw AppError(errPathFileAccess, kSource, Quoted(target) + " is a folder, not a file.");
+    like_ = existing.Exists ? existing : fs.DefaultPermissions();
+    folder_ = FolderOf(final_);
+    try {
+      for (int attempt = 0; attempt < 64 && !out_; ++attempt) {
+        temp_ = tempNameIn(folder_);
+        out_ = fs.CreateNew(temp_);
+      }
+    } catch (const AppError& e) {
+      throw AppError(e.Number(), kSource,
+                     "Cannot write " + Quoted(target) +
+                         ": no new file can be made in its folder. " + e.Description());
+    }
+    if (!out_) {
+      throw AppError(errPathFileAccess, kSource,
+                     "Cannot write " + Quoted(target) + ": no free temporary name in its folder.");
+    }
+  }
+
+  Replacement(const Replacement&) = delete;
+  Replacement& operator=(const Replacement&) = delete;
+
+  ~Replacement() {
+    if (!committed_) {
+      out_.reset();
+      fs_.Remove(temp_);
+    }
+  }
+
+  io::File& Out() { return *out_; }
+
+  void Commit() {
+    out_->Sync();
+    fs_.CopyPermissions(*out_, like_);
+    out_->Close();
+    fs_.Rename(temp_, final_);
+    committed_ = true;
+  }
+
+  // After the rename: without this a crash could still bring back the old name.
+  void SyncFolder() { fs_.SyncFolder(folder_); }
+
+ private:
+  io::FileSystem& fs_;
+  std::string final_;
+  std::string folder_;
+  std::string temp_;
+  io::FileInfo like_;
+  std::unique_ptr<io::File> out_;
+  bool committed_ = false;
+};
+
+}  // namespace
+
+clsVarnGRP::clsVarnGRP() : Fs(&io::FileSystem::Native()) {}
+
+bool clsVarnGRP::LoadFile(const std::string& FilePath) {
+  auto file = Fs->OpenRead(FilePath);
+  const int64_t fileSize = file->Size();
+
+  // Header and directory in one read. The directory's length is known only
+  // after the header, so read as much as the largest directory could take
+  // (512 KiB at most); the bytes past the directory are ignored.
+  std::string bytes(static_cast<std::size_t>(std::min(fileSize, kLargestDirectory)), '\0');
+  bytes.resize(file->ReadAt(0, bytes.data(), bytes.size()));
+  file.reset();
+  const auto have = static_cast<int64_t>(bytes.size());
+
+  if (have < kMagicSize || std::string_view(bytes).substr(0, kMagicSize) != kMagic)
+    return false;
+  const std::string damaged = Quoted(FilePath) + " is damaged: ";
+  if (have < kHeaderSize) {
+    throw AppError(
+        errPathFileAccess, kSource,
+        damaged + "it ends after " + std::to_string(have) + " bytes, inside the 16-byte header.");
+  }
+  const int32_t count = ReadInt32(bytes.data() + kMagicSize);
+  if (count < 0) {
+    throw AppError(errSubscriptOutOfRange, kSource,
+                   damaged + "its entry count is negative (" + std::to_string(count) + ").");
+  }
+  if (count > kMaxEntries) {
+    throw AppError(errOverflow, kSource,
+                   damaged + "it claims " + std::to_string(count) +
+                       " entries, more than the 32766 a group archive can hold.");
+  }
+  const int64_t directoryEnd = kHeaderSize + kRecordSize * count;
+  if (directoryEnd > have) {
+    throw AppError(errPathFileAccess, kSource,
+                   damaged + "its directory of " + std::to_string(count) + " entries needs " +
+                       std::to_string(directoryEnd) + " bytes, but the file ends after " +
+                       std::to_string(have) + " bytes.");
+  }
+
+  std::vector<GrpEntry> table(static_cast<std::size_t>(count));
+  int64_t position = directoryEnd + 1;
+  for (int32_t i = 0; i < count; ++i) {
+    const char* record = bytes.data() + kHeaderSize + kRecordSize * i;
+    GrpEntry& entry = table[static_cast<std::size_t>(i)];
+    entry.Name.assign(record, kNameSize);
+    const int32_t size = ReadInt32(record + kNameSize);
+    if (size < 0) {
+      throw AppError(errPathFileAccess, kSource,
+                     damaged + "entry " + std::to_string(i + 1) + " (" + ShownName(entry.Name) +
+                         ") has a negative size (" + std::to_string(size) + ").");
+    }
+    const int64_t end = position - 1 + size;  // 0-based offset just past the data
+    if (position > kMaxPosition || end > kMaxPosition) {
+      throw AppError(errOverflow, kSource,
+                     damaged + DescribeEntry(i + 1, entry.Name, size, position) +
+                         " lies past position 2147483647, the limit of a group archive.");
+    }
+    if (end > fileSize) {
+      throw AppError(errPathFileAccess, kSource,
+                     damaged + DescribeEntry(i + 1, entry.Name, size, position) +
+                         " runs past the end of the file, which ends after " +
+                         std::to_string(fileSize) + " bytes.");
+    }
+    entry.Size = size;
+    entry.Position = static_cast<int32_t>(position);
+    position = end + 1;
+  }
+
+  // Only now, with everything checked, does the object take the new archive.
+  Signature = bytes.substr(0, kMagicSize);
+  EntryCount = count;
+  Entries = std::move(table);
+  GrpPath = FilePath;
+  AddedFiles.clear();
+  IsChanged = false;
+  return true;
+}
+
+void clsVarnGRP::deleteFile(int16_t index) {
+  const auto queued = static_cast<int64_t>(AddedFiles.size());
+  if (index < 1 || index > EntryCount + queued) {
+    throw AppError(errSubscriptOutOfRange, kSource,
+                   "There is no entry " + std::to_string(index) + " to delete; entries are 1 to " +
+                       std::to_string(EntryCount + queued) + ".");
+  }
+  if (index <= EntryCount) {
+    // Positions stay as they are: they still point at the data in the file
+    // on disk, which is where the next save copies it from.
+    Entries.erase(Entries.begin() + (index - 1));
+    --EntryCount;
+  } else {
+    AddedFiles.erase(AddedFiles.begin() + (index - EntryCount - 1));
+  }
+  IsChanged = true;
+}
+
+std::string clsVarnGRP::addFile(const std::string& FilePath) {
+  std::string name = makeEntryName(FilePath);
+  AddedFiles.push_back(FilePath);
+  IsChanged = true;
+  return name;
+}
+
+void clsVarnGRP::saveFile(const std::string& FilePath) {
+  std::string target = FilePath.empty() ? GrpPath : FilePath;
+  if (target.empty())
+    throw AppError(errInvalidArgument, kSource, "No file name was given to save the archive to.");
+  if (target.find('.') == std::string::npos)
+    target += ".grp";
+
+  // Everything that can be known in advance is checked before a byte is
+  // written.
+  const auto queued = static_cast<int64_t>(AddedFiles.size());
+  const int64_t total = EntryCount + queued;
+  if (total > kMaxEntries) {
+    throw AppError(errOverflow, kSource,
+                   "Cannot save " + Quoted(target) + ": it would hold " + std::to_string(total) +
+                       " entries, more than the 32766 a group archive can hold.");
+  }
+
+  std::unique_ptr<io::File> old;
+  std::string magic(kMagic);
+  if (EntryCount > 0) {
+    old = Fs->OpenRead(GrpPath);
+    char head[kMagicSize];
+    if (old->ReadAt(0, head, sizeof head) != sizeof head ||
+        std::string_view(head, sizeof head) != kMagic) {
+      ThrowChanged(GrpPath, "it no longer starts like a group archive");
+    }
+    magic.assign(head, sizeof head);
+    const int64_t oldSize = old->Size();
+    for (std::size_t i = 0; i < Entries.size(); ++i) {
+      const GrpEntry& e = Entries[i];
+      if (int64_t{e.Position} - 1 + e.Size > oldSize) {
+        ThrowChanged(GrpPath,
+                     DescribeEntry(static_cast<int64_t>(i) + 1, e.Name, e.Size, e.Position) +
+                         " runs past its end, after " + std::to_string(oldSize) + " bytes");
+      }
+    }
+  }
+
+  std::vector<GrpEntry> written;
+  written.reserve(static_cast<std::size_t>(total));
+  int64_t position = kHeaderSize + kRecordSize * total + 1;
+  const auto place = [&](std::string name, int64_t size) {
+    name.resize(kNameSize, ' ');
+    if (position > kMaxPosition || position - 1 + size > kMaxPosition) {
+      throw AppError(
+          errOverflow, kSource,
+          "Cannot save " + Quoted(target) + ": " +
+              DescribeEntry(static_cast<int64_t>(written.size()) + 1, name, size, position) +
+              " would lie past position 2147483647, the limit of a group archive.");
+    }
+    written.push_back(GrpEntry{name, static_cast<int32_t>(size), static_cast<int32_t>(position)});
+    position += size;
+  };
+  for (const GrpEntry& e : Entries)
+    place(e.Name, e.Size);
+  for (const std::string& path : AddedFiles) {
+    // Opened here only for the length; thousands of files cannot all stay
+    // open until their data is copied.
+    place(makeEntryName(path), Fs->OpenRead(path)->Size());
+  }
+
+  std::string header;
+  header.reserve(static_cast<std::size_t>(kHeaderSize + kRecordSize * total));
+  header += magic;
+  AppendInt32(header, static_cast<int32_t>(total));
+  for (const GrpEntry& e : written) {
+    header += e.Name;
+    AppendInt32(header, e.Size);
+  }
+
+  Replacement replacement(*Fs, target, [](const std::string& folder) {
+    return makeTempFileName(folder, ".halvarin-", ".tmp");
+  });
+  io::File& out = replacement.Out();
+  out.Write(header.data(), header.size());
+
+  // Kept entries lie back to back in the old file unless something between
+  // them was deleted; each unbroken run is one copy.
+  for (std::size_t i = 0; i < Entries.size();) {
+    const int64_t start = Entries[i].Position - 1;
+    int64_t length = 0;
+    std::size_t j = i;
+    while (j < Entries.size() && Entries[j].Position - 1 == start + length) {
+      length += Entries[j].Size;
+      ++j;
+    }
+    Fs->CopyRange(*old, start, out, length);
+    i = j;
+  }
+  old.reset();  // some systems cannot replace a file that is still open
+
+  for (std::size_t k = 0; k < AddedFiles.size(); ++k) {
+    const GrpEntry& e = written[Entries.size() + k];
+    auto in = Fs->OpenRead(AddedFiles[k]);
+    Fs->CopyRange(*in, 0, out, e.Size);
+    if (in->Size() != e.Size) {
+      throw AppError(errPathFileAccess, kSource,
+                     "Cannot save " + Quoted(target) + ": " + Quoted(AddedFiles[k]) +
+                         " changed its length while it was being saved.");
+    }
+  }
+
+  replacement.Commit();
+
+  // The new file is in place: from here on the object must describe it, even
+  // if the last flush below fails, or a later save would copy from the wrong
+  // file.
+  Signature = magic;
+  EntryCount = static_cast<int32_t>(total);
+  Entries = std::move(written);
+  GrpPath = target;
+  AddedFiles.clear();
+  IsChanged = false;
+
+  replacement.SyncFolder();
+}
+
+void clsVarnGRP::extractFile(int16_t index, const std::string& FilePath) {
+  const int32_t size = FileSize(index);
+  const GrpEntry& entry = Entries[static_cast<std::size_t>(index - 1)];
+  if (FilePath.empty())
+    throw AppError(errInvalidArgument, kSource, "No file name was given to extract to.");
+
+  auto archive = Fs->OpenRead(GrpPath);
+  const int64_t archiveSize = archive->Size();
+  if (int64_t{entry.Position} - 1 + size > archiveSize) {
+    ThrowChanged(GrpPath, DescribeEntry(index, entry.Name, size, entry.Position) +
+                              " runs past its end, after " + std::to_string(archiveSize) +
+                              " bytes");
+  }
+  if (Fs->SameFile(GrpPath, FilePath)) {
+    throw AppError(errInvalidArgument, kSource,
+                   "Cannot extract to " + Quoted(FilePath) + ": that is the archive itself.");
+  }
+
+  Replacement replacement(*Fs, FilePath, [](const std::string& folder) {
+    return makeTempFileName(folder, ".halvarin-", ".tmp");
+  });
+  Fs->CopyRange(*archive, entry.Position - 1, replacement.Out(), size);
+  archive.reset();
+  replacement.Commit();
+  replacement.SyncFolder();
+}
+
+int16_t clsVarnGRP::NumberOfFiles() const {
+  return static_cast<int16_t>(EntryCount);
+}
+
+std::string clsVarnGRP::filename(int16_t index) const {
+  (void)FileSize(index);
+  return Entries[static_cast<std::size_t>(index - 1)].Name;
+}
+
+int32_t clsVarnGRP::FileSize(int16_t index) const {
+  if (index < 1 || index > EntryCount) {
+    throw AppError(errSubscriptOutOfRange, kSource,
+                   "There is no entry " + std::to_string(index) + "; the archive has " +
+                       std::to_string(EntryCount) + (EntryCount == 1 ? " entry." : " entries."));
+  }
+  return Entries[static_cast<std::size_t>(index - 1)].Size;
+}
+
+int32_t clsVarnGRP::FilePosition(int16_t index) const {
+  (void)FileSize(index);
+  return Entries[static_cast<std::size_t>(index - 1)].Position;
+}
+
+bool clsVarnGRP::Changed() const {
+  return IsChanged;
+}
+
+std::string clsVarnGRP::makeEntryName(const std::string& path) {
+  // Both separators count, whatever the platform: paths may come from
+  // anywhere, and "\" can never be part of a stored name anyway.
+  const auto cut = path.find_last_of("/\\");
+  std::string name = Utf8ToCp1252(cut == std::string::npos ? path : path.substr(cut + 1));
+  if (name.size() > kNameSize) {
+    const auto dot = name.find('.');
+    if (dot != std::string::npos)
+      name = name.substr(0, 8) + name.substr(dot);
+  }
+  return name;
+}
+
+std::string clsVarnGRP::makeTempFileName(const std::string& folder, const std::string& prefix,
+                                         const std::string& extension) {
+  // A random name; uniqueness itself comes from creating the file with
+  // "fail if it exists" and trying another name when it does.
+  std::random_device device;
+  uint64_t bits =
+      (uint64_t{device()} << 32) ^ device() ^
+      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  std::string unique;
+  for (int i = 0; i < 16; ++i, bits >>= 4)
+    unique.push_back("0123456789abcdef"[bits & 0xF]);
+  std::string name = prefix + unique + extension;
+  if (folder.empty())
+    return name;
+  const char last = folder.back();
+  return (last == '/' || last == '\\') ? folder + name : folder + "/" + name;
+}
+
+}  // namespace halvarin
