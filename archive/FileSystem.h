@@ -52,15 +52,17 @@ class FileSystem {
 
   // Opens an existing ordinary file for reading; a folder is refused.
   virtual std::unique_ptr<File> OpenRead(const std::string& path) = 0;
-  // Creates a new file for writing, with permissions for the owner only, and
-  // returns nullptr when a file of that name already exists.
-  virtual std::unique_ptr<File> CreateNew(const std::string& path) = 0;
+  // Creates a new file for writing, with at most `permissions` (the user's
+  // default mask still applies), and returns nullptr when a file of that name
+  // already exists.
+  virtual std::unique_ptr<File> CreateNew(const std::string& path, uint32_t permissions) = 0;
   // Follows symbolic links; Exists is false when nothing is there.
   virtual FileInfo Stat(const std::string& path) = 0;
-  // Gives a file the permissions (and, where allowed, the owner) of `like`.
+  // Gives a file exactly the permissions (and, where allowed, the owner) of
+  // `like`.
   virtual void CopyPermissions(File& file, const FileInfo& like) = 0;
-  // Permissions a newly created file would get by default.
-  virtual FileInfo DefaultPermissions() = 0;
+  // What CreateNew is given for a file that replaces nothing.
+  static constexpr uint32_t kDefaultPermissions = 0666;
   // The file a chain of symbolic links ends at (the path itself if none).
   virtual std::string ResolveLinks(const std::string& path) = 0;
   // Whether two paths name the same existing file.

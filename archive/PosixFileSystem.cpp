@@ -140,8 +140,9 @@ class PosixFileSystem final : public FileSystem {
     return file;
   }
 
-  std::unique_ptr<File> CreateNew(const std::string& path) override {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+  std::unique_ptr<File> CreateNew(const std::string& path, uint32_t permissions) override {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
+                          static_cast<mode_t>(permissions & 0777));
     if (fd < 0) {
       if (errno == EEXIST)
         return nullptr;
@@ -180,18 +181,6 @@ class PosixFileSystem final : public FileSystem {
     }
     if (::fchmod(fd, static_cast<mode_t>(like.Permissions)) != 0)
       ThrowOsError(errno, "set the permissions of", file.Path());
-  }
-
-  FileInfo DefaultPermissions() override {
-    // umask can only be read by setting it; the program has no threads that
-    // create files meanwhile.
-    const mode_t mask = ::umask(022);
-    ::umask(mask);
-    FileInfo info;
-    info.Permissions = 0666 & ~mask;
-    info.Owner = ::geteuid();
-    info.Group = ::getegid();
-    return info;
   }
 
   std::string ResolveLinks(const std::string& path) override {

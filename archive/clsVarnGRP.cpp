@@ -6,6 +6,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string_view>
 
@@ -89,12 +90,17 @@ class Replacement {
     const io::FileInfo existing = fs.Stat(final_);
     if (existing.IsFolder)
       throw AppError(errPathFileAccess, kSource, Quoted(target) + " is a folder, not a file.");
-    like_ = existing.Exists ? existing : fs.DefaultPermissions();
+    if (existing.Exists)
+      like_ = existing;
     folder_ = FolderOf(final_);
+    // Created with no more permissions than the file it replaces, so that
+    // its content is never readable by more people than before.
+    const uint32_t permissions =
+        existing.Exists ? existing.Permissions : io::FileSystem::kDefaultPermissions;
     try {
       for (int attempt = 0; attempt < 64 && !out_; ++attempt) {
         temp_ = tempNameIn(folder_);
-        out_ = fs.CreateNew(temp_);
+        out_ = fs.CreateNew(temp_, permissions);
       }
     } catch (const AppError& e) {
       throw AppError(e.Number(), kSource,
@@ -121,7 +127,8 @@ class Replacement {
 
   void Commit() {
     out_->Sync();
-    fs_.CopyPermissions(*out_, like_);
+    if (like_)
+      fs_.CopyPermissions(*out_, *like_);
     out_->Close();
     fs_.Rename(temp_, final_);
     committed_ = true;
@@ -135,7 +142,7 @@ class Replacement {
   std::string final_;
   std::string folder_;
   std::string temp_;
-  io::FileInfo like_;
+  std::optional<io::FileInfo> like_;  // the replaced file's, if there was one
   std::unique_ptr<io::File> out_;
   bool committed_ = false;
 };
