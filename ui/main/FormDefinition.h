@@ -38,7 +38,8 @@ enum class ControlKind {
 
 enum class Alignment { Left, Center, Right };
 enum class ListViewStyle { Icon, SmallIcon, List, Report };
-enum class Arrangement { None, Left, Top };  // how a list view arranges its icons
+// How a list view arranges its icons: in rows from the top left, or in columns.
+enum class Arrangement { LeftToRight, TopToBottom };
 enum class Dock { None, Top, Bottom };
 enum class FrameStyle { None, Sunken };
 
@@ -65,7 +66,7 @@ struct ControlSettings {
   ListViewStyle View = ListViewStyle::Icon;
   std::string Icons;       // image list of the large icons
   std::string SmallIcons;  // image list of the small icons
-  Arrangement Arrange = Arrangement::Left;
+  Arrangement Arrange = Arrangement::LeftToRight;
   bool LabelEdit = false;    // in-place renaming of items
   bool MultiSelect = false;  // more than one selected item
   bool AcceptDrops = false;  // sends DragDrop

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QIcon>
+#include <QListWidget>
+#include <QMainWindow>
+
+#include "FormDefinition.h"
+#include "Toolkit.h"
+
+class QMenu;
+
+namespace halvarin {
+
+class QtToolkit;
+class QtFormWindow;
+
+// A list view control: icons in a grid, items appended at the end, mouse
+// presses and drops passed on to the form.
+class QtListView : public QListWidget {
+  Q_OBJECT
+
+ public:
+  QtListView(QtFormWindow& form, const ControlDef& def, std::vector<QIcon> largeIcons,
+             std::vector<QIcon> smallIcons, QWidget* parent);
+
+  int16_t ImageCount() const { return static_cast<int16_t>(largeIcons_.size()); }
+  const QIcon& LargeIcon(int16_t index) const { return largeIcons_[index - 1]; }
+  const QIcon& SmallIcon(int16_t index) const { return smallIcons_[index - 1]; }
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  QtFormWindow& form_;
+  std::vector<QIcon> largeIcons_;
+  std::vector<QIcon> smallIcons_;
+  bool acceptDrops_;
+};
+
+// A window built from a FormDefinition. Controls sit at their twip positions
+// in the client area (converted with the screen's logical DPI); controls
+// docked to an edge are kept there at full width; menus come from the menu
+// table. Events go to a FormEvents object; an exception escaping one of its
+// handlers is shown in a message box instead of reaching Qt's event loop.
+class QtFormWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  QtFormWindow(QtToolkit& toolkit, const FormDefinition& definition, FormEvents* events);
+  ~QtFormWindow() override;
+
+  // The window owns its events object from now on (for forms that live and
+  // die with their window).
+  void AdoptEvents(std::unique_ptr<FormEvents> events);
+
+  const FormDefinition& Definition() const { return definition_; }
+  const std::string& FormName() const { return definition_.Name; }
+  double Dpi() const { return dpi_; }
+  int Px(double twips) const { return TwipsToPixels(twips, dpi_); }
+  float Twips(double pixels) const { return PixelsToTwips(pixels, dpi_); }
+
+  // The client area (below the menu bar) holding the controls.
+  QWidget* ClientArea() const { return client_; }
+  QWidget* Control(const std::string& name) const;
+  QMenu* Menu(const std::string& name) const;
+  QAction* MenuAction(const std::string& name) const;
+
+  // Event delivery; each catches what the handler throws.
+  void FireLoad();
+  void FireUnload();
+  void FireResize();
+  void FireClick(const std::string& name);
+  void FireMouseDown(const std::string& control, int16_t button, int16_t shift, float x, float y);
+  void FireDragDrop(const std::string& control, const DataObject& data);
+
+  // Puts docked controls at their edge; run whenever the client area resizes.
+  void LayOutDocked();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  void BuildMenus();
+  void SetUpTabOrder();
+  std::vector<QIcon> LoadImageList(const std::string& name) const;
+  void Dispatch(const std::function<void()>& handler);
+
+  QtToolkit& toolkit_;
+  FormDefinition definition_;
+  FormEvents* events_;
+  std::unique_ptr<FormEvents> ownedEvents_;
+  double dpi_ = 96.0;
+  QWidget* client_ = nullptr;
+  std::map<std::string, QWidget*> controls_;
+  std::map<std::string, QMenu*> menus_;
+  std::map<std::string, QAction*> actions_;
+};
+
+}  // namespace halvarin

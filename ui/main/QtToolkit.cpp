@@ -1,0 +1,405 @@
+#include "QtToolkit.h"
+
+#include <utility>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProcess>
+#include <QWindow>
+
+#include "AppError.h"
+#include "ProgramIdentity.h"
+#include "QtFormWindow.h"
+
+namespace halvarin {
+
+namespace {
+
+constexpr const char* kSource = "Toolkit";
+
+QString ToQString(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ToStdString(const QString& text) {
+  return text.toUtf8().toStdString();
+}
+
+int32_t ToMsgBoxResult(QMessageBox::StandardButton button) {
+  switch (button) {
+    case QMessageBox::Ok:
+      return vbOK;
+    case QMessageBox::Cancel:
+      return vbCancel;
+    case QMessageBox::Abort:
+      return vbAbort;
+    case QMessageBox::Retry:
+      return vbRetry;
+    case QMessageBox::Ignore:
+      return vbIgnore;
+    case QMessageBox::Yes:
+      return vbYes;
+    case QMessageBox::No:
+      return vbNo;
+    default:
+      return vbCancel;
+  }
+}
+
+}  // namespace
+
+QtToolkit::QtToolkit() = default;
+
+QtToolkit::~QtToolkit() {
+  for (auto& [name, slot] : windows_) {
+    delete slot.Window.data();
+  }
+}
+
+void QtToolkit::RegisterWindow(const std::string& form, WindowFactory factory) {
+  windows_[form].Factory = std::move(factory);
+}
+
+QWidget* QtToolkit::Window(const std::string& form) const {
+  auto it = windows_.find(form);
+  return it == windows_.end() ? nullptr : it->second.Window.data();
+}
+
+QWidget* QtToolkit::RequireWindow(const std::string& form) const {
+  QWidget* window = Window(form);
+  if (window == nullptr) {
+    throw AppError(errInvalidArgument, kSource, "The window " + form + " is not loaded");
+  }
+  return window;
+}
+
+QWidget* QtToolkit::RequireControl(const std::string& form, const std::string& control) const {
+  QWidget* window = RequireWindow(form);
+  QWidget* widget = nullptr;
+  if (auto* formWindow = qobject_cast<QtFormWindow*>(window)) {
+    widget = formWindow->Control(control);
+  } else {
+    widget = window->findChild<QWidget*>(ToQString(control));
+  }
+  if (widget == nullptr) {
+    throw AppError(errInvalidArgument, kSource,
+                   "The window " + form + " has no control named " + control);
+  }
+  return widget;
+}
+
+QtListView* QtToolkit::RequireList(const std::string& form, const std::string& control) const {
+  const std::string key = form + "." + control;
+  if (cachedList_ != nullptr && cachedListKey_ == key) {
+    return cachedList_.data();
+  }
+  auto* list = qobject_cast<QtListView*>(RequireControl(form, control));
+  if (list == nullptr) {
+    throw AppError(errInvalidArgument, kSource, "The control " + control + " is not a list view");
+  }
+  cachedListKey_ = key;
+  cachedList_ = list;
+  return list;
+}
+
+double QtToolkit::DpiOf(const QWidget* window) const {
+  if (const auto* formWindow = qobject_cast<const QtFormWindow*>(window)) {
+    return formWindow->Dpi();
+  }
+  return window->logicalDpiY();
+}
+
+void QtToolkit::Show(const std::string& form) {
+  auto it = windows_.find(form);
+  if (it == windows_.end() || !it->second.Factory) {
+    throw AppError(errInvalidArgument, kSource, "There is no window named " + form);
+  }
+  Slot& slot = it->second;
+  if (slot.Window != nullptr) {
+    if (slot.Window->isMinimized()) {
+      slot.Window->showNormal();
+    } else {
+      slot.Window->show();
+    }
+    slot.Window->raise();
+    slot.Window->activateWindow();
+    return;
+  }
+  QWidget* window = slot.Factory(*this).release();
+  slot.Window = window;
+  if (auto* formWindow = qobject_cast<QtFormWindow*>(window)) {
+    formWindow->FireLoad();
+    if (slot.Window == nullptr) {
+      return;  // unloaded while loading
+    }
+    formWindow->LayOutDocked();
+    formWindow->FireResize();
+    if (!formWindow->Definition().ShowInTaskbar) {
+      // A window kept out of the task bar belongs to the program's main
+      // window: it stays above it and is not listed on its own.
+      for (auto& [name, other] : windows_) {
+        if (other.Window != nullptr && other.Window != window && other.Window->isVisible()) {
+          window->setParent(other.Window, window->windowFlags());
+          break;
+        }
+      }
+    }
+  }
+  window->show();
+  window->raise();
+  window->activateWindow();
+}
+
+void QtToolkit::Unload(const std::string& form) {
+  auto it = windows_.find(form);
+  if (it == windows_.end() || it->second.Window == nullptr || it->second.Unloading) {
+    return;
+  }
+  Slot& slot = it->second;
+  slot.Unloading = true;
+  if (auto* formWindow = qobject_cast<QtFormWindow*>(slot.Window.data())) {
+    formWindow->FireUnload();
+  }
+  if (QWidget* window = slot.Window.data()) {
+    slot.Window = nullptr;
+    window->hide();
+    // The window may be deep in one of its own event handlers right now.
+    window->deleteLater();
+  }
+  if (cachedList_ != nullptr && cachedListKey_.rfind(form + ".", 0) == 0) {
+    cachedList_ = nullptr;
+  }
+  slot.Unloading = false;
+}
+
+void QtToolkit::End() {
+  ending_ = true;
+  for (auto& [name, slot] : windows_) {
+    if (QWidget* window = slot.Window.data()) {
+      slot.Window = nullptr;
+      window->hide();
+      window->deleteLater();
+    }
+  }
+  cachedList_ = nullptr;
+  QCoreApplication::exit(0);
+}
+
+int32_t QtToolkit::MsgBox(const std::string& prompt, int32_t buttons, const std::string& title) {
+  QMessageBox box(QApplication::activeWindow());
+  QString text = ToQString(prompt);
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  box.setText(text);
+  box.setTextFormat(Qt::PlainText);
+  box.setWindowTitle(title.empty() ? ToQString(std::string(ProgramIdentity::Title))
+                                   : ToQString(title));
+  switch (buttons & 0xF0) {
+    case vbCritical:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case vbQuestion:
+      box.setIcon(QMessageBox::Question);
+      break;
+    case vbExclamation:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case vbInformation:
+      box.setIcon(QMessageBox::Information);
+      break;
+    default:
+      box.setIcon(QMessageBox::NoIcon);
+      break;
+  }
+  std::vector<QMessageBox::StandardButton> set;
+  switch (buttons & 0x0F) {
+    case vbOKCancel:
+      set = {QMessageBox::Ok, QMessageBox::Cancel};
+      break;
+    case vbAbortRetryIgnore:
+      set = {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore};
+      break;
+    case vbYesNoCancel:
+      set = {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel};
+      break;
+    case vbYesNo:
+      set = {QMessageBox::Yes, QMessageBox::No};
+      break;
+    case vbRetryCancel:
+      set = {QMessageBox::Retry, QMessageBox::Cancel};
+      break;
+    default:
+      set = {QMessageBox::Ok};
+      break;
+  }
+  for (QMessageBox::StandardButton button : set) {
+    box.addButton(button);
+  }
+  size_t defaultIndex = (buttons & vbDefaultButton3) ? 2 : (buttons & vbDefaultButton2) ? 1 : 0;
+  if (defaultIndex >= set.size()) {
+    defaultIndex = 0;
+  }
+  box.setDefaultButton(set[defaultIndex]);
+  box.exec();
+  QAbstractButton* clicked = box.clickedButton();
+  if (clicked == nullptr) {
+    return set.size() == 1 ? vbOK : vbCancel;
+  }
+  return ToMsgBoxResult(box.standardButton(clicked));
+}
+
+void QtToolkit::ListClear(const std::string& form, const std::string& control) {
+  RequireList(form, control)->clear();
+}
+
+void QtToolkit::ListAdd(const std::string& form, const std::string& control,
+                        const std::string& text, int16_t largeIcon, int16_t smallIcon) {
+  QtListView* list = RequireList(form, control);
+  for (int16_t icon : {largeIcon, smallIcon}) {
+    if (icon < 0 || icon > list->ImageCount()) {
+      throw AppError(errSubscriptOutOfRange, kSource,
+                     "Image index " + std::to_string(icon) + " is out of range");
+    }
+  }
+  // Stored names are padded with NULs; what follows the first one is not
+  // part of the name.
+  const size_t end = text.find('\0');
+  auto* item = new QListWidgetItem(
+      QString::fromUtf8(text.data(), static_cast<qsizetype>(std::min(end, text.size()))));
+  if (largeIcon > 0) {
+    item->setIcon(list->LargeIcon(largeIcon));
+  }
+  item->setData(Qt::UserRole, static_cast<int>(smallIcon));
+  list->addItem(item);
+}
+
+void QtToolkit::ListRemove(const std::string& form, const std::string& control, int32_t position) {
+  QtListView* list = RequireList(form, control);
+  if (position < 1 || position > list->count()) {
+    throw AppError(errSubscriptOutOfRange, kSource,
+                   "List item position " + std::to_string(position) + " is out of range");
+  }
+  delete list->takeItem(position - 1);
+}
+
+int32_t QtToolkit::ListCount(const std::string& form, const std::string& control) const {
+  return RequireList(form, control)->count();
+}
+
+int32_t QtToolkit::SelectedIndex(const std::string& form, const std::string& control) const {
+  QtListView* list = RequireList(form, control);
+  const QModelIndexList selected = list->selectionModel()->selectedIndexes();
+  return selected.isEmpty() ? 0 : selected.front().row() + 1;
+}
+
+std::string QtToolkit::SelectedText(const std::string& form, const std::string& control) const {
+  QtListView* list = RequireList(form, control);
+  const int32_t position = SelectedIndex(form, control);
+  return position == 0 ? std::string() : ToStdString(list->item(position - 1)->text());
+}
+
+void QtToolkit::PopupMenu(const std::string& form, const std::string& menu) {
+  auto* window = qobject_cast<QtFormWindow*>(RequireWindow(form));
+  QMenu* popup = window != nullptr ? window->Menu(menu) : nullptr;
+  if (popup == nullptr) {
+    throw AppError(errInvalidArgument, kSource, "The window " + form + " has no menu " + menu);
+  }
+  popup->exec(QCursor::pos());
+}
+
+float QtToolkit::ControlWidth(const std::string& form, const std::string& control) const {
+  QWidget* widget = RequireControl(form, control);
+  return PixelsToTwips(widget->width(), DpiOf(widget->window()));
+}
+
+float QtToolkit::ControlHeight(const std::string& form, const std::string& control) const {
+  QWidget* widget = RequireControl(form, control);
+  return PixelsToTwips(widget->height(), DpiOf(widget->window()));
+}
+
+void QtToolkit::SetControlWidth(const std::string& form, const std::string& control, float width) {
+  QWidget* widget = RequireControl(form, control);
+  if (!(width >= 0)) {
+    throw AppError(errInvalidArgument, kSource,
+                   "Invalid width " + std::to_string(width) + " for " + control);
+  }
+  widget->resize(TwipsToPixels(width, DpiOf(widget->window())), widget->height());
+}
+
+void QtToolkit::SetControlHeight(const std::string& form, const std::string& control,
+                                 float height) {
+  QWidget* widget = RequireControl(form, control);
+  if (!(height >= 0)) {
+    throw AppError(errInvalidArgument, kSource,
+                   "Invalid height " + std::to_string(height) + " for " + control);
+  }
+  widget->resize(widget->width(), TwipsToPixels(height, DpiOf(widget->window())));
+}
+
+std::string QtToolkit::Caption(const std::string& form, const std::string& control) const {
+  QWidget* widget = RequireControl(form, control);
+  if (auto* label = qobject_cast<QLabel*>(widget)) {
+    return ToStdString(label->text());
+  }
+  if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+    return ToStdString(button->text());
+  }
+  throw AppError(errInvalidArgument, kSource, "The control " + control + " has no caption");
+}
+
+void QtToolkit::SetCaption(const std::string& form, const std::string& control,
+                           const std::string& text) {
+  QWidget* widget = RequireControl(form, control);
+  if (auto* label = qobject_cast<QLabel*>(widget)) {
+    label->setText(ToQString(text));
+    return;
+  }
+  if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+    button->setText(ToQString(text));
+    return;
+  }
+  throw AppError(errInvalidArgument, kSource, "The control " + control + " has no caption");
+}
+
+void QtToolkit::StartProgram(const std::string& path) {
+  const QString program = ToQString(path);
+  const QFileInfo info(program);
+  if (!info.exists()) {
+    throw AppError(errFileNotFound, kSource, "Cannot start " + path + ": file not found");
+  }
+  if (!info.isFile() || !info.isExecutable()) {
+    throw AppError(errPathFileAccess, kSource, "Cannot start " + path + ": not a program");
+  }
+  QProcess process;
+  process.setProgram(program);
+  process.setWorkingDirectory(info.absolutePath());
+  if (!process.startDetached()) {
+    throw AppError(errPathFileAccess, kSource,
+                   "Cannot start " + path + ": " + ToStdString(process.errorString()));
+  }
+}
+
+std::string QtToolkit::AppPath() const {
+  return ToStdString(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
+}
+
+std::string QtToolkit::AppTitle() const {
+  return std::string(ProgramIdentity::Title);
+}
+int32_t QtToolkit::AppMajor() const {
+  return ProgramIdentity::Major;
+}
+int32_t QtToolkit::AppMinor() const {
+  return ProgramIdentity::Minor;
+}
+int32_t QtToolkit::AppRevision() const {
+  return ProgramIdentity::Revision;
+}
+
+}  // namespace halvarin

@@ -1,0 +1,247 @@
+#include "frmMain.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "Cp1252.h"
+#include "ProgramIdentity.h"
+
+namespace halvarin {
+
+namespace {
+
+constexpr const char* kListView = "ListView1";
+constexpr const char* kStatusBar = "StatusBar1";
+
+FormDefinition MakeDefinition() {
+  FormDefinition form;
+  form.Name = frmMain::FormName;
+  form.Caption = std::string(ProgramIdentity::Title);
+  form.Border = BorderStyle::Sizable;
+  form.ClientWidth = 6210;
+  form.ClientHeight = 4155;
+  form.Icon = ":/images/halvarin.png";
+
+  ControlDef list;
+  list.Name = kListView;
+  list.Kind = ControlKind::ListView;
+  list.Left = 0;
+  list.Top = 0;
+  list.Width = 4455;
+  list.Height = 2295;
+  list.TabIndex = 0;
+  list.Settings.View = ListViewStyle::Icon;
+  list.Settings.Icons = "ImageList1";
+  list.Settings.SmallIcons = "ImageList1";
+  list.Settings.Arrange = Arrangement::LeftToRight;
+  list.Settings.LabelEdit = false;
+  list.Settings.MultiSelect = false;
+  list.Settings.AcceptDrops = true;
+  form.Controls.push_back(list);
+
+  ControlDef status;
+  status.Name = kStatusBar;
+  status.Kind = ControlKind::StatusBar;
+  status.Left = 0;
+  status.Top = 3900;
+  status.Width = 6210;
+  status.Height = 255;
+  status.TabIndex = 1;
+  status.Settings.Align = Dock::Bottom;
+  status.Settings.Panels = {StatusPanel{1440, ""}};
+  form.Controls.push_back(status);
+
+  ControlDef images;
+  images.Name = "ImageList1";
+  images.Kind = ControlKind::ImageList;
+  images.Settings.ImageWidth = 32;
+  images.Settings.ImageHeight = 32;
+  images.Settings.MaskColor = Colour{192, 192, 192};
+  images.Settings.Images = {":/images/entry1.png", ":/images/entry2.png", ":/images/entry3.png",
+                            ":/images/entry4.png", ":/images/entry5.png"};
+  form.Controls.push_back(images);
+
+  form.Menus = {
+      {"mnufile", "&File", "", ""},
+      {"mnuFileNew", "&New", "mnufile", "Ctrl+N"},
+      {"mnuFileOpen", "&Open", "mnufile", "Ctrl+O"},
+      {"mnufilesave", "&Save", "mnufile", "Ctrl+S"},
+      {"mnufilesaveas", "Save &As", "mnufile", ""},
+      {"mnufiledash", "-", "mnufile", ""},
+      {"mnufileexit", "E&xit", "mnufile", ""},
+      {"mnuitem", "&Item", "", ""},
+      {"mnuitemadd", "&Add Item", "mnuitem", ""},
+      {"mnuitemextract", "&Extract Item", "mnuitem", ""},
+      {"mnuitemdelete", "&Delete Item", "mnuitem", "Del"},
+      {"mnuHelp", "&Help", "", ""},
+      {"mnuHelpAbout", "&About", "mnuHelp", ""},
+  };
+  return form;
+}
+
+}  // namespace
+
+frmMain::frmMain(Toolkit& toolkit) : Tk(toolkit) {}
+
+frmMain::~frmMain() = default;
+
+const FormDefinition& frmMain::Definition() {
+  static const FormDefinition definition = MakeDefinition();
+  return definition;
+}
+
+int16_t frmMain::IconIndex(std::string_view name) {
+  // The extension is at most three characters after the last "."; a name
+  // without one is judged by its first three characters.
+  const size_t dot = name.rfind('.');
+  const size_t start = dot == std::string_view::npos ? 0 : dot + 1;
+  std::string extension(name.substr(std::min(start, name.size()), 3));
+  for (char& c : extension) {
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  static constexpr std::array<std::pair<std::string_view, int16_t>, 6> kIcons = {{
+      {"voc", 3},
+      {"mid", 3},
+      {"anm", 2},
+      {"dmo", 2},
+      {"art", 4},
+      {"map", 5},
+  }};
+  for (const auto& [known, index] : kIcons) {
+    if (extension == known) {
+      return index;
+    }
+  }
+  return 1;
+}
+
+void frmMain::Click(const std::string& name) {
+  using Handler = void (frmMain::*)();
+  static constexpr std::array<std::pair<std::string_view, Handler>, 9> kHandlers = {{
+      {"mnuFileNew", &frmMain::mnuFileNew_Click},
+      {"mnuFileOpen", &frmMain::mnuFileOpen_Click},
+      {"mnufilesave", &frmMain::mnufilesave_Click},
+      {"mnufilesaveas", &frmMain::mnufilesaveas_Click},
+      {"mnufileexit", &frmMain::mnufileexit_Click},
+      {"mnuitemadd", &frmMain::mnuitemadd_Click},
+      {"mnuitemextract", &frmMain::mnuitemextract_Click},
+      {"mnuitemdelete", &frmMain::mnuitemdelete_Click},
+      {"mnuHelpAbout", &frmMain::mnuHelpAbout_Click},
+  }};
+  for (const auto& [item, handler] : kHandlers) {
+    if (item == name) {
+      (this->*handler)();
+      return;
+    }
+  }
+}
+
+void frmMain::Resize(float clientWidth, float clientHeight, bool minimized) {
+  Form_Resize(clientWidth, clientHeight, minimized);
+}
+
+void frmMain::Unload() {
+  Form_Unload();
+}
+
+void frmMain::MouseDown(const std::string& control, int16_t button, int16_t shift, float x,
+                        float y) {
+  if (control == kListView) {
+    ListView1_MouseDown(button, shift, x, y);
+  }
+}
+
+void frmMain::DragDrop(const std::string& control, const DataObject& data) {
+  if (control == kListView) {
+    ListView1_OLEDragDrop(data);
+  }
+}
+
+clsVarnGRP& frmMain::CurrentArchive() {
+  if (!Archive) {
+    Archive = std::make_unique<clsVarnGRP>();
+  }
+  return *Archive;
+}
+
+// The save-changes question belongs to the document commands.
+void frmMain::SaveChangesQuestion() {}
+
+void frmMain::ExitProgram() {
+  SaveChangesQuestion();
+  Archive.reset();
+  Tk.Unload(FormName);
+  Tk.End();
+}
+
+void frmMain::mnuFileNew_Click() {
+  SaveChangesQuestion();
+  HasFile = false;
+  Archive = std::make_unique<clsVarnGRP>();
+  RefreshList();
+}
+
+void frmMain::mnuFileOpen_Click() {}
+
+void frmMain::mnufilesave_Click() {}
+
+void frmMain::mnufilesaveas_Click() {}
+
+void frmMain::mnufileexit_Click() {
+  ExitProgram();
+}
+
+void frmMain::mnuitemadd_Click() {}
+
+void frmMain::mnuitemextract_Click() {}
+
+void frmMain::mnuitemdelete_Click() {}
+
+void frmMain::mnuHelpAbout_Click() {
+  Tk.Show("frmAbout");
+}
+
+void frmMain::ListView1_MouseDown(int16_t Button, int16_t /*Shift*/, float /*x*/, float /*y*/) {
+  if (Button == vbRightButton) {
+    Tk.PopupMenu(FormName, "mnuitem");
+  }
+}
+
+void frmMain::ListView1_OLEDragDrop(const DataObject& /*Data*/) {}
+
+void frmMain::Form_Resize(float ScaleWidth, float ScaleHeight, bool Minimized) {
+  if (Minimized) {
+    return;
+  }
+  Tk.SetControlWidth(FormName, kListView, std::max(0.0f, ScaleWidth));
+  const float statusHeight = Tk.ControlHeight(FormName, kStatusBar);
+  // A client area lower than the status bar leaves no room for the list,
+  // which then keeps a height of 0.
+  Tk.SetControlHeight(FormName, kListView, std::max(0.0f, ScaleHeight - statusHeight));
+}
+
+void frmMain::Form_Unload() {
+  ExitProgram();
+}
+
+void frmMain::AddListItem(const std::string& name) {
+  // The list shows the name up to its first NUL, converted for display; the
+  // icon is chosen from the name as stored, padding included.
+  const std::string_view shown = std::string_view(name).substr(0, name.find('\0'));
+  const int16_t icon = IconIndex(name);
+  Tk.ListAdd(FormName, kListView, Cp1252ToUtf8(shown), icon, icon);
+}
+
+void frmMain::RefreshList() {
+  Tk.ListClear(FormName, kListView);
+  clsVarnGRP& archive = CurrentArchive();
+  const int16_t count = archive.NumberOfFiles();
+  for (int16_t i = 1; i <= count; ++i) {
+    AddListItem(archive.filename(i));
+  }
+}
+
+}  // namespace halvarin

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "FormDefinition.h"
+#include "Toolkit.h"
+#include "clsVarnGRP.h"
+
+namespace halvarin {
+
+// The main window: one group archive shown as a list of icons, one item per
+// entry. List position i (1-based) is archive entry i. All of the window's
+// own code goes through the Toolkit, so it runs in tests against a double.
+class frmMain : public FormEvents {
+ public:
+  static constexpr const char* FormName = "frmMain";
+
+  explicit frmMain(Toolkit& toolkit);
+  ~frmMain() override;
+  frmMain(const frmMain&) = delete;
+  frmMain& operator=(const frmMain&) = delete;
+
+  // The window as data: controls, menus, title, size.
+  static const FormDefinition& Definition();
+  // The ImageList1 picture for an entry name (1 to 5), from its extension.
+  static int16_t IconIndex(std::string_view name);
+
+  // Events from the toolkit, handed to the handlers below.
+  void Click(const std::string& name) override;
+  void Resize(float clientWidth, float clientHeight, bool minimized) override;
+  void Unload() override;
+  void MouseDown(const std::string& control, int16_t button, int16_t shift, float x,
+                 float y) override;
+  void DragDrop(const std::string& control, const DataObject& data) override;
+
+  // File menu.
+  void mnuFileNew_Click();
+  void mnuFileOpen_Click();
+  void mnufilesave_Click();
+  void mnufilesaveas_Click();
+  void mnufileexit_Click();
+  // Item menu, also the list's pop-up menu.
+  void mnuitemadd_Click();
+  void mnuitemextract_Click();
+  void mnuitemdelete_Click();
+  // Help menu.
+  void mnuHelpAbout_Click();
+
+  void ListView1_MouseDown(int16_t Button, int16_t Shift, float x, float y);
+  void ListView1_OLEDragDrop(const DataObject& Data);
+  void Form_Resize(float ScaleWidth, float ScaleHeight, bool Minimized);
+  void Form_Unload();
+
+  // Appends one item for the entry name (raw Windows-1252 bytes, padding
+  // included) at the end of the list.
+  void AddListItem(const std::string& name);
+  // Refills the list with the archive's loaded entries, in directory order.
+  void RefreshList();
+
+  // The document: the archive being edited (created on first use), and
+  // whether Save can write back to the archive's own file.
+  std::unique_ptr<clsVarnGRP> Archive;
+  bool HasFile = false;
+
+ private:
+  clsVarnGRP& CurrentArchive();
+  void SaveChangesQuestion();
+  void ExitProgram();
+
+  Toolkit& Tk;
+};
+
+}  // namespace halvarin
