@@ -27,6 +27,25 @@ struct ProgramIdentity {
   static constexpr std::string_view CompanyName = "The Halvarin developers";
   static constexpr std::string_view LegalCopyright = "Copyright (C) 2026 The Halvarin developers";
   static constexpr std::string_view LegalTrademarks = LegalCopyright;
+
+  // The About box's contact line.
+  static constexpr std::string_view Contact = "The Halvarin developers <halvarin@example.org>";
+
+  // Desktop integration on Linux: the application id (names the desktop
+  // entry and the metainfo), the command, the icon's theme name, and the
+  // texts that software centres and menus show.
+  static constexpr std::string_view AppId = "org.halvarin.Halvarin";
+  static constexpr std::string_view Executable = "halvarin";
+  static constexpr std::string_view IconName = "halvarin";
+  static constexpr std::string_view GenericName = "Group Archive Editor";
+  static constexpr std::string_view Summary = "Edit Varn GRP group archives";
+  static constexpr std::string_view Description =
+      "Halvarin opens a Varn GRP group archive, the single file in which the game Varn keeps "
+      "its art, maps, sounds, music and recorded demos, and shows the entries as icons. Add "
+      "files through a dialog or by dropping them on the list, delete and extract entries, and "
+      "save the archive under its own name or a new one. Unsaved edits are never discarded "
+      "without asking.";
+  static constexpr std::string_view ReleaseDate = "2026-01-01";
 };
 
 }  // namespace halvarin

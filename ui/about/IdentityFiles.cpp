@@ -1,0 +1,285 @@
+#include "IdentityFiles.h"
+
+#include <cstdio>
+#include <sstream>
+#include <string_view>
+
+#include "AppError.h"
+#include "ProgramIdentity.h"
+
+namespace halvarin {
+
+namespace {
+
+using Id = ProgramIdentity;
+
+std::uint32_t ReadLe(const std::vector<std::uint8_t>& bytes, std::size_t at, int width) {
+  std::uint32_t value = 0;
+  for (int i = 0; i < width; ++i) {
+    value |= static_cast<std::uint32_t>(bytes[at + i]) << (8 * i);
+  }
+  return value;
+}
+
+[[noreturn]] void BadIcon(const std::string& why) {
+  throw AppError(errInvalidArgument, "ReadIconImage", "The program icon is unusable: " + why);
+}
+
+// A resource-script string literal. The identity is plain ASCII; anything
+// else would depend on the resource compiler's code page, so it is refused.
+std::string RcString(std::string_view text) {
+  std::string out = "\"";
+  for (char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u > 0x7E) {
+      throw AppError(errInvalidArgument, "MakeResourceScript",
+                     "The program identity holds a character a resource script cannot carry "
+                     "safely: \"" +
+                         std::string(text) + "\"");
+    }
+    if (c == '"') {
+      out += "\"\"";
+    } else if (c == '\\') {
+      out += "\\\\";
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::string Xml(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+std::string Hex16(unsigned value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%04X", value & 0xFFFFu);
+  return text;
+}
+
+}  // namespace
+
+std::string VersionNumbers() {
+  return std::to_string(Id::Major) + "." + std::to_string(Id::Minor) + "." +
+         std::to_string(Id::Revision);
+}
+
+std::string DesktopEntryFileName() {
+  return std::string(Id::AppId) + ".desktop";
+}
+std::string MetainfoFileName() {
+  return std::string(Id::AppId) + ".metainfo.xml";
+}
+
+IconImage ReadIconImage(const std::vector<std::uint8_t>& ico) {
+  constexpr std::size_t kHeader = 6;
+  constexpr std::size_t kEntry = 16;
+  if (ico.size() < kHeader || ReadLe(ico, 0, 2) != 0 || ReadLe(ico, 2, 2) != 1) {
+    BadIcon("it is not an .ico file");
+  }
+  const std::uint32_t count = ReadLe(ico, 4, 2);
+  if (ico.size() < kHeader + count * kEntry) {
+    BadIcon("its directory is cut short");
+  }
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::size_t entry = kHeader + i * kEntry;
+    const std::uint32_t size = ReadLe(ico, entry + 8, 4);
+    const std::uint32_t offset = ReadLe(ico, entry + 12, 4);
+    if (offset > ico.size() || size > ico.size() - offset || size < 40) {
+      BadIcon("image " + std::to_string(i + 1) + " lies outside the file");
+    }
+    // The bitmap header tells the truth; the directory's width and colour
+    // fields are often left zero.
+    if (ReadLe(ico, offset, 4) != 40) {
+      continue;  // a PNG-compressed or unusual image: not the classic bitmap
+    }
+    const auto width = static_cast<std::int32_t>(ReadLe(ico, offset + 4, 4));
+    const auto height2 = static_cast<std::int32_t>(ReadLe(ico, offset + 8, 4));
+    const auto bitCount = static_cast<int>(ReadLe(ico, offset + 14, 2));
+    if (width != 32 || height2 != 64 || bitCount != 24) {
+      continue;
+    }
+    // Colour rows of 96 bytes and mask rows of 4 bytes, 32 of each.
+    constexpr std::uint32_t kExpected = 40 + 32 * 96 + 32 * 4;
+    if (size != kExpected) {
+      BadIcon("the 32 x 32 image holds " + std::to_string(size) + " bytes, not " +
+              std::to_string(kExpected));
+    }
+    IconImage image;
+    image.width = 32;
+    image.height = 32;
+    image.bitCount = 24;
+    image.bitmap.assign(ico.begin() + offset, ico.begin() + offset + size);
+    return image;
+  }
+  BadIcon("it has no 32 x 32 image at 24 bits per pixel");
+}
+
+std::string MakeResourceScript(const std::vector<std::uint8_t>& ico) {
+  const std::string fixedVersion = std::to_string(Id::Major) + "," + std::to_string(Id::Minor) +
+                                   ",0," + std::to_string(Id::Revision);
+  std::ostringstream rc;
+  rc << "// Windows resources of Halvarin: the version resource and the program icon.\n"
+        "// Generated from ui/about/ProgramIdentity.h and resources/halvarin.ico by\n"
+        "// halvarin_identity_files (build target update_identity_files); do not edit.\n"
+        "// Needs no Windows headers: the few constants are written out.\n"
+        "\n"
+        "LANGUAGE 0x09, 0x01  // US English (1033)\n"
+        "\n"
+        "1 VERSIONINFO\n"
+        "FILEVERSION "
+     << fixedVersion
+     << "\n"
+        "PRODUCTVERSION "
+     << fixedVersion
+     << "\n"
+        "FILEFLAGSMASK 0x3FL\n"
+        "FILEFLAGS 0x0L  // none\n"
+        "FILEOS 0x4L  // 32-bit Windows\n"
+        "FILETYPE 0x1L  // application\n"
+        "FILESUBTYPE 0x0L\n"
+        "BEGIN\n"
+        "  BLOCK \"StringFileInfo\"\n"
+        "  BEGIN\n"
+        "    BLOCK \"040904B0\"  // US English, UTF-16\n"
+        "    BEGIN\n";
+  const std::pair<const char*, std::string_view> values[] = {
+      {"Comments", Id::Comments},
+      {"CompanyName", Id::CompanyName},
+      {"FileDescription", Id::FileDescription},
+      {"FileVersion", Id::FileVersion},
+      {"InternalName", Id::InternalName},
+      {"LegalCopyright", Id::LegalCopyright},
+      {"LegalTrademarks", Id::LegalTrademarks},
+      {"OriginalFilename", Id::OriginalFilename},
+      {"ProductName", Id::ProductName},
+      {"ProductVersion", Id::ProductVersion},
+  };
+  for (const auto& [name, text] : values) {
+    rc << "      VALUE \"" << name << "\", " << RcString(text) << "\n";
+  }
+  rc << "    END\n"
+        "  END\n"
+        "  BLOCK \"VarFileInfo\"\n"
+        "  BEGIN\n"
+        "    VALUE \"Translation\", 0x0409, 1200\n"
+        "  END\n"
+        "END\n";
+
+  if (ico.empty()) {
+    return rc.str();
+  }
+  const IconImage image = ReadIconImage(ico);
+  // Written out by hand rather than with an ICON statement, because resource
+  // compilers number the images of an icon group themselves and the image
+  // must keep its identifier, 30001.
+  rc << "\n"
+        "// Icon group 1: one image, identifier 30001, 32 x 32 at 24 bits with a 1-bit mask.\n"
+        "1 14  // RT_GROUP_ICON\n"
+        "BEGIN\n"
+        "  0, 1, 1,  // reserved, icon, one image\n"
+        "  0x2020, 0x0000,  // width 32, height 32, colour count 0, reserved\n"
+        "  1, 24,  // planes, bits per pixel\n"
+        "  "
+     << image.bitmap.size()
+     << "L,  // bytes of the image\n"
+        "  30001  // the image's identifier\n"
+        "END\n"
+        "\n"
+        "// The image itself: the 32 x 32 bitmap of resources/halvarin.ico.\n"
+        "30001 3  // RT_ICON\n"
+        "BEGIN\n";
+  for (std::size_t i = 0; i < image.bitmap.size(); i += 2) {
+    if (i % 24 == 0) {
+      rc << "  ";
+    }
+    rc << Hex16(image.bitmap[i] | (image.bitmap[i + 1] << 8));
+    if (i + 2 < image.bitmap.size()) {
+      rc << ((i % 24 == 22) ? ",\n" : ", ");
+    }
+  }
+  rc << "\nEND\n";
+  return rc.str();
+}
+
+std::string MakeDesktopEntry() {
+  std::ostringstream d;
+  d << "# Generated from ui/about/ProgramIdentity.h by halvarin_identity_files; do not edit.\n"
+       "[Desktop Entry]\n"
+       "Type=Application\n"
+       "Version=1.5\n"
+       "Name="
+    << Id::Title << "\nGenericName=" << Id::GenericName << "\nComment=" << Id::Summary
+    << "\nExec=" << Id::Executable << "\nIcon=" << Id::IconName
+    << "\n"
+       "Terminal=false\n"
+       "StartupNotify=true\n"
+       "Categories=Utility;Archiving;\n"
+       "Keywords=GRP;Varn;archive;group;\n";
+  return d.str();
+}
+
+std::string MakeMetainfo() {
+  std::ostringstream m;
+  m << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+       "<!-- Generated from ui/about/ProgramIdentity.h by halvarin_identity_files; do not edit. "
+       "-->\n"
+       "<component type=\"desktop-application\">\n"
+       "  <id>"
+    << Xml(Id::AppId)
+    << "</id>\n"
+       "  <metadata_license>CC0-1.0</metadata_license>\n"
+       "  <name>"
+    << Xml(Id::Title) << "</name>\n  <summary>" << Xml(Id::Summary)
+    << "</summary>\n"
+       "  <developer_name>"
+    << Xml(Id::CompanyName)
+    << "</developer_name>\n"
+       "  <description>\n"
+       "    <p>"
+    << Xml(Id::Description)
+    << "</p>\n"
+       "  </description>\n"
+       "  <launchable type=\"desktop-id\">"
+    << Xml(DesktopEntryFileName())
+    << "</launchable>\n"
+       "  <provides>\n"
+       "    <binary>"
+    << Xml(Id::Executable)
+    << "</binary>\n"
+       "  </provides>\n"
+       "  <categories>\n"
+       "    <category>Utility</category>\n"
+       "    <category>Archiving</category>\n"
+       "  </categories>\n"
+       "  <releases>\n"
+       "    <release version=\""
+    << VersionNumbers() << "\" date=\"" << Id::ReleaseDate
+    << "\"/>\n"
+       "  </releases>\n"
+       "  <content_rating type=\"oars-1.1\"/>\n"
+       "</component>\n";
+  return m.str();
+}
+
+}  // namespace halvarin

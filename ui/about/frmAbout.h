@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+
+#include "FormDefinition.h"
+#include "SysInfo.h"
+#include "Toolkit.h"
+
+namespace halvarin {
+
+// The About box: the program's title, version, description, a contact line,
+// a disclaimer, and a button that starts the system's information tool.
+
+// The window as data. Texts come from the program identity; the version line
+// is left empty here because loading fills it in.
+const FormDefinition& frmAboutDefinition();
+
+// The About box's behaviour, driven by the toolkit's events.
+class frmAbout : public FormEvents {
+ public:
+  static constexpr const char* Name = "frmAbout";
+
+  explicit frmAbout(Toolkit& toolkit, FileExistsFunction fileExists = FileExists)
+      : toolkit_(toolkit), fileExists_(std::move(fileExists)) {}
+
+  void Load() override { Form_Load(); }
+  void Click(const std::string& name) override;
+
+  void Form_Load();
+  void cmdOK_Click();
+  void cmdSysInfo_Click();
+
+ private:
+  Toolkit& toolkit_;
+  FileExistsFunction fileExists_;
+};
+
+}  // namespace halvarin
