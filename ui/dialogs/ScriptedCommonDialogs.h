@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "CommonDialogs.h"
+
+namespace halvarin {
+
+// A dialog layer for tests: every call takes the next scripted answer in
+// turn and keeps a copy of the record exactly as it arrived. Put it in place
+// with ScopedCommonDialogs. A call with nothing scripted is a cancel.
+class ScriptedCommonDialogs : public CommonDialogs {
+ public:
+  enum class Kind { Open, Save };
+  struct Call {
+    Kind kind;
+    OPENFILENAMEA record;  // as received, before the answer was written
+  };
+  // Writes whatever it likes into the record and returns the dialog's result.
+  using Answer = std::function<int32_t(OPENFILENAMEA&)>;
+
+  void Push(Answer answer);
+  void PushCancel();
+  // One chosen file, written as the platform does (StoreSingleAnswer). A
+  // filterIndex of 0 leaves the record's nFilterIndex as it came.
+  void PushChoice(std::string path, uint32_t filterIndex = 0);
+  // Several chosen files of one folder (StoreMultipleAnswer).
+  void PushChoices(std::string folder, std::vector<std::string> names, uint32_t filterIndex = 0);
+
+  const std::vector<Call>& Calls() const { return calls_; }
+  size_t Pending() const { return answers_.size(); }
+
+  int32_t ShowOpenDialog(OPENFILENAMEA& ofn) override;
+  int32_t ShowSaveDialog(OPENFILENAMEA& ofn) override;
+
+ private:
+  int32_t Respond(Kind kind, OPENFILENAMEA& ofn);
+
+  std::deque<Answer> answers_;
+  std::vector<Call> calls_;
+};
+
+}  // namespace halvarin
