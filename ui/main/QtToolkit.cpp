@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
+#include <QThread>
 #include <QWindow>
 
 #include "AppError.h"
@@ -189,7 +190,12 @@ void QtToolkit::End() {
     }
   }
   cachedList_ = nullptr;
-  QCoreApplication::exit(0);
+  // Leaves every running event loop, main loop included. Without a running
+  // loop there is nothing to leave, and asking would make the next loop
+  // return at once.
+  if (QThread::currentThread()->loopLevel() > 0) {
+    QCoreApplication::exit(0);
+  }
 }
 
 int32_t QtToolkit::MsgBox(const std::string& prompt, int32_t buttons, const std::string& title) {
