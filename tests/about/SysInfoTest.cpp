@@ -230,21 +230,21 @@ TEST_F(StartSysInfoTest, TooLongFirstValueCountsAsMissing) {
 
 TEST_F(StartSysInfoTest, AboutBoxLoadsTheVersionAndStaysOpenAfterTheMessage) {
   frmAbout about(toolkit, Files({}));
-  toolkit.Attach(frmAbout::Name, &about);
-  toolkit.Show(frmAbout::Name);
-  EXPECT_EQ(toolkit.Caption(frmAbout::Name, "lblVersion"), "Version 1.0.0");
+  toolkit.Attach(frmAbout::FormName, &about);
+  toolkit.Show(frmAbout::FormName);
+  EXPECT_EQ(toolkit.Caption(frmAbout::FormName, "lblVersion"), "Version 1.0.0");
 
   about.Click("cmdSysInfo");
   EXPECT_EQ(toolkit.Calls.back(), kUnavailable);
-  EXPECT_TRUE(toolkit.IsLoaded(frmAbout::Name));
+  EXPECT_TRUE(toolkit.IsLoaded(frmAbout::FormName));
 
   about.Click("cmdOK");
-  EXPECT_FALSE(toolkit.IsLoaded(frmAbout::Name));
+  EXPECT_FALSE(toolkit.IsLoaded(frmAbout::FormName));
 
   // Loaded afresh on the next showing, which sets the line again.
-  toolkit.SetCaption(frmAbout::Name, "lblVersion", "");
-  toolkit.Show(frmAbout::Name);
-  EXPECT_EQ(toolkit.Caption(frmAbout::Name, "lblVersion"), "Version 1.0.0");
+  toolkit.SetCaption(frmAbout::FormName, "lblVersion", "");
+  toolkit.Show(frmAbout::FormName);
+  EXPECT_EQ(toolkit.Caption(frmAbout::FormName, "lblVersion"), "Version 1.0.0");
 }
 
 TEST(VersionLineTest, ThreePlainNumbers) {
@@ -260,7 +260,7 @@ TEST(VersionLineTest, ThreePlainNumbers) {
   } toolkit;
   frmAbout about(toolkit);
   about.Form_Load();
-  EXPECT_EQ(toolkit.Caption(frmAbout::Name, "lblVersion"), "Version 2.15.7");
+  EXPECT_EQ(toolkit.Caption(frmAbout::FormName, "lblVersion"), "Version 2.15.7");
 }
 
 TEST(FileExistsTest, OrdinaryFilesOnly) {

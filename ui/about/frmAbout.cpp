@@ -58,7 +58,7 @@ ControlDef Line(int32_t index, int32_t x1, int32_t y1, int32_t x2, int32_t y2, C
 
 FormDefinition MakeDefinition() {
   FormDefinition f;
-  f.Name = frmAbout::Name;
+  f.Name = frmAbout::FormName;
   f.Caption = "About " + std::string(ProgramIdentity::Title);
   f.Border = BorderStyle::FixedDialog;
   f.ShowInTaskbar = false;
@@ -133,7 +133,7 @@ FormDefinition MakeDefinition() {
 
 }  // namespace
 
-const FormDefinition& frmAboutDefinition() {
+const FormDefinition& frmAbout::Definition() {
   static const FormDefinition definition = MakeDefinition();
   return definition;
 }
@@ -148,12 +148,12 @@ void frmAbout::Click(const std::string& name) {
 
 void frmAbout::Form_Load() {
   toolkit_.SetCaption(
-      Name, "lblVersion",
+      FormName, "lblVersion",
       VersionLine(toolkit_.AppMajor(), toolkit_.AppMinor(), toolkit_.AppRevision()));
 }
 
 void frmAbout::cmdOK_Click() {
-  toolkit_.Unload(Name);
+  toolkit_.Unload(FormName);
 }
 
 void frmAbout::cmdSysInfo_Click() {

@@ -11,14 +11,14 @@ namespace halvarin {
 // The About box: the program's title, version, description, a contact line,
 // a disclaimer, and a button that starts the system's information tool.
 
-// The window as data. Texts come from the program identity; the version line
-// is left empty here because loading fills it in.
-const FormDefinition& frmAboutDefinition();
-
 // The About box's behaviour, driven by the toolkit's events.
 class frmAbout : public FormEvents {
  public:
-  static constexpr const char* Name = "frmAbout";
+  static constexpr const char* FormName = "frmAbout";
+
+  // The window as data. Texts come from the program identity; the version
+  // line is left empty here because loading fills it in.
+  static const FormDefinition& Definition();
 
   explicit frmAbout(Toolkit& toolkit, FileExistsFunction fileExists = FileExists)
       : toolkit_(toolkit), fileExists_(std::move(fileExists)) {}

@@ -1,0 +1,67 @@
+#include "QtAbout.h"
+
+#include <memory>
+#include <string>
+
+#include <QApplication>
+#include <QFont>
+#include <QIcon>
+#include <QString>
+#include <QStringList>
+
+#include "IdentityFiles.h"
+#include "ProgramIdentity.h"
+#include "QtFormWindow.h"
+#include "QtToolkit.h"
+#include "ResourceImages.h"
+#include "frmAbout.h"
+
+namespace halvarin {
+
+namespace {
+
+QString ToQString(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The About box is laid out for the classic dialog font. Where it is missing,
+// fonts of the same build and width come first, so the texts still fit the
+// fixed labels; the wide default sans-serif fonts of Linux desktops come last.
+void SubstituteDialogFont() {
+  static bool done = false;
+  if (done) {
+    return;
+  }
+  done = true;
+  QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                             {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                              QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                              QStringLiteral("Nimbus Sans"), QStringLiteral("Nimbus Sans L"),
+                              QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans")});
+}
+
+}  // namespace
+
+void ApplyProgramIdentity() {
+  QApplication::setApplicationName(ToQString(ProgramIdentity::Title));
+  QApplication::setApplicationVersion(QString::fromStdString(VersionNumbers()));
+  // Lets Wayland compositors and task bars match the windows to the
+  // installed desktop entry (and so to its icon).
+  QGuiApplication::setDesktopFileName(ToQString(ProgramIdentity::AppId));
+  const QIcon icon(QString::fromLatin1(resources::kProgramIconPath));
+  if (!icon.isNull()) {
+    QApplication::setWindowIcon(icon);
+  }
+}
+
+void RegisterAboutWindow(QtToolkit& toolkit) {
+  SubstituteDialogFont();
+  toolkit.RegisterWindow(frmAbout::FormName, [](QtToolkit& tk) {
+    auto form = std::make_unique<frmAbout>(tk);
+    auto window = std::make_unique<QtFormWindow>(tk, frmAbout::Definition(), form.get());
+    window->AdoptEvents(std::move(form));
+    return window;
+  });
+}
+
+}  // namespace halvarin
