@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <chrono>
 #include <functional>
 #include <limits>
@@ -45,20 +46,24 @@ void AppendInt32(std::string& out, int32_t value) {
     out.push_back(static_cast<char>((v >> shift) & 0xFF));
 }
 
+std::string_view AsText(const std::array<char, 12>& name) {
+  return std::string_view(name.data(), name.size());
+}
+
 std::string Quoted(const std::string& path) {
   return "\"" + path + "\"";
 }
 
 // Entry names are Windows-1252 bytes; messages are UTF-8 and the padding
 // would only get in the way of reading them.
-std::string ShownName(const std::string& raw) {
-  std::string name = raw;
+std::string ShownName(std::string_view raw) {
+  std::string name(raw);
   while (!name.empty() && (name.back() == '\0' || name.back() == ' '))
     name.pop_back();
   return "\"" + Cp1252ToUtf8(name) + "\"";
 }
 
-std::string DescribeEntry(int64_t number, const std::string& name, int64_t size, int64_t position) {
+std::string DescribeEntry(int64_t number, std::string_view name, int64_t size, int64_t position) {
   return "entry " + std::to_string(number) + " (" + ShownName(name) + ", " + std::to_string(size) +
          " bytes at position " + std::to_string(position) + ")";
 }
@@ -68,6 +73,39 @@ std::string FolderOf(const std::string& path) {
   if (cut == std::string::npos)
     return std::string();
   return cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
+}
+
+// Finds the first entry of a damaged directory and says what is wrong with
+// it. `table` holds the records at 1 .. count, sizes in the machine's order.
+template <typename Table>
+[[noreturn]] void DiagnoseDamage(const std::string& path, const Table& table, int64_t directoryEnd,
+                                 int64_t fileSize) {
+  const std::string damaged = Quoted(path) + " is damaged: ";
+  int64_t position = directoryEnd + 1;
+  for (std::size_t i = 1; i < table.size(); ++i) {
+    const auto name = AsText(table[i].Name);
+    const int32_t size = table[i].Size;
+    const auto number = static_cast<int64_t>(i);
+    if (size < 0) {
+      throw AppError(errPathFileAccess, kSource,
+                     damaged + "entry " + std::to_string(number) + " (" + ShownName(name) +
+                         ") has a negative size (" + std::to_string(size) + ").");
+    }
+    const int64_t end = position - 1 + size;
+    if (position > kMaxPosition || end > kMaxPosition) {
+      throw AppError(errOverflow, kSource,
+                     damaged + DescribeEntry(number, name, size, position) +
+                         " lies past position 2147483647, the limit of a group archive.");
+    }
+    if (end > fileSize) {
+      throw AppError(errPathFileAccess, kSource,
+                     damaged + DescribeEntry(number, name, size, position) +
+                         " runs past the end of the file, which ends after " +
+                         std::to_string(fileSize) + " bytes.");
+    }
+    position = end + 1;
+  }
+  throw AppError(errPathFileAccess, kSource, damaged + "its directory is inconsistent.");
 }
 
 [[noreturn]] void ThrowChanged(const std::string& path, const std::string& why) {
@@ -152,18 +190,22 @@ class Replacement {
 clsVarnGRP::clsVarnGRP() : Fs(&io::FileSystem::Native()) {}
 
 bool clsVarnGRP::LoadFile(const std::string& FilePath) {
+  static_assert(sizeof(GrpEntry) == kRecordSize, "records are read straight into the table");
   auto file = Fs->OpenRead(FilePath);
   const int64_t fileSize = file->Size();
 
-  // Header and directory in one read. The directory's length is known only
-  // after the header, so read as much as the largest directory could take
-  // (512 KiB at most); the bytes past the directory are ignored.
-  std::string bytes(static_cast<std::size_t>(std::min(fileSize, kLargestDirectory)), '\0');
-  bytes.resize(file->ReadAt(0, bytes.data(), bytes.size()));
+  // Header and directory in one read, straight into the table: the 16-byte
+  // header takes the place of record 0, which 1-based indices never use. The
+  // directory's length is known only after the header, so read as much as
+  // the largest directory could take (512 KiB at most) and drop the rest.
+  const int64_t capacity = std::min(fileSize, kLargestDirectory);
+  std::vector<GrpEntry> table(static_cast<std::size_t>((capacity + kRecordSize - 1) / kRecordSize));
+  const auto have =
+      static_cast<int64_t>(file->ReadAt(0, table.data(), static_cast<std::size_t>(capacity)));
   file.reset();
-  const auto have = static_cast<int64_t>(bytes.size());
+  const char* bytes = reinterpret_cast<const char*>(table.data());
 
-  if (have < kMagicSize || std::string_view(bytes).substr(0, kMagicSize) != kMagic)
+  if (have < kMagicSize || std::string_view(bytes, kMagicSize) != kMagic)
     return false;
   const std::string damaged = Quoted(FilePath) + " is damaged: ";
   if (have < kHeaderSize) {
@@ -171,7 +213,7 @@ bool clsVarnGRP::LoadFile(const std::string& FilePath) {
         errPathFileAccess, kSource,
         damaged + "it ends after " + std::to_string(have) + " bytes, inside the 16-byte header.");
   }
-  const int32_t count = ReadInt32(bytes.data() + kMagicSize);
+  const int32_t count = ReadInt32(bytes + kMagicSize);
   if (count < 0) {
     throw AppError(errSubscriptOutOfRange, kSource,
                    damaged + "its entry count is negative (" + std::to_string(count) + ").");
@@ -188,40 +230,42 @@ bool clsVarnGRP::LoadFile(const std::string& FilePath) {
                        std::to_string(directoryEnd) + " bytes, but the file ends after " +
                        std::to_string(have) + " bytes.");
   }
+  table.resize(static_cast<std::size_t>(count) + 1);
+  if (table.capacity() > 2 * table.size())
+    table.shrink_to_fit();  // a small directory in front of much data
 
-  std::vector<GrpEntry> table(static_cast<std::size_t>(count));
+  // Sizes are little-endian on disk; only a big-endian machine has to turn
+  // them around, everywhere else the table is ready as read.
+  if constexpr (std::endian::native != std::endian::little) {
+    for (std::size_t i = 1; i < table.size(); ++i)
+      table[i].Size = ReadInt32(reinterpret_cast<const char*>(&table[i].Size));
+  }
+
+  // Positions follow from the sizes. Sizes are checked for the whole table at
+  // once (any negative one sets the sign of `signs`; with none, positions only
+  // grow, so the last entry decides about the limits); a damaged directory
+  // then goes through Diagnose for a precise message.
+  std::vector<int32_t> positions(table.size());
   int64_t position = directoryEnd + 1;
-  for (int32_t i = 0; i < count; ++i) {
-    const char* record = bytes.data() + kHeaderSize + kRecordSize * i;
-    GrpEntry& entry = table[static_cast<std::size_t>(i)];
-    entry.Name.assign(record, kNameSize);
-    const int32_t size = ReadInt32(record + kNameSize);
-    if (size < 0) {
-      throw AppError(errPathFileAccess, kSource,
-                     damaged + "entry " + std::to_string(i + 1) + " (" + ShownName(entry.Name) +
-                         ") has a negative size (" + std::to_string(size) + ").");
-    }
-    const int64_t end = position - 1 + size;  // 0-based offset just past the data
-    if (position > kMaxPosition || end > kMaxPosition) {
-      throw AppError(errOverflow, kSource,
-                     damaged + DescribeEntry(i + 1, entry.Name, size, position) +
-                         " lies past position 2147483647, the limit of a group archive.");
-    }
-    if (end > fileSize) {
-      throw AppError(errPathFileAccess, kSource,
-                     damaged + DescribeEntry(i + 1, entry.Name, size, position) +
-                         " runs past the end of the file, which ends after " +
-                         std::to_string(fileSize) + " bytes.");
-    }
-    entry.Size = size;
-    entry.Position = static_cast<int32_t>(position);
-    position = end + 1;
+  int64_t lastStart = position;
+  int32_t signs = 0;
+  for (std::size_t i = 1; i < table.size(); ++i) {
+    const int32_t size = table[i].Size;
+    signs |= size;
+    positions[i] = static_cast<int32_t>(position);
+    lastStart = position;
+    position += size;
+  }
+  const int64_t end = position - 1;  // 0-based offset just past the last data
+  if (signs < 0 || lastStart > kMaxPosition || end > kMaxPosition || end > fileSize) [[unlikely]] {
+    DiagnoseDamage(FilePath, table, directoryEnd, fileSize);
   }
 
   // Only now, with everything checked, does the object take the new archive.
-  Signature = bytes.substr(0, kMagicSize);
+  Signature.assign(bytes, kMagicSize);
   EntryCount = count;
   Entries = std::move(table);
+  Positions = std::move(positions);
   GrpPath = FilePath;
   AddedFiles.clear();
   IsChanged = false;
@@ -238,7 +282,8 @@ void clsVarnGRP::deleteFile(int16_t index) {
   if (index <= EntryCount) {
     // Positions stay as they are: they still point at the data in the file
     // on disk, which is where the next save copies it from.
-    Entries.erase(Entries.begin() + (index - 1));
+    Entries.erase(Entries.begin() + index);
+    Positions.erase(Positions.begin() + index);
     --EntryCount;
   } else {
     AddedFiles.erase(AddedFiles.begin() + (index - EntryCount - 1));
@@ -281,33 +326,40 @@ void clsVarnGRP::saveFile(const std::string& FilePath) {
     }
     magic.assign(head, sizeof head);
     const int64_t oldSize = old->Size();
-    for (std::size_t i = 0; i < Entries.size(); ++i) {
-      const GrpEntry& e = Entries[i];
-      if (int64_t{e.Position} - 1 + e.Size > oldSize) {
-        ThrowChanged(GrpPath,
-                     DescribeEntry(static_cast<int64_t>(i) + 1, e.Name, e.Size, e.Position) +
-                         " runs past its end, after " + std::to_string(oldSize) + " bytes");
+    for (int32_t i = 1; i <= EntryCount; ++i) {
+      const GrpEntry& e = Entries[static_cast<std::size_t>(i)];
+      const int32_t at = Positions[static_cast<std::size_t>(i)];
+      if (int64_t{at} - 1 + e.Size > oldSize) {
+        ThrowChanged(GrpPath, DescribeEntry(i, AsText(e.Name), e.Size, at) +
+                                  " runs past its end, after " + std::to_string(oldSize) +
+                                  " bytes");
       }
     }
   }
 
-  std::vector<GrpEntry> written;
-  written.reserve(static_cast<std::size_t>(total));
+  std::vector<GrpEntry> written(1);  // [0] stands for the header, as in a loaded table
+  std::vector<int32_t> writtenPositions(1);
+  written.reserve(static_cast<std::size_t>(total) + 1);
+  writtenPositions.reserve(static_cast<std::size_t>(total) + 1);
   int64_t position = kHeaderSize + kRecordSize * total + 1;
   const auto place = [&](std::string name, int64_t size) {
     name.resize(kNameSize, ' ');
     if (position > kMaxPosition || position - 1 + size > kMaxPosition) {
-      throw AppError(
-          errOverflow, kSource,
-          "Cannot save " + Quoted(target) + ": " +
-              DescribeEntry(static_cast<int64_t>(written.size()) + 1, name, size, position) +
-              " would lie past position 2147483647, the limit of a group archive.");
+      throw AppError(errOverflow, kSource,
+                     "Cannot save " + Quoted(target) + ": " +
+                         DescribeEntry(static_cast<int64_t>(written.size()), name, size, position) +
+                         " would lie past position 2147483647, the limit of a group archive.");
     }
-    written.push_back(GrpEntry{name, static_cast<int32_t>(size), static_cast<int32_t>(position)});
+    GrpEntry& entry = written.emplace_back();
+    std::copy_n(name.begin(), kNameSize, entry.Name.begin());
+    entry.Size = static_cast<int32_t>(size);
+    writtenPositions.push_back(static_cast<int32_t>(position));
     position += size;
   };
-  for (const GrpEntry& e : Entries)
-    place(e.Name, e.Size);
+  for (int32_t i = 1; i <= EntryCount; ++i) {
+    const GrpEntry& e = Entries[static_cast<std::size_t>(i)];
+    place(std::string(AsText(e.Name)), e.Size);
+  }
   for (const std::string& path : AddedFiles) {
     // Opened here only for the length; thousands of files cannot all stay
     // open until their data is copied.
@@ -318,9 +370,9 @@ void clsVarnGRP::saveFile(const std::string& FilePath) {
   header.reserve(static_cast<std::size_t>(kHeaderSize + kRecordSize * total));
   header += magic;
   AppendInt32(header, static_cast<int32_t>(total));
-  for (const GrpEntry& e : written) {
-    header += e.Name;
-    AppendInt32(header, e.Size);
+  for (std::size_t i = 1; i < written.size(); ++i) {
+    header += AsText(written[i].Name);
+    AppendInt32(header, written[i].Size);
   }
 
   Replacement replacement(*Fs, target, [](const std::string& folder) {
@@ -331,11 +383,12 @@ void clsVarnGRP::saveFile(const std::string& FilePath) {
 
   // Kept entries lie back to back in the old file unless something between
   // them was deleted; each unbroken run is one copy.
-  for (std::size_t i = 0; i < Entries.size();) {
-    const int64_t start = Entries[i].Position - 1;
+  const auto kept = static_cast<std::size_t>(EntryCount);
+  for (std::size_t i = 1; i <= kept;) {
+    const int64_t start = Positions[i] - 1;
     int64_t length = 0;
     std::size_t j = i;
-    while (j < Entries.size() && Entries[j].Position - 1 == start + length) {
+    while (j <= kept && Positions[j] - 1 == start + length) {
       length += Entries[j].Size;
       ++j;
     }
@@ -345,7 +398,7 @@ void clsVarnGRP::saveFile(const std::string& FilePath) {
   old.reset();  // some systems cannot replace a file that is still open
 
   for (std::size_t k = 0; k < AddedFiles.size(); ++k) {
-    const GrpEntry& e = written[Entries.size() + k];
+    const GrpEntry& e = written[kept + 1 + k];
     auto in = Fs->OpenRead(AddedFiles[k]);
     Fs->CopyRange(*in, 0, out, e.Size);
     if (in->Size() != e.Size) {
@@ -363,6 +416,7 @@ void clsVarnGRP::saveFile(const std::string& FilePath) {
   Signature = magic;
   EntryCount = static_cast<int32_t>(total);
   Entries = std::move(written);
+  Positions = std::move(writtenPositions);
   GrpPath = target;
   AddedFiles.clear();
   IsChanged = false;
@@ -372,14 +426,15 @@ void clsVarnGRP::saveFile(const std::string& FilePath) {
 
 void clsVarnGRP::extractFile(int16_t index, const std::string& FilePath) {
   const int32_t size = FileSize(index);
-  const GrpEntry& entry = Entries[static_cast<std::size_t>(index - 1)];
+  const GrpEntry& entry = Entries[static_cast<std::size_t>(index)];
+  const int32_t at = Positions[static_cast<std::size_t>(index)];
   if (FilePath.empty())
     throw AppError(errInvalidArgument, kSource, "No file name was given to extract to.");
 
   auto archive = Fs->OpenRead(GrpPath);
   const int64_t archiveSize = archive->Size();
-  if (int64_t{entry.Position} - 1 + size > archiveSize) {
-    ThrowChanged(GrpPath, DescribeEntry(index, entry.Name, size, entry.Position) +
+  if (int64_t{at} - 1 + size > archiveSize) {
+    ThrowChanged(GrpPath, DescribeEntry(index, AsText(entry.Name), size, at) +
                               " runs past its end, after " + std::to_string(archiveSize) +
                               " bytes");
   }
@@ -391,7 +446,7 @@ void clsVarnGRP::extractFile(int16_t index, const std::string& FilePath) {
   Replacement replacement(*Fs, FilePath, [](const std::string& folder) {
     return makeTempFileName(folder, ".halvarin-", ".tmp");
   });
-  Fs->CopyRange(*archive, entry.Position - 1, replacement.Out(), size);
+  Fs->CopyRange(*archive, at - 1, replacement.Out(), size);
   archive.reset();
   replacement.Commit();
   replacement.SyncFolder();
@@ -403,7 +458,7 @@ int16_t clsVarnGRP::NumberOfFiles() const {
 
 std::string clsVarnGRP::filename(int16_t index) const {
   (void)FileSize(index);
-  return Entries[static_cast<std::size_t>(index - 1)].Name;
+  return std::string(AsText(Entries[static_cast<std::size_t>(index)].Name));
 }
 
 int32_t clsVarnGRP::FileSize(int16_t index) const {
@@ -412,12 +467,12 @@ int32_t clsVarnGRP::FileSize(int16_t index) const {
                    "There is no entry " + std::to_string(index) + "; the archive has " +
                        std::to_string(EntryCount) + (EntryCount == 1 ? " entry." : " entries."));
   }
-  return Entries[static_cast<std::size_t>(index - 1)].Size;
+  return Entries[static_cast<std::size_t>(index)].Size;
 }
 
 int32_t clsVarnGRP::FilePosition(int16_t index) const {
   (void)FileSize(index);
-  return Entries[static_cast<std::size_t>(index - 1)].Position;
+  return Positions[static_cast<std::size_t>(index)];
 }
 
 bool clsVarnGRP::Changed() const {

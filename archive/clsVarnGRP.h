@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -42,10 +43,12 @@ class clsVarnGRP {
   // Lets tests put a fault-injecting file system in front of the real one.
   friend class clsVarnGRPTestAccess;
 
+  // One directory record, laid out as on disk so that the whole directory is
+  // read straight into the table.
   struct GrpEntry {
-    std::string Name;  // always 12 bytes
-    int32_t Size = 0;
-    int32_t Position = 0;  // 1-based, in the file named by GrpPath
+    GrpEntry() {}               // deliberately unset: the file fills it
+    std::array<char, 12> Name;  // as stored, padding included
+    int32_t Size;
   };
 
   static std::string makeEntryName(const std::string& path);
@@ -55,7 +58,8 @@ class clsVarnGRP {
   std::string Signature;
   int32_t EntryCount = 0;
   std::vector<std::string> AddedFiles;
-  std::vector<GrpEntry> Entries;  // Entries[0] is entry 1
+  std::vector<GrpEntry> Entries;   // Entries[i] is entry i; [0] holds the header as read
+  std::vector<int32_t> Positions;  // Positions[i]: 1-based position of entry i in GrpPath
   std::string GrpPath;
   bool IsChanged = false;
   io::FileSystem* Fs;  // never null; the operating system's unless a test says otherwise
