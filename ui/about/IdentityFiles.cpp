@@ -227,7 +227,7 @@ std::string MakeDesktopEntry() {
   d << "# Generated from ui/about/ProgramIdentity.h by halvarin_identity_files; do not edit.\n"
        "[Desktop Entry]\n"
        "Type=Application\n"
-       "Version=1.5\n"
+       "Version=1.4\n"
        "Name="
     << Id::Title << "\nGenericName=" << Id::GenericName << "\nComment=" << Id::Summary
     << "\nExec=" << Id::Executable << "\nIcon=" << Id::IconName

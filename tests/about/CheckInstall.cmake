@@ -1,0 +1,28 @@
+# Installs the build into a fresh prefix and checks that the program, its
+# desktop entry, metainfo and icons are where desktops look for them, and
+# that the desktop entry names the installed command and icon.
+# Variables: BUILD (the build folder), PREFIX (a scratch folder).
+file(REMOVE_RECURSE ${PREFIX})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX}
+                RESULT_VARIABLE result OUTPUT_QUIET)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed")
+endif()
+include(GNUInstallDirs)
+set(share ${PREFIX}/${CMAKE_INSTALL_DATADIR})
+foreach(path
+    ${PREFIX}/${CMAKE_INSTALL_BINDIR}/halvarin
+    ${share}/applications/org.halvarin.Halvarin.desktop
+    ${share}/metainfo/org.halvarin.Halvarin.metainfo.xml
+    ${share}/icons/hicolor/32x32/apps/halvarin.png
+    ${share}/icons/hicolor/scalable/apps/halvarin.svg)
+  if(NOT EXISTS ${path})
+    message(FATAL_ERROR "not installed: ${path}")
+  endif()
+endforeach()
+file(READ ${share}/applications/org.halvarin.Halvarin.desktop entry)
+if(NOT entry MATCHES "\nExec=halvarin\n" OR NOT entry MATCHES "\nIcon=halvarin\n")
+  message(FATAL_ERROR "the desktop entry names another command or icon:\n${entry}")
+endif()
+file(REMOVE_RECURSE ${PREFIX})
+message(STATUS "installed program, desktop entry, metainfo and icons")
