@@ -262,7 +262,7 @@ bool clsVarnGRP::LoadFile(const std::string& FilePath) {
   }
 
   // Only now, with everything checked, does the object take the new archive.
-  Signature.assign(bytes, kMagicSize);
+  Signature.assign(AsText(table[0].Name));  // not `bytes`: the table may have moved
   EntryCount = count;
   Entries = std::move(table);
   Positions = std::move(positions);
