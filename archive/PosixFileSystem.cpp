@@ -134,10 +134,7 @@ class PosixFileSystem final : public FileSystem {
       ThrowFolder(path);
     if (!S_ISREG(st.st_mode))
       throw AppError(errPathFileAccess, kSource, "\"" + path + "\" is not an ordinary file.");
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0)
-      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    return file;
+    return file;  // O_NONBLOCK means nothing for an ordinary file
   }
 
   std::unique_ptr<File> CreateNew(const std::string& path, uint32_t permissions) override {

@@ -245,14 +245,16 @@ bool clsVarnGRP::LoadFile(const std::string& FilePath) {
   // once (any negative one sets the sign of `signs`; with none, positions only
   // grow, so the last entry decides about the limits); a damaged directory
   // then goes through Diagnose for a precise message.
-  std::vector<int32_t> positions(table.size());
+  std::vector<int32_t> positions;
+  positions.reserve(table.size());
+  positions.push_back(0);
   int64_t position = directoryEnd + 1;
   int64_t lastStart = position;
   int32_t signs = 0;
   for (std::size_t i = 1; i < table.size(); ++i) {
     const int32_t size = table[i].Size;
     signs |= size;
-    positions[i] = static_cast<int32_t>(position);
+    positions.push_back(static_cast<int32_t>(position));
     lastStart = position;
     position += size;
   }

@@ -262,7 +262,12 @@ int main(int argc, char** argv) {
                                    double peak = 0;
                                    for (auto _ : state) {
                                      std::string out;
-                                     state.SetIterationTime(TimedRun(command, &out));
+                                     try {
+                                       state.SetIterationTime(TimedRun(command, &out));
+                                     } catch (const std::exception& e) {
+                                       state.SkipWithError(e.what());
+                                       break;
+                                     }
                                      if (!out.empty())
                                        peak = std::max(peak, std::stod(out) / 1024.0);
                                      fs::remove(copy);
