@@ -226,27 +226,6 @@ TEST_F(StartSysInfoTest, TooLongFirstValueCountsAsMissing) {
   EXPECT_EQ(toolkit.Calls, std::vector<std::string>{"StartProgram(C:\\Tools\\MSINFO32.EXE)"});
 }
 
-// --- the About box's behaviour ----------------------------------------------
-
-TEST_F(StartSysInfoTest, AboutBoxLoadsTheVersionAndStaysOpenAfterTheMessage) {
-  frmAbout about(toolkit, Files({}));
-  toolkit.Attach(frmAbout::FormName, &about);
-  toolkit.Show(frmAbout::FormName);
-  EXPECT_EQ(toolkit.Caption(frmAbout::FormName, "lblVersion"), "Version 1.0.0");
-
-  about.Click("cmdSysInfo");
-  EXPECT_EQ(toolkit.Calls.back(), kUnavailable);
-  EXPECT_TRUE(toolkit.IsLoaded(frmAbout::FormName));
-
-  about.Click("cmdOK");
-  EXPECT_FALSE(toolkit.IsLoaded(frmAbout::FormName));
-
-  // Loaded afresh on the next showing, which sets the line again.
-  toolkit.SetCaption(frmAbout::FormName, "lblVersion", "");
-  toolkit.Show(frmAbout::FormName);
-  EXPECT_EQ(toolkit.Caption(frmAbout::FormName, "lblVersion"), "Version 1.0.0");
-}
-
 TEST(VersionLineTest, ThreePlainNumbers) {
   EXPECT_EQ(VersionLine(1, 0, 0), "Version 1.0.0");
   EXPECT_EQ(VersionLine(2, 15, 7), "Version 2.15.7");
