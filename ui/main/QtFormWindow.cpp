@@ -594,7 +594,16 @@ void QtFormWindow::FireDragDrop(const std::string& control, const DataObject& da
 }
 
 void QtFormWindow::closeEvent(QCloseEvent* event) {
-  // Closing from the title bar unloads the form; it cannot be refused.
+  // Closing from the title bar unloads the form, unless the form keeps the
+  // window open (for instance because saving the user's edits failed).
+  if (!toolkit_.Ending()) {
+    bool cancel = false;
+    Dispatch([&] { events_->QueryUnload(cancel); });
+    if (cancel) {
+      event->ignore();
+      return;
+    }
+  }
   event->accept();
   if (!toolkit_.Ending()) {
     toolkit_.Unload(FormName());

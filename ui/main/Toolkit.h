@@ -71,6 +71,11 @@ class FormEvents {
   // The client area changed size, or the window was minimised or restored;
   // also sent once before the window first shows.
   virtual void Resize(float /*clientWidth*/, float /*clientHeight*/, bool /*minimized*/) {}
+  // The user asks to close the window (title bar, system menu, window
+  // manager), before Unload. Setting `Cancel` keeps the window open and no
+  // Unload follows. Not sent for Toolkit::Unload, which a form's own code
+  // calls when it has already decided.
+  virtual void QueryUnload(bool& /*Cancel*/) {}
   // The window is being unloaded (closed from its title bar or by Unload);
   // the window and its controls are destroyed afterwards. Cannot veto.
   virtual void Unload() {}

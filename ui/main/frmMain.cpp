@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <exception>
 #include <utility>
 
+#include "AppError.h"
 #include "Cp1252.h"
+#include "FileNames.h"
 #include "ProgramIdentity.h"
+#include "clsFileDialog.h"
 
 namespace halvarin {
 
@@ -13,6 +17,11 @@ namespace {
 
 constexpr const char* kListView = "ListView1";
 constexpr const char* kStatusBar = "StatusBar1";
+constexpr const char* kSource = "frmMain";
+constexpr const char* kArchiveFilter = "Varn GRP Files|*.grp|All Files|*.*";
+constexpr const char* kAllFilesFilter = "All Files|*.*";
+// Entry indices are 16-bit; a group archive holds at most this many entries.
+constexpr int32_t kMaxEntries = 32766;
 
 FormDefinition MakeDefinition() {
   FormDefinition form;
@@ -133,31 +142,52 @@ void frmMain::Click(const std::string& name) {
   }};
   for (const auto& [item, handler] : kHandlers) {
     if (item == name) {
-      (this->*handler)();
+      RunCommand([this, handler] { (this->*handler)(); });
       return;
     }
   }
 }
 
 void frmMain::Resize(float clientWidth, float clientHeight, bool minimized) {
-  Form_Resize(clientWidth, clientHeight, minimized);
+  RunCommand([&] { Form_Resize(clientWidth, clientHeight, minimized); });
+}
+
+void frmMain::QueryUnload(bool& Cancel) {
+  Form_QueryUnload(Cancel);
 }
 
 void frmMain::Unload() {
-  Form_Unload();
+  RunCommand([this] { Form_Unload(); });
 }
 
 void frmMain::MouseDown(const std::string& control, int16_t button, int16_t shift, float x,
                         float y) {
   if (control == kListView) {
-    ListView1_MouseDown(button, shift, x, y);
+    RunCommand([&] { ListView1_MouseDown(button, shift, x, y); });
   }
 }
 
 void frmMain::DragDrop(const std::string& control, const DataObject& data) {
   if (control == kListView) {
-    ListView1_OLEDragDrop(data);
+    RunCommand([&] { ListView1_OLEDragDrop(data); });
   }
+}
+
+bool frmMain::RunCommand(const std::function<void()>& command) {
+  std::string description;
+  try {
+    command();
+    return true;
+  } catch (const AppError& error) {
+    description = error.Description();
+  } catch (const std::exception& error) {
+    description = error.what();
+  }
+  if (description.empty()) {
+    description = "The command could not be completed.";
+  }
+  Tk.MsgBox(description, vbOKOnly | vbExclamation, std::string(ProgramIdentity::Title));
+  return false;
 }
 
 clsVarnGRP& frmMain::CurrentArchive() {
@@ -167,8 +197,16 @@ clsVarnGRP& frmMain::CurrentArchive() {
   return *Archive;
 }
 
-// The save-changes question belongs to the document commands.
-void frmMain::SaveChangesQuestion() {}
+void frmMain::SaveChangesQuestion() {
+  if (!CurrentArchive().Changed()) {
+    return;
+  }
+  if (Tk.MsgBox("File has changed.\r\nSave now?", vbYesNo | vbQuestion, "Save Changes?") == vbYes) {
+    // A cancelled Save As returns normally and the command goes on as after
+    // No; a save that fails throws and the command stops with the edits kept.
+    mnufilesave_Click();
+  }
+}
 
 void frmMain::ExitProgram() {
   SaveChangesQuestion();
@@ -184,21 +222,112 @@ void frmMain::mnuFileNew_Click() {
   RefreshList();
 }
 
-void frmMain::mnuFileOpen_Click() {}
+void frmMain::mnuFileOpen_Click() {
+  SaveChangesQuestion();
+  clsFileDialog dialog;
+  dialog.Filter(kArchiveFilter);
+  dialog.InitDir(Tk.AppPath());
+  dialog.ShowOpen();
+  const std::string path = dialog.filename();
+  if (path.empty()) {
+    return;
+  }
+  if (!CurrentArchive().LoadFile(path)) {
+    // The archive keeps what it held, tied to the file it was tied to.
+    Tk.MsgBox(LastPathComponent(path) + " is not a Varn GRP archive.", vbOKOnly,
+              std::string(ProgramIdentity::Title));
+    return;
+  }
+  RefreshList();
+  HasFile = true;
+}
 
-void frmMain::mnufilesave_Click() {}
+void frmMain::mnufilesave_Click() {
+  if (HasFile) {
+    CurrentArchive().saveFile(std::string());
+  } else {
+    mnufilesaveas_Click();
+  }
+}
 
-void frmMain::mnufilesaveas_Click() {}
+void frmMain::mnufilesaveas_Click() {
+  clsFileDialog dialog;
+  dialog.Filter(kArchiveFilter);
+  dialog.ShowSave();
+  const std::string path = dialog.filename();
+  if (path.empty()) {
+    return;
+  }
+  CurrentArchive().saveFile(path);
+  HasFile = true;
+}
 
 void frmMain::mnufileexit_Click() {
   ExitProgram();
 }
 
-void frmMain::mnuitemadd_Click() {}
+void frmMain::AddItem(const std::string& path) {
+  // Past this many items the positions no longer fit an entry index, and
+  // list and archive would fall out of step.
+  if (Tk.ListCount(FormName, kListView) >= kMaxEntries) {
+    throw AppError(errOverflow, kSource,
+                   "Cannot add \"" + path + "\": the archive already holds " +
+                       std::to_string(kMaxEntries) +
+                       " entries, the most a group archive can hold.");
+  }
+  AddListItem(CurrentArchive().addFile(path));
+}
 
-void frmMain::mnuitemextract_Click() {}
+void frmMain::mnuitemadd_Click() {
+  clsFileDialog dialog;
+  dialog.Filter(kAllFilesFilter);
+  dialog.ShowOpen();
+  const std::string path = dialog.filename();
+  if (path.empty()) {
+    return;
+  }
+  AddItem(path);
+}
 
-void frmMain::mnuitemdelete_Click() {}
+void frmMain::mnuitemextract_Click() {
+  const int32_t index = Tk.SelectedIndex(FormName, kListView);
+  if (index < 1) {
+    return;
+  }
+  clsVarnGRP& archive = CurrentArchive();
+  const bool loaded = index <= archive.NumberOfFiles();
+  // A queued file has no stored name yet; its item shows the name it will get.
+  const std::string name = loaded ? Cp1252ToUtf8(archive.filename(static_cast<int16_t>(index)))
+                                  : Tk.SelectedText(FormName, kListView);
+  clsFileDialog dialog;
+  dialog.Filter(kAllFilesFilter);
+  dialog.filename(SafeFileName(name));
+  // The preset name survives a cancel, so only the dialog's own result
+  // tells a cancel from a confirmed choice.
+  dialog.CancelError(true);
+  try {
+    dialog.ShowSave();
+  } catch (const AppError& error) {
+    if (error.Number() == errDialogCancelled) {
+      return;
+    }
+    throw;
+  }
+  const std::string path = dialog.filename();
+  if (path.empty() || !loaded) {
+    return;  // a queued file is not in the archive file yet: nothing to write
+  }
+  archive.extractFile(static_cast<int16_t>(index), path);
+}
+
+void frmMain::mnuitemdelete_Click() {
+  const int32_t index = Tk.SelectedIndex(FormName, kListView);
+  if (index < 1) {
+    return;
+  }
+  CurrentArchive().deleteFile(static_cast<int16_t>(index));
+  Tk.ListRemove(FormName, kListView, index);
+}
 
 void frmMain::mnuHelpAbout_Click() {
   Tk.Show("frmAbout");
@@ -210,7 +339,17 @@ void frmMain::ListView1_MouseDown(int16_t Button, int16_t /*Shift*/, float /*x*/
   }
 }
 
-void frmMain::ListView1_OLEDragDrop(const DataObject& /*Data*/) {}
+void frmMain::ListView1_OLEDragDrop(const DataObject& Data) {
+  if (Data.GetFormat(vbCFText)) {
+    return;
+  }
+  for (const std::string& path : Data.Files()) {
+    // Folders are not entered; hidden and missing paths are skipped quietly.
+    if (IsOrdinaryFile(path)) {
+      AddItem(path);
+    }
+  }
+}
 
 void frmMain::Form_Resize(float ScaleWidth, float ScaleHeight, bool Minimized) {
   if (Minimized) {
@@ -221,6 +360,16 @@ void frmMain::Form_Resize(float ScaleWidth, float ScaleHeight, bool Minimized) {
   // A client area lower than the status bar leaves no room for the list,
   // which then keeps a height of 0.
   Tk.SetControlHeight(FormName, kListView, std::max(0.0f, ScaleHeight - statusHeight));
+}
+
+void frmMain::Form_QueryUnload(bool& Cancel) {
+  // The question is asked here, where a failed save can still keep the
+  // window open; the archive is then released, so the exit sequence that
+  // the unload runs finds nothing left to ask about.
+  Cancel = !RunCommand([this] {
+    SaveChangesQuestion();
+    Archive.reset();
+  });
 }
 
 void frmMain::Form_Unload() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,6 +15,13 @@ namespace halvarin {
 // The main window: one group archive shown as a list of icons, one item per
 // entry. List position i (1-based) is archive entry i. All of the window's
 // own code goes through the Toolkit, so it runs in tests against a double.
+//
+// Every event from the toolkit runs as one command inside RunCommand: an
+// error anywhere in it ends the command and is shown to the user, and the
+// document is left as the failed operation left it, which the archive
+// guarantees to be as before. The handlers themselves let errors through,
+// so that a Save run by the save-changes question stops the command that
+// asked it.
 class frmMain : public FormEvents {
  public:
   static constexpr const char* FormName = "frmMain";
@@ -31,6 +39,7 @@ class frmMain : public FormEvents {
   // Events from the toolkit, handed to the handlers below.
   void Click(const std::string& name) override;
   void Resize(float clientWidth, float clientHeight, bool minimized) override;
+  void QueryUnload(bool& Cancel) override;
   void Unload() override;
   void MouseDown(const std::string& control, int16_t button, int16_t shift, float x,
                  float y) override;
@@ -52,6 +61,9 @@ class frmMain : public FormEvents {
   void ListView1_MouseDown(int16_t Button, int16_t Shift, float x, float y);
   void ListView1_OLEDragDrop(const DataObject& Data);
   void Form_Resize(float ScaleWidth, float ScaleHeight, bool Minimized);
+  // Closing the window asks the save-changes question here, once; only a
+  // save that fails keeps the window open.
+  void Form_QueryUnload(bool& Cancel);
   void Form_Unload();
 
   // Appends one item for the entry name (raw Windows-1252 bytes, padding
@@ -60,6 +72,11 @@ class frmMain : public FormEvents {
   // Refills the list with the archive's loaded entries, in directory order.
   void RefreshList();
 
+  // Runs one command; an error is shown in a message box (caption the
+  // program title, OK, warning icon) with its description. Returns whether
+  // the command ran to its end.
+  bool RunCommand(const std::function<void()>& command);
+
   // The document: the archive being edited (created on first use), and
   // whether Save can write back to the archive's own file.
   std::unique_ptr<clsVarnGRP> Archive;
@@ -67,8 +84,12 @@ class frmMain : public FormEvents {
 
  private:
   clsVarnGRP& CurrentArchive();
+  // Asks whether to save unsaved edits and saves on Yes. A save that fails
+  // throws, so the calling command stops; a cancelled Save As does not.
   void SaveChangesQuestion();
   void ExitProgram();
+  // Queues one file and appends its item, keeping list and archive in step.
+  void AddItem(const std::string& path);
 
   Toolkit& Tk;
 };

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace halvarin {
+
+// File names as the main window's item commands need them. Paths and names
+// are UTF-8, as the toolkit and the file dialogs hand them over.
+
+// Whether `path` names an ordinary file that can be added to an archive:
+// it exists, is a plain file (or a link to one), and is not hidden (a name
+// starting with "." here; the hidden or system attribute on Windows).
+// Folders, devices, sockets, hidden files and missing paths are not.
+bool IsOrdinaryFile(const std::string& path);
+
+// The last component of a path ("maps.grp" of "/home/me/maps.grp").
+std::string LastPathComponent(std::string_view path);
+
+// The name offered in the save dialog for an entry: the name up to its first
+// NUL, without trailing spaces and dots, with every path separator, control
+// character and character that Windows forbids in a name replaced by "_".
+// Never "." or "..", never a device name such as "CON", never empty
+// ("entry"): whatever an archive holds, the offered name stays inside the
+// dialog's folder.
+std::string SafeFileName(std::string_view name);
+
+}  // namespace halvarin
