@@ -74,6 +74,21 @@ class RecordingToolkit : public Toolkit {
     Unloading.erase(form);
     Loaded.erase(form);
   }
+  // The user closes the window from its title bar: the form may keep it
+  // open (QueryUnload); otherwise it is unloaded.
+  void Close(const std::string& form) {
+    Calls.push_back("Close(" + form + ")");
+    if (Loaded.count(form) == 0) {
+      return;
+    }
+    bool cancel = false;
+    if (FormEvents* events = FormsOf(form)) {
+      events->QueryUnload(cancel);
+    }
+    if (!cancel && !Ended) {
+      Unload(form);
+    }
+  }
   void End() override {
     Calls.push_back("End()");
     Ended = true;
