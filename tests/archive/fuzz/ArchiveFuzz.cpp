@@ -1,0 +1,237 @@
+// libFuzzer target: every input is an archive file. The archive code must
+// agree with an independent reading of the bytes (GrpOracle.h) on whether it
+// is an archive at all, damaged or valid; must answer every query as the
+// bytes say; must extract every entry byte for byte; and must save it to a
+// new file and back in place after an edit, writing exactly the bytes the
+// format prescribes, with no temporary file left over. Any disagreement
+// aborts, which libFuzzer reports with the input that caused it.
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "AppError.h"
+#include "GrpOracle.h"
+#include "clsVarnGRP.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using halvarin::AppError;
+using halvarin::clsVarnGRP;
+using namespace halvarin::testing;
+
+#define FUZZ_CHECK(condition)                                                            \
+  do {                                                                                   \
+    if (!(condition)) {                                                                  \
+      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
+      std::abort();                                                                      \
+    }                                                                                    \
+  } while (0)
+
+fs::path g_work;
+
+std::string Work(const char* name) {
+  return (g_work / name).string();
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  FUZZ_CHECK(in.good());
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::string& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  FUZZ_CHECK(out.good());
+}
+
+std::string Le32(int64_t value) {
+  const auto v = static_cast<uint32_t>(value);
+  return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+          static_cast<char>((v >> 16) & 0xFF), static_cast<char>((v >> 24) & 0xFF)};
+}
+
+struct Entry {
+  std::string Name;
+  std::string Data;
+};
+
+std::string ArchiveOf(const std::vector<Entry>& entries) {
+  std::string bytes = "Quorindavell" + Le32(static_cast<int64_t>(entries.size()));
+  for (const Entry& e : entries)
+    bytes += e.Name + Le32(static_cast<int64_t>(e.Data.size()));
+  for (const Entry& e : entries)
+    bytes += e.Data;
+  return bytes;
+}
+
+std::vector<Entry> EntriesOf(std::string_view file, const OracleArchive& a) {
+  std::vector<Entry> entries;
+  for (const OracleEntry& e : a.Entries)
+    entries.push_back({e.Name, std::string(OracleData(file, e))});
+  return entries;
+}
+
+// The object must describe exactly the archive file `file`.
+void ExpectDescribes(const clsVarnGRP& grp, std::string_view file) {
+  const OracleArchive a = OracleRead(file);
+  FUZZ_CHECK(a.Verdict == OracleArchive::Valid);
+  FUZZ_CHECK(grp.NumberOfFiles() == static_cast<int64_t>(a.Entries.size()));
+  FUZZ_CHECK(!grp.Changed());
+  for (std::size_t i = 0; i < a.Entries.size(); ++i) {
+    const auto index = static_cast<int16_t>(i + 1);
+    FUZZ_CHECK(grp.filename(index) == a.Entries[i].Name);
+    FUZZ_CHECK(grp.FileSize(index) == a.Entries[i].Size);
+    FUZZ_CHECK(grp.FilePosition(index) == a.Entries[i].Position);
+  }
+  for (int16_t outside : {int16_t{0}, int16_t{-1}, static_cast<int16_t>(a.Entries.size() + 1)}) {
+    try {
+      (void)grp.FileSize(outside);
+      FUZZ_CHECK(!"an index outside the table was answered");
+    } catch (const AppError& e) {
+      FUZZ_CHECK(e.Number() == halvarin::errSubscriptOutOfRange);
+    }
+  }
+}
+
+void ExpectOnlyFiles(const std::set<std::string>& names) {
+  std::set<std::string> found;
+  for (const auto& e : fs::directory_iterator(g_work))
+    found.insert(e.path().filename().string());
+  for (const std::string& name : found) {
+    if (names.count(name) == 0)
+      std::fprintf(stderr, "unexpected file left behind: %s\n", name.c_str());
+  }
+  FUZZ_CHECK(found == names);
+}
+
+// A small archive loaded before each input, so that a refused input can be
+// seen to leave the object as it was.
+const std::string kBase = ArchiveOf({{std::string("base.dat\0\0\0\0", 12), "base"}});
+
+void RunValid(clsVarnGRP& grp, std::string_view input, const OracleArchive& want) {
+  ExpectDescribes(grp, input);
+  const std::vector<Entry> entries = EntriesOf(input, want);
+
+  // Extraction replaces the same target again and again, longer and shorter.
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    grp.extractFile(static_cast<int16_t>(i + 1), Work("x.out"));
+    FUZZ_CHECK(ReadFile(Work("x.out")) == entries[i].Data);
+  }
+
+  // Save to a new file: exactly the format's bytes, trailing junk dropped,
+  // and the object now describes that file.
+  grp.saveFile(Work("out.grp"));
+  const std::string saved = ReadFile(Work("out.grp"));
+  FUZZ_CHECK(saved == ArchiveOf(entries));
+  ExpectDescribes(grp, saved);
+  FUZZ_CHECK(ReadFile(Work("in.grp")) == input);
+  clsVarnGRP reloaded;
+  FUZZ_CHECK(reloaded.LoadFile(Work("out.grp")));
+  ExpectDescribes(reloaded, saved);
+
+  // An edit saved in place: drop an entry chosen by the input, queue a file
+  // cut from the input, and write the archive over itself.
+  std::vector<Entry> edited = entries;
+  if (!edited.empty()) {
+    const std::size_t drop = static_cast<unsigned char>(input.back()) % edited.size();
+    grp.deleteFile(static_cast<int16_t>(drop + 1));
+    edited.erase(edited.begin() + static_cast<std::ptrdiff_t>(drop));
+  }
+  const std::string queued(input.substr(0, input.size() % 97));
+  WriteFile(Work("queued.bin"), queued);
+  FUZZ_CHECK(grp.addFile(Work("queued.bin")) == "queued.bin");
+  edited.push_back({"queued.bin  ", queued});
+  FUZZ_CHECK(grp.Changed());
+  grp.saveFile("");
+  const std::string resaved = ReadFile(Work("out.grp"));
+  FUZZ_CHECK(resaved == ArchiveOf(edited));
+  ExpectDescribes(grp, resaved);
+  if (!edited.empty()) {
+    grp.extractFile(static_cast<int16_t>(edited.size()), Work("x.out"));
+    FUZZ_CHECK(ReadFile(Work("x.out")) == queued);
+  }
+  ExpectOnlyFiles({"base.grp", "in.grp", "out.grp", "queued.bin", "x.out"});
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // Files are written and flushed for every input: a memory-backed folder
+  // keeps that from dominating the run.
+  std::string parent = "/tmp";
+  if (const char* env = std::getenv("HALVARIN_FUZZ_TMP"); env != nullptr && *env != '\0')
+    parent = env;
+  else if (::access("/dev/shm", W_OK) == 0)
+    parent = "/dev/shm";
+  std::string pattern = parent + "/halvarin-fuzz-XXXXXX";
+  FUZZ_CHECK(::mkdtemp(pattern.data()) != nullptr);
+  g_work = pattern;
+  std::atexit([] {
+    std::error_code ec;
+    fs::remove_all(g_work, ec);
+  });
+  WriteFile(Work("base.grp"), kBase);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  // Files from the previous input go, so that leftovers can be told apart.
+  for (const char* name : {"out.grp", "queued.bin", "x.out"})
+    ::unlink(Work(name).c_str());
+  WriteFile(Work("in.grp"), input);
+  const OracleArchive want = OracleRead(input);
+
+  clsVarnGRP grp;
+  FUZZ_CHECK(grp.LoadFile(Work("base.grp")));
+  grp.deleteFile(1);
+  bool loaded = false;
+  int32_t error = 0;
+  try {
+    loaded = grp.LoadFile(Work("in.grp"));
+  } catch (const AppError& e) {
+    error = e.Number();
+    // The reason names the file.
+    FUZZ_CHECK(e.Description().find(Work("in.grp")) != std::string::npos);
+  }
+  switch (want.Verdict) {
+    case OracleArchive::NotAnArchive:
+    case OracleArchive::Damaged:
+      if (want.Verdict == OracleArchive::NotAnArchive) {
+        FUZZ_CHECK(!loaded && error == 0);
+      } else {
+        FUZZ_CHECK(error == halvarin::errPathFileAccess || error == halvarin::errOverflow ||
+                   error == halvarin::errSubscriptOutOfRange);
+      }
+      // Refused: the object still holds the base archive with its edit,
+      // and that edit still saves to the base archive's file.
+      FUZZ_CHECK(grp.NumberOfFiles() == 0 && grp.Changed());
+      grp.saveFile("");
+      FUZZ_CHECK(ReadFile(Work("base.grp")) == ArchiveOf({}));
+      WriteFile(Work("base.grp"), kBase);
+      ExpectOnlyFiles({"base.grp", "in.grp"});
+      break;
+    case OracleArchive::Valid:
+      FUZZ_CHECK(loaded && error == 0);
+      try {
+        RunValid(grp, input, want);
+      } catch (const AppError& e) {
+        std::fprintf(stderr, "unexpected error %d: %s\n", e.Number(), e.Description().c_str());
+        std::abort();
+      }
+      break;
+  }
+  return 0;
+}
