@@ -185,6 +185,21 @@ TEST_F(QtMainCommandsTest, DropDeleteAndSaveWithTheKeyboard) {
   EXPECT_FALSE(form.Archive->Changed());
 }
 
+TEST_F(QtMainCommandsTest, AShortNameAddedLastCutsNoOtherLabel) {
+  const fs::path grp = dir / "labels.grp";
+  WriteGroupArchive(grp.string(), {{"LEVEL1.MAP", "map"}, {"SETUP.CFG", "cfg"}});
+  OpenWithKeys(grp);
+  QMimeData files;
+  files.setUrls({QUrl::fromLocalFile(QString::fromStdString(DiskFile("a.voc", "a").string()))});
+  Drop(files);
+  ASSERT_EQ(list->count(), 3);
+  list->doItemsLayout();
+  const int needed = list->fontMetrics().horizontalAdvance(QStringLiteral("LEVEL1.MAP"));
+  for (int i = 0; i < list->count(); ++i) {
+    EXPECT_GT(list->visualItemRect(list->item(i)).width(), needed) << i;
+  }
+}
+
 TEST_F(QtMainCommandsTest, ClosingWithUnsavedChangesAsksOnceAndEnds) {
   QMimeData files;
   files.setUrls({QUrl::fromLocalFile(QString::fromStdString(DiskFile("a.art", "a").string()))});

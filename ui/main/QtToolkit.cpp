@@ -282,6 +282,12 @@ void QtToolkit::ListAdd(const std::string& form, const std::string& control,
     item->setIcon(list->LargeIcon(largeIcon));
   }
   item->setData(Qt::UserRole, static_cast<int>(smallIcon));
+  // With uniform item sizes the view measures only the last item and gives
+  // every item that size; a short name added last would cut every longer
+  // label. Each item takes the whole grid cell instead.
+  if (list->gridSize().isValid()) {
+    item->setSizeHint(list->gridSize());
+  }
   list->addItem(item);
 }
 
