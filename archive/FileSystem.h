@@ -15,6 +15,17 @@
 
 namespace halvarin::io {
 
+// What tells one version of a file from another without reading it: a file
+// replaced by another has a new identity, one written in place a new
+// modification time (or length).
+struct FileStamp {
+  uint64_t Device = 0;
+  uint64_t Identity = 0;  // the file's number on its device
+  int64_t Size = 0;
+  int64_t Modified = 0;  // nanoseconds since the epoch
+  bool operator==(const FileStamp&) const = default;
+};
+
 // An open file. Closing happens in the destructor (errors ignored, for the
 // failure paths) or in Close (errors reported, for the success path).
 class File {
@@ -26,10 +37,14 @@ class File {
   virtual const std::string& Path() const = 0;
   // Current length in bytes.
   virtual int64_t Size() = 0;
+  // Identity, length and modification time, all at once.
+  virtual FileStamp Stamp() = 0;
   // Reads up to `length` bytes at `offset`; fewer only at the end of the file.
   virtual std::size_t ReadAt(int64_t offset, void* buffer, std::size_t length) = 0;
   // Writes all of `length` bytes at the current position.
   virtual void Write(const void* buffer, std::size_t length) = 0;
+  // Writes all of `length` bytes at `offset`; the current position stays.
+  virtual void WriteAt(int64_t offset, const void* buffer, std::size_t length) = 0;
   // Flushes the content to the storage device.
   virtual void Sync() = 0;
   virtual void Close() = 0;
@@ -41,6 +56,8 @@ class File {
 struct FileInfo {
   bool Exists = false;
   bool IsFolder = false;
+  bool IsOrdinary = false;   // a plain file: no folder, device, pipe or socket
+  bool Writable = false;     // by this process, as the system judges it
   uint32_t Permissions = 0;  // platform permission bits
   uint32_t Owner = 0;
   uint32_t Group = 0;

@@ -62,6 +62,18 @@ class PosixFile final : public File {
     return st.st_size;
   }
 
+  FileStamp Stamp() override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0)
+      ThrowOsError(errno, "examine", path_);
+    FileStamp stamp;
+    stamp.Device = static_cast<uint64_t>(st.st_dev);
+    stamp.Identity = static_cast<uint64_t>(st.st_ino);
+    stamp.Size = st.st_size;
+    stamp.Modified = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+    return stamp;
+  }
+
   std::size_t ReadAt(int64_t offset, void* buffer, std::size_t length) override {
     auto* out = static_cast<char*>(buffer);
     std::size_t done = 0;
@@ -89,6 +101,21 @@ class PosixFile final : public File {
         ThrowOsError(errno, "write", path_);
       }
       in += n;
+      length -= static_cast<std::size_t>(n);
+    }
+  }
+
+  void WriteAt(int64_t offset, const void* buffer, std::size_t length) override {
+    const auto* in = static_cast<const char*>(buffer);
+    while (length > 0) {
+      const ssize_t n = ::pwrite(fd_, in, length, static_cast<off_t>(offset));
+      if (n < 0) {
+        if (errno == EINTR)
+          continue;
+        ThrowOsError(errno, "write", path_);
+      }
+      in += n;
+      offset += n;
       length -= static_cast<std::size_t>(n);
     }
   }
@@ -158,6 +185,10 @@ class PosixFileSystem final : public FileSystem {
     }
     info.Exists = true;
     info.IsFolder = S_ISDIR(st.st_mode);
+    info.IsOrdinary = S_ISREG(st.st_mode);
+    // The effective user, as for opening; the superuser may write anything
+    // on a writable file system.
+    info.Writable = ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
     info.Permissions = st.st_mode & 07777;
     info.Owner = st.st_uid;
     info.Group = st.st_gid;
@@ -252,7 +283,11 @@ class PosixFileSystem final : public FileSystem {
           FileSystem::CopyRange(from, off, to, length);
           return;
         }
-        ThrowOsError(errno, "copy data out of", from.Path());
+        // A full disk or a size limit is the new file's trouble, not the
+        // source's; anything else could be either.
+        if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG)
+          ThrowOsError(errno, "write", to.Path());
+        ThrowOsError(errno, "copy data from \"" + from.Path() + "\" to", to.Path());
       }
       if (n == 0) {
         throw AppError(errPathFileAccess, kSource,

@@ -128,6 +128,18 @@ class Replacement {
     const io::FileInfo existing = fs.Stat(final_);
     if (existing.IsFolder)
       throw AppError(errPathFileAccess, kSource, Quoted(target) + " is a folder, not a file.");
+    // Renaming over a device or a pipe would put a plain file in its place.
+    if (existing.Exists && !existing.IsOrdinary) {
+      throw AppError(errPathFileAccess, kSource,
+                     "Cannot write " + Quoted(target) +
+                         ": it is not an ordinary file (a device, a pipe or a socket).");
+    }
+    // The folder's permission would let the rename through; the file's own
+    // says it is not to be changed.
+    if (existing.Exists && !existing.Writable) {
+      throw AppError(errPermissionDenied, kSource,
+                     "Cannot write " + Quoted(target) + ": it is read-only.");
+    }
     if (existing.Exists)
       like_ = existing;
     folder_ = FolderOf(final_);
@@ -165,6 +177,7 @@ class Replacement {
 
   void Commit() {
     out_->Sync();
+    stamp_ = out_->Stamp();  // nothing below changes the content or its time
     if (like_)
       fs_.CopyPermissions(*out_, *like_);
     out_->Close();
@@ -175,6 +188,9 @@ class Replacement {
   // After the rename: without this a crash could still bring back the old name.
   void SyncFolder() { fs_.SyncFolder(folder_); }
 
+  // The new file's, valid after Commit.
+  const io::FileStamp& Stamp() const { return stamp_; }
+
  private:
   io::FileSystem& fs_;
   std::string final_;
@@ -182,8 +198,22 @@ class Replacement {
   std::string temp_;
   std::optional<io::FileInfo> like_;  // the replaced file's, if there was one
   std::unique_ptr<io::File> out_;
+  io::FileStamp stamp_;
   bool committed_ = false;
 };
+
+// Errors met while a new file is written name the temporary file or a
+// source file; the user also needs to hear which file was being written.
+template <typename Action>
+void NamingTarget(const std::string& what, const std::string& target, Action&& action) {
+  try {
+    action();
+  } catch (const AppError& e) {
+    if (e.Description().find(Quoted(target)) != std::string::npos)
+      throw;
+    throw AppError(e.Number(), kSource, what + Quoted(target) + ": " + e.Description());
+  }
+}
 
 }  // namespace
 
@@ -192,7 +222,8 @@ clsVarnGRP::clsVarnGRP() : Fs(&io::FileSystem::Native()) {}
 bool clsVarnGRP::LoadFile(const std::string& FilePath) {
   static_assert(sizeof(GrpEntry) == kRecordSize, "records are read straight into the table");
   auto file = Fs->OpenRead(FilePath);
-  const int64_t fileSize = file->Size();
+  const io::FileStamp stamp = file->Stamp();
+  const int64_t fileSize = stamp.Size;
 
   // Header and directory in one read, straight into the table: the 16-byte
   // header takes the place of record 0, which 1-based indices never use. The
@@ -269,6 +300,7 @@ bool clsVarnGRP::LoadFile(const std::string& FilePath) {
   Entries = std::move(table);
   Positions = std::move(positions);
   GrpPath = FilePath;
+  GrpStamp = stamp;
   AddedFiles.clear();
   IsChanged = false;
   return true;
@@ -306,7 +338,10 @@ void clsVarnGRP::saveFile(const std::string& FilePath) {
     throw AppError(errInvalidArgument, kSource, "No file name was given to save the archive to.");
   if (target.find('.') == std::string::npos)
     target += ".grp";
+  NamingTarget("Cannot save ", target, [&] { writeArchive(target); });
+}
 
+void clsVarnGRP::writeArchive(const std::string& target) {
   // Everything that can be known in advance is checked before a byte is
   // written.
   const auto queued = static_cast<int64_t>(AddedFiles.size());
@@ -320,23 +355,13 @@ void clsVarnGRP::saveFile(const std::string& FilePath) {
   std::unique_ptr<io::File> old;
   std::string magic(kMagic);
   if (EntryCount > 0) {
-    old = Fs->OpenRead(GrpPath);
+    old = openLoaded();
     char head[kMagicSize];
     if (old->ReadAt(0, head, sizeof head) != sizeof head ||
         std::string_view(head, sizeof head) != kMagic) {
       ThrowChanged(GrpPath, "it no longer starts like a group archive");
     }
     magic.assign(head, sizeof head);
-    const int64_t oldSize = old->Size();
-    for (int32_t i = 1; i <= EntryCount; ++i) {
-      const GrpEntry& e = Entries[static_cast<std::size_t>(i)];
-      const int32_t at = Positions[static_cast<std::size_t>(i)];
-      if (int64_t{at} - 1 + e.Size > oldSize) {
-        ThrowChanged(GrpPath, DescribeEntry(i, AsText(e.Name), e.Size, at) +
-                                  " runs past its end, after " + std::to_string(oldSize) +
-                                  " bytes");
-      }
-    }
   }
 
   std::vector<GrpEntry> written(1);  // [0] stands for the header, as in a loaded table
@@ -368,9 +393,10 @@ void clsVarnGRP::saveFile(const std::string& FilePath) {
     place(makeEntryName(path), Fs->OpenRead(path)->Size());
   }
 
-  std::string header;
+  // The magic goes in last, just before the file is flushed: a temporary
+  // file that a crash leaves behind half-written is not taken for an archive.
+  std::string header(kMagicSize, '\0');
   header.reserve(static_cast<std::size_t>(kHeaderSize + kRecordSize * total));
-  header += magic;
   AppendInt32(header, static_cast<int32_t>(total));
   for (std::size_t i = 1; i < written.size(); ++i) {
     header += AsText(written[i].Name);
@@ -410,6 +436,7 @@ void clsVarnGRP::saveFile(const std::string& FilePath) {
     }
   }
 
+  out.WriteAt(0, magic.data(), magic.size());
   replacement.Commit();
 
   // The new file is in place: from here on the object must describe it, even
@@ -420,6 +447,7 @@ void clsVarnGRP::saveFile(const std::string& FilePath) {
   Entries = std::move(written);
   Positions = std::move(writtenPositions);
   GrpPath = target;
+  GrpStamp = replacement.Stamp();
   AddedFiles.clear();
   IsChanged = false;
 
@@ -428,30 +456,43 @@ void clsVarnGRP::saveFile(const std::string& FilePath) {
 
 void clsVarnGRP::extractFile(int16_t index, const std::string& FilePath) {
   const int32_t size = FileSize(index);
-  const GrpEntry& entry = Entries[static_cast<std::size_t>(index)];
   const int32_t at = Positions[static_cast<std::size_t>(index)];
   if (FilePath.empty())
     throw AppError(errInvalidArgument, kSource, "No file name was given to extract to.");
 
-  auto archive = Fs->OpenRead(GrpPath);
-  const int64_t archiveSize = archive->Size();
-  if (int64_t{at} - 1 + size > archiveSize) {
-    ThrowChanged(GrpPath, DescribeEntry(index, AsText(entry.Name), size, at) +
-                              " runs past its end, after " + std::to_string(archiveSize) +
-                              " bytes");
-  }
-  if (Fs->SameFile(GrpPath, FilePath)) {
-    throw AppError(errInvalidArgument, kSource,
-                   "Cannot extract to " + Quoted(FilePath) + ": that is the archive itself.");
-  }
-
-  Replacement replacement(*Fs, FilePath, [](const std::string& folder) {
-    return makeTempFileName(folder, ".halvarin-", ".tmp");
+  NamingTarget("Cannot extract entry " + std::to_string(index) + " to ", FilePath, [&] {
+    auto archive = openLoaded();
+    if (Fs->SameFile(GrpPath, FilePath)) {
+      throw AppError(errInvalidArgument, kSource,
+                     "Cannot extract to " + Quoted(FilePath) + ": that is the archive itself.");
+    }
+    Replacement replacement(*Fs, FilePath, [](const std::string& folder) {
+      return makeTempFileName(folder, ".halvarin-", ".tmp");
+    });
+    Fs->CopyRange(*archive, at - 1, replacement.Out(), size);
+    archive.reset();
+    replacement.Commit();
+    replacement.SyncFolder();
   });
-  Fs->CopyRange(*archive, at - 1, replacement.Out(), size);
-  archive.reset();
-  replacement.Commit();
-  replacement.SyncFolder();
+}
+
+std::unique_ptr<io::File> clsVarnGRP::openLoaded() {
+  auto file = Fs->OpenRead(GrpPath);
+  const io::FileStamp now = file->Stamp();
+  // Replaced (another program, or another copy of this one, saved it) or
+  // written in place: the loaded positions may point at anything now.
+  if (now != GrpStamp)
+    ThrowChanged(GrpPath, "another program has written to it");
+  // Never true unless the stamp deceives; cheap enough to make sure.
+  for (int32_t i = 1; i <= EntryCount; ++i) {
+    const GrpEntry& e = Entries[static_cast<std::size_t>(i)];
+    const int32_t at = Positions[static_cast<std::size_t>(i)];
+    if (int64_t{at} - 1 + e.Size > now.Size) {
+      ThrowChanged(GrpPath, DescribeEntry(i, AsText(e.Name), e.Size, at) +
+                                " runs past its end, after " + std::to_string(now.Size) + " bytes");
+    }
+  }
+  return file;
 }
 
 int16_t clsVarnGRP::NumberOfFiles() const {

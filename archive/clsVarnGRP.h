@@ -2,14 +2,13 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
-namespace halvarin {
+#include "FileSystem.h"
 
-namespace io {
-class FileSystem;
-}
+namespace halvarin {
 
 // One group archive: the directory of the file loaded last, the disk files
 // queued for addition, and whether there are unsaved edits. Entry indices are
@@ -52,6 +51,10 @@ class clsVarnGRP {
   };
 
   static std::string makeEntryName(const std::string& path);
+  void writeArchive(const std::string& target);
+  // GrpPath, opened for reading, after making sure it is still the file
+  // that was loaded.
+  std::unique_ptr<io::File> openLoaded();
   static std::string makeTempFileName(const std::string& folder, const std::string& prefix,
                                       const std::string& extension);
 
@@ -61,6 +64,8 @@ class clsVarnGRP {
   std::vector<GrpEntry> Entries;   // Entries[i] is entry i; [0] holds the header as read
   std::vector<int32_t> Positions;  // Positions[i]: 1-based position of entry i in GrpPath
   std::string GrpPath;
+  // GrpPath as it was loaded: the table's positions hold for that file only.
+  io::FileStamp GrpStamp;
   bool IsChanged = false;
   io::FileSystem* Fs;  // never null; the operating system's unless a test says otherwise
 };

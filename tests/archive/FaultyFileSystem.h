@@ -2,10 +2,12 @@
 
 // A file system in front of the real one that can make the n-th call of any
 // operation fail, the way a full disk, a vanished file or a failing device
-// would, and that counts the files still open.
+// would, or let something happen to the files right before it (another
+// program truncating the archive, say), and that counts the files still open.
 
 #include <array>
 #include <cerrno>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -19,6 +21,7 @@ namespace halvarin::testing {
 enum class Op {
   OpenRead,
   CreateNew,
+  Read,
   Write,
   Sync,
   Close,
@@ -26,6 +29,7 @@ enum class Op {
   Rename,
   SyncFolder,
   Stat,
+  CopyRange,
   Count
 };
 
@@ -38,6 +42,14 @@ class FaultyFileSystem : public io::FileSystem {
     failAt_[static_cast<int>(op)] = calls_[static_cast<int>(op)] + nth;
     failNumber_ = number;
   }
+  // Runs `action` right before the `nth` call of `op` (counted from now).
+  void Before(Op op, int nth, std::function<void()> action) {
+    hookAt_[static_cast<int>(op)] = calls_[static_cast<int>(op)] + nth;
+    hooks_[static_cast<int>(op)] = std::move(action);
+  }
+  // Data copies go to the real file system's own copy (the kernel's) rather
+  // than through Read and Write calls that can be made to fail.
+  void CopyNatively(bool native) { native_ = native; }
   int Calls(Op op) const { return calls_[static_cast<int>(op)]; }
   int OpenFiles() const { return openFiles_; }
   const std::vector<std::string>& Created() const { return created_; }
@@ -72,6 +84,15 @@ class FaultyFileSystem : public io::FileSystem {
     Step(Op::SyncFolder, folder);
     real_.SyncFolder(folder);
   }
+  void CopyRange(io::File& from, int64_t offset, io::File& to, int64_t length) override {
+    Step(Op::CopyRange, to.Path());
+    if (native_) {
+      real_.CopyRange(static_cast<Faulty&>(from).Real(), offset, static_cast<Faulty&>(to).Real(),
+                      length);
+    } else {
+      io::FileSystem::CopyRange(from, offset, to, length);
+    }
+  }
 
  private:
   class Faulty final : public io::File {
@@ -84,7 +105,9 @@ class FaultyFileSystem : public io::FileSystem {
     io::File& Real() { return *real_; }
     const std::string& Path() const override { return real_->Path(); }
     int64_t Size() override { return real_->Size(); }
+    io::FileStamp Stamp() override { return real_->Stamp(); }
     std::size_t ReadAt(int64_t offset, void* buffer, std::size_t length) override {
+      owner_.Step(Op::Read, Path());
       return real_->ReadAt(offset, buffer, length);
     }
     void Write(const void* buffer, std::size_t length) override {
@@ -94,6 +117,11 @@ class FaultyFileSystem : public io::FileSystem {
         owner_.Throw("write", Path());
       }
       real_->Write(buffer, length);
+    }
+    void WriteAt(int64_t offset, const void* buffer, std::size_t length) override {
+      if (owner_.Fails(Op::Write))
+        owner_.Throw("write", Path());
+      real_->WriteAt(offset, buffer, length);
     }
     void Sync() override {
       owner_.Step(Op::Sync, Path());
@@ -116,7 +144,10 @@ class FaultyFileSystem : public io::FileSystem {
   }
   bool Fails(Op op) {
     const int i = static_cast<int>(op);
-    return ++calls_[i] == failAt_[i];
+    ++calls_[i];
+    if (calls_[i] == hookAt_[i] && hooks_[i])
+      hooks_[i]();
+    return calls_[i] == failAt_[i];
   }
   void Step(Op op, const std::string& path) {
     if (Fails(op))
@@ -129,6 +160,9 @@ class FaultyFileSystem : public io::FileSystem {
   io::FileSystem& real_;
   std::array<int, static_cast<int>(Op::Count)> calls_{};
   std::array<int, static_cast<int>(Op::Count)> failAt_{};
+  std::array<int, static_cast<int>(Op::Count)> hookAt_{};
+  std::array<std::function<void()>, static_cast<int>(Op::Count)> hooks_;
+  bool native_ = false;
   int32_t failNumber_ = errPathFileAccess;
   int openFiles_ = 0;
   std::vector<std::string> created_;

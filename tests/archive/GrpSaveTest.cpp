@@ -191,21 +191,6 @@ TEST_F(GrpSaveFailure, TargetIsAFolder) {
   ExpectSavesLater();
 }
 
-TEST_F(GrpSaveFailure, TargetFolderNotWritable) {
-  if (::geteuid() == 0)
-    GTEST_SKIP() << "permissions do not stop the superuser";
-  std::filesystem::create_directory(dir / "locked");
-  WriteAll(dir / "locked/t.grp", "locked target");
-  ::chmod((dir / "locked").c_str(), 0555);
-  names = dir.Names();
-  std::string why;
-  ExpectNothingChanged(ErrorOf([&] { grp.saveFile(dir / "locked/t.grp"); }, &why),
-                       errPermissionDenied);
-  EXPECT_NE(why.find("locked/t.grp"), std::string::npos) << why;
-  EXPECT_EQ(ReadAll(dir / "locked/t.grp"), "locked target");
-  ExpectSavesLater();
-}
-
 TEST_F(GrpSaveFailure, EveryStepThatCanFail) {
   // Each operation the save performs, failing once, at its first and at a
   // later call; the permission error stands for an unwritable folder.
@@ -259,7 +244,8 @@ TEST_F(GrpSaveFailure, OldArchiveChangedOnDiskSinceItWasLoaded) {
   WriteAll(dir / "a.grp", original.substr(0, original.size() - 20));
   std::string why;
   EXPECT_EQ(ErrorOf([&] { grp.saveFile(dir / "target.grp"); }, &why), errPathFileAccess);
-  EXPECT_NE(why.find("entry 4"), std::string::npos) << why;
+  EXPECT_NE(why.find("has been changed"), std::string::npos) << why;
+  EXPECT_NE(why.find("a.grp"), std::string::npos) << why;
   EXPECT_EQ(ReadAll(dir / "target.grp"), "previous target");
   EXPECT_EQ(dir.Names(), names);
   EXPECT_EQ(Snapshot(grp), before);

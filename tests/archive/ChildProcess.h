@@ -1,0 +1,94 @@
+#pragma once
+
+// Runs part of a test in a forked child: to set process limits (a file size
+// limit stands for a full disk) without touching the test runner, to be
+// killed, or to act as an ordinary user. The superuser ignores permissions,
+// so as root the child becomes "nobody" first; the files it must reach are
+// handed to that user with GiveToUnprivileged.
+
+#include <grp.h>
+#include <signal.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace halvarin::testing {
+
+constexpr uid_t kNobody = 65534;
+constexpr gid_t kNoGroup = 65534;
+
+struct ChildResult {
+  std::string Report;  // what the child wrote; empty means all went well
+  int Status = 0;      // as from waitpid
+  bool Exited() const { return WIFEXITED(Status) && WEXITSTATUS(Status) == 0; }
+  bool KilledBy(int signal) const { return WIFSIGNALED(Status) && WTERMSIG(Status) == signal; }
+};
+
+inline bool RunningAsRoot() {
+  return ::geteuid() == 0;
+}
+
+// Makes a folder and everything in it the unprivileged user's, when the
+// tests run as root; otherwise the files are the user's own already.
+inline void GiveToUnprivileged(const std::filesystem::path& folder) {
+  if (!RunningAsRoot())
+    return;
+  (void)::lchown(folder.c_str(), kNobody, kNoGroup);
+  for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
+    (void)::lchown(e.path().c_str(), kNobody, kNoGroup);
+}
+
+// `body` returns an empty string when everything it checked held, or a
+// description of what did not.
+inline ChildResult InChild(const std::function<std::string()>& body, bool unprivileged = false) {
+  int fds[2];
+  if (::pipe(fds) != 0)
+    return {"pipe failed", -1};
+  const pid_t pid = ::fork();
+  if (pid < 0)
+    return {"fork failed", -1};
+  if (pid == 0) {
+    ::close(fds[0]);
+    std::string report;
+    if (unprivileged && RunningAsRoot() &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(kNoGroup) != 0 || ::setuid(kNobody) != 0)) {
+      report = "cannot become the unprivileged user";
+    } else {
+      try {
+        report = body();
+      } catch (const std::exception& e) {
+        report = std::string("unexpected exception: ") + e.what();
+      }
+    }
+    for (std::size_t done = 0; done < report.size();) {
+      const ssize_t n = ::write(fds[1], report.data() + done, report.size() - done);
+      if (n <= 0)
+        break;
+      done += static_cast<std::size_t>(n);
+    }
+    ::_exit(0);  // no destructors, no test runner clean-up: those are the parent's
+  }
+  ::close(fds[1]);
+  ChildResult result;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      break;
+    result.Report.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fds[0]);
+  while (::waitpid(pid, &result.Status, 0) < 0 && errno == EINTR) {
+  }
+  return result;
+}
+
+}  // namespace halvarin::testing
