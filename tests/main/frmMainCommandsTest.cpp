@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -558,6 +559,17 @@ TEST_F(frmMainCommandsTest, ErrorsAreShownAndLeaveTheDocumentAsItWas) {
   EXPECT_TRUE(form.Archive->Changed());
   form.Click("mnufilesave");
   EXPECT_EQ(ReadArchive(grp).size(), 4u);
+  EXPECT_EQ(List().size(), 4u);
+
+  // Failures that are not the program's own errors are caught as well.
+  struct Failing : DataObject {
+    bool GetFormat(int16_t) const override { return false; }
+    std::vector<std::string> Files() const override { throw std::bad_alloc(); }
+  };
+  tk.Calls.clear();
+  form.DragDrop("ListView1", Failing());
+  EXPECT_EQ(Boxes(), std::vector<std::string>{
+                         ErrorBox("There is not enough memory to complete the command.")});
   EXPECT_EQ(List().size(), 4u);
 }
 

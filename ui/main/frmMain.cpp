@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <exception>
+#include <new>
 #include <utility>
 
 #include "AppError.h"
@@ -180,6 +181,8 @@ bool frmMain::RunCommand(const std::function<void()>& command) {
     return true;
   } catch (const AppError& error) {
     description = error.Description();
+  } catch (const std::bad_alloc&) {
+    description = "There is not enough memory to complete the command.";
   } catch (const std::exception& error) {
     description = error.what();
   }
