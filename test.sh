@@ -20,6 +20,18 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALVARIN_WERROR
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
+# The archive reader against hostile input, for a bounded time (README,
+# "Reliability", for longer runs).
+if command -v clang++ >/dev/null 2>&1; then
+  echo "== Fuzz the archive for ${HALVARIN_FUZZ_SECONDS:-60} s =="
+  cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALVARIN_WERROR=ON \
+    -DCMAKE_CXX_COMPILER=clang++ -DHALVARIN_FUZZ=ON
+  cmake --build build-fuzz -j"$jobs"
+  tests/archive/fuzz/run-archive-fuzz.sh build-fuzz "${HALVARIN_FUZZ_SECONDS:-60}"
+else
+  echo "== clang++ is missing: the archive fuzzer does not run =="
+fi
+
 echo "== Build and test under AddressSanitizer and UndefinedBehaviorSanitizer =="
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHALVARIN_WERROR=ON \
   -DHALVARIN_SANITIZE=ON -DHALVARIN_BUILD_BENCH=OFF
