@@ -10,6 +10,7 @@
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
 #include <QKeySequence>
@@ -206,8 +207,13 @@ QtListView::QtListView(QtFormWindow& form, const ControlDef& def, std::vector<QI
   if (icons) {
     const int iconSide = form.Px(32 * 15);
     setIconSize(QSize(iconSide, iconSide));
-    // Room for a 12-character name under the icon, in up to two lines.
-    setGridSize(QSize(form.Px(88 * 15), iconSide + fontMetrics().height() * 2 + form.Px(10 * 15)));
+    // Wide enough for a 12-character name in capitals, so that stored names
+    // (which have no spaces to wrap at) show whole rather than elided; the
+    // second line is for the longer names of files queued for adding.
+    const QFontMetrics metrics = fontMetrics();
+    const int nameWidth = metrics.horizontalAdvance(QStringLiteral("NNNNNNNN.NNN"));
+    const int cellWidth = std::max(form.Px(88 * 15), nameWidth + metrics.averageCharWidth() * 2);
+    setGridSize(QSize(cellWidth, iconSide + metrics.height() * 2 + form.Px(10 * 15)));
     setWordWrap(true);
     setTextElideMode(Qt::ElideMiddle);
   }

@@ -276,8 +276,11 @@ void QtToolkit::ListAdd(const std::string& form, const std::string& control,
   // Stored names are padded with NULs; what follows the first one is not
   // part of the name.
   const size_t end = text.find('\0');
-  auto* item = new QListWidgetItem(
-      QString::fromUtf8(text.data(), static_cast<qsizetype>(std::min(end, text.size()))));
+  const QString shown =
+      QString::fromUtf8(text.data(), static_cast<qsizetype>(std::min(end, text.size())));
+  auto* item = new QListWidgetItem(shown);
+  // The rare name too wide for its cell is elided; hovering shows it whole.
+  item->setToolTip(shown);
   if (largeIcon > 0) {
     item->setIcon(list->LargeIcon(largeIcon));
   }
