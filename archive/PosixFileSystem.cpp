@@ -267,10 +267,25 @@ class PosixFileSystem final : public FileSystem {
       FileSystem::CopyRange(from, offset, to, length);
       return;
     }
+    auto off = static_cast<off_t>(offset);
+    // An entry's data rarely starts at the same offset within a page as its
+    // copy does. The kernel's own copy then moves the data through a pipe of
+    // 64 KiB and pays for every trip, a third more time for a large entry
+    // than a copy whose pages line up; a larger pipe of ours brings that
+    // back to the aligned speed. Small copies do not notice.
+    if (length >= kPipeCopyFrom) {
+      const off_t at = ::lseek(out->Descriptor(), 0, SEEK_CUR);
+      if (at >= 0 && (at - off) % kPageSize != 0) {
+        // Where splicing is refused the kernel's copy would meet the same
+        // refusal inside; plain reads and writes always work.
+        if (!SpliceRange(*in, off, *out, length))
+          FileSystem::CopyRange(from, off, to, length);
+        return;
+      }
+    }
     // The kernel copies without passing the bytes through this process and
     // may share blocks on file systems that can. It may copy less than asked;
     // the loop goes on from where it stopped.
-    auto off = static_cast<off_t>(offset);
     while (length > 0) {
       const auto want = static_cast<std::size_t>(std::min<int64_t>(length, 1 << 30));
       const ssize_t n =
@@ -289,14 +304,86 @@ class PosixFileSystem final : public FileSystem {
           ThrowOsError(errno, "write", to.Path());
         ThrowOsError(errno, "copy data from \"" + from.Path() + "\" to", to.Path());
       }
-      if (n == 0) {
-        throw AppError(errPathFileAccess, kSource,
-                       "\"" + from.Path() + "\" ends after " + std::to_string(off) +
-                           " bytes, before the data that should be there; it has changed or is "
-                           "damaged.");
+      if (n == 0)
+        ThrowEndsEarly(from.Path(), off);
+      length -= n;
+    }
+  }
+
+ private:
+  static constexpr int64_t kPipeCopyFrom = 256 * 1024;
+  static constexpr int kPipeSize = 512 * 1024;  // measured: 256 KiB to 1 MiB do alike
+  static constexpr off_t kPageSize = 4096;
+
+  [[noreturn]] static void ThrowEndsEarly(const std::string& path, off_t at) {
+    throw AppError(errPathFileAccess, kSource,
+                   "\"" + path + "\" ends after " + std::to_string(at) +
+                       " bytes, before the data that should be there; it has changed or is "
+                       "damaged.");
+  }
+
+  // Copies through a pipe of our own with splice, advancing `off` and
+  // `length`. Returns false where these files cannot be spliced, after
+  // writing what the pipe took already the plain way, so that the caller
+  // goes on from `off`.
+  static bool SpliceRange(PosixFile& in, off_t& off, PosixFile& out, int64_t& length) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0)
+      return false;
+    struct Pipe {
+      int read, write;
+      ~Pipe() {
+        ::close(read);
+        ::close(write);
+      }
+    } pipe{ends[0], ends[1]};
+    // A smaller pipe (a limit on pipe memory) is only slower.
+    (void)::fcntl(pipe.write, F_SETPIPE_SZ, kPipeSize);
+    const int size = ::fcntl(pipe.write, F_GETPIPE_SZ);
+    const int64_t capacity = size > 0 ? size : 65536;
+    bool wrote = false;
+    while (length > 0) {
+      const ssize_t n = ::splice(in.Descriptor(), &off, pipe.write, nullptr,
+                                 static_cast<std::size_t>(std::min(length, capacity)), 0);
+      if (n < 0) {
+        if (errno == EINTR)
+          continue;
+        if (!wrote && (errno == EINVAL || errno == ENOSYS))
+          return false;
+        ThrowOsError(errno, "read", in.Path());
+      }
+      if (n == 0)
+        ThrowEndsEarly(in.Path(), off);
+      for (ssize_t left = n; left > 0;) {
+        const ssize_t k = ::splice(pipe.read, nullptr, out.Descriptor(), nullptr,
+                                   static_cast<std::size_t>(left), 0);
+        if (k < 0) {
+          if (errno == EINTR)
+            continue;
+          if (!wrote && (errno == EINVAL || errno == ENOSYS)) {
+            // The target cannot take spliced data: hand over what the pipe
+            // holds the plain way.
+            std::string held(static_cast<std::size_t>(left), '\0');
+            for (std::size_t got = 0; got < held.size();) {
+              const ssize_t r = ::read(pipe.read, held.data() + got, held.size() - got);
+              if (r < 0 && errno == EINTR)
+                continue;
+              if (r <= 0)
+                ThrowOsError(r < 0 ? errno : EIO, "read", in.Path());
+              got += static_cast<std::size_t>(r);
+            }
+            out.Write(held.data(), held.size());
+            length -= n;
+            return false;
+          }
+          ThrowOsError(errno, "write", out.Path());
+        }
+        wrote = true;
+        left -= k;
       }
       length -= n;
     }
+    return true;
   }
 };
 
