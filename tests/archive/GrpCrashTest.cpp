@@ -213,11 +213,17 @@ TEST(GrpCrash, AKilledSaveLeavesTheOldOrTheNewArchiveAndNothingMistakable) {
   const int mib = EnvOr("HALVARIN_CRASH_MIB", 48);
   CrashScenario s(mib);
 
-  // One save left alone, to learn how long a save takes and to see it work.
-  s.Reset();
+  // Two saves left alone, to see a save work and to learn how long one takes:
+  // the slower of the two, so that kills land after the rename as well as
+  // before it.
   double took = 0;
-  ASSERT_FALSE(s.SaveAndKill(true, std::chrono::nanoseconds(-1), &took));
-  ASSERT_TRUE(SameBytes(s.Live("target.grp"), s.New()));
+  for (int run = 0; run < 2; ++run) {
+    s.Reset();
+    double once = 0;
+    ASSERT_FALSE(s.SaveAndKill(true, std::chrono::nanoseconds(-1), &once));
+    ASSERT_TRUE(SameBytes(s.Live("target.grp"), s.New()));
+    took = std::max(took, once);
+  }
   const auto full =
       std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(took));
 
