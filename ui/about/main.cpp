@@ -1,5 +1,9 @@
 #include <memory>
 
+#ifndef _WIN32
+#include <csignal>
+#endif
+
 #include <QApplication>
 
 #include "QtAbout.h"
@@ -9,6 +13,11 @@
 
 int main(int argc, char* argv[]) {
   using namespace halvarin;
+#ifndef _WIN32
+  // Past a file size limit the system would end the process in the middle of
+  // a save; ignored, the write fails instead and the save is undone cleanly.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
   QApplication app(argc, argv);
   ApplyProgramIdentity();
 
