@@ -71,7 +71,7 @@ QWidget* Owner(int32_t hwndOwner) {
     owner = QWidget::find(static_cast<WId>(static_cast<uint32_t>(hwndOwner)));
   }
   if (!owner) {
-    owner = QApplication::activeWindow();
+    owner = DefaultDialogOwner();
   }
   return owner ? owner->window() : nullptr;
 }
@@ -234,6 +234,22 @@ int32_t WindowHandle(QWidget* widget) {
     return 0;
   }
   return static_cast<int32_t>(static_cast<uint32_t>(widget->window()->winId()));
+}
+
+QWidget* DefaultDialogOwner() {
+  if (QWidget* active = QApplication::activeWindow()) {
+    return active;
+  }
+  // Right after a dialog closes, until the window manager activates the
+  // window beneath it, no window is active. The main window (a visible
+  // top-level window that nothing owns) is then the right owner, so that the
+  // next box appears over it instead of in the middle of the screen.
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (widget->isVisible() && !widget->parentWidget() && widget->windowType() == Qt::Window) {
+      return widget;
+    }
+  }
+  return nullptr;
 }
 
 }  // namespace halvarin

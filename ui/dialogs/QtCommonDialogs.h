@@ -33,4 +33,8 @@ class QtCommonDialogs : public CommonDialogs {
 // the hWnd of a file dialog object). 0 for nullptr.
 int32_t WindowHandle(QWidget* widget);
 
+// The window a dialog or message box without an owner of its own belongs
+// to: the active window, or else the program's main window.
+QWidget* DefaultDialogOwner();
+
 }  // namespace halvarin

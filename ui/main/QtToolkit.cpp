@@ -17,6 +17,7 @@
 
 #include "AppError.h"
 #include "ProgramIdentity.h"
+#include "QtCommonDialogs.h"
 #include "QtFormWindow.h"
 
 namespace halvarin {
@@ -199,7 +200,7 @@ void QtToolkit::End() {
 }
 
 int32_t QtToolkit::MsgBox(const std::string& prompt, int32_t buttons, const std::string& title) {
-  QMessageBox box(QApplication::activeWindow());
+  QMessageBox box(DefaultDialogOwner());
   QString text = ToQString(prompt);
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   box.setText(text);
