@@ -13,6 +13,7 @@
 
 #include "AppError.h"
 #include "FileSystem.h"
+#include "PathNames.h"
 
 namespace halvarin::io {
 
@@ -137,13 +138,6 @@ class PosixFile final : public File {
   int fd_;
   std::string path_;
 };
-
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos)
-    return std::string();
-  return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
 
 class PosixFileSystem final : public FileSystem {
  public:

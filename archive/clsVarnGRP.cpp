@@ -14,6 +14,7 @@
 #include "AppError.h"
 #include "Cp1252.h"
 #include "FileSystem.h"
+#include "PathNames.h"
 
 namespace halvarin {
 
@@ -28,12 +29,6 @@ constexpr std::size_t kNameSize = 12;
 constexpr int64_t kMaxEntries = 32766;  // entry indices are 16-bit and 32767 is never reached
 constexpr int64_t kMaxPosition = std::numeric_limits<int32_t>::max();
 constexpr int64_t kLargestDirectory = kHeaderSize + kRecordSize * kMaxEntries;
-
-#ifdef _WIN32
-constexpr const char* kSeparators = "/\\";
-#else
-constexpr const char* kSeparators = "/";
-#endif
 
 int32_t ReadInt32(const char* p) {
   const auto b = [p](int i) { return static_cast<uint32_t>(static_cast<unsigned char>(p[i])); };
@@ -66,13 +61,6 @@ std::string ShownName(std::string_view raw) {
 std::string DescribeEntry(int64_t number, std::string_view name, int64_t size, int64_t position) {
   return "entry " + std::to_string(number) + " (" + ShownName(name) + ", " + std::to_string(size) +
          " bytes at position " + std::to_string(position) + ")";
-}
-
-std::string FolderOf(const std::string& path) {
-  const auto cut = path.find_last_of(kSeparators);
-  if (cut == std::string::npos)
-    return std::string();
-  return cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
 }
 
 // Finds the first entry of a damaged directory and says what is wrong with

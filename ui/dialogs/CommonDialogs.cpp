@@ -29,15 +29,6 @@ uint16_t ToWord(size_t value) {
   return value > std::numeric_limits<uint16_t>::max() ? 0 : static_cast<uint16_t>(value);
 }
 
-size_t NameStart(const std::string& path) {
-  for (size_t i = path.size(); i > 0; --i) {
-    if (IsPathSeparator(path[i - 1])) {
-      return i;
-    }
-  }
-  return 0;
-}
-
 // Replaces the start of `buffer` by `answer` and NULs the rest, so that no
 // part of an earlier seed can be mistaken for part of the answer.
 void Overwrite(std::string& buffer, const std::string& answer) {

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "PathNames.h"
+
 namespace halvarin {
 
 // Flag bits of OPENFILENAMEA::Flags, with the platform's values.
@@ -90,16 +92,6 @@ int32_t GetSaveFileNameA(OPENFILENAMEA& ofn);
 
 // Helpers for implementations: reading the record and writing the answer in
 // the platform's form, so that every implementation agrees on both.
-
-// Whether `c` separates folders in a path of this system: "/" everywhere, and
-// "\" too on Windows. Elsewhere "\" is an ordinary file name character.
-inline bool IsPathSeparator(char c) {
-#ifdef _WIN32
-  return c == '/' || c == '\\';
-#else
-  return c == '/';
-#endif
-}
 
 // A record string up to its first NUL; the empty text when it is absent.
 std::string TextBeforeNul(const std::optional<std::string>& text);

@@ -138,13 +138,7 @@ void clsFileDialog::ParseMultiFileName(std::string& sDir, std::vector<std::strin
 
   size_t nul = answer.find('\0');
   if (nul == std::string::npos) {
-    size_t nameStart = 0;
-    for (size_t i = answer.size(); i > 0; --i) {
-      if (IsPathSeparator(answer[i - 1])) {
-        nameStart = i;
-        break;
-      }
-    }
+    const size_t nameStart = NameStart(answer);
     sDir = answer.substr(0, nameStart);
     sFiles.assign(1, answer.substr(nameStart));
     lFileCount = 1;
@@ -224,14 +218,7 @@ std::string clsFileDialog::TrimAtNull(const std::string& text) {
 }
 
 std::string ExecutableBaseName(std::string_view path) {
-  size_t nameStart = 0;
-  for (size_t i = path.size(); i > 0; --i) {
-    if (IsPathSeparator(path[i - 1])) {
-      nameStart = i;
-      break;
-    }
-  }
-  std::string_view name = path.substr(nameStart);
+  std::string_view name = path.substr(NameStart(path));
   const size_t dot = name.rfind('.');
   if (dot != std::string_view::npos && dot > 0) {
     name = name.substr(0, dot);

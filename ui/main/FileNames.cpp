@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "PathNames.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -11,14 +13,6 @@
 namespace halvarin {
 
 namespace {
-
-bool IsSeparator(char c) {
-#ifdef _WIN32
-  return c == '/' || c == '\\';
-#else
-  return c == '/';
-#endif
-}
 
 std::filesystem::path PathFromUtf8(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
@@ -72,14 +66,6 @@ bool IsOrdinaryFile(const std::string& path) {
   }
 #endif
   return true;
-}
-
-std::string LastPathComponent(std::string_view path) {
-  size_t start = path.size();
-  while (start > 0 && !IsSeparator(path[start - 1])) {
-    --start;
-  }
-  return std::string(path.substr(start));
 }
 
 std::string SafeFileName(std::string_view name) {

@@ -14,9 +14,6 @@ namespace halvarin {
 // Folders, devices, sockets, hidden files and missing paths are not.
 bool IsOrdinaryFile(const std::string& path);
 
-// The last component of a path ("maps.grp" of "/home/me/maps.grp").
-std::string LastPathComponent(std::string_view path);
-
 // The name offered in the save dialog for an entry: the name up to its first
 // NUL, without trailing spaces and dots, with every path separator, control
 // character and character that Windows forbids in a name replaced by "_".
