@@ -21,14 +21,7 @@ FontDef DialogFont(bool bold = false) {
 
 ControlDef Label(std::string name, int32_t left, int32_t top, int32_t width, int32_t height,
                  int32_t tab, std::string caption) {
-  ControlDef c;
-  c.Name = std::move(name);
-  c.Kind = ControlKind::Label;
-  c.Left = left;
-  c.Top = top;
-  c.Width = width;
-  c.Height = height;
-  c.TabIndex = tab;
+  ControlDef c = Control(std::move(name), ControlKind::Label, left, top, width, height, tab);
   c.Settings.Caption = std::move(caption);
   return c;
 }
@@ -73,14 +66,7 @@ FormDefinition MakeDefinition() {
   ok.Settings.Cancel = true;
   f.Controls.push_back(ok);
 
-  ControlDef icon;
-  icon.Name = "picIcon";
-  icon.Kind = ControlKind::PictureBox;
-  icon.Left = 240;
-  icon.Top = 240;
-  icon.Width = 540;
-  icon.Height = 540;
-  icon.TabIndex = 1;
+  ControlDef icon = Control("picIcon", ControlKind::PictureBox, 240, 240, 540, 540, 1);
   icon.Settings.Picture = resources::kAboutPicturePath;
   icon.Settings.Border = FrameStyle::Sunken;
   icon.Settings.AutoSize = true;

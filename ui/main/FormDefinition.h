@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace halvarin {
@@ -107,6 +108,21 @@ struct ControlDef {
   int32_t TabIndex = -1;  // -1: takes no part in the tab order
   ControlSettings Settings;
 };
+
+// A row of the controls table with the columns of every placed control;
+// the settings follow row by row.
+inline ControlDef Control(std::string name, ControlKind kind, int32_t left, int32_t top,
+                          int32_t width, int32_t height, int32_t tabIndex) {
+  ControlDef c;
+  c.Name = std::move(name);
+  c.Kind = kind;
+  c.Left = left;
+  c.Top = top;
+  c.Width = width;
+  c.Height = height;
+  c.TabIndex = tabIndex;
+  return c;
+}
 
 // One row of the menu table. Parent empty: a menu bar entry. A caption of a
 // single "-" is a separator. Shortcut in portable text form ("Ctrl+N", "Del"),

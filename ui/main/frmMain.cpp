@@ -9,6 +9,7 @@
 #include "AppError.h"
 #include "Cp1252.h"
 #include "FileNames.h"
+#include "PathNames.h"
 #include "ProgramIdentity.h"
 #include "clsFileDialog.h"
 
@@ -33,14 +34,7 @@ FormDefinition MakeDefinition() {
   form.ClientHeight = 4155;
   form.Icon = ":/images/halvarin.png";
 
-  ControlDef list;
-  list.Name = kListView;
-  list.Kind = ControlKind::ListView;
-  list.Left = 0;
-  list.Top = 0;
-  list.Width = 4455;
-  list.Height = 2295;
-  list.TabIndex = 0;
+  ControlDef list = Control(kListView, ControlKind::ListView, 0, 0, 4455, 2295, 0);
   list.Settings.View = ListViewStyle::Icon;
   list.Settings.Icons = "ImageList1";
   list.Settings.SmallIcons = "ImageList1";
@@ -50,14 +44,7 @@ FormDefinition MakeDefinition() {
   list.Settings.AcceptDrops = true;
   form.Controls.push_back(list);
 
-  ControlDef status;
-  status.Name = kStatusBar;
-  status.Kind = ControlKind::StatusBar;
-  status.Left = 0;
-  status.Top = 3900;
-  status.Width = 6210;
-  status.Height = 255;
-  status.TabIndex = 1;
+  ControlDef status = Control(kStatusBar, ControlKind::StatusBar, 0, 3900, 6210, 255, 1);
   status.Settings.Align = Dock::Bottom;
   status.Settings.Panels = {StatusPanel{1440, ""}};
   form.Controls.push_back(status);
