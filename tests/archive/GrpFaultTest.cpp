@@ -13,6 +13,7 @@
 
 #include "ArchiveTestSupport.h"
 #include "ChildProcess.h"
+#include "EditedArchiveFixture.h"
 #include "FaultyFileSystem.h"
 #include "clsVarnGRP.h"
 #include "clsVarnGRPTestAccess.h"
@@ -45,33 +46,18 @@ bool IsOurTemporaryName(const std::string& name) {
          name.compare(name.size() - 4, 4, ".tmp") == 0;
 }
 
-class GrpFault : public ::testing::Test {
+// The edited archive of the save failures, with an earlier extraction
+// target beside it.
+class GrpFault : public EditedArchiveFixture {
  protected:
   void SetUp() override {
-    WriteAll(dir / "a.grp", original);
-    WriteAll(dir / "target.grp", "previous target");
     WriteAll(dir / "x.dat", "previous extraction target");
-    WriteAll(dir / "q.txt", "queued data");
-    clsVarnGRPTestAccess::UseFileSystem(grp, faulty);
-    ASSERT_TRUE(grp.LoadFile(dir / "a.grp"));
-    grp.deleteFile(2);
-    grp.addFile(dir / "q.txt");
-    before = Snapshot(grp);
-    names = dir.Names();
+    EditedArchiveFixture::SetUp();
   }
 
-  void ExpectFilesAsBefore() {
-    EXPECT_EQ(ReadAll(dir / "a.grp"), original);
-    EXPECT_EQ(ReadAll(dir / "target.grp"), "previous target");
+  void ExpectFilesAsBefore() override {
+    EditedArchiveFixture::ExpectFilesAsBefore();
     EXPECT_EQ(ReadAll(dir / "x.dat"), "previous extraction target");
-    EXPECT_EQ(dir.Names(), names);
-    EXPECT_EQ(faulty.OpenFiles(), 0);
-  }
-
-  void ExpectNothingChanged(int32_t error, int32_t expected) {
-    EXPECT_EQ(error, expected);
-    ExpectFilesAsBefore();
-    EXPECT_EQ(Snapshot(grp), before);
   }
 
   // The same check made inside a child process.
@@ -79,20 +65,6 @@ class GrpFault : public ::testing::Test {
     f.Expect(Snapshot(grp) == before, "the object changed");
     f.Expect(faulty.OpenFiles() == 0, "a file was left open");
   }
-
-  std::string SavedItems() {
-    auto items = FiveItems();
-    items.erase(items.begin() + 1);
-    items.push_back({Padded("q.txt"), "queued data"});
-    return ArchiveBytes(items);
-  }
-
-  TempDir dir;
-  const std::string original = ArchiveBytes(FiveItems());
-  FaultyFileSystem faulty;
-  clsVarnGRP grp;
-  std::vector<std::string> before;
-  std::set<std::string> names;
 };
 
 TEST_F(GrpFault, DiskFullWhileWriting) {
@@ -150,7 +122,7 @@ TEST_F(GrpFault, DiskFullWhileWriting) {
   }
 
   grp.saveFile(dir / "target.grp");
-  EXPECT_EQ(ReadAll(dir / "target.grp"), SavedItems());
+  EXPECT_EQ(ReadAll(dir / "target.grp"), SavedBytes());
 }
 
 TEST_F(GrpFault, ReadErrorsOnTheOldArchive) {
@@ -166,7 +138,7 @@ TEST_F(GrpFault, ReadErrorsOnTheOldArchive) {
   ExpectNothingChanged(ErrorOf([&] { grp.extractFile(3, dir / "x.dat"); }), errPathFileAccess);
   faulty.FailAt(Op::Read, 0);
   grp.saveFile(dir / "target.grp");
-  EXPECT_EQ(ReadAll(dir / "target.grp"), SavedItems());
+  EXPECT_EQ(ReadAll(dir / "target.grp"), SavedBytes());
 }
 
 TEST_F(GrpFault, OldArchiveShrinksWhileItIsCopied) {

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "ArchiveTestSupport.h"
+#include "EditedArchiveFixture.h"
 #include "FaultyFileSystem.h"
 #include "clsVarnGRP.h"
 #include "clsVarnGRPTestAccess.h"
@@ -131,46 +132,15 @@ TEST(GrpSave, KeepsPermissionsAndSymbolicLinks) {
 // Refusals and failures: whatever goes wrong, the target and the old archive
 // keep their bytes, no temporary file is left, every file is closed, and the
 // object still holds its table, queue and Changed.
-class GrpSaveFailure : public ::testing::Test {
+class GrpSaveFailure : public EditedArchiveFixture {
  protected:
-  void SetUp() override {
-    WriteAll(dir / "a.grp", original);
-    WriteAll(dir / "target.grp", "previous target");
-    WriteAll(dir / "q.txt", "queued data");
-    clsVarnGRPTestAccess::UseFileSystem(grp, faulty);
-    ASSERT_TRUE(grp.LoadFile(dir / "a.grp"));
-    grp.deleteFile(2);
-    grp.addFile(dir / "q.txt");
-    before = Snapshot(grp);
-    names = dir.Names();
-  }
-
-  void ExpectNothingChanged(int32_t error, int32_t expected) {
-    EXPECT_EQ(error, expected);
-    EXPECT_EQ(ReadAll(dir / "a.grp"), original);
-    EXPECT_EQ(ReadAll(dir / "target.grp"), "previous target");
-    EXPECT_EQ(dir.Names(), names);
-    EXPECT_EQ(faulty.OpenFiles(), 0);
-    EXPECT_EQ(Snapshot(grp), before);
-  }
-
   // The edits are still all there: a save that works writes them in full.
   void ExpectSavesLater() {
     grp.saveFile(dir / "target.grp");
-    auto items = FiveItems();
-    items.erase(items.begin() + 1);
-    items.push_back({Padded("q.txt"), "queued data"});
-    EXPECT_EQ(ReadAll(dir / "target.grp"), ArchiveBytes(items));
+    EXPECT_EQ(ReadAll(dir / "target.grp"), SavedBytes());
     EXPECT_FALSE(grp.Changed());
     EXPECT_EQ(faulty.OpenFiles(), 0);
   }
-
-  TempDir dir;
-  const std::string original = ArchiveBytes(FiveItems());
-  FaultyFileSystem faulty;
-  clsVarnGRP grp;
-  std::vector<std::string> before;
-  std::set<std::string> names;
 };
 
 TEST_F(GrpSaveFailure, QueuedFileRemovedBeforeTheSave) {
