@@ -27,4 +27,9 @@ void FileSystem::CopyRange(File& from, int64_t offset, File& to, int64_t length)
   }
 }
 
+void FileSystem::SyncFiles(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths)
+    OpenRead(path)->Sync();
+}
+
 }  // namespace halvarin::io

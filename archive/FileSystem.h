@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace halvarin::io {
 
@@ -88,6 +89,10 @@ class FileSystem {
   virtual void Rename(const std::string& from, const std::string& to) = 0;
   // Best effort; used to clean up after failures.
   virtual void Remove(const std::string& path) noexcept = 0;
+  // Flushes the content of every closed file in `paths` to the storage
+  // device. Where the system can flush a whole file system at once, many
+  // files cost one flush instead of one each.
+  virtual void SyncFiles(const std::vector<std::string>& paths);
   // Makes a rename in `folder` ("" for the current one) survive a crash.
   virtual void SyncFolder(const std::string& folder) = 0;
   // Copies `length` bytes of `from` at `offset` to the current position of

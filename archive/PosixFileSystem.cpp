@@ -10,6 +10,7 @@
 #include <climits>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "AppError.h"
 #include "FileSystem.h"
@@ -240,6 +241,30 @@ class PosixFileSystem final : public FileSystem {
   }
 
   void Remove(const std::string& path) noexcept override { ::unlink(path.c_str()); }
+
+#ifdef __linux__
+  void SyncFiles(const std::vector<std::string>& paths) override {
+    // One syncfs per folder: the folders of one batch nearly always share a
+    // file system, and after the first call the others find little to do.
+    std::string lastFolder;
+    bool first = true;
+    for (const std::string& path : paths) {
+      const std::string folder = FolderOf(path);
+      if (!first && folder == lastFolder)
+        continue;
+      first = false;
+      lastFolder = folder;
+      const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd < 0)
+        ThrowOsError(errno, "open", path);
+      const int rc = ::syncfs(fd);
+      const int err = errno;
+      ::close(fd);
+      if (rc != 0)
+        ThrowOsError(err, "flush to disk", path);
+    }
+  }
+#endif
 
   void SyncFolder(const std::string& folder) override {
     const std::string path = folder.empty() ? std::string(".") : folder;

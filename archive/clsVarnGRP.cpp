@@ -14,6 +14,8 @@
 #include "AppError.h"
 #include "Cp1252.h"
 #include "FileSystem.h"
+#include "GrpCheck.h"
+#include "GrpFormat.h"
 #include "PathNames.h"
 
 namespace halvarin {
@@ -21,19 +23,15 @@ namespace halvarin {
 namespace {
 
 constexpr const char* kSource = "clsVarnGRP";
-constexpr std::string_view kMagic = "Quorindavell";
-constexpr int64_t kMagicSize = 12;
-constexpr int64_t kHeaderSize = 16;
-constexpr int64_t kRecordSize = 16;
-constexpr std::size_t kNameSize = 12;
-constexpr int64_t kMaxEntries = 32766;  // entry indices are 16-bit and 32767 is never reached
-constexpr int64_t kMaxPosition = std::numeric_limits<int32_t>::max();
-constexpr int64_t kLargestDirectory = kHeaderSize + kRecordSize * kMaxEntries;
-
-int32_t ReadInt32(const char* p) {
-  const auto b = [p](int i) { return static_cast<uint32_t>(static_cast<unsigned char>(p[i])); };
-  return static_cast<int32_t>(b(0) | b(1) << 8 | b(2) << 16 | b(3) << 24);
-}
+using grp::kHeaderSize;
+using grp::kLargestDirectory;
+using grp::kMagic;
+using grp::kMagicSize;
+using grp::kMaxEntries;
+using grp::kMaxPosition;
+using grp::kNameSize;
+using grp::kRecordSize;
+using grp::ReadInt32;
 
 void AppendInt32(std::string& out, int32_t value) {
   const auto v = static_cast<uint32_t>(value);
@@ -49,51 +47,17 @@ std::string Quoted(const std::string& path) {
   return "\"" + path + "\"";
 }
 
-// Entry names are Windows-1252 bytes; messages are UTF-8 and the padding
-// would only get in the way of reading them.
-std::string ShownName(std::string_view raw) {
-  std::string name(raw);
-  while (!name.empty() && (name.back() == '\0' || name.back() == ' '))
-    name.pop_back();
-  return "\"" + Cp1252ToUtf8(name) + "\"";
-}
+using grp::DescribeEntry;
 
-std::string DescribeEntry(int64_t number, std::string_view name, int64_t size, int64_t position) {
-  return "entry " + std::to_string(number) + " (" + ShownName(name) + ", " + std::to_string(size) +
-         " bytes at position " + std::to_string(position) + ")";
-}
-
-// Finds the first entry of a damaged directory and says what is wrong with
-// it. `table` holds the records at 1 .. count, sizes in the machine's order.
-template <typename Table>
-[[noreturn]] void DiagnoseDamage(const std::string& path, const Table& table, int64_t directoryEnd,
-                                 int64_t fileSize) {
-  const std::string damaged = Quoted(path) + " is damaged: ";
-  int64_t position = directoryEnd + 1;
-  for (std::size_t i = 1; i < table.size(); ++i) {
-    const auto name = AsText(table[i].Name);
-    const int32_t size = table[i].Size;
-    const auto number = static_cast<int64_t>(i);
-    if (size < 0) {
-      throw AppError(errPathFileAccess, kSource,
-                     damaged + "entry " + std::to_string(number) + " (" + ShownName(name) +
-                         ") has a negative size (" + std::to_string(size) + ").");
-    }
-    const int64_t end = position - 1 + size;
-    if (position > kMaxPosition || end > kMaxPosition) {
-      throw AppError(errOverflow, kSource,
-                     damaged + DescribeEntry(number, name, size, position) +
-                         " lies past position 2147483647, the limit of a group archive.");
-    }
-    if (end > fileSize) {
-      throw AppError(errPathFileAccess, kSource,
-                     damaged + DescribeEntry(number, name, size, position) +
-                         " runs past the end of the file, which ends after " +
-                         std::to_string(fileSize) + " bytes.");
-    }
-    position = end + 1;
-  }
-  throw AppError(errPathFileAccess, kSource, damaged + "its directory is inconsistent.");
+// Says why a file that starts like a group archive cannot be loaded: the
+// checker's first error, about the file's first `have` bytes.
+[[noreturn]] void ThrowDamaged(const std::string& path, const char* bytes, int64_t have,
+                               int64_t fileSize) {
+  const grp::CheckResult check = grp::CheckLayout(bytes, have, fileSize);
+  const grp::Finding* error = check.FirstError();
+  throw AppError(error ? error->Number : errPathFileAccess, kSource,
+                 Quoted(path) + " is damaged: " +
+                     (error ? error->Text : std::string("its directory is inconsistent.")));
 }
 
 [[noreturn]] void ThrowChanged(const std::string& path, const std::string& why) {
@@ -165,13 +129,25 @@ class Replacement {
 
   void Commit() {
     out_->Sync();
+    Finish();
+    Put();
+  }
+
+  // Commit in steps, for a batch flushed all at once: Finish closes the new
+  // file unflushed (keeping open files few), and once TempPath has been
+  // flushed, Put puts it in place.
+  void Finish() {
     stamp_ = out_->Stamp();  // nothing below changes the content or its time
     if (like_)
       fs_.CopyPermissions(*out_, *like_);
     out_->Close();
+  }
+  void Put() {
     fs_.Rename(temp_, final_);
     committed_ = true;
   }
+  const std::string& TempPath() const { return temp_; }
+  const std::string& Folder() const { return folder_; }
 
   // After the rename: without this a crash could still bring back the old name.
   void SyncFolder() { fs_.SyncFolder(folder_); }
@@ -226,60 +202,44 @@ bool clsVarnGRP::LoadFile(const std::string& FilePath) {
 
   if (have < kMagicSize || std::string_view(bytes, kMagicSize) != kMagic)
     return false;
-  const std::string damaged = Quoted(FilePath) + " is damaged: ";
-  if (have < kHeaderSize) {
-    throw AppError(
-        errPathFileAccess, kSource,
-        damaged + "it ends after " + std::to_string(have) + " bytes, inside the 16-byte header.");
-  }
-  const int32_t count = ReadInt32(bytes + kMagicSize);
-  if (count < 0) {
-    throw AppError(errSubscriptOutOfRange, kSource,
-                   damaged + "its entry count is negative (" + std::to_string(count) + ").");
-  }
-  if (count > kMaxEntries) {
-    throw AppError(errOverflow, kSource,
-                   damaged + "it claims " + std::to_string(count) +
-                       " entries, more than the 32766 a group archive can hold.");
-  }
+  const int32_t count = have < kHeaderSize ? -1 : ReadInt32(bytes + kMagicSize);
   const int64_t directoryEnd = kHeaderSize + kRecordSize * count;
-  if (directoryEnd > have) {
-    throw AppError(errPathFileAccess, kSource,
-                   damaged + "its directory of " + std::to_string(count) + " entries needs " +
-                       std::to_string(directoryEnd) + " bytes, but the file ends after " +
-                       std::to_string(have) + " bytes.");
-  }
-  table.resize(static_cast<std::size_t>(count) + 1);
-  if (table.capacity() > 2 * table.size())
-    table.shrink_to_fit();  // a small directory in front of much data
-
-  // Sizes are little-endian on disk; only a big-endian machine has to turn
-  // them around, everywhere else the table is ready as read.
-  if constexpr (std::endian::native != std::endian::little) {
-    for (std::size_t i = 1; i < table.size(); ++i)
-      table[i].Size = ReadInt32(reinterpret_cast<const char*>(&table[i].Size));
-  }
+  if (count < 0 || count > kMaxEntries || directoryEnd > have) [[unlikely]]
+    ThrowDamaged(FilePath, bytes, have, fileSize);
 
   // Positions follow from the sizes. Sizes are checked for the whole table at
   // once (any negative one sets the sign of `signs`; with none, positions only
   // grow, so the last entry decides about the limits); a damaged directory
-  // then goes through Diagnose for a precise message.
+  // then goes to the checker for a precise message. Sizes are read as stored
+  // (little-endian) until then, so that the checker sees the file's bytes.
+  const auto storedSize = [&table](std::size_t i) {
+    return ReadInt32(reinterpret_cast<const char*>(&table[i].Size));
+  };
   std::vector<int32_t> positions;
-  positions.reserve(table.size());
+  positions.reserve(static_cast<std::size_t>(count) + 1);
   positions.push_back(0);
   int64_t position = directoryEnd + 1;
   int64_t lastStart = position;
   int32_t signs = 0;
-  for (std::size_t i = 1; i < table.size(); ++i) {
-    const int32_t size = table[i].Size;
+  for (std::size_t i = 1; i <= static_cast<std::size_t>(count); ++i) {
+    const int32_t size = storedSize(i);
     signs |= size;
     positions.push_back(static_cast<int32_t>(position));
     lastStart = position;
     position += size;
   }
   const int64_t end = position - 1;  // 0-based offset just past the last data
-  if (signs < 0 || lastStart > kMaxPosition || end > kMaxPosition || end > fileSize) [[unlikely]] {
-    DiagnoseDamage(FilePath, table, directoryEnd, fileSize);
+  if (signs < 0 || lastStart > kMaxPosition || end > kMaxPosition || end > fileSize) [[unlikely]]
+    ThrowDamaged(FilePath, bytes, have, fileSize);
+
+  table.resize(static_cast<std::size_t>(count) + 1);
+  if (table.capacity() > 2 * table.size())
+    table.shrink_to_fit();  // a small directory in front of much data
+  // Only a big-endian machine has to turn the sizes around; everywhere else
+  // the table is ready as read.
+  if constexpr (std::endian::native != std::endian::little) {
+    for (std::size_t i = 1; i < table.size(); ++i)
+      table[i].Size = storedSize(i);
   }
 
   // Only now, with everything checked, does the object take the new archive.
@@ -396,6 +356,8 @@ void clsVarnGRP::writeArchive(const std::string& target) {
   });
   io::File& out = replacement.Out();
   out.Write(header.data(), header.size());
+  const int64_t dataBytes = position - 1 - static_cast<int64_t>(header.size());
+  int64_t done = 0;
 
   // Kept entries lie back to back in the old file unless something between
   // them was deleted; each unbroken run is one copy.
@@ -408,7 +370,7 @@ void clsVarnGRP::writeArchive(const std::string& target) {
       length += Entries[j].Size;
       ++j;
     }
-    Fs->CopyRange(*old, start, out, length);
+    copyReporting(*old, start, out, length, done, dataBytes);
     i = j;
   }
   old.reset();  // some systems cannot replace a file that is still open
@@ -416,7 +378,7 @@ void clsVarnGRP::writeArchive(const std::string& target) {
   for (std::size_t k = 0; k < AddedFiles.size(); ++k) {
     const GrpEntry& e = written[kept + 1 + k];
     auto in = Fs->OpenRead(AddedFiles[k]);
-    Fs->CopyRange(*in, 0, out, e.Size);
+    copyReporting(*in, 0, out, e.Size, done, dataBytes);
     if (in->Size() != e.Size) {
       throw AppError(errPathFileAccess, kSource,
                      "Cannot save " + Quoted(target) + ": " + Quoted(AddedFiles[k]) +
@@ -457,11 +419,82 @@ void clsVarnGRP::extractFile(int16_t index, const std::string& FilePath) {
     Replacement replacement(*Fs, FilePath, [](const std::string& folder) {
       return makeTempFileName(folder, ".halvarin-", ".tmp");
     });
-    Fs->CopyRange(*archive, at - 1, replacement.Out(), size);
+    int64_t done = 0;
+    copyReporting(*archive, at - 1, replacement.Out(), size, done, size);
     archive.reset();
     replacement.Commit();
     replacement.SyncFolder();
   });
+}
+
+void clsVarnGRP::extractFiles(const std::vector<std::pair<int16_t, std::string>>& Targets) {
+  int64_t total = 0;
+  for (const auto& [index, path] : Targets) {
+    total += FileSize(index);
+    if (path.empty())
+      throw AppError(errInvalidArgument, kSource, "No file name was given to extract to.");
+  }
+  auto archive = openLoaded();
+  const auto makeTemp = [](const std::string& folder) {
+    return makeTempFileName(folder, ".halvarin-", ".tmp");
+  };
+  // Until every file has been written and flushed, destroying `written`
+  // removes them all and no target has been touched.
+  std::vector<std::unique_ptr<Replacement>> written;
+  written.reserve(Targets.size());
+  int64_t done = 0;
+  for (const auto& [index, path] : Targets) {
+    NamingTarget("Cannot extract entry " + std::to_string(index) + " to ", path, [&] {
+      if (Fs->SameFile(GrpPath, path)) {
+        throw AppError(errInvalidArgument, kSource,
+                       "Cannot extract to " + Quoted(path) + ": that is the archive itself.");
+      }
+      auto replacement = std::make_unique<Replacement>(*Fs, path, makeTemp);
+      copyReporting(*archive, Positions[static_cast<std::size_t>(index)] - 1, replacement->Out(),
+                    Entries[static_cast<std::size_t>(index)].Size, done, total);
+      replacement->Finish();
+      written.push_back(std::move(replacement));
+    });
+  }
+  archive.reset();
+
+  std::vector<std::string> temps;
+  temps.reserve(written.size());
+  for (const auto& replacement : written)
+    temps.push_back(replacement->TempPath());
+  Fs->SyncFiles(temps);
+  std::vector<std::string> folders;
+  for (std::size_t k = 0; k < written.size(); ++k) {
+    NamingTarget("Cannot extract entry " + std::to_string(Targets[k].first) + " to ",
+                 Targets[k].second, [&] { written[k]->Put(); });
+    if (std::find(folders.begin(), folders.end(), written[k]->Folder()) == folders.end())
+      folders.push_back(written[k]->Folder());
+  }
+  for (const std::string& folder : folders)
+    Fs->SyncFolder(folder);
+}
+
+void clsVarnGRP::SetProgressHandler(ProgressHandler handler) {
+  Progress = std::move(handler);
+}
+
+void clsVarnGRP::copyReporting(io::File& from, int64_t offset, io::File& to, int64_t length,
+                               int64_t& done, int64_t total) {
+  if (!Progress) {
+    Fs->CopyRange(from, offset, to, length);
+    done += length;
+    return;
+  }
+  // Pieces large enough that splitting costs nothing measurable.
+  constexpr int64_t kPiece = int64_t{32} << 20;
+  while (length > 0) {
+    const int64_t piece = std::min(length, kPiece);
+    Fs->CopyRange(from, offset, to, piece);
+    offset += piece;
+    length -= piece;
+    done += piece;
+    Progress(done, total);
+  }
 }
 
 std::unique_ptr<io::File> clsVarnGRP::openLoaded() {

@@ -2,8 +2,10 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FileSystem.h"
@@ -31,6 +33,17 @@ class clsVarnGRP {
   // An empty path saves over the archive's own file.
   void saveFile(const std::string& FilePath);
   void extractFile(int16_t index, const std::string& FilePath);
+  // Extracts many loaded entries, each to its own path (no two the same).
+  // Every file is written whole under a temporary name before any is put in
+  // place, and all are flushed together: far cheaper than one flush each.
+  // When it fails, the files already in place are whole and the others
+  // untouched.
+  void extractFiles(const std::vector<std::pair<int16_t, std::string>>& Targets);
+
+  // Called during saves and extractions, every few megabytes, with the bytes
+  // copied so far and the bytes to copy in all; for showing progress.
+  using ProgressHandler = std::function<void(int64_t done, int64_t total)>;
+  void SetProgressHandler(ProgressHandler handler);
 
   int16_t NumberOfFiles() const;
   std::string filename(int16_t index) const;
@@ -55,6 +68,9 @@ class clsVarnGRP {
   // GrpPath, opened for reading, after making sure it is still the file
   // that was loaded.
   std::unique_ptr<io::File> openLoaded();
+  // CopyRange in pieces, telling Progress after each.
+  void copyReporting(io::File& from, int64_t offset, io::File& to, int64_t length, int64_t& done,
+                     int64_t total);
   static std::string makeTempFileName(const std::string& folder, const std::string& prefix,
                                       const std::string& extension);
 
@@ -67,6 +83,7 @@ class clsVarnGRP {
   // GrpPath as it was loaded: the table's positions hold for that file only.
   io::FileStamp GrpStamp;
   bool IsChanged = false;
+  ProgressHandler Progress;
   io::FileSystem* Fs;  // never null; the operating system's unless a test says otherwise
 };
 

@@ -5,8 +5,10 @@
 
 namespace halvarin {
 
-// File names as the main window's item commands need them. Paths and names
-// are UTF-8, as the toolkit and the file dialogs hand them over.
+// File names for entries going into and out of an archive, as the main
+// window's item commands and the command-line program both need them. Paths
+// and names are UTF-8, as the toolkit, the file dialogs and the command line
+// hand them over.
 
 // Whether `path` names an ordinary file that can be added to an archive:
 // it exists, is a plain file (or a link to one), and is not hidden (a name
