@@ -1,0 +1,34 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace halvarin::cli {
+
+// What the command line asks for, checked for form but not against any file.
+struct Invocation {
+  enum class Action { Help, Version, List, Extract, Create, Add, Delete, Check };
+  Action What = Action::Help;
+  std::string Archive;
+  // Files to add, or the names and indices of entries.
+  std::vector<std::string> Operands;
+  std::string Directory;       // extract -C
+  bool Json = false;           // list --json
+  bool Force = false;          // create --force
+  bool NullSeparated = false;  // a file list on standard input ends names with NUL
+};
+
+// Bad usage: the message says what is wrong, without the program's name.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// `args` without the program's own name.
+Invocation ParseCommandLine(const std::vector<std::string>& args);
+
+std::string_view HelpText();
+
+}  // namespace halvarin::cli

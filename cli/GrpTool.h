@@ -1,0 +1,23 @@
+#pragma once
+
+#include <istream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace halvarin::cli {
+
+struct Console {
+  std::istream& In;
+  std::ostream& Out;
+  std::ostream& Err;
+  // Whether Err is a terminal, where progress lines make sense.
+  bool ErrIsTerminal = false;
+};
+
+enum ExitStatus : int { kSuccess = 0, kFailure = 1, kBadUsage = 2 };
+
+// The whole program: `args` without its own name; returns the exit status.
+int RunGrpTool(const std::vector<std::string>& args, Console console);
+
+}  // namespace halvarin::cli
