@@ -1,5 +1,6 @@
-# Installs the build into a fresh prefix and checks that the program, its
-# desktop entry, metainfo and icons are where desktops look for them, and
+# Installs the build into a fresh prefix and checks that the programs, the
+# command line's man page, the desktop entry, metainfo and icons are where
+# desktops and man look for them, and
 # that the desktop entry names the installed command and icon.
 # Variables: BUILD (the build folder), PREFIX (a scratch folder).
 file(REMOVE_RECURSE ${PREFIX})
@@ -12,6 +13,8 @@ include(GNUInstallDirs)
 set(share ${PREFIX}/${CMAKE_INSTALL_DATADIR})
 foreach(path
     ${PREFIX}/${CMAKE_INSTALL_BINDIR}/halvarin
+    ${PREFIX}/${CMAKE_INSTALL_BINDIR}/halvarin-grp
+    ${PREFIX}/${CMAKE_INSTALL_MANDIR}/man1/halvarin-grp.1
     ${share}/applications/org.halvarin.Halvarin.desktop
     ${share}/metainfo/org.halvarin.Halvarin.metainfo.xml
     ${share}/icons/hicolor/32x32/apps/halvarin.png
@@ -25,4 +28,4 @@ if(NOT entry MATCHES "\nExec=halvarin\n" OR NOT entry MATCHES "\nIcon=halvarin\n
   message(FATAL_ERROR "the desktop entry names another command or icon:\n${entry}")
 endif()
 file(REMOVE_RECURSE ${PREFIX})
-message(STATUS "installed program, desktop entry, metainfo and icons")
+message(STATUS "installed programs, man page, desktop entry, metainfo and icons")
