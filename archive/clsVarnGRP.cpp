@@ -443,7 +443,10 @@ void clsVarnGRP::extractFiles(const std::vector<std::pair<int16_t, std::string>>
   std::vector<std::unique_ptr<Replacement>> written;
   written.reserve(Targets.size());
   int64_t done = 0;
-  for (const auto& [index, path] : Targets) {
+  for (const auto& target : Targets) {
+    // Named copies: lambdas cannot capture structured bindings everywhere yet.
+    const int16_t index = target.first;
+    const std::string& path = target.second;
     NamingTarget("Cannot extract entry " + std::to_string(index) + " to ", path, [&] {
       if (Fs->SameFile(GrpPath, path)) {
         throw AppError(errInvalidArgument, kSource,
