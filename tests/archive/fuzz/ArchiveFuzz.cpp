@@ -1,7 +1,9 @@
 // libFuzzer target: every input is an archive file. The archive code must
 // agree with an independent reading of the bytes (GrpOracle.h) on whether it
-// is an archive at all, damaged or valid; must answer every query as the
-// bytes say; must extract every entry byte for byte; and must save it to a
+// is an archive at all, damaged or valid (and so must the layout checker,
+// whose first error is the reason loading gives); must answer every query as the
+// bytes say; must extract every entry byte for byte, one by one and all at
+// once; and must save it to a
 // new file and back in place after an edit, writing exactly the bytes the
 // format prescribes, with no temporary file left over. Any disagreement
 // aborts, which libFuzzer reports with the input that caused it.
@@ -20,6 +22,7 @@
 #include <vector>
 
 #include "AppError.h"
+#include "GrpCheck.h"
 #include "GrpOracle.h"
 #include "clsVarnGRP.h"
 
@@ -130,6 +133,16 @@ void RunValid(clsVarnGRP& grp, std::string_view input, const OracleArchive& want
     FUZZ_CHECK(ReadFile(Work("x.out")) == entries[i].Data);
   }
 
+  // All at once, as the command line extracts.
+  std::vector<std::pair<int16_t, std::string>> targets;
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    targets.emplace_back(static_cast<int16_t>(i + 1), Work(("b" + std::to_string(i)).c_str()));
+  grp.extractFiles(targets);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    FUZZ_CHECK(ReadFile(targets[i].second) == entries[i].Data);
+    ::unlink(targets[i].second.c_str());
+  }
+
   // Save to a new file: exactly the format's bytes, trailing junk dropped,
   // and the object now describes that file.
   grp.saveFile(Work("out.grp"));
@@ -193,6 +206,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ::unlink(Work(name).c_str());
   WriteFile(Work("in.grp"), input);
   const OracleArchive want = OracleRead(input);
+  // The checker reaches the same verdict from the bytes alone.
+  const halvarin::grp::CheckResult check = halvarin::grp::CheckLayout(
+      input.data(), static_cast<int64_t>(input.size()), static_cast<int64_t>(input.size()));
+  FUZZ_CHECK(check.IsArchive == (want.Verdict != OracleArchive::NotAnArchive));
+  FUZZ_CHECK(check.Sound() == (want.Verdict == OracleArchive::Valid));
 
   clsVarnGRP grp;
   FUZZ_CHECK(grp.LoadFile(Work("base.grp")));
@@ -203,8 +221,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     loaded = grp.LoadFile(Work("in.grp"));
   } catch (const AppError& e) {
     error = e.Number();
-    // The reason names the file.
+    // The reason names the file, and is the checker's first error.
     FUZZ_CHECK(e.Description().find(Work("in.grp")) != std::string::npos);
+    FUZZ_CHECK(check.FirstError() != nullptr &&
+               std::string_view(e.Description()).ends_with(check.FirstError()->Text));
   }
   switch (want.Verdict) {
     case OracleArchive::NotAnArchive:
