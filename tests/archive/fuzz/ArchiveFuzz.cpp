@@ -1,12 +1,12 @@
 // libFuzzer target: every input is an archive file. The archive code must
 // agree with an independent reading of the bytes (GrpOracle.h) on whether it
-// is an archive at all, damaged or valid (and so must the layout checker,
-// whose first error is the reason loading gives); must answer every query as the
-// bytes say; must extract every entry byte for byte, one by one and all at
-// once; and must save it to a
-// new file and back in place after an edit, writing exactly the bytes the
-// format prescribes, with no temporary file left over. Any disagreement
-// aborts, which libFuzzer reports with the input that caused it.
+// is an archive at all, damaged or valid, and so must the layout checker,
+// whose first error is the reason loading gives. It must answer every query
+// as the bytes say; extract every entry byte for byte, one by one and all at
+// once; and save it to a new file and back in place after an edit, writing
+// exactly the bytes the format prescribes, with no temporary file left over.
+// Any disagreement aborts, which libFuzzer reports with the input that
+// caused it.
 
 #include <stdlib.h>
 #include <unistd.h>
