@@ -103,4 +103,11 @@ std::string SafeFileName(std::string_view name) {
   return safe;
 }
 
+std::string FoldedCase(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded)
+    c = Upper(c);
+  return folded;
+}
+
 }  // namespace halvarin

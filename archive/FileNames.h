@@ -24,4 +24,9 @@ bool IsOrdinaryFile(const std::string& path);
 // dialog's folder.
 std::string SafeFileName(std::string_view name);
 
+// `name` with the letters a to z made capitals and nothing else changed: the
+// form in which entry and file names are compared where case must not
+// matter, whatever their encoding.
+std::string FoldedCase(std::string_view name);
+
 }  // namespace halvarin

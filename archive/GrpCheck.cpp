@@ -5,6 +5,7 @@
 
 #include "AppError.h"
 #include "Cp1252.h"
+#include "FileNames.h"
 #include "GrpFormat.h"
 
 namespace halvarin::grp {
@@ -13,15 +14,6 @@ namespace {
 
 std::string Plural(int64_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
-std::string FoldedName(std::string_view stored) {
-  std::string name(TrimmedName(stored));
-  for (char& c : name) {
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 'a' + 'A');
-  }
-  return name;
 }
 
 class Checker {
@@ -63,7 +55,7 @@ class Checker {
       result_.DataBytes += size;
       position = end + 1;
 
-      const std::string folded = FoldedName(name);
+      const std::string folded = FoldedCase(TrimmedName(name));
       if (folded.empty()) {
         Warning("entry " + std::to_string(i) + " has an empty name.");
       } else if (auto [it, isNew] = firstWithName.try_emplace(folded, i); !isNew) {

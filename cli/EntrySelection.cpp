@@ -6,6 +6,7 @@
 
 #include "AppError.h"
 #include "Cp1252.h"
+#include "FileNames.h"
 #include "GrpFormat.h"
 
 namespace halvarin::cli {
@@ -13,15 +14,6 @@ namespace halvarin::cli {
 namespace {
 
 constexpr const char* kSource = "halvarin-grp";
-
-std::string Folded(std::string_view name) {
-  std::string folded(name);
-  for (char& c : folded) {
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 'a' + 'A');
-  }
-  return folded;
-}
 
 bool IsIndex(const std::string& operand) {
   return !operand.empty() &&
@@ -45,10 +37,10 @@ std::vector<int16_t> Select(const clsVarnGRP& archive, const std::vector<std::st
       selected.push_back(static_cast<int16_t>(index));
       continue;
     }
-    const std::string wanted = Folded(Utf8ToCp1252(operand, '\0'));
+    const std::string wanted = FoldedCase(Utf8ToCp1252(operand, '\0'));
     std::vector<int16_t> matches;
     for (int16_t i = 1; i <= count; ++i) {
-      if (Folded(grp::TrimmedName(archive.filename(i))) == wanted)
+      if (FoldedCase(grp::TrimmedName(archive.filename(i))) == wanted)
         matches.push_back(i);
     }
     if (matches.empty()) {

@@ -7,19 +7,6 @@
 
 namespace halvarin::cli {
 
-namespace {
-
-std::string Folded(const std::string& name) {
-  std::string folded = name;
-  for (char& c : folded) {
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 'a' + 'A');
-  }
-  return folded;
-}
-
-}  // namespace
-
 std::vector<std::string> DistinctFileNames(const std::vector<std::string>& names) {
   std::vector<std::string> files;
   files.reserve(names.size());
@@ -31,17 +18,17 @@ std::vector<std::string> DistinctFileNames(const std::vector<std::string>& names
   std::unordered_set<std::string> taken;
   taken.reserve(files.size() * 2);
   for (const std::string& file : files)
-    taken.insert(Folded(file));
+    taken.insert(FoldedCase(file));
   std::unordered_set<std::string> used;
   used.reserve(files.size());
   for (std::string& file : files) {
-    if (used.insert(Folded(file)).second)
+    if (used.insert(FoldedCase(file)).second)
       continue;
     const std::size_t dot = file.rfind('.');
     const std::size_t cut = dot == std::string::npos || dot == 0 ? file.size() : dot;
     for (int n = 2;; ++n) {
       std::string candidate = file.substr(0, cut) + "~" + std::to_string(n) + file.substr(cut);
-      const std::string folded = Folded(candidate);
+      const std::string folded = FoldedCase(candidate);
       if (!taken.contains(folded) && used.insert(folded).second) {
         file = std::move(candidate);
         break;
