@@ -188,8 +188,8 @@ Options:
   -h, --help            show this help
       --version         show the version
 
-An ARCHIVE name without any "." gets ".grp" when it is written, as in
-Halvarin's Save As. Every write goes to a temporary file in the archive's
+create gives an ARCHIVE name without any "." the ending ".grp", as
+Halvarin's Save As does; add and delete write back to the file given. Every write goes to a temporary file in the archive's
 folder that replaces the archive only when complete and flushed to disk.
 
 Exit status: 0 success, 1 failure (or a damaged archive for check),

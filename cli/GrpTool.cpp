@@ -196,9 +196,25 @@ void AddAll(clsVarnGRP& archive, const std::vector<std::string>& files, Console&
 }
 
 void Save(clsVarnGRP& archive, const std::string& path, Console& console) {
-  ProgressLine progress(console.Err, console.ErrIsTerminal, "writing");
-  archive.SetProgressHandler([&](int64_t done, int64_t total) { progress.Report(done, total); });
-  archive.saveFile(path);
+  {
+    ProgressLine progress(console.Err, console.ErrIsTerminal, "writing");
+    archive.SetProgressHandler([&](int64_t done, int64_t total) { progress.Report(done, total); });
+    archive.saveFile(path);
+  }
+  archive.SetProgressHandler(nullptr);
+}
+
+// Writes an opened archive back to the very file it was opened from. The
+// model's save gives a name without any "." the ending ".grp", as the
+// window's Save does; here that would leave the named file as it was and a
+// second command would then start again from it, losing the first one's
+// work. "./NAME" or "FOLDER/./NAME" names the same file and has a ".".
+void SaveInPlace(clsVarnGRP& archive, const std::string& path, Console& console) {
+  std::string exact = path;
+  if (exact.find('.') == std::string::npos) {
+    exact.insert(NameStart(exact), "./");
+  }
+  Save(archive, exact, console);
 }
 
 int Create(const Invocation& invocation, Console& console) {
@@ -222,7 +238,7 @@ int Add(const Invocation& invocation, Console& console) {
   if (files.empty())
     return kSuccess;  // an empty list from standard input: nothing to rewrite
   AddAll(archive, files, console);
-  Save(archive, "", console);
+  SaveInPlace(archive, invocation.Archive, console);
   return kSuccess;
 }
 
@@ -233,7 +249,7 @@ int Delete(const Invocation& invocation, Console& console) {
   // From the last one back, so that the indices still to go stay valid.
   for (auto it = indices.rbegin(); it != indices.rend(); ++it)
     archive.deleteFile(*it);
-  Save(archive, "", console);
+  SaveInPlace(archive, invocation.Archive, console);
   return kSuccess;
 }
 
