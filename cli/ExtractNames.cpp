@@ -7,6 +7,27 @@
 
 namespace halvarin::cli {
 
+namespace {
+
+// File systems that ignore case do so beyond A to Z: "\u00C9.TXT" and
+// "\u00E9.txt" are one file there. Safe names are Windows-1252 text, whose
+// letters are folded here.
+std::string FileNameKey(const std::string& file) {
+  std::string key = FoldedCase(Utf8ToCp1252(file));
+  for (char& c : key) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b >= 0xE0 && b <= 0xFE && b != 0xF7)
+      c = static_cast<char>(b - 0x20);
+    else if (b == 0x9A || b == 0x9C || b == 0x9E)
+      c = static_cast<char>(b - 0x10);
+    else if (b == 0xFF)
+      c = static_cast<char>(0x9F);
+  }
+  return key;
+}
+
+}  // namespace
+
 std::vector<std::string> DistinctFileNames(const std::vector<std::string>& names) {
   std::vector<std::string> files;
   files.reserve(names.size());
@@ -18,17 +39,17 @@ std::vector<std::string> DistinctFileNames(const std::vector<std::string>& names
   std::unordered_set<std::string> taken;
   taken.reserve(files.size() * 2);
   for (const std::string& file : files)
-    taken.insert(FoldedCase(file));
+    taken.insert(FileNameKey(file));
   std::unordered_set<std::string> used;
   used.reserve(files.size());
   for (std::string& file : files) {
-    if (used.insert(FoldedCase(file)).second)
+    if (used.insert(FileNameKey(file)).second)
       continue;
     const std::size_t dot = file.rfind('.');
     const std::size_t cut = dot == std::string::npos || dot == 0 ? file.size() : dot;
     for (int n = 2;; ++n) {
       std::string candidate = file.substr(0, cut) + "~" + std::to_string(n) + file.substr(cut);
-      const std::string folded = FoldedCase(candidate);
+      const std::string folded = FileNameKey(candidate);
       if (!taken.contains(folded) && used.insert(folded).second) {
         file = std::move(candidate);
         break;

@@ -1,7 +1,9 @@
 #include "GrpTool.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -63,6 +65,24 @@ std::size_t AppendShownName(std::string& out, std::string_view stored) {
     }
   }
   return shown.size();
+}
+
+// `text` with every control character, C1 ones too, as "?": entry names in
+// notes, findings and error messages are whatever bytes the archive holds,
+// and must neither break a line of output nor drive the terminal.
+std::string Printable(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+      out += '?';
+      ++i;
+    } else {
+      out += c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c);
+    }
+  }
+  return out;
 }
 
 void AppendPadded(std::string& out, int64_t value, std::size_t width) {
@@ -149,9 +169,9 @@ int Extract(const Invocation& invocation, Console& console) {
     targets.emplace_back(indices[k], folder + files[k]);
     const std::string plain = SafeFileName(Cp1252ToUtf8(stored[k]));
     if (files[k] != plain) {
-      console.Err << "halvarin-grp: entry " << indices[k] << " (" << grp::QuotedName(stored[k])
-                  << ") is extracted as " << Quoted(files[k])
-                  << ": another entry has the same file name.\n";
+      console.Err << "halvarin-grp: entry " << indices[k] << " ("
+                  << Printable(grp::QuotedName(stored[k])) << ") is extracted as "
+                  << Quoted(files[k]) << ": another entry has the same file name.\n";
     }
   }
   ProgressLine progress(console.Err, console.ErrIsTerminal, "extracting");
@@ -190,7 +210,8 @@ void AddAll(clsVarnGRP& archive, const std::vector<std::string>& files, Console&
     std::string stored = name.substr(0, grp::kNameSize);
     const std::string shown = Cp1252ToUtf8(stored);
     if (shown != LastPathComponent(file)) {
-      console.Err << "halvarin-grp: " << Quoted(file) << " is stored as " << Quoted(shown) << ".\n";
+      console.Err << "halvarin-grp: " << Printable(Quoted(file)) << " is stored as "
+                  << Printable(Quoted(shown)) << ".\n";
     }
   }
 }
@@ -260,8 +281,8 @@ int Check(const Invocation& invocation, Console& console) {
   std::string out;
   for (const grp::Finding& finding : result.Findings) {
     (finding.IsError ? errors : warnings) += 1;
-    out +=
-        invocation.Archive + (finding.IsError ? ": error: " : ": warning: ") + finding.Text + '\n';
+    out += invocation.Archive + (finding.IsError ? ": error: " : ": warning: ") +
+           Printable(finding.Text) + '\n';
   }
   const auto plural = [](int n, std::string_view one, std::string_view many) {
     return std::to_string(n) + " " + std::string(n == 1 ? one : many);
@@ -281,9 +302,7 @@ int Check(const Invocation& invocation, Console& console) {
   return result.Sound() ? kSuccess : kFailure;
 }
 
-}  // namespace
-
-int RunGrpTool(const std::vector<std::string>& args, Console console) {
+int Dispatch(const std::vector<std::string>& args, Console& console) {
   Invocation invocation;
   try {
     invocation = ParseCommandLine(args);
@@ -314,11 +333,28 @@ int RunGrpTool(const std::vector<std::string>& args, Console console) {
         return Check(invocation, console);
     }
   } catch (const AppError& error) {
-    console.Err << "halvarin-grp: " << error.Description() << '\n';
+    console.Err << "halvarin-grp: " << Printable(error.Description()) << '\n';
   } catch (const std::exception& error) {
-    console.Err << "halvarin-grp: " << error.what() << '\n';
+    console.Err << "halvarin-grp: " << Printable(error.what()) << '\n';
   }
   return kFailure;
+}
+
+}  // namespace
+
+int RunGrpTool(const std::vector<std::string>& args, Console console) {
+  const int status = Dispatch(args, console);
+  // Output lost to a full disk or a closed pipe must not pass for success.
+  errno = 0;
+  console.Out.flush();
+  if (!console.Out) {
+    const int reason = errno;
+    console.Err << "halvarin-grp: Cannot write to standard output"
+                << (reason != 0 ? ": " + std::string(std::strerror(reason)) : std::string())
+                << ".\n";
+    return kFailure;
+  }
+  return status;
 }
 
 }  // namespace halvarin::cli
