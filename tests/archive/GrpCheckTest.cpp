@@ -43,6 +43,11 @@ std::string RandomArchive(Draw& draw) {
   return ArchiveBytes(items);
 }
 
+// One more or one less, wrapping round as the stored bits would.
+int32_t Step(int32_t value, int32_t by) {
+  return static_cast<int32_t>(static_cast<uint32_t>(value) + static_cast<uint32_t>(by));
+}
+
 void Mutate(std::string& bytes, Draw& draw) {
   const auto count = [&] { return bytes.size() >= 16 ? grp::ReadInt32(bytes.data() + 12) : 0; };
   switch (draw.Below(5)) {
@@ -52,17 +57,19 @@ void Mutate(std::string& bytes, Draw& draw) {
     case 1: {  // another entry count
       if (bytes.size() < 16)
         break;
-      const int32_t counts[] = {-1, 0, count() - 1, count() + 1, 32766, 32767, draw.Any()};
+      const int32_t counts[] = {-1,    0,     Step(count(), -1), Step(count(), 1),
+                                32766, 32767, draw.Any()};
       bytes.replace(12, 4, Int32(counts[draw.Below(7)]));
       break;
     }
     case 2: {  // another size for some entry
-      const int32_t n = std::min<int32_t>(count(), static_cast<int32_t>((bytes.size() - 16) / 16));
-      if (bytes.size() < 16 || n <= 0)
+      if (bytes.size() < 32 || count() <= 0)
         break;
+      const int32_t n = std::min<int32_t>(count(), static_cast<int32_t>((bytes.size() - 16) / 16));
       const std::size_t at = 16 + 16 * draw.Below(static_cast<uint32_t>(n)) + 12;
       const int32_t size = grp::ReadInt32(bytes.data() + at);
-      const int32_t sizes[] = {-1, 0, size - 1, size + 1, 0x7FFFFFFF, 0x7FFFFFC0, draw.Any()};
+      const int32_t sizes[] = {-1,         0,          Step(size, -1), Step(size, 1),
+                               0x7FFFFFFF, 0x7FFFFFC0, draw.Any()};
       bytes.replace(at, 4, Int32(sizes[draw.Below(7)]));
       break;
     }
