@@ -51,22 +51,6 @@ void Load(clsVarnGRP& archive, const std::string& path) {
 // The name as the window's list shows it (up to the first NUL, padding
 // spaces kept), with control characters as "?" so that a name can never
 // break a line or drive the terminal. Returns the number of columns.
-std::size_t AppendShownName(std::string& out, std::string_view stored) {
-  const std::string_view shown = stored.substr(0, stored.find('\0'));
-  const std::string text = Cp1252ToUtf8(shown);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    // Undefined Windows-1252 bytes come out as C1 controls, two bytes each.
-    if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
-      out += '?';
-      ++i;
-    } else {
-      out += c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c);
-    }
-  }
-  return shown.size();
-}
-
 // `text` with every control character, C1 ones too, as "?": entry names in
 // notes, findings and error messages are whatever bytes the archive holds,
 // and must neither break a line of output nor drive the terminal.
@@ -83,6 +67,14 @@ std::string Printable(std::string_view text) {
     }
   }
   return out;
+}
+
+// The name as the window's list shows it: up to the first NUL, padding
+// spaces kept. Returns the number of columns it takes.
+std::size_t AppendShownName(std::string& out, std::string_view stored) {
+  const std::string_view shown = stored.substr(0, stored.find('\0'));
+  out += Printable(Cp1252ToUtf8(shown));
+  return shown.size();
 }
 
 void AppendPadded(std::string& out, int64_t value, std::size_t width) {
@@ -349,6 +341,9 @@ int RunGrpTool(const std::vector<std::string>& args, Console console) {
   console.Out.flush();
   if (!console.Out) {
     const int reason = errno;
+    // "list | head": the reader has all it wanted; nobody is left to tell.
+    if (reason == EPIPE)
+      return kFailure;
     console.Err << "halvarin-grp: Cannot write to standard output"
                 << (reason != 0 ? ": " + std::string(std::strerror(reason)) : std::string())
                 << ".\n";

@@ -3,7 +3,7 @@
 
 HALVARIN_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev fontconfig fonts-dejavu-core)
 HALVARIN_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  binutils-mingw-w64-x86-64 desktop-file-utils appstream)
+  binutils-mingw-w64-x86-64 desktop-file-utils appstream groff-base)
 
 halvarin_install_packages() {
   local missing=()
