@@ -215,16 +215,17 @@ bool clsVarnGRP::LoadFile(const std::string& FilePath) {
   const auto storedSize = [&table](std::size_t i) {
     return ReadInt32(reinterpret_cast<const char*>(&table[i].Size));
   };
-  std::vector<int32_t> positions;
-  positions.reserve(static_cast<std::size_t>(count) + 1);
-  positions.push_back(0);
+  // Filled through a plain pointer: the loop is the whole cost of a load
+  // beyond the read, and push_back's capacity checks would double it.
+  std::vector<int32_t> positions(static_cast<std::size_t>(count) + 1);
+  int32_t* const out = positions.data();
   int64_t position = directoryEnd + 1;
   int64_t lastStart = position;
   int32_t signs = 0;
   for (std::size_t i = 1; i <= static_cast<std::size_t>(count); ++i) {
     const int32_t size = storedSize(i);
     signs |= size;
-    positions.push_back(static_cast<int32_t>(position));
+    out[i] = static_cast<int32_t>(position);
     lastStart = position;
     position += size;
   }
