@@ -12,10 +12,6 @@ namespace halvarin::grp {
 
 namespace {
 
-std::string Plural(int64_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 class Checker {
  public:
   Checker(CheckResult& result) : result_(result) {}
@@ -48,8 +44,10 @@ class Checker {
         std::string text = DescribeEntry(i, name, size, position) +
                            " runs past the end of the file, which ends after " +
                            std::to_string(fileSize) + " bytes.";
-        if (i < count)
-          text += " The " + Plural(count - i, "entry", "entries") + " after it lie past it too.";
+        if (i + 1 == count)
+          text += " The entry after it lies past it too.";
+        else if (i < count)
+          text += " The " + std::to_string(count - i) + " entries after it lie past it too.";
         Error(errPathFileAccess, std::move(text));
       }
       result_.DataBytes += size;
@@ -66,8 +64,12 @@ class Checker {
     }
     const int64_t end = position - 1;
     if (!pastEnd_ && !pastLimit_ && end < fileSize) {
-      Warning(Plural(fileSize - end, "byte", "bytes") +
-              " after the last entry's data belong to no entry; a save drops them.");
+      const int64_t extra = fileSize - end;
+      Warning(extra == 1 ? std::string("1 byte after the last entry's data belongs to no entry; "
+                                       "a save drops it.")
+                         : std::to_string(extra) +
+                               " bytes after the last entry's data belong to no entry; a save "
+                               "drops them.");
     }
   }
 
