@@ -14,10 +14,6 @@ namespace halvarin {
 
 namespace {
 
-std::filesystem::path PathFromUtf8(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
 char Upper(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
@@ -43,6 +39,10 @@ bool IsDeviceName(std::string_view name) {
 }
 
 }  // namespace
+
+std::filesystem::path PathFromUtf8(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
 
 bool IsOrdinaryFile(const std::string& path) {
   if (path.empty()) {

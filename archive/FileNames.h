@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,9 @@ namespace halvarin {
 // window's item commands and the command-line program both need them. Paths
 // and names are UTF-8, as the toolkit, the file dialogs and the command line
 // hand them over.
+
+// A UTF-8 path as the standard library takes it on every platform.
+std::filesystem::path PathFromUtf8(const std::string& utf8);
 
 // Whether `path` names an ordinary file that can be added to an archive:
 // it exists, is a plain file (or a link to one), and is not hidden (a name

@@ -166,6 +166,18 @@ class Replacement {
   bool committed_ = false;
 };
 
+// The new version of a file an entry is extracted to; `archive` itself is
+// never one, since replacing it would destroy the data being read.
+template <typename TempName>
+std::unique_ptr<Replacement> StartExtraction(io::FileSystem& fs, const std::string& archive,
+                                             const std::string& target, const TempName& tempName) {
+  if (fs.SameFile(archive, target)) {
+    throw AppError(errInvalidArgument, kSource,
+                   "Cannot extract to " + Quoted(target) + ": that is the archive itself.");
+  }
+  return std::make_unique<Replacement>(fs, target, tempName);
+}
+
 // Errors met while a new file is written name the temporary file or a
 // source file; the user also needs to hear which file was being written.
 template <typename Action>
@@ -282,12 +294,15 @@ std::string clsVarnGRP::addFile(const std::string& FilePath) {
 }
 
 void clsVarnGRP::saveFile(const std::string& FilePath) {
-  std::string target = FilePath.empty() ? GrpPath : FilePath;
-  if (target.empty())
+  const std::string& given = FilePath.empty() ? GrpPath : FilePath;
+  if (given.empty())
     throw AppError(errInvalidArgument, kSource, "No file name was given to save the archive to.");
-  if (target.find('.') == std::string::npos)
-    target += ".grp";
+  const std::string target = SavedPath(given);
   NamingTarget("Cannot save ", target, [&] { writeArchive(target); });
+}
+
+std::string clsVarnGRP::SavedPath(const std::string& FilePath) {
+  return FilePath.find('.') == std::string::npos ? FilePath + ".grp" : FilePath;
 }
 
 void clsVarnGRP::writeArchive(const std::string& target) {
@@ -413,18 +428,14 @@ void clsVarnGRP::extractFile(int16_t index, const std::string& FilePath) {
 
   NamingTarget("Cannot extract entry " + std::to_string(index) + " to ", FilePath, [&] {
     auto archive = openLoaded();
-    if (Fs->SameFile(GrpPath, FilePath)) {
-      throw AppError(errInvalidArgument, kSource,
-                     "Cannot extract to " + Quoted(FilePath) + ": that is the archive itself.");
-    }
-    Replacement replacement(*Fs, FilePath, [](const std::string& folder) {
+    auto replacement = StartExtraction(*Fs, GrpPath, FilePath, [](const std::string& folder) {
       return makeTempFileName(folder, ".halvarin-", ".tmp");
     });
     int64_t done = 0;
-    copyReporting(*archive, at - 1, replacement.Out(), size, done, size);
+    copyReporting(*archive, at - 1, replacement->Out(), size, done, size);
     archive.reset();
-    replacement.Commit();
-    replacement.SyncFolder();
+    replacement->Commit();
+    replacement->SyncFolder();
   });
 }
 
@@ -449,11 +460,7 @@ void clsVarnGRP::extractFiles(const std::vector<std::pair<int16_t, std::string>>
     const int16_t index = target.first;
     const std::string& path = target.second;
     NamingTarget("Cannot extract entry " + std::to_string(index) + " to ", path, [&] {
-      if (Fs->SameFile(GrpPath, path)) {
-        throw AppError(errInvalidArgument, kSource,
-                       "Cannot extract to " + Quoted(path) + ": that is the archive itself.");
-      }
-      auto replacement = std::make_unique<Replacement>(*Fs, path, makeTemp);
+      auto replacement = StartExtraction(*Fs, GrpPath, path, makeTemp);
       copyReporting(*archive, Positions[static_cast<std::size_t>(index)] - 1, replacement->Out(),
                     Entries[static_cast<std::size_t>(index)].Size, done, total);
       replacement->Finish();

@@ -32,6 +32,9 @@ class clsVarnGRP {
   std::string addFile(const std::string& FilePath);
   // An empty path saves over the archive's own file.
   void saveFile(const std::string& FilePath);
+  // The file saveFile writes when given `FilePath` (not empty): a path
+  // without any "." gets ".grp".
+  static std::string SavedPath(const std::string& FilePath);
   void extractFile(int16_t index, const std::string& FilePath);
   // Extracts many loaded entries, each to its own path (no two the same).
   // Every file is written whole under a temporary name before any is put in

@@ -23,6 +23,9 @@ bool IsIndex(const std::string& operand) {
 std::vector<int16_t> Select(const clsVarnGRP& archive, const std::vector<std::string>& operands,
                             bool once) {
   const int16_t count = archive.NumberOfFiles();
+  // Folded once, when the first name comes: many names against many
+  // entries would otherwise fold every entry name again for each.
+  std::vector<std::string> folded;
   std::vector<int16_t> selected;
   for (const std::string& operand : operands) {
     if (IsIndex(operand)) {
@@ -38,9 +41,15 @@ std::vector<int16_t> Select(const clsVarnGRP& archive, const std::vector<std::st
       continue;
     }
     const std::string wanted = FoldedCase(Utf8ToCp1252(operand, '\0'));
+    if (folded.empty()) {
+      folded.reserve(static_cast<std::size_t>(count) + 1);
+      folded.emplace_back();  // indices are 1-based
+      for (int16_t i = 1; i <= count; ++i)
+        folded.push_back(FoldedCase(grp::TrimmedName(archive.filename(i))));
+    }
     std::vector<int16_t> matches;
     for (int16_t i = 1; i <= count; ++i) {
-      if (FoldedCase(grp::TrimmedName(archive.filename(i))) == wanted)
+      if (folded[static_cast<std::size_t>(i)] == wanted)
         matches.push_back(i);
     }
     if (matches.empty()) {

@@ -33,16 +33,6 @@ std::string Quoted(const std::string& text) {
   return "\"" + text + "\"";
 }
 
-std::filesystem::path PathFromUtf8(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-// The path saveFile writes to when given `path`: a name without any "."
-// gets ".grp", as in the window's Save As.
-std::string SavedPath(const std::string& path) {
-  return path.find('.') == std::string::npos ? path + ".grp" : path;
-}
-
 void Load(clsVarnGRP& archive, const std::string& path) {
   if (!archive.LoadFile(path))
     throw AppError(errInvalidArgument, kSource, Quoted(path) + " is not a Varn GRP archive.");
@@ -224,14 +214,13 @@ void Save(clsVarnGRP& archive, const std::string& path, Console& console) {
 // work. "./NAME" or "FOLDER/./NAME" names the same file and has a ".".
 void SaveInPlace(clsVarnGRP& archive, const std::string& path, Console& console) {
   std::string exact = path;
-  if (exact.find('.') == std::string::npos) {
+  if (clsVarnGRP::SavedPath(exact) != exact)
     exact.insert(NameStart(exact), "./");
-  }
   Save(archive, exact, console);
 }
 
 int Create(const Invocation& invocation, Console& console) {
-  const std::string target = SavedPath(invocation.Archive);
+  const std::string target = clsVarnGRP::SavedPath(invocation.Archive);
   std::error_code error;
   if (!invocation.Force && std::filesystem::symlink_status(PathFromUtf8(target), error).type() !=
                                std::filesystem::file_type::not_found) {
