@@ -7,15 +7,26 @@
 #include <vector>
 
 #ifdef _WIN32
-#include <io.h>
-#define HALVARIN_ISATTY(fd) _isatty(fd)
+#include "WindowsConsole.h"
 #else
 #include <unistd.h>
-#define HALVARIN_ISATTY(fd) ::isatty(fd)
 #endif
 
 #include "GrpTool.h"
 
+#ifdef _WIN32
+// Arguments arrive as UTF-16, whatever the system's code page; every path
+// inside the program is UTF-8.
+int wmain(int argc, wchar_t** argv) {
+  const halvarin::cli::WindowsConsole console;
+  std::ios::sync_with_stdio(false);
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i)
+    args.push_back(halvarin::cli::WindowsConsole::Utf8(argv[i]));
+  return halvarin::cli::RunGrpTool(args,
+                                   {std::cin, std::cout, std::cerr, console.ErrIsTerminal()});
+}
+#else
 int main(int argc, char** argv) {
 #ifdef SIGXFSZ
   // A save past the file size limit then fails with an error like any
@@ -28,5 +39,6 @@ int main(int argc, char** argv) {
 #endif
   std::ios::sync_with_stdio(false);
   std::vector<std::string> args(argv + 1, argv + argc);
-  return halvarin::cli::RunGrpTool(args, {std::cin, std::cout, std::cerr, HALVARIN_ISATTY(2) != 0});
+  return halvarin::cli::RunGrpTool(args, {std::cin, std::cout, std::cerr, ::isatty(2) != 0});
 }
+#endif

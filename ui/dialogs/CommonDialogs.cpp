@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <limits>
 
+#ifdef HALVARIN_WITH_QT
 #include "QtCommonDialogs.h"
+#endif
 
 namespace halvarin {
 
@@ -11,10 +13,25 @@ namespace {
 
 CommonDialogs* g_current = nullptr;
 
+#ifdef HALVARIN_WITH_QT
 QtCommonDialogs& DefaultDialogs() {
   static QtCommonDialogs dialogs;
   return dialogs;
 }
+#else
+// A build without a window toolkit has no dialog to show: every dialog that
+// nobody scripted ends as if cancelled.
+class NoCommonDialogs final : public CommonDialogs {
+ public:
+  int32_t ShowOpenDialog(OPENFILENAMEA&) override { return 0; }
+  int32_t ShowSaveDialog(OPENFILENAMEA&) override { return 0; }
+};
+
+CommonDialogs& DefaultDialogs() {
+  static NoCommonDialogs dialogs;
+  return dialogs;
+}
+#endif
 
 // The usable size of the file buffer: what the record promises, but never
 // more than the buffer really holds.

@@ -1,13 +1,20 @@
 #include "clsFileDialog.h"
 
+#ifdef HALVARIN_WITH_QT
 #include <QCoreApplication>
 #include <QFile>
+#endif
 
 #include <filesystem>
 #include <limits>
 #include <system_error>
 
 #include "AppError.h"
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
 
 namespace halvarin {
 
@@ -228,11 +235,31 @@ std::string ExecutableBaseName(std::string_view path) {
 
 std::string ExecutableName() {
   std::string path;
+#ifdef HALVARIN_WITH_QT
   if (QCoreApplication::instance()) {
     const QByteArray bytes = QFile::encodeName(QCoreApplication::applicationFilePath());
     path.assign(bytes.constData(), static_cast<size_t>(bytes.size()));
   }
-#ifndef _WIN32
+#endif
+#ifdef _WIN32
+  if (path.empty()) {
+    // A path cut short by too small a buffer could end inside the name:
+    // the buffer grows until the whole path fits.
+    std::wstring wide(MAX_PATH, L'\0');
+    for (;;) {
+      const DWORD n = GetModuleFileNameW(nullptr, wide.data(), static_cast<DWORD>(wide.size()));
+      if (n == 0)
+        break;
+      if (n < wide.size()) {
+        wide.resize(n);
+        const std::u8string utf8 = std::filesystem::path(wide).u8string();
+        path.assign(utf8.begin(), utf8.end());
+        break;
+      }
+      wide.resize(wide.size() * 2);
+    }
+  }
+#else
   if (path.empty()) {
     std::error_code error;
     path = std::filesystem::read_symlink("/proc/self/exe", error).string();
