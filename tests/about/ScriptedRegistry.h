@@ -38,6 +38,9 @@ class ScriptedRegistry : public Registry {
   }
   // A key that exists but cannot be opened (no rights).
   void Deny(const std::string& key) { Denied.push_back(key); }
+  // As Windows answers a standard user: any right beyond reading is refused
+  // under HKEY_LOCAL_MACHINE.
+  bool ReadOnlyForUser = false;
 
   long OpenKeyEx(HKey root, const char* subKey, std::uint32_t options, std::uint32_t samDesired,
                  HKey* result) override {
@@ -46,6 +49,9 @@ class ScriptedRegistry : public Registry {
     *result = 0;
     if (root != HKeyLocalMachine) {
       return RegFileNotFound;
+    }
+    if (ReadOnlyForUser && (samDesired & ~RegKeyRead) != 0) {
+      return RegAccessDenied;
     }
     for (const auto& denied : Denied) {
       if (denied == subKey) {

@@ -55,12 +55,14 @@ TEST_F(GetKeyValueTest, TextLosesOneTerminatingZeroOnly) {
   EXPECT_TRUE(reg->Open.empty());
 }
 
-TEST_F(GetKeyValueTest, OpensWithTheLauncherRightsAndQueriesWith1024Bytes) {
+TEST_F(GetKeyValueTest, OpensForReadingSoAStandardUserCanAndQueriesWith1024Bytes) {
+  reg->ReadOnlyForUser = true;
   reg->Set(kKey, "PATH", ScriptedRegistry::Text("x"));
   std::string value;
   ASSERT_TRUE(GetKeyValue(HKeyLocalMachine, kKey, "PATH", value));
+  EXPECT_EQ(value, "x");
   ASSERT_EQ(reg->Log.size(), 3u);
-  EXPECT_EQ(reg->Log[0], "open " + kKey + " options=0 access=" + std::to_string(0x2003F));
+  EXPECT_EQ(reg->Log[0], "open " + kKey + " options=0 access=" + std::to_string(0x20019));
   EXPECT_EQ(reg->Log[1], "query PATH size=1024");
   EXPECT_EQ(reg->Log[2], "close");
 }

@@ -7,7 +7,9 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdint>
+#include <random>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "AppError.h"
+#include "FileNames.h"
 #include "clsVarnGRP.h"
 
 namespace halvarin::testing {
@@ -26,10 +29,22 @@ namespace fs = std::filesystem;
 class TempDir {
  public:
   TempDir() {
+#ifdef _WIN32
+    // No mkdtemp: a random name, made only if nobody has it yet.
+    std::random_device random;
+    for (int attempt = 0; path_.empty() && attempt < 100; ++attempt) {
+      const fs::path candidate = fs::temp_directory_path() / ("grptest" + std::to_string(random()));
+      if (fs::create_directory(candidate))
+        path_ = candidate;
+    }
+    if (path_.empty())
+      throw std::runtime_error("no temporary folder");
+#else
     std::string pattern = (fs::temp_directory_path() / "grptestXXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr)
       throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
+#endif
   }
   ~TempDir() {
     std::error_code ec;
@@ -44,7 +59,10 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const fs::path& Path() const { return path_; }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+  // UTF-8 in and out, on every system.
+  std::string operator/(const std::string& name) const {
+    return (path_ / PathFromUtf8(name)).string();
+  }
 
   // Every name in the folder, to catch leftover temporary files.
   std::set<std::string> Names() const {
@@ -59,13 +77,19 @@ class TempDir {
 };
 
 inline std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 inline void WriteAll(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Gives a file a modification time of its own: `seconds` after the epoch.
+inline void SetModified(const std::string& path, int64_t seconds) {
+  const std::chrono::sys_seconds when{std::chrono::seconds(seconds)};
+  fs::last_write_time(PathFromUtf8(path), std::chrono::file_clock::from_sys(when));
 }
 
 inline std::string Int32(int32_t value) {

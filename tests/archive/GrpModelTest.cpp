@@ -16,8 +16,6 @@
 #include <optional>
 #include <random>
 
-#include <sys/time.h>
-
 #include "ArchiveTestSupport.h"
 #include "FaultyFileSystem.h"
 #include "GrpOracle.h"
@@ -310,8 +308,7 @@ class Model {
         Put(name, RandomArchive());
         // A time stamp of its own: two writes within one tick of a coarse
         // file system clock are told apart only by length or identity.
-        const timeval times[2] = {{1000000000 + ++clock_, 0}, {1000000000 + clock_, 0}};
-        ::utimes((dir / name).c_str(), times);
+        SetModified(dir / name, 1000000000 + ++clock_);
       }
     }
   }
@@ -352,7 +349,7 @@ class Model {
     std::map<std::string, std::string> found;
     for (const auto& e : std::filesystem::recursive_directory_iterator(dir.Path())) {
       if (e.is_regular_file())
-        found[std::filesystem::relative(e.path(), dir.Path()).string()] = ReadAll(e.path());
+        found[std::filesystem::relative(e.path(), dir.Path()).string()] = ReadAll(e.path().string());
     }
     EXPECT_EQ(found.size(), disk_.size());
     for (const auto& [name, bytes] : found) {

@@ -5,11 +5,19 @@
 // collected. Standard streams go through files rather than pipes, so that
 // no amount of output can block the program or the test.
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <random>
+#else
 #include <fcntl.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
+#endif
 
 #include <cerrno>
 #include <filesystem>
@@ -19,8 +27,6 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
-
 namespace halvarin::testing {
 
 struct ProgramResult {
@@ -29,12 +35,79 @@ struct ProgramResult {
   std::string Err;
 };
 
+#ifdef _WIN32
+inline std::wstring WideOf(const std::string& utf8) {
+  const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                      nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+  return wide;
+}
+
+// One argument as the C runtime of the started program splits it back out.
+inline std::wstring QuotedArgument(const std::wstring& arg) {
+  if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos)
+    return arg;
+  std::wstring out = L"\"";
+  for (auto it = arg.begin();; ++it) {
+    std::size_t backslashes = 0;
+    for (; it != arg.end() && *it == L'\\'; ++it)
+      ++backslashes;
+    if (it == arg.end()) {
+      out.append(backslashes * 2, L'\\');
+      break;
+    }
+    out.append(*it == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    out.push_back(*it);
+  }
+  return out + L"\"";
+}
+#endif
+
 // `stdoutPath` other than empty sends standard output there instead of
 // collecting it (/dev/full, for instance).
 inline ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                                 const std::filesystem::path& folder, const std::string& input = "",
                                 const std::string& stdoutPath = "") {
   namespace fs = std::filesystem;
+#ifdef _WIN32
+  fs::path scratch;
+  std::random_device random;
+  while (scratch.empty() || !fs::create_directory(scratch))
+    scratch = fs::temp_directory_path() / ("grpcli" + std::to_string(random()));
+  const fs::path in = scratch / "in", out = scratch / "out", err = scratch / "err";
+  std::ofstream(in, std::ios::binary) << input;
+  SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  const auto open = [&](const fs::path& path, bool write) {
+    return ::CreateFileW(path.c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ,
+                         &inherited, write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  };
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = open(in, false);
+  startup.hStdOutput = open(stdoutPath.empty() ? out : fs::path(WideOf(stdoutPath)), true);
+  startup.hStdError = open(err, true);
+  std::wstring commandLine = QuotedArgument(WideOf(program));
+  for (const std::string& arg : args)
+    commandLine += L" " + QuotedArgument(WideOf(arg));
+  PROCESS_INFORMATION process{};
+  const bool spawned =
+      ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                       nullptr, folder.c_str(), &startup, &process);
+  for (HANDLE h : {startup.hStdInput, startup.hStdOutput, startup.hStdError})
+    ::CloseHandle(h);
+  ProgramResult result;
+  if (spawned) {
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD status = 0;
+    if (::GetExitCodeProcess(process.hProcess, &status))
+      result.Status = static_cast<int>(status);
+    ::CloseHandle(process.hProcess);
+    ::CloseHandle(process.hThread);
+  }
+#else
   std::string scratch = (fs::temp_directory_path() / "grpcliXXXXXX").string();
   if (::mkdtemp(scratch.data()) == nullptr)
     throw std::runtime_error("mkdtemp failed");
@@ -55,16 +128,18 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
   argv.push_back(nullptr);
 
   pid_t pid = 0;
-  const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  const bool spawned =
+      ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
   posix_spawn_file_actions_destroy(&actions);
   ProgramResult result;
-  if (spawned == 0) {
+  if (spawned) {
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
-  const auto slurp = [](const std::string& path) {
+#endif
+  const auto slurp = [](const fs::path& path) {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
   };
@@ -72,7 +147,7 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
   result.Err = slurp(err);
   std::error_code ignored;
   fs::remove_all(scratch, ignored);
-  if (spawned != 0)
+  if (!spawned)
     throw std::runtime_error("cannot start " + program);
   return result;
 }

@@ -28,6 +28,10 @@ inline constexpr long RegAccessDenied = 5;
 inline constexpr long RegInvalidHandle = 6;
 inline constexpr long RegMoreData = 234;
 
+// Access rights: reading values and listing subkeys, nothing that changes
+// the key (KEY_READ).
+inline constexpr std::uint32_t RegKeyRead = 0x20019;
+
 // Value types.
 inline constexpr std::uint32_t RegTypeNone = 0;
 inline constexpr std::uint32_t RegTypeSz = 1;

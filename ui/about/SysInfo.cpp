@@ -13,10 +13,9 @@ namespace halvarin {
 
 namespace {
 
-// Standard read rights with query value, set value, create subkey, enumerate
-// subkeys, notify and create link: the rights the launcher has always asked
-// for, kept so that it behaves the same on every Windows it ran on.
-constexpr std::uint32_t kKeyAccess = 0x2003F;
+// Read access only: the launcher never writes, and Windows refuses a
+// standard user write access to HKEY_LOCAL_MACHINE.
+constexpr std::uint32_t kKeyAccess = RegKeyRead;
 constexpr std::uint32_t kBufferSize = 1024;
 
 }  // namespace

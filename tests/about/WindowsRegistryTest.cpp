@@ -1,0 +1,47 @@
+// The registry layer's Windows branch against the system's registry: what
+// the launcher reads, read with the rights a standard user has.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Registry.h"
+#include "SysInfo.h"
+
+namespace halvarin {
+namespace {
+
+constexpr const char* kCurrentVersion = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+
+TEST(WindowsRegistryTest, ReadsTextValuesOfTheMachineKey) {
+  std::string root;
+  ASSERT_TRUE(GetKeyValue(HKeyLocalMachine, kCurrentVersion, "SystemRoot", root));
+  // A folder such as C:\Windows, without the terminating zero.
+  EXPECT_GE(root.size(), 3u);
+  EXPECT_EQ(root.substr(1, 2), ":\\") << root;
+  EXPECT_EQ(root.find('\0'), std::string::npos);
+
+  std::string missing = "before";
+  EXPECT_FALSE(GetKeyValue(HKeyLocalMachine, "SOFTWARE\\Halvarin Test\\No Such Key", "PATH",
+                           missing));
+  EXPECT_EQ(missing, "");
+  EXPECT_FALSE(GetKeyValue(HKeyLocalMachine, kCurrentVersion, "No Such Value", missing));
+}
+
+TEST(WindowsRegistryTest, HandlesAreTheSystemsAndCloseOnce) {
+  HKey key = 0;
+  ASSERT_EQ(RegOpenKeyExA(HKeyLocalMachine, kCurrentVersion, 0, RegKeyRead, &key), RegSuccess);
+  std::uint32_t size = 0;
+  std::uint32_t type = RegTypeNone;
+  EXPECT_EQ(RegQueryValueExA(key, "SystemRoot", nullptr, &type, nullptr, &size), RegSuccess);
+  EXPECT_EQ(type, RegTypeSz);
+  std::uint8_t small[2];
+  std::uint32_t smallSize = sizeof small;
+  EXPECT_EQ(RegQueryValueExA(key, "SystemRoot", nullptr, &type, small, &smallSize), RegMoreData);
+  EXPECT_EQ(smallSize, size);
+  EXPECT_EQ(RegCloseKey(key), RegSuccess);
+  EXPECT_NE(RegCloseKey(key), RegSuccess);
+}
+
+}  // namespace
+}  // namespace halvarin

@@ -1,0 +1,178 @@
+// The archive on the Windows file layer: names beyond ASCII, files other
+// programs hold open, read-only files, the system's own reasons in errors,
+// and the names Windows keeps for devices or refuses.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "ArchiveTestSupport.h"
+#include "FileNames.h"
+#include "FileSystem.h"
+#include "clsVarnGRP.h"
+
+namespace halvarin {
+namespace {
+
+using namespace halvarin::testing;
+
+std::wstring Wide(const std::string& path) {
+  return PathFromUtf8(path).wstring();
+}
+
+// Another program's handle on a file, with the sharing it allows.
+struct OtherProgram {
+  OtherProgram(const std::string& path, DWORD access, DWORD share)
+      : h(::CreateFileW(Wide(path).c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+  ~OtherProgram() {
+    if (h != INVALID_HANDLE_VALUE)
+      ::CloseHandle(h);
+  }
+  HANDLE h;
+};
+
+TEST(WindowsFileSystem, NamesBeyondAsciiSaveLoadAndExtract) {
+  TempDir dir;
+  fs::create_directory(PathFromUtf8(dir / "Grüße 中文"));
+  const std::string archive = dir / "Grüße 中文/archív.grp";
+  WriteAll(dir / "naïve.txt", "queued");
+  clsVarnGRP grp;
+  grp.addFile(dir / "naïve.txt");
+  grp.saveFile(archive);
+  EXPECT_EQ(ReadAll(archive), ArchiveBytes({{Padded("na\xEFve.txt"), "queued"}}));
+
+  clsVarnGRP again;
+  ASSERT_TRUE(again.LoadFile(archive));
+  again.extractFiles({{1, dir / "Grüße 中文/ö.dat"}});
+  EXPECT_EQ(ReadAll(dir / "Grüße 中文/ö.dat"), "queued");
+  // The names on disk are the wide ones, not their bytes read in a code page.
+  std::set<std::wstring> names;
+  for (const auto& e : fs::directory_iterator(PathFromUtf8(dir / "Grüße 中文")))
+    names.insert(e.path().filename().wstring());
+  EXPECT_EQ(names, (std::set<std::wstring>{L"arch\u00EDv.grp", L"\u00F6.dat"}));
+}
+
+TEST(WindowsFileSystem, OthersReadWhileTheArchiveIsOpenAndItIsReplacedUnderThem) {
+  TempDir dir;
+  const auto items = FiveItems();
+  WriteAll(dir / "a.grp", ArchiveBytes(items));
+  clsVarnGRP grp;
+  ASSERT_TRUE(grp.LoadFile(dir / "a.grp"));
+  {
+    // Open here, readable by another program that lets others read only.
+    auto open = io::FileSystem::Native().OpenRead(dir / "a.grp");
+    OtherProgram reader(dir / "a.grp", GENERIC_READ, FILE_SHARE_READ);
+    EXPECT_NE(reader.h, INVALID_HANDLE_VALUE) << ::GetLastError();
+  }
+  // A reader that allows deleting, as most do, does not stop a save in place.
+  OtherProgram reader(dir / "a.grp", GENERIC_READ,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  ASSERT_NE(reader.h, INVALID_HANDLE_VALUE);
+  grp.deleteFile(1);
+  grp.saveFile("");
+  auto kept = items;
+  kept.erase(kept.begin());
+  EXPECT_EQ(ReadAll(dir / "a.grp"), ArchiveBytes(kept));
+  EXPECT_EQ(dir.Names(), (std::set<std::string>{"a.grp"}));
+}
+
+TEST(WindowsFileSystem, AFileLockedByAnotherProgramStaysWholeAndTheErrorSaysWhy) {
+  TempDir dir;
+  const auto items = FiveItems();
+  WriteAll(dir / "a.grp", ArchiveBytes(items));
+  WriteAll(dir / "x.dat", "previous");
+  clsVarnGRP grp;
+  ASSERT_TRUE(grp.LoadFile(dir / "a.grp"));
+  OtherProgram holder(dir / "x.dat", GENERIC_READ, FILE_SHARE_READ);
+  ASSERT_NE(holder.h, INVALID_HANDLE_VALUE);
+  std::string why;
+  EXPECT_NE(ErrorOf([&] { grp.extractFile(1, dir / "x.dat"); }, &why), 0);
+  EXPECT_NE(why.find("\"" + (dir / "x.dat") + "\""), std::string::npos) << why;
+  EXPECT_EQ(ReadAll(dir / "x.dat"), "previous");
+  EXPECT_EQ(dir.Names(), (std::set<std::string>{"a.grp", "x.dat"}));
+}
+
+TEST(WindowsFileSystem, ErrorsNameTheFileAndTheSystemsReason) {
+  TempDir dir;
+  clsVarnGRP grp;
+  std::string why;
+  const std::string missing = dir / "nowhere/missing.grp";
+  EXPECT_EQ(ErrorOf([&] { grp.LoadFile(missing); }, &why), errFileNotFound);
+  const std::string start = "Cannot open \"" + missing + "\": ";
+  ASSERT_TRUE(why.starts_with(start)) << why;
+  // One sentence: the system's words without their own full stop or line break.
+  const std::string reason = why.substr(start.size());
+  EXPECT_GT(reason.size(), 2u) << why;
+  EXPECT_TRUE(reason.ends_with(".") && !reason.ends_with("..")) << why;
+  EXPECT_EQ(reason.find_first_of("\r\n"), std::string::npos) << why;
+
+  // Bytes that are no UTF-8 name no file; a NUL would cut the name short.
+  WriteAll(dir / "a", ArchiveBytes(FiveItems()));
+  for (const std::string& bad : {dir / "\xFF.grp", dir / "a" + std::string(1, '\0') + ".grp"}) {
+    EXPECT_NE(ErrorOf([&] { grp.LoadFile(bad); }), 0);
+    EXPECT_NE(ErrorOf([&] { clsVarnGRP().saveFile(bad); }), 0);
+  }
+  EXPECT_EQ(dir.Names(), (std::set<std::string>{"a"}));
+}
+
+TEST(WindowsFileSystem, ReadOnlyFilesAreRefused) {
+  TempDir dir;
+  WriteAll(dir / "a.grp", ArchiveBytes(FiveItems()));
+  WriteAll(dir / "x.dat", "previous");
+  for (const char* name : {"a.grp", "x.dat"})
+    ASSERT_TRUE(::SetFileAttributesW(Wide(dir / name).c_str(), FILE_ATTRIBUTE_READONLY));
+  clsVarnGRP grp;
+  ASSERT_TRUE(grp.LoadFile(dir / "a.grp"));
+  grp.deleteFile(1);
+  std::string why;
+  EXPECT_EQ(ErrorOf([&] { grp.saveFile(""); }, &why), errPermissionDenied);
+  EXPECT_NE(why.find("read-only"), std::string::npos) << why;
+  EXPECT_EQ(ErrorOf([&] { grp.extractFile(1, dir / "x.dat"); }), errPermissionDenied);
+  EXPECT_EQ(ReadAll(dir / "a.grp"), ArchiveBytes(FiveItems()));
+  EXPECT_EQ(ReadAll(dir / "x.dat"), "previous");
+  EXPECT_EQ(dir.Names(), (std::set<std::string>{"a.grp", "x.dat"}));
+  for (const char* name : {"a.grp", "x.dat"})
+    ::SetFileAttributesW(Wide(dir / name).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(WindowsFileSystem, ReservedNamesAreExtractedAsOrdinaryFilesInTheFolder) {
+  // Each would be a device, a stream, another file or no file at all if
+  // used as it is stored.
+  const std::vector<std::string> stored = {"CON",     "nul.txt",  "COM1",    "lpt9.dat",
+                                           "aux.",    "a<b>c",    "d:e",     "f|g?h*",
+                                           "\"q\"",   "dots...",  "spc  ",   "Prn .x"};
+  TempDir dir;
+  std::vector<Item> items;
+  for (std::size_t i = 0; i < stored.size(); ++i)
+    items.push_back({Padded(stored[i], '\0'), "entry " + std::to_string(i)});
+  WriteAll(dir / "r.grp", ArchiveBytes(items));
+  fs::create_directory(PathFromUtf8(dir / "out"));
+  clsVarnGRP grp;
+  ASSERT_TRUE(grp.LoadFile(dir / "r.grp"));
+  std::vector<std::pair<int16_t, std::string>> targets;
+  std::set<std::string> expected;
+  for (std::size_t i = 0; i < stored.size(); ++i) {
+    const std::string safe = SafeFileName(stored[i]);
+    targets.emplace_back(static_cast<int16_t>(i + 1), dir / ("out/" + safe));
+    expected.insert(safe);
+  }
+  grp.extractFiles(targets);
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(PathFromUtf8(dir / "out")))
+    names.insert(e.path().filename().string());
+  EXPECT_EQ(names, expected);
+  for (std::size_t i = 0; i < stored.size(); ++i)
+    EXPECT_EQ(ReadAll(targets[i].second), items[i].Data) << stored[i];
+
+  // Used as they are, device names are refused rather than written to.
+  for (const char* device : {"CON", "nul.txt", "COM1"}) {
+    std::string why;
+    EXPECT_EQ(ErrorOf([&] { grp.extractFile(1, dir / device); }, &why), errPathFileAccess);
+    EXPECT_EQ(ErrorOf([&] { grp.LoadFile(dir / device); }), errPathFileAccess) << device;
+  }
+}
+
+}  // namespace
+}  // namespace halvarin
