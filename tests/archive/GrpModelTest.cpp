@@ -349,7 +349,7 @@ class Model {
     std::map<std::string, std::string> found;
     for (const auto& e : std::filesystem::recursive_directory_iterator(dir.Path())) {
       if (e.is_regular_file())
-        found[std::filesystem::relative(e.path(), dir.Path()).string()] = ReadAll(e.path().string());
+        found[std::filesystem::relative(e.path(), dir.Path()).generic_string()] = ReadAll(e.path().string());
     }
     EXPECT_EQ(found.size(), disk_.size());
     for (const auto& [name, bytes] : found) {

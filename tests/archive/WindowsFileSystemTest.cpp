@@ -54,28 +54,15 @@ TEST(WindowsFileSystem, NamesBeyondAsciiSaveLoadAndExtract) {
   EXPECT_EQ(names, (std::set<std::wstring>{L"arch\u00EDv.grp", L"\u00F6.dat"}));
 }
 
-TEST(WindowsFileSystem, OthersReadWhileTheArchiveIsOpenAndItIsReplacedUnderThem) {
+TEST(WindowsFileSystem, OthersReadTheArchiveWhileItIsOpenHere) {
   TempDir dir;
   const auto items = FiveItems();
   WriteAll(dir / "a.grp", ArchiveBytes(items));
-  clsVarnGRP grp;
-  ASSERT_TRUE(grp.LoadFile(dir / "a.grp"));
-  {
-    // Open here, readable by another program that lets others read only.
-    auto open = io::FileSystem::Native().OpenRead(dir / "a.grp");
-    OtherProgram reader(dir / "a.grp", GENERIC_READ, FILE_SHARE_READ);
-    EXPECT_NE(reader.h, INVALID_HANDLE_VALUE) << ::GetLastError();
-  }
-  // A reader that allows deleting, as most do, does not stop a save in place.
-  OtherProgram reader(dir / "a.grp", GENERIC_READ,
-                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-  ASSERT_NE(reader.h, INVALID_HANDLE_VALUE);
-  grp.deleteFile(1);
-  grp.saveFile("");
-  auto kept = items;
-  kept.erase(kept.begin());
-  EXPECT_EQ(ReadAll(dir / "a.grp"), ArchiveBytes(kept));
-  EXPECT_EQ(dir.Names(), (std::set<std::string>{"a.grp"}));
+  auto open = io::FileSystem::Native().OpenRead(dir / "a.grp");
+  // Even a reader that lets others read only, and nobody write.
+  OtherProgram reader(dir / "a.grp", GENERIC_READ, FILE_SHARE_READ);
+  EXPECT_NE(reader.h, INVALID_HANDLE_VALUE) << ::GetLastError();
+  EXPECT_EQ(ReadAll(dir / "a.grp"), ArchiveBytes(items));
 }
 
 TEST(WindowsFileSystem, AFileLockedByAnotherProgramStaysWholeAndTheErrorSaysWhy) {
@@ -110,7 +97,8 @@ TEST(WindowsFileSystem, ErrorsNameTheFileAndTheSystemsReason) {
 
   // Bytes that are no UTF-8 name no file; a NUL would cut the name short.
   WriteAll(dir / "a", ArchiveBytes(FiveItems()));
-  for (const std::string& bad : {dir / "\xFF.grp", dir / "a" + std::string(1, '\0') + ".grp"}) {
+  const std::string folder = dir.Path().string() + "\\";
+  for (const std::string& bad : {folder + "\xFF.grp", folder + "a" + std::string(1, '\0') + ".grp"}) {
     EXPECT_NE(ErrorOf([&] { grp.LoadFile(bad); }), 0);
     EXPECT_NE(ErrorOf([&] { clsVarnGRP().saveFile(bad); }), 0);
   }

@@ -44,7 +44,7 @@ class GrpToolTest : public ::testing::Test {
   std::map<std::string, std::string> Tree() const {
     std::map<std::string, std::string> tree;
     for (const auto& e : fs::recursive_directory_iterator(dir.Path())) {
-      const std::string name = fs::relative(e.path(), dir.Path()).string();
+      const std::string name = fs::relative(e.path(), dir.Path()).generic_string();
       tree[name] = e.is_directory() ? "<folder>" : ReadAll(e.path().string());
     }
     return tree;
