@@ -4,6 +4,9 @@
 HALVARIN_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev fontconfig fonts-dejavu-core)
 HALVARIN_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   binutils-mingw-w64-x86-64 desktop-file-utils appstream groff-base)
+# The Windows step of test.sh: the cross compiler, GoogleTest's sources to
+# build with it, and wine to run the result.
+HALVARIN_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix googletest wine64)
 
 halvarin_install_packages() {
   local missing=()

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <map>
 #include <random>
 #include <string>
@@ -87,7 +88,11 @@ TEST(GrpCheckTest, CheckerAndLoadingNeverDisagree) {
   TempDir dir;
   const std::string path = dir / "m.grp";
   std::map<int32_t, int> outcomes;  // 0 loaded, -1 not an archive, else the error number
-  for (uint32_t seed = 1; seed <= 3000; ++seed) {
+  // HALVARIN_CHECK_ARCHIVES=N tries N archives instead (fewer where file
+  // calls are slow, as under wine).
+  const char* given = std::getenv("HALVARIN_CHECK_ARCHIVES");
+  const uint32_t archives = given ? static_cast<uint32_t>(std::strtoul(given, nullptr, 10)) : 3000;
+  for (uint32_t seed = 1; seed <= archives; ++seed) {
     Draw draw(seed);
     std::string bytes = RandomArchive(draw);
     for (uint32_t k = draw.Below(3) + 1; k > 0; --k)
@@ -125,7 +130,7 @@ TEST(GrpCheckTest, CheckerAndLoadingNeverDisagree) {
   // Every verdict came up often enough to mean something.
   for (const int32_t outcome :
        {0, -1, int32_t{errOverflow}, int32_t{errSubscriptOutOfRange}, int32_t{errPathFileAccess}})
-    EXPECT_GE(outcomes[outcome], 20) << outcome;
+    EXPECT_GE(outcomes[outcome], static_cast<int>(archives / 150)) << outcome;
 }
 
 TEST(GrpCheckTest, TheCheckerGoesOnWhereLoadingStops) {
