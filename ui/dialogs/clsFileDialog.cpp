@@ -12,7 +12,12 @@
 #include "AppError.h"
 
 #ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX  // std::numeric_limits<...>::max() below
+#endif
 #include <windows.h>
 #endif
 
