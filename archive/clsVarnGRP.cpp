@@ -294,10 +294,11 @@ std::string clsVarnGRP::addFile(const std::string& FilePath) {
 }
 
 void clsVarnGRP::saveFile(const std::string& FilePath) {
-  const std::string& given = FilePath.empty() ? GrpPath : FilePath;
-  if (given.empty())
+  if (FilePath.empty() && GrpPath.empty())
     throw AppError(errInvalidArgument, kSource, "No file name was given to save the archive to.");
-  const std::string target = SavedPath(given);
+  // The archive's own file is written back under its own name, whatever it
+  // is; only a name given for a new file gets ".grp".
+  const std::string target = FilePath.empty() ? GrpPath : SavedPath(FilePath);
   NamingTarget("Cannot save ", target, [&] { writeArchive(target); });
 }
 

@@ -14,9 +14,12 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -143,11 +146,15 @@ class QtNoLostEditsTest : public ::testing::Test {
   }
   void Menu(const char* item) { window->MenuAction(item)->trigger(); }
   void DropFile(const fs::path& path) {
+    const int before = list->count();
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path.string()))});
     const QPoint at(20, 20);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(list->viewport(), &enter);
     QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, {});
     QApplication::sendEvent(list->viewport(), &drop);
+    ASSERT_EQ(list->count(), before + 1) << path;
   }
   std::vector<std::string> Items() const {
     std::vector<std::string> texts;
@@ -233,7 +240,7 @@ TEST_F(QtNoLostEditsTest, ReplacingAFileIsAskedAboutFirst) {
   EXPECT_EQ(driver.texts.size(), 3u);
   EXPECT_EQ(Items(), std::vector<std::string>{"averyveryver"});
   DropFile(notes);
-  QTest::keyClick(list, Qt::Key_S, Qt::ControlModifier);
+  Menu("mnufilesave");
   EXPECT_EQ(driver.texts.size(), 3u);
   EXPECT_EQ(Items(), (std::vector<std::string>{"averyveryver", "notes.txt   "}));
 
@@ -251,9 +258,9 @@ TEST_F(QtNoLostEditsTest, SaveWritesToTheFileThatWasOpened) {
   WriteGroupArchive(game.string(), {{"LEVEL1.MAP", "map"}});
   const fs::path other = DiskFile("game.grp", "unrelated");
   driver.dialogSteps = {Driver::Choose(game)};
-  QTest::keyClick(list, Qt::Key_O, Qt::ControlModifier);
+  Menu("mnuFileOpen");
   DropFile(DiskFile("a.voc", "sound"));
-  QTest::keyClick(list, Qt::Key_S, Qt::ControlModifier);
+  Menu("mnufilesave");
   EXPECT_TRUE(driver.texts.empty());
   clsVarnGRP saved;
   ASSERT_TRUE(saved.LoadFile(game.string()));
@@ -273,7 +280,7 @@ TEST_F(QtNoLostEditsTest, ALongPathIsRefusedWithAMessage) {
     Driver::Type(dialog, deep / "x.grp");
     EXPECT_TRUE(dialog->isVisible());
   }};
-  QTest::keyClick(list, Qt::Key_S, Qt::ControlModifier);
+  Menu("mnufilesave");
   ASSERT_EQ(driver.texts.size(), 1u);
   EXPECT_TRUE(driver.texts[0].startsWith("The path is too long: " + QString::fromStdString(dir)))
       << driver.texts[0].toStdString();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <exception>
+#include <filesystem>
 #include <new>
 #include <utility>
 
@@ -24,6 +25,26 @@ constexpr const char* kArchiveFilter = "Varn GRP Files|*.grp|All Files|*.*";
 constexpr const char* kAllFilesFilter = "All Files|*.*";
 // Entry indices are 16-bit; a group archive holds at most this many entries.
 constexpr int32_t kMaxEntries = 32766;
+
+void RequireOrdinaryFile(const std::string& path) {
+  // What a save could not read is refused now, not at every later save.
+  std::error_code error;
+  const auto status = std::filesystem::status(PathFromUtf8(path), error);
+  if (std::filesystem::is_regular_file(status)) {
+    return;
+  }
+  std::string reason;
+  if (error) {
+    reason = error.message();
+  } else if (std::filesystem::is_directory(status)) {
+    reason = "it is a folder";
+  } else {
+    reason = "it is not an ordinary file (a device, pipe or socket)";
+  }
+  throw AppError(status.type() == std::filesystem::file_type::not_found ? errFileNotFound
+                                                                         : errPathFileAccess,
+                 kSource, "Cannot add \"" + path + "\": " + reason + ".");
+}
 
 FormDefinition MakeDefinition() {
   FormDefinition form;
@@ -235,6 +256,8 @@ void frmMain::mnuFileOpen_Click() {
 void frmMain::mnufilesave_Click() {
   if (HasFile) {
     CurrentArchive().saveFile(std::string());
+    // The saved archive holds the names as stored, cut to 12 bytes.
+    RefreshList();
   } else {
     mnufilesaveas_Click();
   }
@@ -243,6 +266,10 @@ void frmMain::mnufilesave_Click() {
 void frmMain::mnufilesaveas_Click() {
   clsFileDialog dialog;
   dialog.Filter(kArchiveFilter);
+  // The dialog adds ".grp" itself, so that it asks about replacing the file
+  // that will really be written.
+  dialog.DefaultExt("grp");
+  dialog.flags(OFN_OVERWRITEPROMPT);
   dialog.ShowSave();
   const std::string path = dialog.filename();
   if (path.empty()) {
@@ -250,6 +277,7 @@ void frmMain::mnufilesaveas_Click() {
   }
   CurrentArchive().saveFile(path);
   HasFile = true;
+  RefreshList();
 }
 
 void frmMain::mnufileexit_Click() {
@@ -268,6 +296,7 @@ void frmMain::AddItem(const std::string& path) {
   AddListItem(CurrentArchive().addFile(path));
 }
 
+
 void frmMain::mnuitemadd_Click() {
   clsFileDialog dialog;
   dialog.Filter(kAllFilesFilter);
@@ -276,6 +305,7 @@ void frmMain::mnuitemadd_Click() {
   if (path.empty()) {
     return;
   }
+  RequireOrdinaryFile(path);
   AddItem(path);
 }
 
@@ -292,6 +322,7 @@ void frmMain::mnuitemextract_Click() {
   clsFileDialog dialog;
   dialog.Filter(kAllFilesFilter);
   dialog.filename(SafeFileName(name));
+  dialog.flags(OFN_OVERWRITEPROMPT);
   // The preset name survives a cancel, so only the dialog's own result
   // tells a cancel from a confirmed choice.
   dialog.CancelError(true);
