@@ -182,7 +182,8 @@ TEST_F(frmMainCommandsTest, YesSavesSilentlyWithAFileAndThroughSaveAsWithout) {
   const OPENFILENAMEA& record = dialogs.Calls().back().record;
   EXPECT_EQ(Text(record.lpstrFilter), std::string("Varn GRP Files\0*.grp\0All Files\0*.*\0\0", 36));
   EXPECT_EQ(Text(record.lpstrInitialDir), "<null>");
-  EXPECT_EQ(record.Flags, 0u);
+  EXPECT_EQ(record.Flags, OFN_OVERWRITEPROMPT);
+  EXPECT_EQ(Text(record.lpstrDefExt), std::string("grp\0\0", 5));
   EXPECT_EQ(record.nFilterIndex, 1u);
   EXPECT_EQ(ReadArchive(target).size(), 1u);
   EXPECT_TRUE(List().empty());
@@ -334,7 +335,7 @@ TEST_F(frmMainCommandsTest, SaveAsWithoutADotThenSaveToTheSameFile) {
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(entries[1].Data, "bbbb");
   EXPECT_FALSE(form.Archive->Changed());
-  EXPECT_EQ(ListTexts(), (std::vector<std::string>{"a.art", "b.map"}));
+  EXPECT_EQ(ListTexts(), (std::vector<std::string>{"a.art       ", "b.map       "}));
 
   // Save As cancelled: nothing written, still tied to the same file.
   Add(DiskFile("c.mid", "c"));
