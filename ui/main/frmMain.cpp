@@ -9,6 +9,7 @@
 #include "AppError.h"
 #include "Cp1252.h"
 #include "FileNames.h"
+#include "GrpFormat.h"
 #include "PathNames.h"
 #include "ProgramIdentity.h"
 #include "clsFileDialog.h"
@@ -22,8 +23,7 @@ constexpr const char* kStatusBar = "StatusBar1";
 constexpr const char* kSource = "frmMain";
 constexpr const char* kArchiveFilter = "Varn GRP Files|*.grp|All Files|*.*";
 constexpr const char* kAllFilesFilter = "All Files|*.*";
-// Entry indices are 16-bit; a group archive holds at most this many entries.
-constexpr int32_t kMaxEntries = 32766;
+using grp::kMaxEntries;
 
 FormDefinition MakeDefinition() {
   FormDefinition form;
@@ -79,7 +79,7 @@ FormDefinition MakeDefinition() {
 
 }  // namespace
 
-frmMain::frmMain(Toolkit& toolkit) : Tk(toolkit) {}
+frmMain::frmMain(Toolkit& toolkit, CommonDialogs& dialogs) : Tk(toolkit), Dialogs(dialogs) {}
 
 frmMain::~frmMain() = default;
 
@@ -214,7 +214,7 @@ void frmMain::mnuFileNew_Click() {
 
 void frmMain::mnuFileOpen_Click() {
   SaveChangesQuestion();
-  clsFileDialog dialog;
+  clsFileDialog dialog(Dialogs);
   dialog.Filter(kArchiveFilter);
   dialog.InitDir(Tk.AppPath());
   dialog.ShowOpen();
@@ -241,7 +241,7 @@ void frmMain::mnufilesave_Click() {
 }
 
 void frmMain::mnufilesaveas_Click() {
-  clsFileDialog dialog;
+  clsFileDialog dialog(Dialogs);
   dialog.Filter(kArchiveFilter);
   dialog.ShowSave();
   const std::string path = dialog.filename();
@@ -269,7 +269,7 @@ void frmMain::AddItem(const std::string& path) {
 }
 
 void frmMain::mnuitemadd_Click() {
-  clsFileDialog dialog;
+  clsFileDialog dialog(Dialogs);
   dialog.Filter(kAllFilesFilter);
   dialog.ShowOpen();
   const std::string path = dialog.filename();
@@ -289,7 +289,7 @@ void frmMain::mnuitemextract_Click() {
   // A queued file has no stored name yet; its item shows the name it will get.
   const std::string name = loaded ? Cp1252ToUtf8(archive.filename(static_cast<int16_t>(index)))
                                   : Tk.SelectedText(FormName, kListView);
-  clsFileDialog dialog;
+  clsFileDialog dialog(Dialogs);
   dialog.Filter(kAllFilesFilter);
   dialog.filename(SafeFileName(name));
   // The preset name survives a cancel, so only the dialog's own result
