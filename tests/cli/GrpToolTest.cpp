@@ -100,7 +100,7 @@ TEST_F(GrpToolTest, CreateAddDeleteAndExtractByteForByte) {
   EXPECT_EQ(ReadAll(dir / "out/deeper/averyver.dat"), "xyz");
   EXPECT_EQ(ReadAll(dir / "out/deeper/caf\xC3\xA9.txt"), "coffee");
   EXPECT_EQ(Run({"delete", "pak.grp", "ONE.BIN"}).Err,
-            "halvarin-grp: Entries 1, 4 are all named \"one.bin\"; give the index of the one you "
+            "halvarin-grp: Entries 1, 4 are all named \"ONE.BIN\"; give the index of the one you "
             "mean.\n");
   EXPECT_EQ(Run({"delete", "pak.grp", "4", "averyver.dat"}).Status, 0);
   EXPECT_EQ(ReadAll(dir / "pak.grp"),
@@ -144,8 +144,6 @@ TEST_F(GrpToolTest, CheckReportsEveryProblemAndFailsOnlyOnErrors) {
             "x.grp: warning: 4 bytes after the last entry's data belong to no entry; a save "
             "drops them.\n"
             "x.grp: sound: 3 entries, 8 bytes of data, 2 warnings\n");
-  Write("x.grp", ArchiveBytes({{Padded("a"), "a"}}));
-  EXPECT_EQ(Run({"check", "x.grp"}).Out, "x.grp: sound: 1 entry, 1 byte of data\n");
 
   // Damaged: every error listed, the first as loading words it; every other
   // command fails with loading's words and writes nothing.
@@ -170,8 +168,10 @@ TEST_F(GrpToolTest, CheckReportsEveryProblemAndFailsOnlyOnErrors) {
     }
     EXPECT_EQ(Tree(), tree);
   }
-  for (const std::string& command : {"list", "check", "delete"}) {
-    r = Run({command, dir / "missing.grp", "1"});
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"list", dir / "missing.grp"}, {"check", dir / "missing.grp"},
+           {"delete", dir / "missing.grp", "1"}}) {
+    r = Run(args);
     EXPECT_EQ(r.Err, "halvarin-grp: " + ModelError(dir / "missing.grp") + "\n");
   }
   r = Run({"list", "file"});
