@@ -42,7 +42,10 @@ TEST(GrpRead, HoldsAtMost32766Entries) {
   TempDir dir;
   std::vector<Item> items(32766, Item{Padded("e"), ""});
   items.back().Data = "last";
-  WriteAll(dir / "full.grp", ArchiveBytes(items));
+  const std::string bytes = ArchiveBytes(items);
+  WriteAll(dir / "full.grp", bytes);
+  const auto size = static_cast<int64_t>(bytes.size());
+  EXPECT_TRUE(grp::CheckLayout(bytes.data(), size, size).Sound());
   clsVarnGRP grp;
   ASSERT_TRUE(grp.LoadFile(dir / "full.grp"));
   EXPECT_EQ(grp.NumberOfFiles(), 32766);
