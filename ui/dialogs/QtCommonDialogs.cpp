@@ -253,6 +253,11 @@ int32_t ShowDialog(OPENFILENAMEA& ofn, bool save) {
 
 }  // namespace
 
+CommonDialogs& PlatformCommonDialogs() {
+  static QtCommonDialogs dialogs;
+  return dialogs;
+}
+
 int32_t QtCommonDialogs::ShowOpenDialog(OPENFILENAMEA& ofn) {
   return ShowDialog(ofn, false);
 }

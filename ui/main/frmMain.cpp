@@ -10,6 +10,7 @@
 #include "AppError.h"
 #include "Cp1252.h"
 #include "FileNames.h"
+#include "GrpFormat.h"
 #include "PathNames.h"
 #include "ProgramIdentity.h"
 #include "clsFileDialog.h"
@@ -23,8 +24,7 @@ constexpr const char* kStatusBar = "StatusBar1";
 constexpr const char* kSource = "frmMain";
 constexpr const char* kArchiveFilter = "Varn GRP Files|*.grp|All Files|*.*";
 constexpr const char* kAllFilesFilter = "All Files|*.*";
-// Entry indices are 16-bit; a group archive holds at most this many entries.
-constexpr int32_t kMaxEntries = 32766;
+using grp::kMaxEntries;
 
 void RequireOrdinaryFile(const std::string& path) {
   // What a save could not read is refused now, not at every later save.
@@ -100,7 +100,7 @@ FormDefinition MakeDefinition() {
 
 }  // namespace
 
-frmMain::frmMain(Toolkit& toolkit) : Tk(toolkit) {}
+frmMain::frmMain(Toolkit& toolkit, CommonDialogs& dialogs) : Tk(toolkit), Dialogs(dialogs) {}
 
 frmMain::~frmMain() = default;
 
@@ -235,7 +235,7 @@ void frmMain::mnuFileNew_Click() {
 
 void frmMain::mnuFileOpen_Click() {
   SaveChangesQuestion();
-  clsFileDialog dialog;
+  clsFileDialog dialog(Dialogs);
   dialog.Filter(kArchiveFilter);
   dialog.InitDir(Tk.AppPath());
   dialog.ShowOpen();
@@ -264,7 +264,7 @@ void frmMain::mnufilesave_Click() {
 }
 
 void frmMain::mnufilesaveas_Click() {
-  clsFileDialog dialog;
+  clsFileDialog dialog(Dialogs);
   dialog.Filter(kArchiveFilter);
   // The dialog adds ".grp" itself, so that it asks about replacing the file
   // that will really be written.
@@ -298,7 +298,7 @@ void frmMain::AddItem(const std::string& path) {
 
 
 void frmMain::mnuitemadd_Click() {
-  clsFileDialog dialog;
+  clsFileDialog dialog(Dialogs);
   dialog.Filter(kAllFilesFilter);
   dialog.ShowOpen();
   const std::string path = dialog.filename();
@@ -319,7 +319,7 @@ void frmMain::mnuitemextract_Click() {
   // A queued file has no stored name yet; its item shows the name it will get.
   const std::string name = loaded ? Cp1252ToUtf8(archive.filename(static_cast<int16_t>(index)))
                                   : Tk.SelectedText(FormName, kListView);
-  clsFileDialog dialog;
+  clsFileDialog dialog(Dialogs);
   dialog.Filter(kAllFilesFilter);
   dialog.filename(SafeFileName(name));
   dialog.flags(OFN_OVERWRITEPROMPT);
