@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds the Debian package halvarin_<version>_<arch>.deb into this folder:
+# installs what is missing, makes a release build with Debian's hardening
+# flags (dpkg-buildflags) in build-package/, and runs cpack. Then:
+#   sudo apt install ./halvarin_*.deb
+set -euo pipefail
+cd "$(dirname "$0")"
+source tools/deps.sh
+halvarin_install_packages "${HALVARIN_BUILD_PACKAGES[@]}" "${HALVARIN_PACKAGE_PACKAGES[@]}"
+
+build=build-package
+CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
+  LDFLAGS="$(dpkg-buildflags --get LDFLAGS)" \
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=None -DHALVARIN_BUILD_TESTS=OFF \
+  -DHALVARIN_BUILD_BENCH=OFF
+cmake --build "$build" -j"$(nproc)"
+(cd "$build" && cpack -G DEB)
+cp "$build"/halvarin_*.deb .
+ls -l halvarin_*.deb
