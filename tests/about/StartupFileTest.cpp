@@ -93,9 +93,11 @@ TEST_F(StartupFileTest, RefusesWarnsOrOpensOnlyTheFirstAndStaysUsable) {
            {{"notes.txt"}, 0, "notes.txt is not a Varn GRP archive."},
            {{"cut.grp"}, 0, "cut.grp"},  // the warning names the damaged file
            {{"missing.grp"}, 0, "missing.grp"},
-           {{"a.grp", "b.grp"}, opened,
+           {{"a.grp", "b.grp"},
+            opened,
             "Only one archive is open at a time; the other file given was not opened."},
-           {{"a.grp", "b.grp", "notes.txt"}, opened,
+           {{"a.grp", "b.grp", "notes.txt"},
+            opened,
             "Only one archive is open at a time; the 2 other files given were not opened."},
        }) {
     SCOPED_TRACE(c.files.back());

@@ -396,9 +396,8 @@ std::string MakeMimeInfo() {
 }
 
 std::string MakePackageSettings() {
-  const std::string description = std::string(Id::Summary) + "\n" +
-                                  Wrap(Id::Description, 72) + "\n\n" +
-                                  Wrap(Id::CommandLineSummary, 72);
+  const std::string description = std::string(Id::Summary) + "\n" + Wrap(Id::Description, 72) +
+                                  "\n\n" + Wrap(Id::CommandLineSummary, 72);
   std::ostringstream c;
   c << "# Generated from ui/about/ProgramIdentity.h by halvarin_identity_files; do not edit.\n"
        "set(HALVARIN_IDENTITY_VERSION "

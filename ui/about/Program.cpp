@@ -39,11 +39,11 @@ void Program::Start(const std::vector<std::string>& files) {
   mainForm.RunCommand([&] { mainForm.OpenArchive(FromCurrentFolder(files.front())); });
   if (files.size() > 1) {
     const std::size_t others = files.size() - 1;
-    toolkit.MsgBox("Only one archive is open at a time; " +
-                       (others == 1 ? std::string("the other file given was not opened.")
-                                    : "the " + std::to_string(others) +
-                                          " other files given were not opened."),
-                   vbOKOnly | vbInformation, std::string(ProgramIdentity::Title));
+    toolkit.MsgBox(
+        "Only one archive is open at a time; " +
+            (others == 1 ? std::string("the other file given was not opened.")
+                         : "the " + std::to_string(others) + " other files given were not opened."),
+        vbOKOnly | vbInformation, std::string(ProgramIdentity::Title));
   }
 }
 

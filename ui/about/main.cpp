@@ -28,8 +28,7 @@ int main(int argc, char* argv[]) {
   // so they need no display.
   CommandLine line = ParseCommandLine(Arguments(argc, argv));
   if (line.action == CommandLine::Action::Help || line.action == CommandLine::Action::Version) {
-    const std::string text =
-        line.action == CommandLine::Action::Help ? HelpText() : VersionText();
+    const std::string text = line.action == CommandLine::Action::Help ? HelpText() : VersionText();
     std::fwrite(text.data(), 1, text.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
