@@ -9,6 +9,8 @@ source tools/deps.sh
 halvarin_install_packages "${HALVARIN_BUILD_PACKAGES[@]}" "${HALVARIN_PACKAGE_PACKAGES[@]}"
 
 build=build-package
+# All of Debian's hardening, immediate binding included.
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
   LDFLAGS="$(dpkg-buildflags --get LDFLAGS)" \
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=None -DHALVARIN_BUILD_TESTS=OFF \
