@@ -11,10 +11,11 @@ halvarin_install_packages "${HALVARIN_BUILD_PACKAGES[@]}" "${HALVARIN_PACKAGE_PA
 build=build-package
 # All of Debian's hardening, immediate binding included.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-CXXFLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
-  LDFLAGS="$(dpkg-buildflags --get LDFLAGS)" \
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=None -DHALVARIN_BUILD_TESTS=OFF \
-  -DHALVARIN_BUILD_BENCH=OFF
+# Given on every run, not only the first: CMake keeps flags in its cache.
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=None -DHALVARIN_BUILD_TESTS=OFF \
+  -DHALVARIN_BUILD_BENCH=OFF \
+  -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
+  -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)"
 cmake --build "$build" -j"$(nproc)"
 (cd "$build" && cpack -G DEB)
 cp "$build"/halvarin_*.deb .
