@@ -243,6 +243,10 @@ void frmMain::mnuFileOpen_Click() {
   if (path.empty()) {
     return;
   }
+  OpenArchive(path);
+}
+
+void frmMain::OpenArchive(const std::string& path) {
   if (!CurrentArchive().LoadFile(path)) {
     // The archive keeps what it held, tied to the file it was tied to.
     Tk.MsgBox(LastPathComponent(path) + " is not a Varn GRP archive.", vbOKOnly,

@@ -50,6 +50,11 @@ class frmMain : public FormEvents {
   // File menu.
   void mnuFileNew_Click();
   void mnuFileOpen_Click();
+  // Opens the archive at `path` as File > Open does once its dialog has
+  // given a name: the list shows it and Save writes back to it, or a file
+  // that is not an archive is refused and the window keeps what it had.
+  // Start-up opens a file named on the command line through it.
+  void OpenArchive(const std::string& path);
   void mnufilesave_Click();
   void mnufilesaveas_Click();
   void mnufileexit_Click();
