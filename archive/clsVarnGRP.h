@@ -21,7 +21,8 @@ namespace halvarin {
 // throws AppError and leaves the object (and every file) as it was.
 class clsVarnGRP {
  public:
-  clsVarnGRP();
+  // Every file operation goes through `fs`, which must outlive the object.
+  explicit clsVarnGRP(io::FileSystem& fs = io::FileSystem::Native());
 
   // False when the file is not a group archive (shorter than the magic, or a
   // different magic); throws for a file that cannot be read or is damaged.
@@ -55,9 +56,6 @@ class clsVarnGRP {
   bool Changed() const;
 
  private:
-  // Lets tests put a fault-injecting file system in front of the real one.
-  friend class clsVarnGRPTestAccess;
-
   // One directory record, laid out as on disk so that the whole directory is
   // read straight into the table.
   struct GrpEntry {
@@ -87,7 +85,7 @@ class clsVarnGRP {
   io::FileStamp GrpStamp;
   bool IsChanged = false;
   ProgressHandler Progress;
-  io::FileSystem* Fs;  // never null; the operating system's unless a test says otherwise
+  io::FileSystem* Fs;  // never null
 };
 
 }  // namespace halvarin

@@ -18,7 +18,6 @@
 #include "GrpFormat.h"
 #include "JsonText.h"
 #include "PathNames.h"
-#include "ProgramIdentity.h"
 #include "ProgressLine.h"
 #include "clsVarnGRP.h"
 
@@ -38,9 +37,6 @@ void Load(clsVarnGRP& archive, const std::string& path) {
     throw AppError(errInvalidArgument, kSource, Quoted(path) + " is not a Varn GRP archive.");
 }
 
-// The name as the window's list shows it (up to the first NUL, padding
-// spaces kept), with control characters as "?" so that a name can never
-// break a line or drive the terminal. Returns the number of columns.
 // `text` with every control character, C1 ones too, as "?": entry names in
 // notes, findings and error messages are whatever bytes the archive holds,
 // and must neither break a line of output nor drive the terminal.
@@ -297,8 +293,7 @@ int Dispatch(const std::vector<std::string>& args, Console& console) {
         console.Out << HelpText();
         return kSuccess;
       case Action::Version:
-        console.Out << "halvarin-grp " << ProgramIdentity::Major << '.' << ProgramIdentity::Minor
-                    << '.' << ProgramIdentity::Revision << '\n';
+        console.Out << "halvarin-grp " HALVARIN_VERSION "\n";
         return kSuccess;
       case Action::List:
         return List(invocation, console);

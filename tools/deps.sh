@@ -1,9 +1,13 @@
 # Installs the Debian packages the build needs, only those that are missing.
 # Sourced by run.sh and test.sh.
 
-HALVARIN_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev fontconfig fonts-dejavu-core)
+HALVARIN_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-svg-dev fontconfig
+  fonts-dejavu-core)
+# Making the Debian package: dpkg-shlibdeps works out its dependencies.
+HALVARIN_PACKAGE_PACKAGES=(dpkg-dev)
 HALVARIN_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  binutils-mingw-w64-x86-64 desktop-file-utils appstream groff-base)
+  binutils-mingw-w64-x86-64 desktop-file-utils appstream groff-base shared-mime-info
+  libglib2.0-bin lintian "${HALVARIN_PACKAGE_PACKAGES[@]}")
 # The Windows step of test.sh: the cross compiler, GoogleTest's sources to
 # build with it, and wine to run the result.
 HALVARIN_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix googletest wine64)

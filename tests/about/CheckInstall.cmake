@@ -1,6 +1,6 @@
 # Installs the build into a fresh prefix and checks that the programs, the
-# command line's man page, the desktop entry, metainfo and icons are where
-# desktops and man look for them, and
+# man pages, the desktop entry, metainfo, icons, MIME type and copyright
+# file are where desktops and man look for them, and
 # that the desktop entry names the installed command and icon.
 # Variables: BUILD (the build folder), PREFIX (a scratch folder).
 file(REMOVE_RECURSE ${PREFIX})
@@ -17,14 +17,21 @@ foreach(path
     ${PREFIX}/${CMAKE_INSTALL_MANDIR}/man1/halvarin-grp.1
     ${share}/applications/org.halvarin.Halvarin.desktop
     ${share}/metainfo/org.halvarin.Halvarin.metainfo.xml
+    ${PREFIX}/${CMAKE_INSTALL_MANDIR}/man1/halvarin.1
     ${share}/icons/hicolor/32x32/apps/halvarin.png
-    ${share}/icons/hicolor/scalable/apps/halvarin.svg)
+    ${share}/icons/hicolor/48x48/apps/halvarin.png
+    ${share}/icons/hicolor/64x64/apps/halvarin.png
+    ${share}/icons/hicolor/128x128/apps/halvarin.png
+    ${share}/icons/hicolor/256x256/apps/halvarin.png
+    ${share}/icons/hicolor/scalable/apps/halvarin.svg
+    ${share}/mime/packages/org.halvarin.Halvarin.mime.xml
+    ${share}/doc/halvarin/copyright)
   if(NOT EXISTS ${path})
     message(FATAL_ERROR "not installed: ${path}")
   endif()
 endforeach()
 file(READ ${share}/applications/org.halvarin.Halvarin.desktop entry)
-if(NOT entry MATCHES "\nExec=halvarin\n" OR NOT entry MATCHES "\nIcon=halvarin\n")
+if(NOT entry MATCHES "\nExec=halvarin %f\n" OR NOT entry MATCHES "\nIcon=halvarin\n")
   message(FATAL_ERROR "the desktop entry names another command or icon:\n${entry}")
 endif()
 file(REMOVE_RECURSE ${PREFIX})

@@ -32,11 +32,15 @@ TEST(IdentityFilesTest, CommittedFilesAreCurrent) {
   EXPECT_EQ(ReadText(kResources + "/halvarin.rc"), MakeResourceScript(ico));
   EXPECT_EQ(ReadText(kResources + "/" + DesktopEntryFileName()), MakeDesktopEntry());
   EXPECT_EQ(ReadText(kResources + "/" + MetainfoFileName()), MakeMetainfo());
+  EXPECT_EQ(ReadText(kResources + "/" + MimeInfoFileName()), MakeMimeInfo());
+  EXPECT_EQ(ReadText(kResources + "/debian/package.cmake"), MakePackageSettings());
+  EXPECT_EQ(ReadText(kResources + "/debian/changelog"), MakeDebianChangelog());
+  EXPECT_EQ(ReadText(kResources + "/debian/copyright"), MakeDebianCopyright());
 }
 
 TEST(IdentityFilesTest, DesktopEntryStartsTheInstalledProgram) {
   const std::string entry = MakeDesktopEntry();
-  EXPECT_NE(entry.find("\nExec=" HALVARIN_EXECUTABLE_NAME "\n"), std::string::npos);
+  EXPECT_NE(entry.find("\nExec=" HALVARIN_EXECUTABLE_NAME " %f\n"), std::string::npos);
   EXPECT_NE(entry.find("\nName=Halvarin\n"), std::string::npos);
   EXPECT_NE(entry.find("\nIcon=halvarin\n"), std::string::npos);  // the installed icon's name
   EXPECT_NE(MakeMetainfo().find("<release version=\"1.0.0\""), std::string::npos);

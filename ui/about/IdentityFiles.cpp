@@ -1,10 +1,13 @@
 #include "IdentityFiles.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <sstream>
 #include <string_view>
 
 #include "AppError.h"
+#include "GrpFormat.h"
 #include "ProgramIdentity.h"
 
 namespace halvarin {
@@ -77,6 +80,90 @@ std::string Hex16(unsigned value) {
   return text;
 }
 
+// A magic value as shared-mime-info reads it: backslash escapes for any byte
+// that is not plain printable ASCII, so the archive's magic could change to
+// anything and still be matched byte for byte.
+std::string MimeMagicValue(std::string_view magic) {
+  std::string out;
+  for (char c : magic) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u > 0x7E || c == '\\') {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", u);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return Xml(out);
+}
+
+// Text broken into lines of at most `width` characters at spaces.
+std::string Wrap(std::string_view text, std::size_t width) {
+  std::string out;
+  std::size_t lineLength = 0;
+  while (!text.empty()) {
+    const std::size_t end = std::min(text.find(' '), text.size());
+    const std::string_view word = text.substr(0, end);
+    text.remove_prefix(std::min(end + 1, text.size()));
+    if (word.empty()) {
+      continue;
+    }
+    if (lineLength > 0 && lineLength + 1 + word.size() > width) {
+      out += '\n';
+      lineLength = 0;
+    } else if (lineLength > 0) {
+      out += ' ';
+      ++lineLength;
+    }
+    out += word;
+    lineLength += word.size();
+  }
+  return out;
+}
+
+// A quoted CMake argument.
+std::string CMakeString(std::string_view text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '\\' || c == '"' || c == '$' || c == ';') {
+      out += '\\';
+      out += c;
+    } else if (c == '\n') {
+      out += "\\n";
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::string Maintainer() {
+  return std::string(Id::Contact);
+}
+
+// The release date ("2026-01-01") as a Debian changelog writes it:
+// "Thu, 01 Jan 2026 00:00:00 +0000".
+std::string ChangelogDate() {
+  using namespace std::chrono;
+  const std::string date(Id::ReleaseDate);
+  const year_month_day day{year{std::stoi(date.substr(0, 4))},
+                           month{static_cast<unsigned>(std::stoi(date.substr(5, 2)))},
+                           std::chrono::day{static_cast<unsigned>(std::stoi(date.substr(8, 2)))}};
+  if (!day.ok()) {
+    throw AppError(errInvalidArgument, "ChangelogDate",
+                   "The release date \"" + date + "\" is not a date.");
+  }
+  static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  char text[40];
+  std::snprintf(text, sizeof text, "%s, %02u %s %d 00:00:00 +0000",
+                kDays[weekday{sys_days{day}}.c_encoding()], static_cast<unsigned>(day.day()),
+                kMonths[static_cast<unsigned>(day.month()) - 1], static_cast<int>(day.year()));
+  return text;
+}
+
 }  // namespace
 
 std::string VersionNumbers() {
@@ -89,6 +176,9 @@ std::string DesktopEntryFileName() {
 }
 std::string MetainfoFileName() {
   return std::string(Id::AppId) + ".metainfo.xml";
+}
+std::string MimeInfoFileName() {
+  return std::string(Id::AppId) + ".mime.xml";
 }
 
 IconImage ReadIconImage(const std::vector<std::uint8_t>& ico) {
@@ -230,8 +320,8 @@ std::string MakeDesktopEntry() {
        "Version=1.4\n"
        "Name="
     << Id::Title << "\nGenericName=" << Id::GenericName << "\nComment=" << Id::Summary
-    << "\nExec=" << Id::Executable << "\nIcon=" << Id::IconName
-    << "\n"
+    << "\nExec=" << Id::Executable << " %f\nIcon=" << Id::IconName << "\nMimeType=" << Id::MimeType
+    << ";\n"
        "Terminal=false\n"
        "StartupNotify=true\n"
        "Categories=Utility;Archiving;\n"
@@ -265,8 +355,8 @@ std::string MakeMetainfo() {
     << "</launchable>\n"
        "  <provides>\n"
        "    <binary>"
-    << Xml(Id::Executable)
-    << "</binary>\n"
+    << Xml(Id::Executable) << "</binary>\n    <mediatype>" << Xml(Id::MimeType)
+    << "</mediatype>\n"
        "  </provides>\n"
        "  <categories>\n"
        "    <category>Utility</category>\n"
@@ -280,6 +370,70 @@ std::string MakeMetainfo() {
        "  <content_rating type=\"oars-1.1\"/>\n"
        "</component>\n";
   return m.str();
+}
+
+std::string MakeMimeInfo() {
+  std::ostringstream m;
+  m << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+       "<!-- Generated from ui/about/ProgramIdentity.h and archive/GrpFormat.h by "
+       "halvarin_identity_files; do not edit. -->\n"
+       "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+       "  <mime-type type=\""
+    << Xml(Id::MimeType) << "\">\n    <comment>" << Xml(Id::MimeComment)
+    << "</comment>\n"
+       "    <generic-icon name=\"package-x-generic\"/>\n"
+       "    <glob pattern=\""
+    << Xml(Id::MimeGlob)
+    << "\"/>\n"
+       "    <magic priority=\"60\">\n"
+       "      <match type=\"string\" offset=\"0\" value=\""
+    << MimeMagicValue(grp::kMagic)
+    << "\"/>\n"
+       "    </magic>\n"
+       "  </mime-type>\n"
+       "</mime-info>\n";
+  return m.str();
+}
+
+std::string MakePackageSettings() {
+  const std::string description = std::string(Id::Summary) + "\n" + Wrap(Id::Description, 72) +
+                                  "\n\n" + Wrap(Id::CommandLineSummary, 72);
+  std::ostringstream c;
+  c << "# Generated from ui/about/ProgramIdentity.h by halvarin_identity_files; do not edit.\n"
+       "set(HALVARIN_IDENTITY_VERSION "
+    << CMakeString(VersionNumbers()) << ")\nset(HALVARIN_PACKAGE_NAME "
+    << CMakeString(Id::PackageName) << ")\nset(HALVARIN_PACKAGE_SECTION "
+    << CMakeString(Id::PackageSection) << ")\nset(HALVARIN_PACKAGE_MAINTAINER "
+    << CMakeString(Maintainer()) << ")\nset(HALVARIN_PACKAGE_DESCRIPTION "
+    << CMakeString(description) << ")\n";
+  return c.str();
+}
+
+std::string MakeDebianChangelog() {
+  return std::string(Id::PackageName) + " (" + VersionNumbers() +
+         ") unstable; urgency=medium\n\n  * Release " + VersionNumbers() + ".\n\n -- " +
+         Maintainer() + "  " + ChangelogDate() + "\n";
+}
+
+std::string MakeDebianCopyright() {
+  std::string holder(Id::LegalCopyright);
+  const std::string_view prefix = "Copyright (C) ";
+  if (holder.compare(0, prefix.size(), prefix) == 0) {
+    holder.erase(0, prefix.size());
+  }
+  // Continuation lines of a field start with a space.
+  std::string license;
+  for (char c : Wrap(Id::LicenseText, 78)) {
+    license += c;
+    if (c == '\n') {
+      license += ' ';
+    }
+  }
+  return "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
+         "Upstream-Name: " +
+         std::string(Id::Title) + "\nUpstream-Contact: " + Maintainer() +
+         "\n\nFiles: *\nCopyright: " + holder + "\nLicense: " + std::string(Id::LicenseName) +
+         "\n " + license + "\n";
 }
 
 }  // namespace halvarin

@@ -36,8 +36,20 @@ std::string MakeResourceScript(const std::vector<std::uint8_t>& ico);
 std::string MakeDesktopEntry();
 std::string MakeMetainfo();
 
+// The shared-MIME-info package of the archive type; its magic is the
+// archive format's own.
+std::string MakeMimeInfo();
+
+// The Debian package: a CMake script setting the package's name, section,
+// maintainer and description (read by the build), its changelog and its
+// machine-readable copyright file.
+std::string MakePackageSettings();
+std::string MakeDebianChangelog();
+std::string MakeDebianCopyright();
+
 // File names of the generated files within resources/.
 std::string DesktopEntryFileName();
 std::string MetainfoFileName();
+std::string MimeInfoFileName();
 
 }  // namespace halvarin

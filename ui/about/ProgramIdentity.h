@@ -46,6 +46,27 @@ struct ProgramIdentity {
       "save the archive under its own name or a new one. Unsaved edits are never discarded "
       "without asking.";
   static constexpr std::string_view ReleaseDate = "2026-01-01";
+
+  // The shared MIME type of group archives: file managers offer the program
+  // for it, found by the glob or, for a file renamed without its extension,
+  // by the archive's magic (archive/GrpFormat.h).
+  static constexpr std::string_view MimeType = "application/x-varn-grp";
+  static constexpr std::string_view MimeComment = "Varn GRP group archive";
+  static constexpr std::string_view MimeGlob = "*.grp";
+
+  // The Debian package: its name, section and the command-line program it
+  // carries beside the window program.
+  static constexpr std::string_view PackageName = "halvarin";
+  static constexpr std::string_view PackageSection = "utils";
+  static constexpr std::string_view CommandLineSummary =
+      "The command-line program halvarin-grp lists, checks, extracts, creates and edits "
+      "archives in scripts and on machines without a display.";
+  // No licence has been chosen yet: the package says so rather than
+  // inventing one.
+  static constexpr std::string_view LicenseName = "all-rights-reserved";
+  static constexpr std::string_view LicenseText =
+      "No licence has been granted for Halvarin yet. Until one is, all rights are reserved "
+      "by the copyright holders.";
 };
 
 }  // namespace halvarin

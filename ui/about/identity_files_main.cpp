@@ -1,6 +1,7 @@
 // Rewrites the files made from the program identity in the resources folder
-// given on the command line: the resource script, the desktop entry and the
-// metainfo. Run through the build target update_identity_files after a change
+// given on the command line: the resource script, the desktop entry, the
+// metainfo, the MIME type and the Debian package's settings, changelog and
+// copyright. Run through the build target update_identity_files after a change
 // to ProgramIdentity.h or to the icon.
 
 #include <exception>
@@ -44,6 +45,11 @@ int main(int argc, char* argv[]) {
     Write(folder / "halvarin.rc", halvarin::MakeResourceScript(ico));
     Write(folder / halvarin::DesktopEntryFileName(), halvarin::MakeDesktopEntry());
     Write(folder / halvarin::MetainfoFileName(), halvarin::MakeMetainfo());
+    Write(folder / halvarin::MimeInfoFileName(), halvarin::MakeMimeInfo());
+    std::filesystem::create_directories(folder / "debian");
+    Write(folder / "debian" / "package.cmake", halvarin::MakePackageSettings());
+    Write(folder / "debian" / "changelog", halvarin::MakeDebianChangelog());
+    Write(folder / "debian" / "copyright", halvarin::MakeDebianCopyright());
   } catch (const std::exception& e) {
     std::cerr << "halvarin_identity_files: " << e.what() << "\n";
     return 1;

@@ -3,35 +3,9 @@
 #include <algorithm>
 #include <limits>
 
-#ifdef HALVARIN_WITH_QT
-#include "QtCommonDialogs.h"
-#endif
-
 namespace halvarin {
 
 namespace {
-
-CommonDialogs* g_current = nullptr;
-
-#ifdef HALVARIN_WITH_QT
-QtCommonDialogs& DefaultDialogs() {
-  static QtCommonDialogs dialogs;
-  return dialogs;
-}
-#else
-// A build without a window toolkit has no dialog to show: every dialog that
-// nobody scripted ends as if cancelled.
-class NoCommonDialogs final : public CommonDialogs {
- public:
-  int32_t ShowOpenDialog(OPENFILENAMEA&) override { return 0; }
-  int32_t ShowSaveDialog(OPENFILENAMEA&) override { return 0; }
-};
-
-CommonDialogs& DefaultDialogs() {
-  static NoCommonDialogs dialogs;
-  return dialogs;
-}
-#endif
 
 // The usable size of the file buffer: what the record promises, but never
 // more than the buffer really holds.
@@ -54,26 +28,19 @@ void Overwrite(std::string& buffer, const std::string& answer) {
 
 }  // namespace
 
-CommonDialogs& CurrentCommonDialogs() {
-  if (g_current) {
-    return *g_current;
-  }
-  return DefaultDialogs();
+#ifndef HALVARIN_WITH_QT
+// A build without a window toolkit has no dialog to show: every dialog that
+// nobody scripted ends as if cancelled.
+CommonDialogs& PlatformCommonDialogs() {
+  class NoCommonDialogs final : public CommonDialogs {
+   public:
+    int32_t ShowOpenDialog(OPENFILENAMEA&) override { return 0; }
+    int32_t ShowSaveDialog(OPENFILENAMEA&) override { return 0; }
+  };
+  static NoCommonDialogs dialogs;
+  return dialogs;
 }
-
-CommonDialogs* SetCommonDialogs(CommonDialogs* dialogs) {
-  CommonDialogs* previous = g_current;
-  g_current = dialogs;
-  return previous;
-}
-
-int32_t GetOpenFileNameA(OPENFILENAMEA& ofn) {
-  return CurrentCommonDialogs().ShowOpenDialog(ofn);
-}
-
-int32_t GetSaveFileNameA(OPENFILENAMEA& ofn) {
-  return CurrentCommonDialogs().ShowSaveDialog(ofn);
-}
+#endif
 
 std::string TextBeforeNul(const std::optional<std::string>& text) {
   if (!text) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "CommonDialogs.h"
 #include "FormDefinition.h"
 #include "Toolkit.h"
 #include "clsVarnGRP.h"
@@ -26,7 +27,8 @@ class frmMain : public FormEvents {
  public:
   static constexpr const char* FormName = "frmMain";
 
-  explicit frmMain(Toolkit& toolkit);
+  // File dialogs are shown through `dialogs`, which must outlive the form.
+  explicit frmMain(Toolkit& toolkit, CommonDialogs& dialogs = PlatformCommonDialogs());
   ~frmMain() override;
   frmMain(const frmMain&) = delete;
   frmMain& operator=(const frmMain&) = delete;
@@ -48,6 +50,11 @@ class frmMain : public FormEvents {
   // File menu.
   void mnuFileNew_Click();
   void mnuFileOpen_Click();
+  // Opens the archive at `path` as File > Open does once its dialog has
+  // given a name: the list shows it and Save writes back to it, or a file
+  // that is not an archive is refused and the window keeps what it had.
+  // Start-up opens a file named on the command line through it.
+  void OpenArchive(const std::string& path);
   void mnufilesave_Click();
   void mnufilesaveas_Click();
   void mnufileexit_Click();
@@ -92,6 +99,7 @@ class frmMain : public FormEvents {
   void AddItem(const std::string& path);
 
   Toolkit& Tk;
+  CommonDialogs& Dialogs;
 };
 
 }  // namespace halvarin

@@ -7,8 +7,6 @@
 
 #ifdef _WIN32
 #include <windows.h>
-
-#include <random>
 #else
 #include <fcntl.h>
 #include <spawn.h>
@@ -21,11 +19,12 @@ extern char** environ;
 
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "ArchiveBytes.h"
+#include "TempDir.h"
 
 namespace halvarin::testing {
 
@@ -36,14 +35,6 @@ struct ProgramResult {
 };
 
 #ifdef _WIN32
-inline std::wstring WideOf(const std::string& utf8) {
-  const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                      nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-  return wide;
-}
-
 // One argument as the C runtime of the started program splits it back out.
 inline std::wstring QuotedArgument(const std::wstring& arg) {
   if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos)
@@ -69,17 +60,13 @@ inline std::wstring QuotedArgument(const std::wstring& arg) {
 inline ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                                 const std::filesystem::path& folder, const std::string& input = "",
                                 const std::string& stdoutPath = "") {
-  namespace fs = std::filesystem;
+  const TempDir scratch;
+  const std::string in = scratch / "in", out = scratch / "out", err = scratch / "err";
+  WriteAll(in, input);
 #ifdef _WIN32
-  fs::path scratch;
-  std::random_device random;
-  while (scratch.empty() || !fs::create_directory(scratch))
-    scratch = fs::temp_directory_path() / ("grpcli" + std::to_string(random()));
-  const fs::path in = scratch / "in", out = scratch / "out", err = scratch / "err";
-  std::ofstream(in, std::ios::binary) << input;
   SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  const auto open = [&](const fs::path& path, bool write) {
-    return ::CreateFileW(path.c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ,
+  const auto open = [&](const std::string& path, bool write) {
+    return ::CreateFileW(Utf8Path(path).c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ,
                          &inherited, write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                          nullptr);
   };
@@ -87,11 +74,11 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = open(in, false);
-  startup.hStdOutput = open(stdoutPath.empty() ? out : fs::path(WideOf(stdoutPath)), true);
+  startup.hStdOutput = open(stdoutPath.empty() ? out : stdoutPath, true);
   startup.hStdError = open(err, true);
-  std::wstring commandLine = QuotedArgument(WideOf(program));
+  std::wstring commandLine = QuotedArgument(Utf8Path(program).wstring());
   for (const std::string& arg : args)
-    commandLine += L" " + QuotedArgument(WideOf(arg));
+    commandLine += L" " + QuotedArgument(Utf8Path(arg).wstring());
   PROCESS_INFORMATION process{};
   const bool spawned =
       ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
@@ -108,12 +95,6 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
     ::CloseHandle(process.hThread);
   }
 #else
-  std::string scratch = (fs::temp_directory_path() / "grpcliXXXXXX").string();
-  if (::mkdtemp(scratch.data()) == nullptr)
-    throw std::runtime_error("mkdtemp failed");
-  const std::string in = scratch + "/in", out = scratch + "/out", err = scratch + "/err";
-  std::ofstream(in, std::ios::binary) << input;
-
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
@@ -139,14 +120,8 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
     result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 #endif
-  const auto slurp = [](const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  };
-  result.Out = slurp(out);
-  result.Err = slurp(err);
-  std::error_code ignored;
-  fs::remove_all(scratch, ignored);
+  result.Out = ReadAll(out);
+  result.Err = ReadAll(err);
   if (!spawned)
     throw std::runtime_error("cannot start " + program);
   return result;
