@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "ArchiveTestSupport.h"
+#include "ArchiveBytes.h"
+#include "ArchiveChecks.h"
 #include "FileNames.h"
 #include "FileSystem.h"
+#include "TempDir.h"
 #include "clsVarnGRP.h"
 
 namespace halvarin {
