@@ -113,7 +113,9 @@ TEST_F(GrpFault, DiskFullWhileWriting) {
   EXPECT_EQ(ReadAll(dir / "target.grp"), "previous target");
   EXPECT_EQ(ReadAll(dir / "a.grp"), original);
   for (const std::string& name : dir.Names()) {
-    if (names.count(name) == 0) {
+    if (names.count(name) == 0 && name == ".target.grp.halvarin-lock") {
+      std::filesystem::remove(dir / name);  // the next save takes it over
+    } else if (names.count(name) == 0) {
       EXPECT_TRUE(IsOurTemporaryName(name)) << name;
       clsVarnGRP probe;
       EXPECT_FALSE(probe.LoadFile(dir / name)) << "a half-written save reads as an archive";
@@ -189,11 +191,14 @@ TEST_F(GrpFault, ArchiveRewrittenBySomeoneElseSinceItWasLoaded) {
   EXPECT_EQ(dir.Names(), names);
   EXPECT_EQ(Snapshot(grp), before);
 
-  // Overwritten in place with as many bytes: only the time stamp tells.
+  // Overwritten in place with as many bytes, a name among them: only the
+  // time stamp tells. (A file only touched, directory and all the same,
+  // is read as it is now; GrpSaveRaceTest.)
   WriteAll(dir / "a.grp", original);
   ASSERT_TRUE(grp.LoadFile(dir / "a.grp"));
   std::string rewritten = original;
   std::reverse(rewritten.begin() + 96, rewritten.end());
+  rewritten[16] = 'E';
   WriteAll(dir / "a.grp", rewritten);
   const timeval times[2] = {{1000000000, 0}, {1000000000, 0}};
   ASSERT_EQ(::utimes((dir / "a.grp").c_str(), times), 0);
