@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
 #include "AppError.h"
+#include "ArchiveLock.h"
 #include "Cp1252.h"
 #include "EntrySelection.h"
 #include "ExtractNames.h"
@@ -215,8 +217,17 @@ void SaveInPlace(clsVarnGRP& archive, const std::string& path, Console& console)
   Save(archive, exact, console);
 }
 
+// Taken before the archive is read and held until the new one is in place:
+// commands on one archive run one after another, each seeing the others'
+// work, instead of each writing back what it read and losing theirs.
+ArchiveLock LockArchive(const Invocation& invocation, const std::string& path) {
+  return ArchiveLock(io::FileSystem::Native(), path,
+                     std::chrono::seconds(invocation.WaitSeconds));
+}
+
 int Create(const Invocation& invocation, Console& console) {
   const std::string target = clsVarnGRP::SavedPath(invocation.Archive);
+  const ArchiveLock lock = LockArchive(invocation, target);
   std::error_code error;
   if (!invocation.Force && std::filesystem::symlink_status(PathFromUtf8(target), error).type() !=
                                std::filesystem::file_type::not_found) {
@@ -230,6 +241,7 @@ int Create(const Invocation& invocation, Console& console) {
 }
 
 int Add(const Invocation& invocation, Console& console) {
+  const ArchiveLock lock = LockArchive(invocation, invocation.Archive);
   clsVarnGRP archive;
   Load(archive, invocation.Archive);
   const std::vector<std::string> files = FilesToAdd(invocation, console);
@@ -241,6 +253,7 @@ int Add(const Invocation& invocation, Console& console) {
 }
 
 int Delete(const Invocation& invocation, Console& console) {
+  const ArchiveLock lock = LockArchive(invocation, invocation.Archive);
   clsVarnGRP archive;
   Load(archive, invocation.Archive);
   const std::vector<int16_t> indices = SelectEntriesOnce(archive, invocation.Operands);
