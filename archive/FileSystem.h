@@ -62,6 +62,7 @@ struct FileInfo {
   uint32_t Permissions = 0;  // platform permission bits
   uint32_t Owner = 0;
   uint32_t Group = 0;
+  uint64_t Links = 0;  // the number of names (hard links) the file has
 };
 
 class FileSystem {

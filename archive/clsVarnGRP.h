@@ -30,10 +30,11 @@ class clsVarnGRP {
   // Queues the file; returns the entry name it will get (may exceed 12 bytes
   // until it is written).
   std::string addFile(const std::string& FilePath);
-  // An empty path saves over the archive's own file.
-  void saveFile(const std::string& FilePath);
+  // An empty path saves over the archive's own file. Unless `ExactPath`,
+  // the path is taken through SavedPath first.
+  void saveFile(const std::string& FilePath, bool ExactPath = false);
   // The file saveFile writes when given `FilePath` (not empty): a path
-  // without any "." gets ".grp".
+  // whose file name has no "." gets ".grp".
   static std::string SavedPath(const std::string& FilePath);
   void extractFile(int16_t index, const std::string& FilePath);
   // Extracts many loaded entries, each to its own path (no two the same).

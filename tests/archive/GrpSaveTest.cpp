@@ -58,18 +58,6 @@ TEST(GrpSave, RoundTripKeepsEveryByteAndDropsTrailingJunk) {
   EXPECT_EQ(ReadAll(dir / "in.grp"), ArchiveBytes(items) + "junk");
 }
 
-TEST(GrpSave, AppendsGrpOnlyWhenThePathHasNoDotAnywhere) {
-  TempDir dir;
-  if (dir.Path().string().find('.') != std::string::npos)
-    GTEST_SKIP() << "the temporary folder's own name has a dot";
-  std::filesystem::create_directory(dir / "v1.0");
-  clsVarnGRP grp;
-  grp.saveFile(dir / "plain");
-  grp.saveFile(dir / "v1.0/plain");
-  EXPECT_EQ(dir.Names(), (std::set<std::string>{"plain.grp", "v1.0"}));
-  EXPECT_TRUE(std::filesystem::exists(dir / "v1.0/plain"));
-}
-
 TEST(GrpSave, EmptyEntriesSaveAndExtract) {
   TempDir dir;
   WriteAll(dir / "empty.txt", "");
