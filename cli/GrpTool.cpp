@@ -141,15 +141,19 @@ int Extract(const Invocation& invocation, Console& console) {
   }
   std::vector<std::pair<int16_t, std::string>> targets;
   targets.reserve(indices.size());
+  // Written at once: standard error is unbuffered, and thousands of
+  // entries of one name would otherwise cost several writes each.
+  std::string notes;
   for (std::size_t k = 0; k < indices.size(); ++k) {
     targets.emplace_back(indices[k], folder + files[k]);
     const std::string plain = SafeFileName(Cp1252ToUtf8(stored[k]));
     if (files[k] != plain) {
-      console.Err << "halvarin-grp: entry " << indices[k] << " ("
-                  << Printable(grp::QuotedName(stored[k])) << ") is extracted as "
-                  << Printable(Quoted(files[k])) << ": another entry has the same file name.\n";
+      notes += "halvarin-grp: entry " + std::to_string(indices[k]) + " (" +
+               Printable(grp::QuotedName(stored[k])) + ") is extracted as " +
+               Printable(Quoted(files[k])) + ": another entry has the same file name.\n";
     }
   }
+  console.Err << notes << std::flush;
   ProgressLine progress(console.Err, console.ErrIsTerminal, "extracting");
   archive.SetProgressHandler([&](int64_t done, int64_t total) { progress.Report(done, total); });
   archive.extractFiles(targets);
