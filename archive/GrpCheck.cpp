@@ -38,7 +38,8 @@ class Checker {
       if (!pastLimit_ && (position > kMaxPosition || end > kMaxPosition)) {
         pastLimit_ = true;
         Error(errOverflow, DescribeEntry(i, name, size, position) +
-                               " lies past position 2147483647, the limit of a group archive.");
+                               " lies past position " + std::to_string(kMaxPosition) +
+                               ", the limit of a group archive.");
       } else if (!pastEnd_ && !pastLimit_ && end > fileSize) {
         pastEnd_ = true;
         std::string text = DescribeEntry(i, name, size, position) +
@@ -116,7 +117,8 @@ CheckResult CheckLayout(const char* bytes, int64_t have, int64_t fileSize) {
   }
   if (count > kMaxEntries) {
     checker.Error(errOverflow, "it claims " + std::to_string(count) +
-                                   " entries, more than the 32766 a group archive can hold.");
+                                   " entries, more than the " + std::to_string(kMaxEntries) +
+                                   " a group archive can hold.");
     return result;
   }
   const int64_t directoryEnd = kHeaderSize + kRecordSize * count;

@@ -193,7 +193,7 @@ void NamingTarget(const std::string& what, const std::string& target, Action&& a
 
 }  // namespace
 
-clsVarnGRP::clsVarnGRP() : Fs(&io::FileSystem::Native()) {}
+clsVarnGRP::clsVarnGRP(io::FileSystem& fs) : Fs(&fs) {}
 
 bool clsVarnGRP::LoadFile(const std::string& FilePath) {
   static_assert(sizeof(GrpEntry) == kRecordSize, "records are read straight into the table");
@@ -293,11 +293,12 @@ std::string clsVarnGRP::addFile(const std::string& FilePath) {
   return name;
 }
 
-void clsVarnGRP::saveFile(const std::string& FilePath, bool ExactPath) {
-  const std::string& given = FilePath.empty() ? GrpPath : FilePath;
-  if (given.empty())
+void clsVarnGRP::saveFile(const std::string& FilePath) {
+  if (FilePath.empty() && GrpPath.empty())
     throw AppError(errInvalidArgument, kSource, "No file name was given to save the archive to.");
-  const std::string target = ExactPath ? given : SavedPath(given);
+  // The archive's own file is written back under its own name, whatever it
+  // is; only a name given for a new file gets ".grp".
+  const std::string target = FilePath.empty() ? GrpPath : SavedPath(FilePath);
   NamingTarget("Cannot save ", target, [&] { writeArchive(target); });
 }
 
@@ -316,7 +317,8 @@ void clsVarnGRP::writeArchive(const std::string& target) {
   if (total > kMaxEntries) {
     throw AppError(errOverflow, kSource,
                    "Cannot save " + Quoted(target) + ": it would hold " + std::to_string(total) +
-                       " entries, more than the 32766 a group archive can hold.");
+                       " entries, more than the " + std::to_string(grp::kMaxEntries) +
+                       " a group archive can hold.");
   }
 
   std::unique_ptr<io::File> old;
@@ -342,7 +344,8 @@ void clsVarnGRP::writeArchive(const std::string& target) {
       throw AppError(errOverflow, kSource,
                      "Cannot save " + Quoted(target) + ": " +
                          DescribeEntry(static_cast<int64_t>(written.size()), name, size, position) +
-                         " would lie past position 2147483647, the limit of a group archive.");
+                         " would lie past position " + std::to_string(grp::kMaxPosition) +
+                         ", the limit of a group archive.");
     }
     GrpEntry& entry = written.emplace_back();
     std::copy_n(name.begin(), kNameSize, entry.Name.begin());

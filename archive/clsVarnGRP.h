@@ -21,7 +21,8 @@ namespace halvarin {
 // throws AppError and leaves the object (and every file) as it was.
 class clsVarnGRP {
  public:
-  clsVarnGRP();
+  // Every file operation goes through `fs`, which must outlive the object.
+  explicit clsVarnGRP(io::FileSystem& fs = io::FileSystem::Native());
 
   // False when the file is not a group archive (shorter than the magic, or a
   // different magic); throws for a file that cannot be read or is damaged.
@@ -30,9 +31,8 @@ class clsVarnGRP {
   // Queues the file; returns the entry name it will get (may exceed 12 bytes
   // until it is written).
   std::string addFile(const std::string& FilePath);
-  // An empty path saves over the archive's own file. Unless `ExactPath`,
-  // the path is taken through SavedPath first.
-  void saveFile(const std::string& FilePath, bool ExactPath = false);
+  // An empty path saves over the archive's own file.
+  void saveFile(const std::string& FilePath);
   // The file saveFile writes when given `FilePath` (not empty): a path
   // whose file name has no "." gets ".grp".
   static std::string SavedPath(const std::string& FilePath);
@@ -56,9 +56,6 @@ class clsVarnGRP {
   bool Changed() const;
 
  private:
-  // Lets tests put a fault-injecting file system in front of the real one.
-  friend class clsVarnGRPTestAccess;
-
   // One directory record, laid out as on disk so that the whole directory is
   // read straight into the table.
   struct GrpEntry {
@@ -88,7 +85,7 @@ class clsVarnGRP {
   io::FileStamp GrpStamp;
   bool IsChanged = false;
   ProgressHandler Progress;
-  io::FileSystem* Fs;  // never null; the operating system's unless a test says otherwise
+  io::FileSystem* Fs;  // never null
 };
 
 }  // namespace halvarin

@@ -18,7 +18,6 @@
 #include "GrpFormat.h"
 #include "JsonText.h"
 #include "PathNames.h"
-#include "ProgramIdentity.h"
 #include "ProgressLine.h"
 #include "TerminalText.h"
 #include "clsVarnGRP.h"
@@ -196,11 +195,11 @@ void AddAll(clsVarnGRP& archive, const std::vector<std::string>& files, Console&
   }
 }
 
-void Save(clsVarnGRP& archive, const std::string& path, Console& console, bool exact = false) {
+void Save(clsVarnGRP& archive, const std::string& path, Console& console) {
   {
     ProgressLine progress(console.Err, console.ErrIsTerminal, "writing");
     archive.SetProgressHandler([&](int64_t done, int64_t total) { progress.Report(done, total); });
-    archive.saveFile(path, exact);
+    archive.saveFile(path);
   }
   archive.SetProgressHandler(nullptr);
 }
@@ -228,14 +227,11 @@ LeftBehind Examine(const clsVarnGRP& archive, const std::string& path) {
   return left;
 }
 
-// Writes an opened archive back to the very file it was opened from. The
-// model's save gives a name without any "." the ending ".grp", as the
-// window's Save does; here that would leave the named file as it was and a
-// second command would then start again from it, losing the first one's
-// work.
+// Writes an opened archive back to the very file it was opened from, under
+// its own name whatever that is, as the window's Save does.
 void SaveInPlace(clsVarnGRP& archive, const std::string& path, const LeftBehind& left,
                  Console& console) {
-  Save(archive, path, console, true);
+  Save(archive, std::string(), console);
   if (left.Names > 1) {
     console.Err << "halvarin-grp: " << Printable(Quoted(path)) << " had " << left.Names
                 << " names; the others keep the old archive.\n";
@@ -328,9 +324,7 @@ int Dispatch(const std::vector<std::string>& args, Console& console) {
         Print(console, HelpText());
         return kSuccess;
       case Action::Version:
-        Print(console, "halvarin-grp " + std::to_string(ProgramIdentity::Major) + '.' +
-                           std::to_string(ProgramIdentity::Minor) + '.' +
-                           std::to_string(ProgramIdentity::Revision) + '\n');
+        Print(console, "halvarin-grp " HALVARIN_VERSION "\n");
         return kSuccess;
       case Action::List:
         return List(invocation, console);

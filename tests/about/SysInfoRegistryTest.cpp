@@ -10,6 +10,8 @@
 #include "SysInfo.h"
 #include "TempDir.h"
 
+using halvarin::testing::TempDir;
+
 namespace halvarin {
 namespace {
 

@@ -26,13 +26,14 @@
 #include <string>
 #include <vector>
 
-#include "ArchiveTestSupport.h"
+#include "AppError.h"
+#include "ArchiveBytes.h"
+#include "TempDir.h"
 #include "clsVarnGRP.h"
 
-namespace halvarin {
+namespace halvarin::testing {
 namespace {
 
-using namespace halvarin::testing;
 namespace fs = std::filesystem;
 
 constexpr int64_t kMiB = 1 << 20;
@@ -40,44 +41,6 @@ constexpr int64_t kMiB = 1 << 20;
 int EnvOr(const char* name, int fallback) {
   const char* value = std::getenv(name);
   return value != nullptr && *value != '\0' ? std::atoi(value) : fallback;
-}
-
-struct Part {
-  std::string Name;  // 12 bytes as stored
-  int64_t Size;
-  uint64_t Seed;  // content is a function of the seed
-};
-
-// Appends `size` bytes of content that differs for every seed and offset,
-// so that data copied from the wrong place never matches.
-void AppendContent(std::string& out, uint64_t seed, int64_t size) {
-  uint64_t x = seed * 0x9E3779B97F4A7C15ull + 1;
-  for (int64_t i = 0; i < size; i += 8) {
-    x ^= x << 13;
-    x ^= x >> 7;
-    x ^= x << 17;
-    char word[8];
-    for (int b = 0; b < 8; ++b)
-      word[b] = static_cast<char>(x >> (8 * b));
-    out.append(word, static_cast<std::size_t>(std::min<int64_t>(8, size - i)));
-  }
-}
-
-// Writes an archive of `parts` without holding more than one entry.
-void WriteArchive(const std::string& path, const std::vector<Part>& parts) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  std::string header = "Quorindavell" + Int32(static_cast<int32_t>(parts.size()));
-  for (const Part& p : parts)
-    header += p.Name + Int32(static_cast<int32_t>(p.Size));
-  out.write(header.data(), static_cast<std::streamsize>(header.size()));
-  std::string data;
-  for (const Part& p : parts) {
-    data.clear();
-    AppendContent(data, p.Seed, p.Size);
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
-  }
-  if (!out)
-    throw std::runtime_error("cannot write " + path);
 }
 
 bool SameBytes(const std::string& a, const std::string& b) {
@@ -123,7 +86,7 @@ class CrashScenario {
       if (i == 0 || i + 1 == old_.size() || rng_() % 10 == 0)
         deleted_.push_back(static_cast<int16_t>(i + 1));
     }
-    std::vector<Part> now;
+    std::vector<Sized> now;
     for (std::size_t i = 0, d = 0; i < old_.size(); ++i) {
       if (d < deleted_.size() && deleted_[d] == static_cast<int16_t>(i + 1))
         ++d;
@@ -133,11 +96,9 @@ class CrashScenario {
     // Eight new files, one of them empty and one of 4 MiB.
     for (int k = 0; k < 8; ++k) {
       const int64_t s = k == 3 ? 0 : k == 5 ? 4 * kMiB : size(rng_);
-      const Part p{Padded("added" + std::to_string(k) + ".bin"), s, 1000000u + k};
+      const Sized p{Padded("added" + std::to_string(k) + ".bin"), s, 1000000u + k};
       const std::string path = dir / ("src/added" + std::to_string(k) + ".bin");
-      std::string data;
-      AppendContent(data, p.Seed, p.Size);
-      WriteAll(path, data);
+      WriteAll(path, Content(p.Seed, p.Size));
       added_.push_back(path);
       now.push_back(p);
     }
@@ -203,7 +164,7 @@ class CrashScenario {
 
  private:
   std::mt19937_64 rng_;
-  std::vector<Part> old_;
+  std::vector<Sized> old_;
   std::vector<int16_t> deleted_;  // ascending
   std::vector<std::string> added_;
 };
@@ -274,4 +235,4 @@ TEST(GrpCrash, AKilledSaveLeavesTheOldOrTheNewArchiveAndNothingMistakable) {
 }
 
 }  // namespace
-}  // namespace halvarin
+}  // namespace halvarin::testing

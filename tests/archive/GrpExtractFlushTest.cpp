@@ -5,16 +5,15 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "ArchiveTestSupport.h"
+#include "ArchiveBytes.h"
+#include "ArchiveChecks.h"
 #include "ChildProcess.h"
 #include "FaultyFileSystem.h"
+#include "TempDir.h"
 #include "clsVarnGRP.h"
-#include "clsVarnGRPTestAccess.h"
 
-namespace halvarin {
+namespace halvarin::testing {
 namespace {
-
-using namespace halvarin::testing;
 
 TEST(GrpExtractFlush, FilesTheirOwnerMayNotReadAreExtracted) {
   TempDir dir;
@@ -40,7 +39,7 @@ TEST(GrpExtractFlush, FilesTheirOwnerMayNotReadAreExtracted) {
   EXPECT_EQ(r.Report, "");
   EXPECT_EQ(ReadAll(dir / "out/one.dat"), items[0].Data);
   EXPECT_EQ(ReadAll(dir / "out/old.dat"), items[1].Data);
-  EXPECT_EQ(PermissionsOf(dir / "out/one.dat"), 0200u);
+  EXPECT_EQ(fs::status(dir / "out/one.dat").permissions(), fs::perms::owner_write);
 }
 
 // A flush that fails for the whole batch, the way a failing disk would.
@@ -56,8 +55,7 @@ TEST(GrpExtractFlush, AFailedFlushNamesATargetAndLeavesNoneInPlace) {
   TempDir dir;
   WriteAll(dir / "a.grp", ArchiveBytes(FiveItems()));
   FailingFlush fs;
-  clsVarnGRP grp;
-  clsVarnGRPTestAccess::UseFileSystem(grp, fs);
+  clsVarnGRP grp(fs);
   grp.LoadFile(dir / "a.grp");
   std::string why;
   EXPECT_EQ(ErrorOf([&] { grp.extractFiles({{1, dir / "one.dat"}, {3, dir / "three.dat"}}); },
@@ -70,4 +68,4 @@ TEST(GrpExtractFlush, AFailedFlushNamesATargetAndLeavesNoneInPlace) {
 }
 
 }  // namespace
-}  // namespace halvarin
+}  // namespace halvarin::testing

@@ -5,13 +5,12 @@
 
 #include <filesystem>
 
-#include "ArchiveTestSupport.h"
+#include "ArchiveBytes.h"
+#include "TempDir.h"
 #include "clsVarnGRP.h"
 
-namespace halvarin {
+namespace halvarin::testing {
 namespace {
-
-using namespace halvarin::testing;
 
 TEST(SavedPath, OnlyTheFileNameDecidesAboutTheEnding) {
   const std::vector<std::pair<std::string, std::string>> cases = {
@@ -39,4 +38,4 @@ TEST(SavedPath, OnlyTheFileNameDecidesAboutTheEnding) {
 }
 
 }  // namespace
-}  // namespace halvarin
+}  // namespace halvarin::testing

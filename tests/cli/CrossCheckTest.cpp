@@ -12,7 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include "ArchiveTestSupport.h"
+#include "ArchiveBytes.h"
+#include "TempDir.h"
 #include "RecordingToolkit.h"
 #include "RunProgram.h"
 #include "ScriptedCommonDialogs.h"
@@ -31,9 +32,8 @@ TEST(CrossCheckTest, WindowAndCommandLineWriteTheSameBytes) {
     WriteAll(dir / name, data);
 
   RecordingToolkit tk;
-  frmMain form{tk};
   ScriptedCommonDialogs dialogs;
-  ScopedCommonDialogs scope{dialogs};
+  frmMain form{tk, dialogs};
   tk.Attach("frmMain", &form);
   tk.Show("frmMain");
   const auto click = [&](const char* command, const std::string& choice) {

@@ -10,8 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include "ArchiveTestSupport.h"
+#include "ArchiveBytes.h"
 #include "RunProgram.h"
+#include "TempDir.h"
 
 namespace halvarin::testing {
 namespace {

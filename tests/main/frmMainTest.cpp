@@ -1,254 +1,392 @@
-#include <algorithm>
-#include <filesystem>
-#include <string>
-#include <vector>
+// The main window's logic end to end on the recording toolkit: scripted
+// file dialogs and message-box answers, real archives on disk.
 
 #include <gtest/gtest.h>
 
-#include "AppError.h"
+#include <new>
+
+#include "ArchiveBytes.h"
 #include "RecordingToolkit.h"
 #include "SampleArchive.h"
+#include "ScriptedCommonDialogs.h"
+#include "TempDir.h"
 #include "frmMain.h"
 
-namespace halvarin {
+namespace halvarin::testing {
 namespace {
 
-using Item = RecordingToolkit::Item;
+using Kind = ScriptedCommonDialogs::Kind;
+
+const std::string kQuestion = "MsgBox(File has changed.\r\nSave now?|36|Save Changes?)";
+const std::string kGrpFilter("Varn GRP Files\0*.grp\0All Files\0*.*\0\0", 36);
+
+std::string Text(const std::optional<std::string>& field) {
+  return field ? *field : std::string("<null>");
+}
+
+// Stored names and data of an archive on disk.
+std::vector<std::string> EntriesOf(const std::string& path) {
+  clsVarnGRP archive;
+  EXPECT_TRUE(archive.LoadFile(path));
+  const std::string bytes = ReadAll(path);
+  std::vector<std::string> entries;
+  for (int16_t i = 1; i <= archive.NumberOfFiles(); ++i)
+    entries.push_back(archive.filename(i) + "=" +
+                      bytes.substr(static_cast<size_t>(archive.FilePosition(i) - 1),
+                                   static_cast<size_t>(archive.FileSize(i))));
+  return entries;
+}
 
 class frmMainTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    tk.Heights[RecordingToolkit::Key("frmMain", "StatusBar1")] = 255;
-    dir = std::filesystem::temp_directory_path() /
-          ("halvarin-main-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-           "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir);
+    // A wrong relative path lands in the test's folder, nowhere else.
+    previous = fs::current_path();
+    fs::current_path(dir.Path());
+    tk.Attach("frmMain", &form);
+    tk.Show("frmMain");
+    tk.Calls.clear();
   }
-  void TearDown() override { std::filesystem::remove_all(dir); }
+  void TearDown() override { fs::current_path(previous); }
 
-  std::vector<Item>& List() { return tk.Items("frmMain", "ListView1"); }
-  float ListWidth() { return tk.ControlWidth("frmMain", "ListView1"); }
-  float ListHeight() { return tk.ControlHeight("frmMain", "ListView1"); }
-
-  // Loads an archive with these entries into the window's archive.
-  void Load(const std::vector<ArchiveEntry>& entries) {
-    const std::string path = (dir / "test.grp").string();
-    WriteGroupArchive(path, entries);
-    form.Archive = std::make_unique<clsVarnGRP>();
-    ASSERT_TRUE(form.Archive->LoadFile(path));
+  std::vector<std::string> Texts() {
+    std::vector<std::string> texts;
+    for (const auto& item : tk.Items("frmMain", "ListView1"))
+      texts.push_back(item.Text);
+    return texts;
   }
+  void Select(int32_t position) { tk.Select("frmMain", "ListView1", position); }
+  std::vector<std::string> Boxes() const {
+    std::vector<std::string> boxes;
+    for (const std::string& call : tk.Calls)
+      if (call.starts_with("MsgBox("))
+        boxes.push_back(call);
+    return boxes;
+  }
+  std::string File(const std::string& name, const std::string& bytes) {
+    WriteAll(dir / name, bytes);
+    return dir / name;
+  }
+  std::string Three() {
+    return File("three.grp", ArchiveBytes({{Padded("LEVEL1.MAP"), "map data"},
+                                           {Padded("TILES.ART", '\0'), "art"},
+                                           {Padded("SONG.MID"), "mid"}}));
+  }
+  void Command(const char* command, const std::string& choice) {
+    dialogs.PushChoice(choice);
+    form.Click(command);
+  }
+  const OPENFILENAMEA& Record() const { return dialogs.Calls().back().record; }
 
+  TempDir dir;
+  fs::path previous;
   RecordingToolkit tk;
-  frmMain form{tk};
-  std::filesystem::path dir;
+  ScriptedCommonDialogs dialogs;
+  frmMain form{tk, dialogs};
 };
 
-TEST(frmMainIconTest, ExtensionPicksTheImage) {
-  struct Case {
-    const char* name;
-    int16_t icon;
-  };
-  const Case cases[] = {
-      {"LEVEL1.MAP", 5},  {"SETUP.CFG", 1},    {"INTRO.ANM", 2}, {"PLAY1.DMO", 2},
-      {"BLAST.VOC", 3},   {"THEME.MID", 3},    {"TILES.ART", 4}, {"a.Voc", 3},
-      {"a.VOC", 3},       {"mapfile", 5},      {"readme", 1},    {"ARTWORK", 4},
-      {"name.", 1},       {"notes.mapx", 5},   {"file.ar", 1},   {"", 1},
-      {"x.tar.art", 4},   {"demo.v.mid", 3},   {".map", 5},      {"MA", 1},
-      {"AB.MA      ", 1}, {"LEVEL1.MAP  ", 5}, {"A.MI\0", 1},    {"\xC9T\xC9.ART", 4},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(frmMain::IconIndex(c.name), c.icon) << c.name;
-  }
-  // A NUL inside the three characters is part of the extension, as stored.
-  EXPECT_EQ(frmMain::IconIndex(std::string("A.MI\0\0\0\0\0\0\0\0", 12)), 1);
+TEST(frmMainIconTest, TheExtensionPicksTheImage) {
+  const std::vector<std::pair<std::string, int16_t>> cases = {
+      {"LEVEL1.MAP", 5}, {"SETUP.CFG", 1},  {"INTRO.ANM", 2},  {"PLAY1.DMO", 2},   {"BLAST.VOC", 3},
+      {"THEME.MID", 3},  {"TILES.ART", 4},  {"a.Voc", 3},      {"mapfile", 5},     {"ARTWORK", 4},
+      {"name.", 1},      {"notes.mapx", 5}, {"file.ar", 1},    {"", 1},            {"x.tar.art", 4},
+      {".map", 5},       {"MA", 1},         {"AB.MA      ", 1}, {"LEVEL1.MAP  ", 5},
+      {std::string("A.MI\0\0\0\0\0\0\0\0", 12), 1}, {"\xC9T\xC9.ART", 4}};
+  for (const auto& [name, icon] : cases)
+    EXPECT_EQ(frmMain::IconIndex(name), icon) << name;
 }
 
-TEST_F(frmMainTest, ItemsShowTheNameUpToItsFirstNulConvertedFromWindows1252) {
-  form.AddListItem(std::string("LEVEL1.MAP\0\0", 12));
-  form.AddListItem("SETUP.CFG   ");
-  form.AddListItem(std::string("A.MA\0\0\0\0\0\0\0\0", 12));
+TEST_F(frmMainTest, TheListShowsNamesUpToTheirFirstNulInUtf8) {
   form.AddListItem(std::string("\xC9T\xC9.VOC\0junk", 12));
   form.AddListItem("a queued file with a long name.art");
-  form.AddListItem("");
-  const std::vector<Item> expected = {
-      {"LEVEL1.MAP", 5, 5},
-      {"SETUP.CFG   ", 1, 1},
-      {"A.MA", 1, 1},
-      {"\xC3\x89T\xC3\x89.VOC", 3, 3},
-      {"a queued file with a long name.art", 4, 4},
-      {"", 1, 1},
-  };
-  EXPECT_EQ(List(), expected);
+  EXPECT_EQ(tk.Items("frmMain", "ListView1"),
+            (std::vector<RecordingToolkit::Item>{{"\xC3\x89T\xC3\x89.VOC", 3, 3},
+                                                 {"a queued file with a long name.art", 4, 4}}));
+  Command("mnuFileOpen", Three());
+  form.RefreshList();  // a second fill replaces, never doubles
+  EXPECT_EQ(Texts(), (std::vector<std::string>{"LEVEL1.MAP  ", "TILES.ART", "SONG.MID    "}));
+  EXPECT_EQ(tk.Items("frmMain", "ListView1")[1].LargeIcon, 4);
 }
 
-TEST_F(frmMainTest, ListPositionsFollowTheArchive) {
-  Load({{"LEVEL1.MAP", "m"},
-        {std::string("TILES.ART\0\0\0", 12), "tt"},
-        {"THEME.MID", ""},
-        {"README", "r"}});
-  form.RefreshList();
-  form.RefreshList();  // a second refill replaces, never doubles
-  const std::vector<Item> expected = {
-      {"LEVEL1.MAP  ", 5, 5}, {"TILES.ART", 4, 4}, {"THEME.MID   ", 3, 3}, {"README      ", 1, 1}};
-  EXPECT_EQ(List(), expected);
-
-  form.HasFile = true;
-  form.mnuFileNew_Click();
-  EXPECT_TRUE(List().empty());
-  EXPECT_FALSE(form.HasFile);
-  ASSERT_NE(form.Archive, nullptr);
-  EXPECT_EQ(form.Archive->NumberOfFiles(), 0);
-}
-
-TEST_F(frmMainTest, RefreshWithoutAnArchiveCreatesAnEmptyOne) {
-  List().push_back({"stale", 1, 1});
-  form.RefreshList();
-  EXPECT_TRUE(List().empty());
-  ASSERT_NE(form.Archive, nullptr);
-  EXPECT_FALSE(form.Archive->Changed());
-}
-
-TEST_F(frmMainTest, ResizeFillsTheClientAreaAboveTheStatusBar) {
-  form.Form_Resize(3000, 2000, false);
-  EXPECT_EQ(ListWidth(), 3000);
-  EXPECT_EQ(ListHeight(), 1745);
-
-  // Maximised on a large screen.
-  form.Resize(28800, 15000, false);
-  EXPECT_EQ(ListWidth(), 28800);
-  EXPECT_EQ(ListHeight(), 14745);
-
-  // Minimised: the list keeps its size; restoring applies the rule again.
-  form.Resize(2400, 0, true);
-  EXPECT_EQ(ListWidth(), 28800);
-  EXPECT_EQ(ListHeight(), 14745);
-  form.Resize(6210, 4155, false);
-  EXPECT_EQ(ListWidth(), 6210);
-  EXPECT_EQ(ListHeight(), 3900);
-
-  // Lower than the status bar: no room for the list, but never a negative height.
-  EXPECT_NO_THROW(form.Resize(3000, 100, false));
-  EXPECT_EQ(ListWidth(), 3000);
-  EXPECT_EQ(ListHeight(), 0);
-  EXPECT_NO_THROW(form.Resize(0, 0, false));
-  EXPECT_EQ(ListHeight(), 0);
-}
-
-TEST_F(frmMainTest, RightButtonOnTheListPopsUpTheItemMenu) {
-  for (int16_t shift : {0, int(vbShiftMask), int(vbCtrlMask), vbShiftMask | vbCtrlMask}) {
-    tk.Calls.clear();
-    form.MouseDown("ListView1", vbRightButton, shift, 120, 45);
-    EXPECT_EQ(tk.Calls, std::vector<std::string>{"PopupMenu(frmMain|mnuitem)"}) << shift;
+TEST_F(frmMainTest, TheListFillsTheClientAreaAboveTheStatusBar) {
+  tk.Heights["frmMain.StatusBar1"] = 255;
+  const std::vector<std::tuple<float, float, bool, float, float>> cases = {
+      {3000, 2000, false, 3000, 1745}, {28800, 15000, false, 28800, 14745},
+      {2400, 0, true, 28800, 14745},  // minimised: the list keeps its size
+      {6210, 4155, false, 6210, 3900}, {3000, 100, false, 3000, 0},  {0, 0, false, 0, 0}};
+  for (const auto& [w, h, minimized, listW, listH] : cases) {
+    form.Resize(w, h, minimized);
+    EXPECT_EQ(tk.ControlWidth("frmMain", "ListView1"), listW) << w << "x" << h;
+    EXPECT_EQ(tk.ControlHeight("frmMain", "ListView1"), listH) << w << "x" << h;
   }
-  tk.Calls.clear();
-  form.MouseDown("ListView1", vbLeftButton, 0, 120, 45);
-  form.MouseDown("ListView1", vbMiddleButton, vbShiftMask, 120, 45);
-  form.MouseDown("StatusBar1", vbRightButton, 0, 10, 10);
-  EXPECT_TRUE(tk.Calls.empty());
-}
-
-TEST_F(frmMainTest, MenuCommandsReachTheirHandlers) {
-  form.Click("mnuHelpAbout");
-  EXPECT_EQ(tk.Calls, std::vector<std::string>{"Show(frmAbout)"});
-
-  Load({{"A.MAP", "a"}});
-  form.RefreshList();
-  form.HasFile = true;
-  form.Click("mnuFileNew");
-  EXPECT_TRUE(List().empty());
-  EXPECT_FALSE(form.HasFile);
-
-  // Headers, the separator and unknown names run nothing.
-  tk.Calls.clear();
-  for (const char* name : {"mnufile", "mnuitem", "mnuHelp", "mnufiledash", "nosuchmenu"}) {
-    form.Click(name);
-  }
-  EXPECT_TRUE(tk.Calls.empty());
-}
-
-TEST_F(frmMainTest, ClosingTheWindowEndsTheProgram) {
-  tk.Attach("frmMain", &form);
-  tk.Show("frmMain");
-  form.RefreshList();
-  tk.Calls.clear();
-  tk.Unload("frmMain");  // the title bar's close box
-  EXPECT_TRUE(tk.Ended);
-  EXPECT_EQ(form.Archive, nullptr);
-  EXPECT_FALSE(tk.IsLoaded("frmMain"));
-
-  RecordingToolkit tk2;
-  frmMain form2(tk2);
-  tk2.Attach("frmMain", &form2);
-  tk2.Show("frmMain");
-  form2.mnufileexit_Click();
-  EXPECT_TRUE(tk2.Ended);
-  EXPECT_FALSE(tk2.IsLoaded("frmMain"));
-}
-
-TEST(frmMainDefinitionTest, MenuTableAndControls) {
-  const FormDefinition& def = frmMain::Definition();
-  EXPECT_EQ(def.Name, "frmMain");
-  EXPECT_EQ(def.Caption, "Halvarin");
-  EXPECT_EQ(def.ClientWidth, 6210);
-  EXPECT_EQ(def.ClientHeight, 4155);
-  const std::vector<MenuDef> menus = {
-      {"mnufile", "&File", "", ""},
-      {"mnuFileNew", "&New", "mnufile", "Ctrl+N"},
-      {"mnuFileOpen", "&Open", "mnufile", "Ctrl+O"},
-      {"mnufilesave", "&Save", "mnufile", "Ctrl+S"},
-      {"mnufilesaveas", "Save &As", "mnufile", ""},
-      {"mnufiledash", "-", "mnufile", ""},
-      {"mnufileexit", "E&xit", "mnufile", ""},
-      {"mnuitem", "&Item", "", ""},
-      {"mnuitemadd", "&Add Item", "mnuitem", ""},
-      {"mnuitemextract", "&Extract Item", "mnuitem", ""},
-      {"mnuitemdelete", "&Delete Item", "mnuitem", "Del"},
-      {"mnuHelp", "&Help", "", ""},
-      {"mnuHelpAbout", "&About", "mnuHelp", ""},
-  };
-  ASSERT_EQ(def.Menus.size(), menus.size());
-  for (size_t i = 0; i < menus.size(); ++i) {
-    EXPECT_EQ(def.Menus[i].Name, menus[i].Name);
-    EXPECT_EQ(def.Menus[i].Caption, menus[i].Caption) << menus[i].Name;
-    EXPECT_EQ(def.Menus[i].Parent, menus[i].Parent) << menus[i].Name;
-    EXPECT_EQ(def.Menus[i].Shortcut, menus[i].Shortcut) << menus[i].Name;
-  }
-  const ControlDef* images = def.FindControl("ImageList1");
-  ASSERT_NE(images, nullptr);
-  EXPECT_EQ(images->Settings.Images.size(), 5u);
-  EXPECT_EQ(images->Settings.MaskColor, (Colour{192, 192, 192}));
-  const ControlDef* status = def.FindControl("StatusBar1");
-  ASSERT_NE(status, nullptr);
-  EXPECT_EQ(status->Height, 255);
-  EXPECT_EQ(status->Settings.Align, Dock::Bottom);
-  ASSERT_EQ(status->Settings.Panels.size(), 1u);
-  EXPECT_EQ(status->Settings.Panels[0].Text, "");
-}
-
-TEST(TwipsTest, FifteenTwipsMakeOnePixelAt96Dpi) {
   EXPECT_EQ(TwipsToPixels(6210), 414);
-  EXPECT_EQ(TwipsToPixels(255), 17);
   EXPECT_EQ(TwipsToPixels(255, 144), 26);  // 25.5 rounds up
-  EXPECT_EQ(TwipsToPixels(1440, 120), 120);
-  EXPECT_FLOAT_EQ(PixelsToTwips(17), 255);
   EXPECT_FLOAT_EQ(PixelsToTwips(120, 120), 1440);
 }
 
+TEST_F(frmMainTest, TheRightButtonOnTheListAndTheMenusReachTheirHandlers) {
+  for (int16_t shift : {0, 1, 2, 3})
+    form.MouseDown("ListView1", vbRightButton, shift, 120, 45);
+  form.MouseDown("ListView1", vbLeftButton, 0, 120, 45);
+  form.MouseDown("ListView1", vbMiddleButton, vbShiftMask, 120, 45);
+  form.MouseDown("StatusBar1", vbRightButton, 0, 10, 10);
+  for (const char* name : {"mnufile", "mnuitem", "mnuHelp", "mnufiledash", "nosuchmenu"})
+    form.Click(name);
+  form.Click("mnuHelpAbout");
+  std::vector<std::string> expected(4, "PopupMenu(frmMain|mnuitem)");
+  expected.push_back("Show(frmAbout)");
+  EXPECT_EQ(tk.Calls, expected);
+}
+
+TEST_F(frmMainTest, TheQuestionComesOnlyWithChangesAndYesSaves) {
+  const std::string grp = Three();
+  Command("mnuFileOpen", grp);
+  EXPECT_EQ(Text(Record().lpstrFilter), kGrpFilter);
+  EXPECT_EQ(Text(Record().lpstrInitialDir), tk.Path + std::string(2, '\0'));
+  form.Click("mnuFileNew");
+  Command("mnuFileOpen", grp);
+  EXPECT_TRUE(Boxes().empty());
+
+  // Yes with a file: saved back without a dialog, then the Open dialog shows.
+  Command("mnuitemadd", File("extra.voc", "voc!"));
+  tk.MsgBoxAnswers = {vbYes};
+  const size_t shown = dialogs.Calls().size();
+  Command("mnuFileOpen", grp);
+  EXPECT_EQ(Boxes(), std::vector<std::string>{kQuestion});
+  ASSERT_EQ(dialogs.Calls().size(), shown + 1);
+  EXPECT_EQ(dialogs.Calls().back().kind, Kind::Open);
+  EXPECT_EQ(EntriesOf(grp).back(), "extra.voc   =voc!");
+  EXPECT_EQ(Texts().back(), "extra.voc   ");
+
+  // No: nothing written, the list emptied.
+  Command("mnuitemadd", File("a.art", "aaa"));
+  tk.MsgBoxAnswers = {vbNo};
+  form.Click("mnuFileNew");
+  EXPECT_EQ(EntriesOf(grp).size(), 4u);
+  EXPECT_TRUE(Texts().empty());
+  EXPECT_FALSE(form.HasFile);
+
+  // Yes untitled: Save As first, then New goes on.
+  Command("mnuitemadd", File("a.art", "aaa"));
+  tk.MsgBoxAnswers = {vbYes};
+  Command("mnuFileNew", dir / "new.grp");
+  EXPECT_EQ(dialogs.Calls().back().kind, Kind::Save);
+  EXPECT_EQ(Text(Record().lpstrFilter), kGrpFilter);
+  EXPECT_EQ(Text(Record().lpstrInitialDir), "<null>");
+  EXPECT_EQ(EntriesOf(dir / "new.grp"), std::vector<std::string>{"a.art       =aaa"});
+  EXPECT_TRUE(Texts().empty());
+}
+
+TEST_F(frmMainTest, ExitAndCloseAskOnceAndEndWhateverTheAnswer) {
+  form.Click("mnufileexit");  // unchanged: no question
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_TRUE(tk.Ended);
+  EXPECT_FALSE(tk.IsLoaded("frmMain"));
+  EXPECT_EQ(form.Archive, nullptr);
+  for (const bool close : {false, true}) {
+    for (const int32_t answer : {vbNo, vbYes}) {
+      RecordingToolkit tk2;
+      ScriptedCommonDialogs dialogs2;
+      frmMain form2(tk2, dialogs2);
+      tk2.Attach("frmMain", &form2);
+      tk2.Show("frmMain");
+      dialogs2.PushChoice(File("a.art", "aaa"));
+      form2.Click("mnuitemadd");
+      tk2.MsgBoxAnswers = {answer};
+      dialogs2.PushCancel();  // the Save As after Yes
+      close ? tk2.Close("frmMain") : form2.Click("mnufileexit");
+      EXPECT_EQ(std::count(tk2.Calls.begin(), tk2.Calls.end(), kQuestion), 1);
+      EXPECT_TRUE(tk2.Ended);
+      EXPECT_FALSE(tk2.IsLoaded("frmMain"));
+      EXPECT_EQ(dialogs2.Calls().size(), answer == vbYes ? 2u : 1u);
+    }
+  }
+}
+
+TEST_F(frmMainTest, AFailedSaveAfterYesStopsTheCommandAndKeepsTheEdits) {
+  const std::string grp = Three();
+  Command("mnuFileOpen", grp);
+  const std::string gone = File("gone.voc", "x");
+  Command("mnuitemadd", gone);
+  fs::remove(gone);
+  for (const char* command : {"mnufileexit", "mnuFileNew", "mnuFileOpen", "close"}) {
+    SCOPED_TRACE(command);
+    tk.Calls.clear();
+    tk.MsgBoxAnswers = {vbYes};
+    const size_t shown = dialogs.Calls().size();
+    std::string(command) == "close" ? tk.Close("frmMain") : form.Click(command);
+    const std::vector<std::string> boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0], kQuestion);
+    EXPECT_TRUE(boxes[1].find("gone.voc") != std::string::npos &&
+                boxes[1].ends_with("|48|Halvarin)")) << boxes[1];
+    EXPECT_EQ(dialogs.Calls().size(), shown);
+    EXPECT_FALSE(tk.Ended);
+    EXPECT_TRUE(tk.IsLoaded("frmMain"));
+    EXPECT_TRUE(form.Archive->Changed() && form.HasFile);
+    EXPECT_EQ(Texts().size(), 4u);
+    EXPECT_EQ(EntriesOf(grp).size(), 3u);
+  }
+  Select(4);  // without the missing file the save works again
+  form.Click("mnuitemdelete");
+  tk.MsgBoxAnswers = {vbYes};
+  form.Click("mnufileexit");
+  EXPECT_TRUE(tk.Ended);
+}
+
+TEST_F(frmMainTest, OpenCancelledNotAnArchiveOrFailingChangesNothing) {
+  const std::string grp = Three();
+  Command("mnuFileOpen", grp);
+  Command("mnuitemadd", File("extra.voc", "voc"));
+  const auto list = Texts();
+  const std::string text = File("notes.txt", "just some words, not an archive");
+  const std::string damaged = File("damaged.grp", std::string("Quorindavell\x09\0\0\0", 16));
+  for (const std::string& choice : {std::string(), text, damaged, dir / "nowhere.grp"}) {
+    SCOPED_TRACE(choice);
+    tk.Calls.clear();
+    tk.MsgBoxAnswers = {vbNo};
+    choice.empty() ? dialogs.PushCancel() : dialogs.PushChoice(choice);
+    form.Click("mnuFileOpen");
+    const auto boxes = Boxes();
+    ASSERT_EQ(boxes.size(), choice.empty() ? 1u : 2u);
+    if (choice == text) {
+      EXPECT_EQ(boxes[1], "MsgBox(notes.txt is not a Varn GRP archive.|0|Halvarin)");
+    } else if (!choice.empty()) {
+      EXPECT_TRUE(boxes[1].find(fs::path(choice).filename().string()) != std::string::npos &&
+                  boxes[1].ends_with("|48|Halvarin)")) << boxes[1];
+    }
+    EXPECT_EQ(Texts(), list);
+    EXPECT_TRUE(form.HasFile && form.Archive->Changed());
+  }
+  form.Click("mnufilesave");  // still tied to the archive, never to the rejected file
+  EXPECT_EQ(EntriesOf(grp).size(), 4u);
+  EXPECT_EQ(ReadAll(text), "just some words, not an archive");
+
+  form.Click("mnuFileNew");  // untitled stays untitled
+  Command("mnuFileOpen", text);
+  EXPECT_FALSE(form.HasFile);
+  dialogs.PushCancel();
+  form.Click("mnufilesave");
+  EXPECT_EQ(dialogs.Calls().back().kind, Kind::Save);
+}
+
+TEST_F(frmMainTest, SaveAsWithoutADotThenSaveToTheSameFile) {
+  Command("mnuitemadd", File("a.art", "aaa"));
+  Command("mnufilesave", dir / "noext");  // untitled: Save is Save As
+  EXPECT_TRUE(form.HasFile);
+  EXPECT_FALSE(fs::exists(dir / "noext"));
+  Command("mnuitemadd", File("b.map", "bbbb"));
+  const size_t shown = dialogs.Calls().size();
+  form.Click("mnufilesave");
+  EXPECT_EQ(dialogs.Calls().size(), shown);
+  EXPECT_EQ(EntriesOf(dir / "noext.grp"),
+            (std::vector<std::string>{"a.art       =aaa", "b.map       =bbbb"}));
+  EXPECT_FALSE(form.Archive->Changed());
+  // The list shows the names as stored once saved.
+  EXPECT_EQ(Texts(), (std::vector<std::string>{"a.art       ", "b.map       "}));
+
+  // Cancelled, or into a folder that does not exist: nothing written, still
+  // tied to the same file.
+  Command("mnuitemadd", File("c.mid", "c"));
+  dialogs.PushCancel();
+  form.Click("mnufilesaveas");
+  tk.Calls.clear();
+  Command("mnufilesaveas", dir / "no/such.grp");
+  EXPECT_EQ(Boxes().size(), 1u);
+  EXPECT_TRUE(form.HasFile && form.Archive->Changed());
+  EXPECT_EQ(EntriesOf(dir / "noext.grp").size(), 2u);
+  form.Click("mnufilesave");
+  EXPECT_EQ(EntriesOf(dir / "noext.grp").size(), 3u);
+}
+
+TEST_F(frmMainTest, DeleteAndExtractKeepListAndArchiveInStep) {
+  const std::string grp = File("five.grp", ArchiveBytes({{Padded("ONE.MAP"), "1"},
+                                                         {Padded("TWO.ART"), "22"},
+                                                         {Padded("THREE.VOC"), "333"},
+                                                         {Padded("..\\FOUR.MID"), "4444"},
+                                                         {Padded("FIVE.ANM"), "55555"}}));
+  Command("mnuFileOpen", grp);
+  Command("mnuitemadd", File("six.dmo", "666666"));
+  Command("mnuitemadd", File("seven.txt", "7777777"));
+  const size_t shown = dialogs.Calls().size();
+  Select(0);  // nothing selected: nothing happens
+  form.Click("mnuitemdelete");
+  form.Click("mnuitemextract");
+  EXPECT_EQ(dialogs.Calls().size(), shown);
+  EXPECT_EQ(Texts().size(), 7u);
+
+  Select(2);
+  form.Click("mnuitemdelete");
+  EXPECT_EQ(Texts(), (std::vector<std::string>{"ONE.MAP     ", "THREE.VOC   ", "..\\FOUR.MID ",
+                                               "FIVE.ANM    ", "six.dmo", "seven.txt"}));
+  Select(4);  // now the entry that was fifth
+  Command("mnuitemextract", dir / "out.bin");
+  EXPECT_EQ(ReadAll(dir / "out.bin"), "55555");
+  EXPECT_EQ(dialogs.Calls().back().kind, Kind::Save);
+  EXPECT_EQ(Text(Record().lpstrFilter), std::string("All Files\0*.*\0\0", 15));
+  EXPECT_EQ(Text(Record().lpstrInitialDir), "<null>");
+  EXPECT_TRUE(Record().lpstrFile->starts_with(std::string("FIVE.ANM\0", 9)));
+  Select(3);  // the offered name stays in the folder; a cancel that keeps it is a cancel
+  dialogs.Push([](OPENFILENAMEA&) { return 0; });
+  form.Click("mnuitemextract");
+  EXPECT_TRUE(Record().lpstrFile->starts_with(std::string(".._FOUR.MID\0", 12)));
+  EXPECT_EQ(dir.Names().count(".._FOUR.MID"), 0u);
+
+  // A queued file: the dialog shows with its name, nothing is written.
+  Select(5);
+  Command("mnuitemextract", dir / "queued.bin");
+  EXPECT_TRUE(Record().lpstrFile->starts_with("six.dmo"));
+  EXPECT_FALSE(fs::exists(dir / "queued.bin"));
+  form.Click("mnuitemdelete");
+  form.Click("mnufilesave");
+  EXPECT_EQ(EntriesOf(grp), (std::vector<std::string>{"ONE.MAP     =1", "THREE.VOC   =333",
+                                                      "..\\FOUR.MID =4444", "FIVE.ANM    =55555",
+                                                      "seven.txt   =7777777"}));
+  tk.Calls.clear();  // into a folder that does not exist
+  Select(1);
+  Command("mnuitemextract", dir / "no/such/folder.art");
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_TRUE(Boxes()[0].find("folder.art") != std::string::npos);
+  EXPECT_FALSE(form.Archive->Changed());
+}
+
+TEST_F(frmMainTest, DroppedFilesAreAddedInOrderAndTheRestSkipped) {
+  Command("mnuFileOpen", Three());
+  fs::create_directories(dir / "folder.art");
+  const std::vector<std::string> dropped = {File("b first.art", "a"), dir / "folder.art",
+                                            File(".hidden.voc", "h"), File("a second.map", "bb"),
+                                            dir / "missing.mid", File("third", "ccc")};
+  form.DragDrop("ListView1", FakeDataObject(false, dropped));
+  form.DragDrop("ListView1", FakeDataObject(true, {dropped[0]}));  // text adds nothing
+  form.DragDrop("ListView1", FakeDataObject(false, {}));
+  EXPECT_EQ(Texts(), (std::vector<std::string>{"LEVEL1.MAP  ", "TILES.ART", "SONG.MID    ",
+                                               "b first.art", "a second.map", "third"}));
+  EXPECT_EQ(tk.Items("frmMain", "ListView1")[4].LargeIcon, 5);
+  EXPECT_TRUE(Boxes().empty());
+  form.Click("mnufilesave");
+  EXPECT_EQ(EntriesOf(dir / "three.grp").back(), "third       =ccc");
+
+  // Failures that are not the program's own errors are caught as well.
+  struct Failing : DataObject {
+    bool GetFormat(int16_t) const override { return false; }
+    std::vector<std::string> Files() const override { throw std::bad_alloc(); }
+  };
+  form.DragDrop("ListView1", Failing());
+  EXPECT_EQ(Boxes(), std::vector<std::string>{
+                         "MsgBox(There is not enough memory to complete the command.|48|Halvarin)"});
+}
+
 TEST(SampleArchiveTest, HasOneEntryPerIconAndLoads) {
-  const auto path = std::filesystem::temp_directory_path() / "halvarin-sample-test.grp";
-  WriteGroupArchive(path.string(), SampleEntries());
+  TempDir dir;
+  WriteGroupArchive(dir / "sample.grp", SampleEntries());
   clsVarnGRP archive;
-  ASSERT_TRUE(archive.LoadFile(path.string()));
-  std::vector<int16_t> icons;
-  for (int16_t i = 1; i <= archive.NumberOfFiles(); ++i) {
-    icons.push_back(frmMain::IconIndex(archive.filename(i)));
-  }
-  std::filesystem::remove(path);
-  for (int16_t icon = 1; icon <= 5; ++icon) {
-    EXPECT_NE(std::find(icons.begin(), icons.end(), icon), icons.end()) << icon;
-  }
-  EXPECT_THROW(WriteGroupArchive(path.string(), {{"THIRTEEN.CHRS", ""}}), AppError);
+  ASSERT_TRUE(archive.LoadFile(dir / "sample.grp"));
+  std::set<int16_t> icons;
+  for (int16_t i = 1; i <= archive.NumberOfFiles(); ++i)
+    icons.insert(frmMain::IconIndex(archive.filename(i)));
+  EXPECT_EQ(icons, (std::set<int16_t>{1, 2, 3, 4, 5}));
+  EXPECT_THROW(WriteGroupArchive(dir / "x.grp", {{"THIRTEEN.CHRS", ""}}), AppError);
 }
 
 }  // namespace
-}  // namespace halvarin
+}  // namespace halvarin::testing

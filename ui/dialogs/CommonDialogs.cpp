@@ -3,18 +3,9 @@
 #include <algorithm>
 #include <limits>
 
-#include "QtCommonDialogs.h"
-
 namespace halvarin {
 
 namespace {
-
-CommonDialogs* g_current = nullptr;
-
-QtCommonDialogs& DefaultDialogs() {
-  static QtCommonDialogs dialogs;
-  return dialogs;
-}
 
 // The usable size of the file buffer: what the record promises, but never
 // more than the buffer really holds.
@@ -36,27 +27,6 @@ void Overwrite(std::string& buffer, const std::string& answer) {
 }
 
 }  // namespace
-
-CommonDialogs& CurrentCommonDialogs() {
-  if (g_current) {
-    return *g_current;
-  }
-  return DefaultDialogs();
-}
-
-CommonDialogs* SetCommonDialogs(CommonDialogs* dialogs) {
-  CommonDialogs* previous = g_current;
-  g_current = dialogs;
-  return previous;
-}
-
-int32_t GetOpenFileNameA(OPENFILENAMEA& ofn) {
-  return CurrentCommonDialogs().ShowOpenDialog(ofn);
-}
-
-int32_t GetSaveFileNameA(OPENFILENAMEA& ofn) {
-  return CurrentCommonDialogs().ShowSaveDialog(ofn);
-}
 
 std::string TextBeforeNul(const std::optional<std::string>& text) {
   if (!text) {

@@ -1,9 +1,8 @@
 #pragma once
 
 // The common open and save dialogs as the rest of the program sees them: one
-// record in the platform's shape, two calls that take it, and a seam through
-// which the implementation behind those calls can be replaced (the Qt dialogs
-// in the program, a scripted double in tests).
+// record in the platform's shape and an interface with the two calls that
+// take it (the Qt dialogs in the program, a scripted double in tests).
 
 #include <cstdint>
 #include <optional>
@@ -66,29 +65,9 @@ class CommonDialogs {
   virtual int32_t ShowSaveDialog(OPENFILENAMEA& ofn) = 0;
 };
 
-// The implementation that the two calls use now: the one last set, or the Qt
-// dialogs when none was set.
-CommonDialogs& CurrentCommonDialogs();
-
-// Makes `dialogs` the implementation (nullptr: back to the Qt dialogs) and
-// returns the one set before (nullptr when that was the Qt default). The
-// caller keeps ownership and must keep the object alive while it is set.
-CommonDialogs* SetCommonDialogs(CommonDialogs* dialogs);
-
-// Sets an implementation for one scope and puts the previous one back.
-class ScopedCommonDialogs {
- public:
-  explicit ScopedCommonDialogs(CommonDialogs& dialogs) : previous_(SetCommonDialogs(&dialogs)) {}
-  ~ScopedCommonDialogs() { SetCommonDialogs(previous_); }
-  ScopedCommonDialogs(const ScopedCommonDialogs&) = delete;
-  ScopedCommonDialogs& operator=(const ScopedCommonDialogs&) = delete;
-
- private:
-  CommonDialogs* previous_;
-};
-
-int32_t GetOpenFileNameA(OPENFILENAMEA& ofn);
-int32_t GetSaveFileNameA(OPENFILENAMEA& ofn);
+// The dialogs of the platform the program is built for. A file dialog object
+// takes these unless it is given others (a scripted double in tests).
+CommonDialogs& PlatformCommonDialogs();
 
 // Helpers for implementations: reading the record and writing the answer in
 // the platform's form, so that every implementation agrees on both.

@@ -76,13 +76,43 @@ QWidget* Owner(int32_t hwndOwner) {
   return owner ? owner->window() : nullptr;
 }
 
-// Qt's dialog with the must-exist checks that it lacks for typed names.
+// The bytes the answer for `files` takes in the file buffer, terminating
+// NULs included, as ShowDialog stores it.
+size_t AnswerSize(const QStringList& files, bool multiple) {
+  if (files.size() == 1) {
+    return PathToBytes(QFileInfo(files.first()).absoluteFilePath()).size() + (multiple ? 2 : 1);
+  }
+  const QDir folder = QFileInfo(files.first()).absoluteDir();
+  size_t size = PathToBytes(folder.absolutePath()).size() + 2;
+  for (const QString& file : files) {
+    size += PathToBytes(folder.relativeFilePath(file)).size() + 1;
+  }
+  return size;
+}
+
+// Qt's dialog with the must-exist checks that it lacks for typed names, and
+// a refusal of an answer too long for the record, which would otherwise
+// reach the caller as a silent cancel.
 class RecordFileDialog : public QFileDialog {
  public:
-  RecordFileDialog(QWidget* parent, uint32_t flags) : QFileDialog(parent), flags_(flags) {}
+  RecordFileDialog(QWidget* parent, const OPENFILENAMEA& ofn, bool multiple)
+      : QFileDialog(parent),
+        flags_(ofn.Flags),
+        capacity_(ofn.lpstrFile ? std::min<size_t>(ofn.nMaxFile, ofn.lpstrFile->size()) : 0),
+        multiple_(multiple) {}
 
   void accept() override {
-    for (const QString& file : selectedFiles()) {
+    const QStringList files = selectedFiles();
+    const bool intoFolder = files.size() == 1 && QFileInfo(files.first()).isDir();
+    if (!files.isEmpty() && !intoFolder && AnswerSize(files, multiple_) > capacity_) {
+      const size_t terminators = multiple_ ? 2 : 1;
+      Refuse(tr("The path is too long: %1\nThe dialog takes at most %2 bytes; choose a "
+                "shorter name or folder.")
+                 .arg(files.join(u'\n'))
+                 .arg(capacity_ > terminators ? capacity_ - terminators : 0));
+      return;
+    }
+    for (const QString& file : files) {
       const QFileInfo info(file);
       if (info.isDir()) {
         continue;  // the dialog itself changes into a typed folder
@@ -103,6 +133,8 @@ class RecordFileDialog : public QFileDialog {
   void Refuse(const QString& message) { QMessageBox::warning(this, windowTitle(), message); }
 
   uint32_t flags_;
+  size_t capacity_;
+  bool multiple_;
 };
 
 // The 0-based filter the user ended on, -1 if unknown. The filter list's
@@ -125,7 +157,7 @@ int32_t ShowDialog(OPENFILENAMEA& ofn, bool save) {
   }
   const bool multiple = !save && (ofn.Flags & OFN_ALLOWMULTISELECT);
 
-  RecordFileDialog dialog(Owner(ofn.hwndOwner), ofn.Flags);
+  RecordFileDialog dialog(Owner(ofn.hwndOwner), ofn, multiple);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   if (multiple) {
@@ -220,6 +252,11 @@ int32_t ShowDialog(OPENFILENAMEA& ofn, bool save) {
 }
 
 }  // namespace
+
+CommonDialogs& PlatformCommonDialogs() {
+  static QtCommonDialogs dialogs;
+  return dialogs;
+}
 
 int32_t QtCommonDialogs::ShowOpenDialog(OPENFILENAMEA& ofn) {
   return ShowDialog(ofn, false);

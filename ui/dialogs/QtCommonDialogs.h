@@ -19,8 +19,9 @@ namespace halvarin {
 // extension, added to a typed name that has none; the seeded file name (its
 // folder wins over the initial folder); OFN_ALLOWMULTISELECT (open only),
 // OFN_OVERWRITEPROMPT (save only), OFN_FILEMUSTEXIST and OFN_PATHMUSTEXIST;
-// the owner window. An answer that does not fit nMaxFile, or a chosen name
-// that does not fit nMaxFileTitle, is a failure (0).
+// the owner window. An answer that does not fit nMaxFile is refused in the
+// dialog with a message, which keeps the dialog open: a cancel is then always
+// the user's. A chosen name that does not fit nMaxFileTitle is a failure (0).
 //
 // Needs a QApplication; without one both calls return 0.
 class QtCommonDialogs : public CommonDialogs {

@@ -32,7 +32,7 @@ std::string DoubleNulTerminated(const std::string& text) {
 
 }  // namespace
 
-clsFileDialog::clsFileDialog() {
+clsFileDialog::clsFileDialog(CommonDialogs& dialogs) : dialogs_(dialogs) {
   ofn_.nFilterIndex = 1;
 }
 
@@ -195,7 +195,7 @@ void clsFileDialog::ShowOpen() {
     n = kMultipleBuffer;
   }
   PrepareBuffers(n, "ShowOpen");
-  if (GetOpenFileNameA(ofn_) != 0) {
+  if (dialogs_.ShowOpenDialog(ofn_) != 0) {
     const std::string buffer = ofn_.lpstrFile.value_or(std::string());
     filename_ = (ofn_.Flags & OFN_ALLOWMULTISELECT) ? buffer : TrimAtNull(buffer);
   } else if (cancelError_) {
@@ -206,7 +206,7 @@ void clsFileDialog::ShowOpen() {
 void clsFileDialog::ShowSave() {
   ofn_.Flags = static_cast<uint32_t>(flags_);
   PrepareBuffers(kSingleBuffer, "ShowSave");
-  if (GetSaveFileNameA(ofn_) != 0) {
+  if (dialogs_.ShowSaveDialog(ofn_) != 0) {
     filename_ = TrimAtNull(ofn_.lpstrFile.value_or(std::string()));
   } else if (cancelError_) {
     throw AppError(errDialogCancelled, ExecutableName() + ".cFilenDialog", kCancelDescription);

@@ -23,7 +23,8 @@ namespace halvarin {
 
 class clsFileDialog {
  public:
-  clsFileDialog();
+  // The dialogs are shown through `dialogs`, which must outlive the object.
+  explicit clsFileDialog(CommonDialogs& dialogs = PlatformCommonDialogs());
 
   // Whether a cancelled dialog raises AppError 32755 (false: it returns
   // quietly and leaves filename unchanged).
@@ -91,6 +92,7 @@ class clsFileDialog {
   static std::string TrimAtNull(const std::string& text);
   void PrepareBuffers(uint32_t n, std::string_view operation);
 
+  CommonDialogs& dialogs_;
   OPENFILENAMEA ofn_;
   bool cancelError_ = false;
   std::string filename_;

@@ -8,10 +8,12 @@
 #include <QCursor>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QThread>
 #include <QWindow>
 
@@ -54,6 +56,42 @@ int32_t ToMsgBoxResult(QMessageBox::StandardButton button) {
       return vbCancel;
   }
 }
+
+// A message box that Esc and the title bar's close button answer only as the
+// platform's boxes do: with Cancel where there is a Cancel button, with OK
+// where OK is the only one. A box without either (Yes/No, Abort/Retry/Ignore)
+// must be answered with a button; Qt would otherwise take No or Abort for an
+// Esc and throw away what the question was protecting.
+class AnswerMessageBox : public QMessageBox {
+ public:
+  using QMessageBox::QMessageBox;
+
+  void SetEscapable(QAbstractButton* escape) {
+    escapable_ = escape != nullptr;
+    if (escape != nullptr) {
+      setEscapeButton(escape);
+    }
+  }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (!escapable_ && event->matches(QKeySequence::Cancel)) {
+      event->accept();
+      return;
+    }
+    QMessageBox::keyPressEvent(event);
+  }
+  void closeEvent(QCloseEvent* event) override {
+    if (!escapable_) {
+      event->ignore();
+      return;
+    }
+    QMessageBox::closeEvent(event);
+  }
+
+ private:
+  bool escapable_ = true;
+};
 
 }  // namespace
 
@@ -200,7 +238,7 @@ void QtToolkit::End() {
 }
 
 int32_t QtToolkit::MsgBox(const std::string& prompt, int32_t buttons, const std::string& title) {
-  QMessageBox box(DefaultDialogOwner());
+  AnswerMessageBox box(DefaultDialogOwner());
   QString text = ToQString(prompt);
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   box.setText(text);
@@ -245,9 +283,14 @@ int32_t QtToolkit::MsgBox(const std::string& prompt, int32_t buttons, const std:
       set = {QMessageBox::Ok};
       break;
   }
+  QAbstractButton* escape = nullptr;
   for (QMessageBox::StandardButton button : set) {
-    box.addButton(button);
+    QAbstractButton* added = box.addButton(button);
+    if (button == QMessageBox::Cancel || set.size() == 1) {
+      escape = added;
+    }
   }
+  box.SetEscapable(escape);
   size_t defaultIndex = (buttons & vbDefaultButton3) ? 2 : (buttons & vbDefaultButton2) ? 1 : 0;
   if (defaultIndex >= set.size()) {
     defaultIndex = 0;

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "AppError.h"
+#include "GrpFormat.h"
 
 namespace halvarin {
 
@@ -24,10 +25,10 @@ void WriteGroupArchive(const std::string& path, const std::vector<ArchiveEntry>&
   if (entries.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
     throw AppError(errOverflow, "WriteGroupArchive", "Too many entries for " + path);
   }
-  std::string header = "Quorindavell";
+  std::string header(grp::kMagic);
   PutInt32(header, static_cast<uint32_t>(entries.size()));
   for (const ArchiveEntry& entry : entries) {
-    if (entry.Name.size() > 12 ||
+    if (entry.Name.size() > grp::kNameSize ||
         entry.Data.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max())) {
       throw AppError(errInvalidArgument, "WriteGroupArchive",
                      "Entry " + entry.Name + " does not fit the archive format");

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <exception>
+#include <filesystem>
 #include <new>
 #include <utility>
 
 #include "AppError.h"
 #include "Cp1252.h"
 #include "FileNames.h"
+#include "GrpFormat.h"
 #include "PathNames.h"
 #include "ProgramIdentity.h"
 #include "clsFileDialog.h"
@@ -22,8 +24,27 @@ constexpr const char* kStatusBar = "StatusBar1";
 constexpr const char* kSource = "frmMain";
 constexpr const char* kArchiveFilter = "Varn GRP Files|*.grp|All Files|*.*";
 constexpr const char* kAllFilesFilter = "All Files|*.*";
-// Entry indices are 16-bit; a group archive holds at most this many entries.
-constexpr int32_t kMaxEntries = 32766;
+using grp::kMaxEntries;
+
+void RequireOrdinaryFile(const std::string& path) {
+  // What a save could not read is refused now, not at every later save.
+  std::error_code error;
+  const auto status = std::filesystem::status(PathFromUtf8(path), error);
+  if (std::filesystem::is_regular_file(status)) {
+    return;
+  }
+  std::string reason;
+  if (error) {
+    reason = error.message();
+  } else if (std::filesystem::is_directory(status)) {
+    reason = "it is a folder";
+  } else {
+    reason = "it is not an ordinary file (a device, pipe or socket)";
+  }
+  throw AppError(status.type() == std::filesystem::file_type::not_found ? errFileNotFound
+                                                                         : errPathFileAccess,
+                 kSource, "Cannot add \"" + path + "\": " + reason + ".");
+}
 
 FormDefinition MakeDefinition() {
   FormDefinition form;
@@ -79,7 +100,7 @@ FormDefinition MakeDefinition() {
 
 }  // namespace
 
-frmMain::frmMain(Toolkit& toolkit) : Tk(toolkit) {}
+frmMain::frmMain(Toolkit& toolkit, CommonDialogs& dialogs) : Tk(toolkit), Dialogs(dialogs) {}
 
 frmMain::~frmMain() = default;
 
@@ -214,7 +235,7 @@ void frmMain::mnuFileNew_Click() {
 
 void frmMain::mnuFileOpen_Click() {
   SaveChangesQuestion();
-  clsFileDialog dialog;
+  clsFileDialog dialog(Dialogs);
   dialog.Filter(kArchiveFilter);
   dialog.InitDir(Tk.AppPath());
   dialog.ShowOpen();
@@ -235,14 +256,20 @@ void frmMain::mnuFileOpen_Click() {
 void frmMain::mnufilesave_Click() {
   if (HasFile) {
     CurrentArchive().saveFile(std::string());
+    // The saved archive holds the names as stored, cut to 12 bytes.
+    RefreshList();
   } else {
     mnufilesaveas_Click();
   }
 }
 
 void frmMain::mnufilesaveas_Click() {
-  clsFileDialog dialog;
+  clsFileDialog dialog(Dialogs);
   dialog.Filter(kArchiveFilter);
+  // The dialog adds ".grp" itself, so that it asks about replacing the file
+  // that will really be written.
+  dialog.DefaultExt("grp");
+  dialog.flags(OFN_OVERWRITEPROMPT);
   dialog.ShowSave();
   const std::string path = dialog.filename();
   if (path.empty()) {
@@ -250,6 +277,7 @@ void frmMain::mnufilesaveas_Click() {
   }
   CurrentArchive().saveFile(path);
   HasFile = true;
+  RefreshList();
 }
 
 void frmMain::mnufileexit_Click() {
@@ -268,14 +296,16 @@ void frmMain::AddItem(const std::string& path) {
   AddListItem(CurrentArchive().addFile(path));
 }
 
+
 void frmMain::mnuitemadd_Click() {
-  clsFileDialog dialog;
+  clsFileDialog dialog(Dialogs);
   dialog.Filter(kAllFilesFilter);
   dialog.ShowOpen();
   const std::string path = dialog.filename();
   if (path.empty()) {
     return;
   }
+  RequireOrdinaryFile(path);
   AddItem(path);
 }
 
@@ -289,9 +319,10 @@ void frmMain::mnuitemextract_Click() {
   // A queued file has no stored name yet; its item shows the name it will get.
   const std::string name = loaded ? Cp1252ToUtf8(archive.filename(static_cast<int16_t>(index)))
                                   : Tk.SelectedText(FormName, kListView);
-  clsFileDialog dialog;
+  clsFileDialog dialog(Dialogs);
   dialog.Filter(kAllFilesFilter);
   dialog.filename(SafeFileName(name));
+  dialog.flags(OFN_OVERWRITEPROMPT);
   // The preset name survives a cancel, so only the dialog's own result
   // tells a cancel from a confirmed choice.
   dialog.CancelError(true);

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "CommonDialogs.h"
 #include "FormDefinition.h"
 #include "Toolkit.h"
 #include "clsVarnGRP.h"
@@ -26,7 +27,8 @@ class frmMain : public FormEvents {
  public:
   static constexpr const char* FormName = "frmMain";
 
-  explicit frmMain(Toolkit& toolkit);
+  // File dialogs are shown through `dialogs`, which must outlive the form.
+  explicit frmMain(Toolkit& toolkit, CommonDialogs& dialogs = PlatformCommonDialogs());
   ~frmMain() override;
   frmMain(const frmMain&) = delete;
   frmMain& operator=(const frmMain&) = delete;
@@ -92,6 +94,7 @@ class frmMain : public FormEvents {
   void AddItem(const std::string& path);
 
   Toolkit& Tk;
+  CommonDialogs& Dialogs;
 };
 
 }  // namespace halvarin

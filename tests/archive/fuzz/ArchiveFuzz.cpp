@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "AppError.h"
+#include "ArchiveBytes.h"
 #include "GrpCheck.h"
 #include "GrpOracle.h"
 #include "clsVarnGRP.h"
@@ -48,37 +49,11 @@ std::string Work(const char* name) {
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  FUZZ_CHECK(in.good());
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  FUZZ_CHECK(fs::exists(path));
+  return ReadAll(path);
 }
 
-void WriteFile(const std::string& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  FUZZ_CHECK(out.good());
-}
-
-std::string Le32(int64_t value) {
-  const auto v = static_cast<uint32_t>(value);
-  return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
-          static_cast<char>((v >> 16) & 0xFF), static_cast<char>((v >> 24) & 0xFF)};
-}
-
-struct Entry {
-  std::string Name;
-  std::string Data;
-};
-
-std::string ArchiveOf(const std::vector<Entry>& entries) {
-  std::string bytes = "Quorindavell" + Le32(static_cast<int64_t>(entries.size()));
-  for (const Entry& e : entries)
-    bytes += e.Name + Le32(static_cast<int64_t>(e.Data.size()));
-  for (const Entry& e : entries)
-    bytes += e.Data;
-  return bytes;
-}
-
+using Entry = Item;
 std::vector<Entry> EntriesOf(std::string_view file, const OracleArchive& a) {
   std::vector<Entry> entries;
   for (const OracleEntry& e : a.Entries)
@@ -121,7 +96,7 @@ void ExpectOnlyFiles(const std::set<std::string>& names) {
 
 // A small archive loaded before each input, so that a refused input can be
 // seen to leave the object as it was.
-const std::string kBase = ArchiveOf({{std::string("base.dat\0\0\0\0", 12), "base"}});
+const std::string kBase = ArchiveBytes({{std::string("base.dat\0\0\0\0", 12), "base"}});
 
 void RunValid(clsVarnGRP& grp, std::string_view input, const OracleArchive& want) {
   ExpectDescribes(grp, input);
@@ -147,7 +122,7 @@ void RunValid(clsVarnGRP& grp, std::string_view input, const OracleArchive& want
   // and the object now describes that file.
   grp.saveFile(Work("out.grp"));
   const std::string saved = ReadFile(Work("out.grp"));
-  FUZZ_CHECK(saved == ArchiveOf(entries));
+  FUZZ_CHECK(saved == ArchiveBytes(entries));
   ExpectDescribes(grp, saved);
   FUZZ_CHECK(ReadFile(Work("in.grp")) == input);
   clsVarnGRP reloaded;
@@ -163,13 +138,13 @@ void RunValid(clsVarnGRP& grp, std::string_view input, const OracleArchive& want
     edited.erase(edited.begin() + static_cast<std::ptrdiff_t>(drop));
   }
   const std::string queued(input.substr(0, input.size() % 97));
-  WriteFile(Work("queued.bin"), queued);
+  WriteAll(Work("queued.bin"), queued);
   FUZZ_CHECK(grp.addFile(Work("queued.bin")) == "queued.bin");
   edited.push_back({"queued.bin  ", queued});
   FUZZ_CHECK(grp.Changed());
   grp.saveFile("");
   const std::string resaved = ReadFile(Work("out.grp"));
-  FUZZ_CHECK(resaved == ArchiveOf(edited));
+  FUZZ_CHECK(resaved == ArchiveBytes(edited));
   ExpectDescribes(grp, resaved);
   if (!edited.empty()) {
     grp.extractFile(static_cast<int16_t>(edited.size()), Work("x.out"));
@@ -195,7 +170,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     std::error_code ec;
     fs::remove_all(g_work, ec);
   });
-  WriteFile(Work("base.grp"), kBase);
+  WriteAll(Work("base.grp"), kBase);
   return 0;
 }
 
@@ -204,7 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Files from the previous input go, so that leftovers can be told apart.
   for (const char* name : {"out.grp", "queued.bin", "x.out"})
     ::unlink(Work(name).c_str());
-  WriteFile(Work("in.grp"), input);
+  WriteAll(Work("in.grp"), std::string(input));
   const OracleArchive want = OracleRead(input);
   // The checker reaches the same verdict from the bytes alone.
   const halvarin::grp::CheckResult check = halvarin::grp::CheckLayout(
@@ -239,8 +214,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       // and that edit still saves to the base archive's file.
       FUZZ_CHECK(grp.NumberOfFiles() == 0 && grp.Changed());
       grp.saveFile("");
-      FUZZ_CHECK(ReadFile(Work("base.grp")) == ArchiveOf({}));
-      WriteFile(Work("base.grp"), kBase);
+      FUZZ_CHECK(ReadFile(Work("base.grp")) == ArchiveBytes({}));
+      WriteAll(Work("base.grp"), kBase);
       ExpectOnlyFiles({"base.grp", "in.grp"});
       break;
     case OracleArchive::Valid:

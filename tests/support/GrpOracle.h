@@ -1,8 +1,8 @@
 #pragma once
 
 // What a group archive file must read as, worked out from its bytes alone,
-// without clsVarnGRP: the fuzzer, the crash test and the model test judge
-// the archive code against this.
+// without clsVarnGRP: the fuzzer and the model test judge the archive code
+// against this.
 
 #include <cstdint>
 #include <cstring>

@@ -11,8 +11,8 @@
 namespace halvarin {
 
 // A dialog layer for tests: every call takes the next scripted answer in
-// turn and keeps a copy of the record exactly as it arrived. Put it in place
-// with ScopedCommonDialogs. A call with nothing scripted is a cancel.
+// turn and keeps a copy of the record exactly as it arrived. Hand it to a
+// clsFileDialog or an frmMain. A call with nothing scripted is a cancel.
 class ScriptedCommonDialogs : public CommonDialogs {
  public:
   enum class Kind { Open, Save };

@@ -1,0 +1,34 @@
+#pragma once
+
+// What the archive tests look at: the error an action raises, and
+// everything a caller can see of an archive object.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "AppError.h"
+#include "clsVarnGRP.h"
+
+namespace halvarin::testing {
+
+inline int32_t ErrorOf(const std::function<void()>& action, std::string* description = nullptr) {
+  try {
+    action();
+  } catch (const AppError& e) {
+    if (description != nullptr)
+      *description = e.Description();
+    return e.Number();
+  }
+  return 0;
+}
+
+inline std::vector<std::string> Snapshot(const clsVarnGRP& grp) {
+  std::vector<std::string> rows{std::to_string(grp.NumberOfFiles()) + (grp.Changed() ? "*" : "")};
+  for (int16_t i = 1; i <= grp.NumberOfFiles(); ++i)
+    rows.push_back(grp.filename(i) + "|" + std::to_string(grp.FileSize(i)) + "|" +
+                   std::to_string(grp.FilePosition(i)));
+  return rows;
+}
+
+}  // namespace halvarin::testing

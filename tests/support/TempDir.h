@@ -1,0 +1,52 @@
+#pragma once
+
+// A private folder for one test, removed with everything in it afterwards,
+// even where a test took away its own permissions.
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <set>
+#include <stdexcept>
+#include <string>
+
+namespace halvarin::testing {
+
+namespace fs = std::filesystem;
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "halvarin-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+      throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    for (const auto& e : fs::recursive_directory_iterator(path_, ec)) {
+      if (e.is_directory(ec) && !e.is_symlink(ec))
+        fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const fs::path& Path() const { return path_; }
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+  // Every name in the folder, to catch leftover temporary files.
+  std::set<std::string> Names() const {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(path_))
+      names.insert(e.path().filename().string());
+    return names;
+  }
+
+ private:
+  fs::path path_;
+};
+
+}  // namespace halvarin::testing
