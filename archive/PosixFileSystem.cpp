@@ -197,6 +197,7 @@ class PosixFileSystem final : public FileSystem {
     info.Owner = st.st_uid;
     info.Group = st.st_gid;
     info.Stamp = StampOf(st);
+    info.Links = static_cast<uint64_t>(st.st_nlink);
     return info;
   }
 
@@ -386,10 +387,13 @@ class PosixFileSystem final : public FileSystem {
 
   void Remove(const std::string& path) noexcept override { ::unlink(path.c_str()); }
 
-#ifdef __linux__
   void SyncFiles(const std::vector<std::string>& paths) override {
+#ifdef __linux__
     // One syncfs per folder: the folders of one batch nearly always share a
     // file system, and after the first call the others find little to do.
+    // Through the folder, which the files were just made in, rather than
+    // through a file, which its owner may not be allowed to read (a umask
+    // of 0477, or the permissions of a read-protected file it replaces).
     std::string lastFolder;
     bool first = true;
     for (const std::string& path : paths) {
@@ -398,17 +402,31 @@ class PosixFileSystem final : public FileSystem {
         continue;
       first = false;
       lastFolder = folder;
-      const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+      const std::string open = folder.empty() ? std::string(".") : folder;
+      const int fd = ::open(open.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      if (fd < 0)
+        ThrowOsError(errno, "open the folder", open);
+      const int rc = ::syncfs(fd);
+      const int err = errno;
+      ::close(fd);
+      if (rc != 0)
+        ThrowOsError(err, "flush to disk the folder", open);
+    }
+#else
+    // Each file on its own, opened for writing: it was made by this program
+    // to be written, while reading it may not be allowed.
+    for (const std::string& path : paths) {
+      const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
       if (fd < 0)
         ThrowOsError(errno, "open", path);
-      const int rc = ::syncfs(fd);
+      const int rc = ::fsync(fd);
       const int err = errno;
       ::close(fd);
       if (rc != 0)
         ThrowOsError(err, "flush to disk", path);
     }
-  }
 #endif
+  }
 
   void SyncFolder(const std::string& folder) override {
     const std::string path = folder.empty() ? std::string(".") : folder;

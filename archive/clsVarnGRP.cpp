@@ -218,7 +218,10 @@ void clsVarnGRP::saveFile(const std::string& FilePath) {
 }
 
 std::string clsVarnGRP::SavedPath(const std::string& FilePath) {
-  return FilePath.find('.') == std::string::npos ? FilePath + ".grp" : FilePath;
+  // The file's own name decides: a dot in a folder's name ("my.dir/mod",
+  // "./mod") says nothing about whether the file has an extension.
+  return LastPathComponent(FilePath).find('.') == std::string::npos ? FilePath + ".grp"
+                                                                     : FilePath;
 }
 
 void clsVarnGRP::writeArchive(const std::string& target) {
@@ -393,7 +396,23 @@ void clsVarnGRP::extractFiles(const std::vector<std::pair<int16_t, std::string>>
   temps.reserve(written.size());
   for (const auto& replacement : written)
     temps.push_back(replacement->TempPath());
-  Fs->SyncFiles(temps);
+  try {
+    Fs->SyncFiles(temps);
+  } catch (const AppError& e) {
+    // The user knows the targets, not the temporary files: name the first
+    // one the failure is about, by its temporary file or its folder.
+    std::size_t k = 0;
+    while (k + 1 < temps.size() &&
+           e.Description().find(Quoted(temps[k])) == std::string::npos &&
+           e.Description().find(Quoted(written[k]->Folder().empty() ? std::string(".")
+                                                                      : written[k]->Folder())) ==
+               std::string::npos) {
+      ++k;
+    }
+    throw AppError(e.Number(), kSource,
+                   "Cannot extract entry " + std::to_string(Targets[k].first) + " to " +
+                       Quoted(Targets[k].second) + ": " + e.Description());
+  }
   std::vector<std::string> folders;
   for (std::size_t k = 0; k < written.size(); ++k) {
     NamingTarget("Cannot extract entry " + std::to_string(Targets[k].first) + " to ",

@@ -35,7 +35,7 @@ class clsVarnGRP {
   // An empty path saves over the archive's own file.
   void saveFile(const std::string& FilePath);
   // The file saveFile writes when given `FilePath` (not empty): a path
-  // without any "." gets ".grp".
+  // whose file name has no "." gets ".grp".
   static std::string SavedPath(const std::string& FilePath);
   void extractFile(int16_t index, const std::string& FilePath);
   // Extracts many loaded entries, each to its own path (no two the same).

@@ -206,7 +206,7 @@ Options:
   -h, --help            show this help
       --version         show the version
 
-create gives an ARCHIVE name without any "." the ending ".grp", as
+create gives an ARCHIVE whose file name has no "." the ending ".grp", as
 Halvarin's Save As does; add and delete write back to the file given. Every write goes to a temporary file in the archive's
 folder that replaces the archive only when complete and flushed to disk.
 Commands that change one archive at the same time take turns, each seeing

@@ -10,6 +10,7 @@
 #include <io.h>
 #define HALVARIN_ISATTY(fd) _isatty(fd)
 #else
+#include <signal.h>
 #include <unistd.h>
 #define HALVARIN_ISATTY(fd) ::isatty(fd)
 #endif
@@ -23,10 +24,25 @@ int main(int argc, char** argv) {
   std::signal(SIGXFSZ, SIG_IGN);
 #endif
 #ifdef SIGPIPE
-  // "list | head" closes the pipe early; the write error ends us quietly.
+  // A closed pipe is then a write error, which the program meets only once
+  // its work is done: never in the middle of a save.
   std::signal(SIGPIPE, SIG_IGN);
 #endif
   std::ios::sync_with_stdio(false);
   std::vector<std::string> args(argv + 1, argv + argc);
-  return halvarin::cli::RunGrpTool(args, {std::cin, std::cout, std::cerr, HALVARIN_ISATTY(2) != 0});
+  const int status =
+      halvarin::cli::RunGrpTool(args, {std::cin, std::cout, std::cerr, HALVARIN_ISATTY(2) != 0});
+  if (status != halvarin::cli::kReaderGone)
+    return status;
+#ifdef SIGPIPE
+  // As "ls | head" ends ls: a shell reports nothing, and a pipeline under
+  // pipefail sees the same status as with any other tool.
+  std::signal(SIGPIPE, SIG_DFL);
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  sigprocmask(SIG_UNBLOCK, &pipe, nullptr);
+  std::raise(SIGPIPE);
+#endif
+  return halvarin::cli::kFailure;
 }
