@@ -27,6 +27,19 @@ void FileSystem::CopyRange(File& from, int64_t offset, File& to, int64_t length)
   }
 }
 
+std::string FileSystem::AccountName(uint32_t id, bool) {
+  return std::to_string(id);
+}
+
+bool FileSystem::RenameIfUnchanged(const std::string& from, const std::string& to,
+                                   const std::optional<FileStamp>& expected) {
+  const FileInfo now = Stat(to);
+  if (now.Exists != expected.has_value() || (expected && now.Stamp != *expected))
+    return false;
+  Rename(from, to);
+  return true;
+}
+
 void FileSystem::SyncFiles(const std::vector<std::string>& paths) {
   for (const std::string& path : paths)
     OpenRead(path)->Sync();

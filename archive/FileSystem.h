@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,8 @@ struct FileInfo {
   uint32_t Permissions = 0;  // platform permission bits
   uint32_t Owner = 0;
   uint32_t Group = 0;
+  FileStamp Stamp;  // of the file itself, when it exists
+  uint64_t Links = 0;  // the number of names (hard links) the file has
 };
 
 class FileSystem {
@@ -79,6 +82,17 @@ class FileSystem {
   // Gives a file exactly the permissions (and, where allowed, the owner) of
   // `like`.
   virtual void CopyPermissions(File& file, const FileInfo& like) = 0;
+  // Gives a file the owner and group `like` has. False, with the file as it
+  // was, where this process may not (only a privileged one may give a file
+  // away); other failures throw.
+  virtual bool SetOwner(File& file, const FileInfo& like) = 0;
+  // Copies every extended attribute of the file at `from` to `to`: on POSIX
+  // systems the access control list is one of them. Throws when any of them
+  // cannot be copied.
+  virtual void CopyAttributes(const std::string& from, File& to) = 0;
+  // The name of the user (or, with `group`, the group) `id`, for messages;
+  // its number where it has none.
+  virtual std::string AccountName(uint32_t id, bool group);
   // What CreateNew is given for a file that replaces nothing.
   static constexpr uint32_t kDefaultPermissions = 0666;
   // The file a chain of symbolic links ends at (the path itself if none).
@@ -87,6 +101,21 @@ class FileSystem {
   virtual bool SameFile(const std::string& a, const std::string& b) = 0;
   // Replaces `to` with `from` in one step.
   virtual void Rename(const std::string& from, const std::string& to) = 0;
+  // Rename, but only while `to` is still the file `expected` describes, or
+  // still absent when `expected` is empty; false, with nothing renamed,
+  // otherwise. Each system closes the gap between the look and the rename
+  // as far as it can (an absent target can be kept absent by the rename
+  // itself); this default leaves two calls between them.
+  virtual bool RenameIfUnchanged(const std::string& from, const std::string& to,
+                                 const std::optional<FileStamp>& expected);
+  // Tries once, without waiting, to lock the file at `path` for this process
+  // alone, creating it (empty, readable by everyone, never through a
+  // symbolic link) when it is not there. Returns the open, locked file, or
+  // nullptr while another process holds the lock. Destroying the file, or
+  // the end of the process however it ends, lets the lock go. The lock is
+  // advisory: it keeps out only those who ask for it too. (flock on POSIX;
+  // LockFileEx on a file opened to be shared on Windows.)
+  virtual std::unique_ptr<File> TryLockFile(const std::string& path) = 0;
   // Best effort; used to clean up after failures.
   virtual void Remove(const std::string& path) noexcept = 0;
   // Flushes the content of every closed file in `paths` to the storage

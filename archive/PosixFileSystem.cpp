@@ -2,8 +2,13 @@
 // same FileSystem with its own calls in a sibling file; nothing else changes.
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -42,6 +47,15 @@ int32_t ErrorNumberFor(int err) {
       "Cannot " + action + " \"" + path + "\": " + std::generic_category().message(err) + ".");
 }
 
+FileStamp StampOf(const struct stat& st) {
+  FileStamp stamp;
+  stamp.Device = static_cast<uint64_t>(st.st_dev);
+  stamp.Identity = static_cast<uint64_t>(st.st_ino);
+  stamp.Size = st.st_size;
+  stamp.Modified = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+  return stamp;
+}
+
 [[noreturn]] void ThrowFolder(const std::string& path) {
   throw AppError(errPathFileAccess, kSource, "\"" + path + "\" is a folder, not a file.");
 }
@@ -68,12 +82,7 @@ class PosixFile final : public File {
     struct stat st {};
     if (::fstat(fd_, &st) != 0)
       ThrowOsError(errno, "examine", path_);
-    FileStamp stamp;
-    stamp.Device = static_cast<uint64_t>(st.st_dev);
-    stamp.Identity = static_cast<uint64_t>(st.st_ino);
-    stamp.Size = st.st_size;
-    stamp.Modified = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
-    return stamp;
+    return StampOf(st);
   }
 
   std::size_t ReadAt(int64_t offset, void* buffer, std::size_t length) override {
@@ -187,6 +196,8 @@ class PosixFileSystem final : public FileSystem {
     info.Permissions = st.st_mode & 07777;
     info.Owner = st.st_uid;
     info.Group = st.st_gid;
+    info.Stamp = StampOf(st);
+    info.Links = static_cast<uint64_t>(st.st_nlink);
     return info;
   }
 
@@ -204,6 +215,140 @@ class PosixFileSystem final : public FileSystem {
     }
     if (::fchmod(fd, static_cast<mode_t>(like.Permissions)) != 0)
       ThrowOsError(errno, "set the permissions of", file.Path());
+  }
+
+  bool SetOwner(File& file, const FileInfo& like) override {
+    const int fd = static_cast<PosixFile&>(file).Descriptor();
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+      ThrowOsError(errno, "examine", file.Path());
+    if (st.st_uid == like.Owner && st.st_gid == like.Group)
+      return true;
+    if (::fchown(fd, like.Owner, like.Group) == 0)
+      return true;
+    if (errno != EPERM)
+      ThrowOsError(errno, "set the owner of", file.Path());
+    return false;
+  }
+
+  void CopyAttributes(const std::string& from, File& to) override {
+    const int fd = static_cast<PosixFile&>(to).Descriptor();
+    std::string names;
+    for (;;) {
+      const ssize_t n = ::listxattr(from.c_str(), nullptr, 0);
+      if (n < 0 && (errno == ENOTSUP))
+        return;  // a file system without them
+      if (n < 0)
+        ThrowOsError(errno, "read the extended attributes of", from);
+      names.resize(static_cast<std::size_t>(n));
+      const ssize_t got = ::listxattr(from.c_str(), names.data(), names.size());
+      if (got >= 0) {
+        names.resize(static_cast<std::size_t>(got));
+        break;
+      }
+      if (errno != ERANGE)  // grew in between: ask again
+        ThrowOsError(errno, "read the extended attributes of", from);
+    }
+    std::string value;
+    for (std::size_t at = 0; at < names.size();) {
+      const std::string name(names.c_str() + at);
+      at += name.size() + 1;
+      ssize_t n = 0;
+      for (;;) {
+        n = ::getxattr(from.c_str(), name.c_str(), nullptr, 0);
+        if (n >= 0) {
+          value.resize(static_cast<std::size_t>(n));
+          n = ::getxattr(from.c_str(), name.c_str(), value.data(), value.size());
+        }
+        if (n >= 0 || errno != ERANGE)
+          break;
+      }
+      if (n < 0 && errno == ENODATA)
+        continue;  // removed in between
+      if (n < 0)
+        ThrowOsError(errno, "read the extended attribute \"" + name + "\" of", from);
+      if (::fsetxattr(fd, name.c_str(), value.data(), static_cast<std::size_t>(n), 0) != 0)
+        ThrowOsError(errno, "give the extended attribute \"" + name + "\" to", to.Path());
+    }
+  }
+
+  std::string AccountName(uint32_t id, bool group) override {
+    std::vector<char> buffer(16384);
+    if (group) {
+      struct group entry {};
+      struct group* found = nullptr;
+      if (::getgrgid_r(id, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+        return found->gr_name;
+    } else {
+      struct passwd entry {};
+      struct passwd* found = nullptr;
+      if (::getpwuid_r(id, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+        return found->pw_name;
+    }
+    return std::to_string(id);
+  }
+
+  bool RenameIfUnchanged(const std::string& from, const std::string& to,
+                         const std::optional<FileStamp>& expected) override {
+#ifdef RENAME_NOREPLACE
+    // Nothing may appear at `to` between the look and the rename: the rename
+    // itself refuses to replace anything.
+    if (!expected) {
+      if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+      if (errno == EEXIST)
+        return false;
+      if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        ThrowOsError(errno, "replace", to);
+      // A file system that cannot: the look and the rename as below.
+    }
+#endif
+    struct stat st {};
+    if (::stat(to.c_str(), &st) != 0) {
+      if (errno != ENOENT)
+        ThrowOsError(errno, "examine", to);
+      if (expected)
+        return false;
+    } else if (!expected || StampOf(st) != *expected) {
+      return false;
+    }
+    // What is left of the race: a program that takes no lock and puts a file
+    // of its own at `to` between the stat above and this rename, two system
+    // calls back to back, loses that file to ours. The system has no "rename
+    // only if the target is still this file"; exchanging the two and checking
+    // afterwards would only move the gap, and show the wrong file meanwhile.
+    if (::rename(from.c_str(), to.c_str()) != 0)
+      ThrowOsError(errno, "replace", to);
+    return true;
+  }
+
+  std::unique_ptr<File> TryLockFile(const std::string& path) override {
+    const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK;
+    int fd = ::open(path.c_str(), flags | O_CREAT | O_EXCL, 0444);
+    if (fd >= 0) {
+      // Beyond the user's mask: whoever else may write the archive must be
+      // able to open this to wait for their turn. It never holds anything.
+      (void)::fchmod(fd, 0444);
+    } else if (errno == EEXIST) {
+      fd = ::open(path.c_str(), flags);
+      if (fd < 0 && errno == ENOENT)
+        return nullptr;  // its holder has just removed it: try again
+    }
+    if (fd < 0)
+      ThrowOsError(errno, "open the lock file", path);
+    auto file = std::make_unique<PosixFile>(fd, path);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+      ThrowOsError(errno, "examine", path);
+    if (!S_ISREG(st.st_mode))
+      throw AppError(errPathFileAccess, kSource, "\"" + path + "\" is not an ordinary file.");
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      if (errno == EWOULDBLOCK)
+        return nullptr;
+      if (errno != EINTR)
+        ThrowOsError(errno, "lock", path);
+    }
+    return file;
   }
 
   std::string ResolveLinks(const std::string& path) override {
@@ -242,10 +387,13 @@ class PosixFileSystem final : public FileSystem {
 
   void Remove(const std::string& path) noexcept override { ::unlink(path.c_str()); }
 
-#ifdef __linux__
   void SyncFiles(const std::vector<std::string>& paths) override {
+#ifdef __linux__
     // One syncfs per folder: the folders of one batch nearly always share a
     // file system, and after the first call the others find little to do.
+    // Through the folder, which the files were just made in, rather than
+    // through a file, which its owner may not be allowed to read (a umask
+    // of 0477, or the permissions of a read-protected file it replaces).
     std::string lastFolder;
     bool first = true;
     for (const std::string& path : paths) {
@@ -254,17 +402,31 @@ class PosixFileSystem final : public FileSystem {
         continue;
       first = false;
       lastFolder = folder;
-      const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+      const std::string open = folder.empty() ? std::string(".") : folder;
+      const int fd = ::open(open.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      if (fd < 0)
+        ThrowOsError(errno, "open the folder", open);
+      const int rc = ::syncfs(fd);
+      const int err = errno;
+      ::close(fd);
+      if (rc != 0)
+        ThrowOsError(err, "flush to disk the folder", open);
+    }
+#else
+    // Each file on its own, opened for writing: it was made by this program
+    // to be written, while reading it may not be allowed.
+    for (const std::string& path : paths) {
+      const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
       if (fd < 0)
         ThrowOsError(errno, "open", path);
-      const int rc = ::syncfs(fd);
+      const int rc = ::fsync(fd);
       const int err = errno;
       ::close(fd);
       if (rc != 0)
         ThrowOsError(err, "flush to disk", path);
     }
-  }
 #endif
+  }
 
   void SyncFolder(const std::string& folder) override {
     const std::string path = folder.empty() ? std::string(".") : folder;

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -125,6 +126,19 @@ HANDLE OpenForAttributes(const std::wstring& path) {
 
 constexpr int64_t kUnixEpochIn100ns = 116444736000000000;
 
+// The volume's serial number and the file's index tell one file from
+// another as device and inode do elsewhere.
+FileStamp StampOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  FileStamp stamp;
+  stamp.Device = info.dwVolumeSerialNumber;
+  stamp.Identity = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  stamp.Size = static_cast<int64_t>((uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow);
+  const auto ticks = static_cast<int64_t>((uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                          info.ftLastWriteTime.dwLowDateTime);
+  stamp.Modified = (ticks - kUnixEpochIn100ns) * 100;
+  return stamp;
+}
+
 class WindowsFile final : public File {
  public:
   WindowsFile(HANDLE handle, std::string path) : handle_(handle), path_(std::move(path)) {}
@@ -147,14 +161,7 @@ class WindowsFile final : public File {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(handle_, &info))
       ThrowOsError(::GetLastError(), "examine", path_);
-    FileStamp stamp;
-    stamp.Device = info.dwVolumeSerialNumber;
-    stamp.Identity = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
-    stamp.Size = static_cast<int64_t>((uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow);
-    const auto ticks = static_cast<int64_t>((uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
-                                            info.ftLastWriteTime.dwLowDateTime);
-    stamp.Modified = (ticks - kUnixEpochIn100ns) * 100;
-    return stamp;
+    return StampOf(info);
   }
 
   std::size_t ReadAt(int64_t offset, void* buffer, std::size_t length) override {
@@ -290,6 +297,10 @@ class WindowsFileSystem final : public FileSystem {
     info.IsFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     info.IsOrdinary = type == FILE_TYPE_DISK && !info.IsFolder;
     info.Permissions = data.dwFileAttributes;
+    if (type == FILE_TYPE_DISK) {
+      info.Stamp = StampOf(data);
+      info.Links = data.nNumberOfLinks;
+    }
     if (info.IsOrdinary && !(data.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
       // Whether this user may change the content: asking to write opens
       // nothing for writing yet, and a file in use by another program is
@@ -316,6 +327,67 @@ class WindowsFileSystem final : public FileSystem {
     change.FileAttributes = wanted == 0 ? FILE_ATTRIBUTE_NORMAL : wanted;
     if (!::SetFileInformationByHandle(windows.Native(), FileBasicInfo, &change, sizeof change))
       ThrowOsError(::GetLastError(), "set the attributes of", file.Path());
+  }
+
+  // Windows has no owner to hand over: a replacement gets its folder's
+  // inherited security, as every file made there does, and nothing a save
+  // could do would change who may use it.
+  bool SetOwner(File& /*file*/, const FileInfo& /*like*/) override { return true; }
+
+  // The attributes that matter came over with CopyPermissions; an access
+  // list set on the old file alone and its alternate data streams are not
+  // carried over (the folder's inherited security applies, see SetOwner).
+  void CopyAttributes(const std::string& /*from*/, File& /*to*/) override {}
+
+  // A new file: the rename itself refuses to replace one that appeared in
+  // the meantime. Otherwise the look and the rename, as everywhere.
+  bool RenameIfUnchanged(const std::string& from, const std::string& to,
+                         const std::optional<FileStamp>& expected) override {
+    if (expected)
+      return FileSystem::RenameIfUnchanged(from, to, expected);
+    const std::wstring wideFrom = Wide(from, "replace");
+    const std::wstring wideTo = Wide(to, "replace");
+    if (::MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_WRITE_THROUGH))
+      return true;
+    const DWORD err = ::GetLastError();
+    if (err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS)
+      return false;
+    ThrowOsError(err, "replace", to);
+  }
+
+  std::unique_ptr<File> TryLockFile(const std::string& path) override {
+    const std::wstring wide = Wide(path, "open the lock file");
+    // Shared every way, delete included: its holder removes it while still
+    // holding it, and whoever waits has it open meanwhile. A link is opened
+    // as itself, and refused below, never followed. A new file gets its
+    // folder's inherited security, which lets whoever may write the archive
+    // there open it too.
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const HANDLE h =
+        ::CreateFileW(wide.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_ALWAYS,
+                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      const DWORD err = ::GetLastError();
+      // Removed by its holder but not yet closed: the name is still there,
+      // and opening it is refused until it goes. Try again.
+      if (err == ERROR_SHARING_VIOLATION || (err == ERROR_ACCESS_DENIED && Listed(wide)))
+        return nullptr;
+      ThrowOsError(err, "open the lock file", path);
+    }
+    auto file = std::make_unique<WindowsFile>(h, path);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileType(h) != FILE_TYPE_DISK || !::GetFileInformationByHandle(h, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0)
+      throw AppError(errPathFileAccess, kSource, "\"" + path + "\" is not an ordinary file.");
+    OVERLAPPED whole{};
+    if (!::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD,
+                      &whole)) {
+      const DWORD err = ::GetLastError();
+      if (err == ERROR_LOCK_VIOLATION || err == ERROR_IO_PENDING)
+        return nullptr;
+      ThrowOsError(err, "lock", path);
+    }
+    return file;
   }
 
   std::string ResolveLinks(const std::string& path) override {
@@ -397,6 +469,16 @@ class WindowsFileSystem final : public FileSystem {
   void SyncFolder(const std::string& /*folder*/) override {}
 
  private:
+  // Whether the folder still lists the name, though it may not be opened.
+  static bool Listed(const std::wstring& path) {
+    WIN32_FIND_DATAW found{};
+    const HANDLE h = ::FindFirstFileW(path.c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE)
+      return false;
+    ::FindClose(h);
+    return true;
+  }
+
   static bool Identify(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
     if (path.find('\0') != std::string::npos)
       return false;

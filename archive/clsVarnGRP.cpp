@@ -3,20 +3,20 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <chrono>
 #include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
-#include <random>
 #include <string_view>
 
 #include "AppError.h"
+#include "ArchiveLock.h"
 #include "Cp1252.h"
 #include "FileSystem.h"
 #include "GrpCheck.h"
 #include "GrpFormat.h"
 #include "PathNames.h"
+#include "Replacement.h"
 
 namespace halvarin {
 
@@ -66,116 +66,21 @@ using grp::DescribeEntry;
                      ". Open it again.");
 }
 
-// A new version of a file, written beside it under a unique temporary name and
-// put in its place in one step, so that the file is always either wholly old
-// or wholly new. Until Commit, destroying it removes the temporary file and
-// leaves the original untouched.
-class Replacement {
- public:
-  Replacement(io::FileSystem& fs, const std::string& target,
-              const std::function<std::string(const std::string&)>& tempNameIn)
-      : fs_(fs) {
-    // A symbolic link stays a link; the file it points at is the one replaced.
-    final_ = fs.ResolveLinks(target);
-    const io::FileInfo existing = fs.Stat(final_);
-    if (existing.IsFolder)
-      throw AppError(errPathFileAccess, kSource, Quoted(target) + " is a folder, not a file.");
-    // Renaming over a device or a pipe would put a plain file in its place.
-    if (existing.Exists && !existing.IsOrdinary) {
-      throw AppError(errPathFileAccess, kSource,
-                     "Cannot write " + Quoted(target) +
-                         ": it is not an ordinary file (a device, a pipe or a socket).");
-    }
-    // The folder's permission would let the rename through; the file's own
-    // says it is not to be changed.
-    if (existing.Exists && !existing.Writable) {
-      throw AppError(errPermissionDenied, kSource,
-                     "Cannot write " + Quoted(target) + ": it is read-only.");
-    }
-    if (existing.Exists)
-      like_ = existing;
-    folder_ = FolderOf(final_);
-    // Created with no more permissions than the file it replaces, so that
-    // its content is never readable by more people than before.
-    const uint32_t permissions =
-        existing.Exists ? existing.Permissions : io::FileSystem::kDefaultPermissions;
-    try {
-      for (int attempt = 0; attempt < 64 && !out_; ++attempt) {
-        temp_ = tempNameIn(folder_);
-        out_ = fs.CreateNew(temp_, permissions);
-      }
-    } catch (const AppError& e) {
-      throw AppError(e.Number(), kSource,
-                     "Cannot write " + Quoted(target) +
-                         ": no new file can be made in its folder. " + e.Description());
-    }
-    if (!out_) {
-      throw AppError(errPathFileAccess, kSource,
-                     "Cannot write " + Quoted(target) + ": no free temporary name in its folder.");
-    }
-  }
-
-  Replacement(const Replacement&) = delete;
-  Replacement& operator=(const Replacement&) = delete;
-
-  ~Replacement() {
-    if (!committed_) {
-      out_.reset();
-      fs_.Remove(temp_);
-    }
-  }
-
-  io::File& Out() { return *out_; }
-
-  void Commit() {
-    out_->Sync();
-    Finish();
-    Put();
-  }
-
-  // Commit in steps, for a batch flushed all at once: Finish closes the new
-  // file unflushed (keeping open files few), and once TempPath has been
-  // flushed, Put puts it in place.
-  void Finish() {
-    stamp_ = out_->Stamp();  // nothing below changes the content or its time
-    if (like_)
-      fs_.CopyPermissions(*out_, *like_);
-    out_->Close();
-  }
-  void Put() {
-    fs_.Rename(temp_, final_);
-    committed_ = true;
-  }
-  const std::string& TempPath() const { return temp_; }
-  const std::string& Folder() const { return folder_; }
-
-  // After the rename: without this a crash could still bring back the old name.
-  void SyncFolder() { fs_.SyncFolder(folder_); }
-
-  // The new file's, valid after Commit.
-  const io::FileStamp& Stamp() const { return stamp_; }
-
- private:
-  io::FileSystem& fs_;
-  std::string final_;
-  std::string folder_;
-  std::string temp_;
-  std::optional<io::FileInfo> like_;  // the replaced file's, if there was one
-  std::unique_ptr<io::File> out_;
-  io::FileStamp stamp_;
-  bool committed_ = false;
-};
+[[noreturn]] void ThrowChanged(const std::string& path) {
+  throw AppError(errPathFileAccess, kSource,
+                 Quoted(path) + " has been changed by another program since it was opened. Open "
+                                "it again.");
+}
 
 // The new version of a file an entry is extracted to; `archive` itself is
 // never one, since replacing it would destroy the data being read.
-template <typename TempName>
 std::unique_ptr<Replacement> StartExtraction(io::FileSystem& fs, const std::string& archive,
-                                             const std::string& target, const TempName& tempName) {
+                                             const std::string& target) {
   if (fs.SameFile(archive, target)) {
     throw AppError(errInvalidArgument, kSource,
                    "Cannot extract to " + Quoted(target) + ": that is the archive itself.");
   }
-  return std::make_unique<Replacement>(fs, target, tempName);
+  return std::make_unique<Replacement>(fs, target);
 }
 
 // Errors met while a new file is written name the temporary file or a
@@ -262,6 +167,7 @@ bool clsVarnGRP::LoadFile(const std::string& FilePath) {
   Positions = std::move(positions);
   GrpPath = FilePath;
   GrpStamp = stamp;
+  LoadedDirectory.clear();
   AddedFiles.clear();
   IsChanged = false;
   return true;
@@ -275,6 +181,10 @@ void clsVarnGRP::deleteFile(int16_t index) {
                        std::to_string(EntryCount + queued) + ".");
   }
   if (index <= EntryCount) {
+    // Kept to tell a file that was only touched, or written again the same,
+    // from one whose directory changed.
+    if (LoadedDirectory.empty())
+      LoadedDirectory = Entries;
     // Positions stay as they are: they still point at the data in the file
     // on disk, which is where the next save copies it from.
     Entries.erase(Entries.begin() + index);
@@ -299,11 +209,19 @@ void clsVarnGRP::saveFile(const std::string& FilePath) {
   // The archive's own file is written back under its own name, whatever it
   // is; only a name given for a new file gets ".grp".
   const std::string target = FilePath.empty() ? GrpPath : SavedPath(FilePath);
-  NamingTarget("Cannot save ", target, [&] { writeArchive(target); });
+  NamingTarget("Cannot save ", target, [&] {
+    // Held until the new file is in place, so that another save of the same
+    // archive cannot start from what this one is about to replace.
+    ArchiveLock lock(*Fs, target, ArchiveLock::kDefaultWait);
+    writeArchive(target);
+  });
 }
 
 std::string clsVarnGRP::SavedPath(const std::string& FilePath) {
-  return FilePath.find('.') == std::string::npos ? FilePath + ".grp" : FilePath;
+  // The file's own name decides: a dot in a folder's name ("my.dir/mod",
+  // "./mod") says nothing about whether the file has an extension.
+  return LastPathComponent(FilePath).find('.') == std::string::npos ? FilePath + ".grp"
+                                                                     : FilePath;
 }
 
 void clsVarnGRP::writeArchive(const std::string& target) {
@@ -318,10 +236,14 @@ void clsVarnGRP::writeArchive(const std::string& target) {
                        " a group archive can hold.");
   }
 
+  // Saving over the loaded archive (by any of its names) must replace the
+  // very file that was read, and nothing another program put there since.
+  const bool inPlace = !GrpPath.empty() && Fs->SameFile(GrpPath, target);
   std::unique_ptr<io::File> old;
+  if (EntryCount > 0 || inPlace)
+    old = openLoaded();
   std::string magic(kMagic);
   if (EntryCount > 0) {
-    old = openLoaded();
     char head[kMagicSize];
     if (old->ReadAt(0, head, sizeof head) != sizeof head ||
         std::string_view(head, sizeof head) != kMagic) {
@@ -370,9 +292,9 @@ void clsVarnGRP::writeArchive(const std::string& target) {
     AppendInt32(header, written[i].Size);
   }
 
-  Replacement replacement(*Fs, target, [](const std::string& folder) {
-    return makeTempFileName(folder, ".halvarin-", ".tmp");
-  });
+  Replacement replacement(*Fs, target, Replacement::Keep::Everything);
+  // Elsewhere, the file found there now (or nothing) is the one to replace.
+  replacement.Expect(inPlace ? std::optional<io::FileStamp>(GrpStamp) : replacement.Found());
   io::File& out = replacement.Out();
   out.Write(header.data(), header.size());
   const int64_t dataBytes = position - 1 - static_cast<int64_t>(header.size());
@@ -412,6 +334,9 @@ void clsVarnGRP::writeArchive(const std::string& target) {
   // if the last flush below fails, or a later save would copy from the wrong
   // file.
   Signature = magic;
+  std::copy_n(magic.begin(), kMagicSize, written[0].Name.begin());
+  written[0].Size = static_cast<int32_t>(total);
+  LoadedDirectory.clear();
   EntryCount = static_cast<int32_t>(total);
   Entries = std::move(written);
   Positions = std::move(writtenPositions);
@@ -431,9 +356,7 @@ void clsVarnGRP::extractFile(int16_t index, const std::string& FilePath) {
 
   NamingTarget("Cannot extract entry " + std::to_string(index) + " to ", FilePath, [&] {
     auto archive = openLoaded();
-    auto replacement = StartExtraction(*Fs, GrpPath, FilePath, [](const std::string& folder) {
-      return makeTempFileName(folder, ".halvarin-", ".tmp");
-    });
+    auto replacement = StartExtraction(*Fs, GrpPath, FilePath);
     int64_t done = 0;
     copyReporting(*archive, at - 1, replacement->Out(), size, done, size);
     archive.reset();
@@ -450,9 +373,6 @@ void clsVarnGRP::extractFiles(const std::vector<std::pair<int16_t, std::string>>
       throw AppError(errInvalidArgument, kSource, "No file name was given to extract to.");
   }
   auto archive = openLoaded();
-  const auto makeTemp = [](const std::string& folder) {
-    return makeTempFileName(folder, ".halvarin-", ".tmp");
-  };
   // Until every file has been written and flushed, destroying `written`
   // removes them all and no target has been touched.
   std::vector<std::unique_ptr<Replacement>> written;
@@ -463,7 +383,7 @@ void clsVarnGRP::extractFiles(const std::vector<std::pair<int16_t, std::string>>
     const int16_t index = target.first;
     const std::string& path = target.second;
     NamingTarget("Cannot extract entry " + std::to_string(index) + " to ", path, [&] {
-      auto replacement = StartExtraction(*Fs, GrpPath, path, makeTemp);
+      auto replacement = StartExtraction(*Fs, GrpPath, path);
       copyReporting(*archive, Positions[static_cast<std::size_t>(index)] - 1, replacement->Out(),
                     Entries[static_cast<std::size_t>(index)].Size, done, total);
       replacement->Finish();
@@ -476,7 +396,23 @@ void clsVarnGRP::extractFiles(const std::vector<std::pair<int16_t, std::string>>
   temps.reserve(written.size());
   for (const auto& replacement : written)
     temps.push_back(replacement->TempPath());
-  Fs->SyncFiles(temps);
+  try {
+    Fs->SyncFiles(temps);
+  } catch (const AppError& e) {
+    // The user knows the targets, not the temporary files: name the first
+    // one the failure is about, by its temporary file or its folder.
+    std::size_t k = 0;
+    while (k + 1 < temps.size() &&
+           e.Description().find(Quoted(temps[k])) == std::string::npos &&
+           e.Description().find(Quoted(written[k]->Folder().empty() ? std::string(".")
+                                                                      : written[k]->Folder())) ==
+               std::string::npos) {
+      ++k;
+    }
+    throw AppError(e.Number(), kSource,
+                   "Cannot extract entry " + std::to_string(Targets[k].first) + " to " +
+                       Quoted(Targets[k].second) + ": " + e.Description());
+  }
   std::vector<std::string> folders;
   for (std::size_t k = 0; k < written.size(); ++k) {
     NamingTarget("Cannot extract entry " + std::to_string(Targets[k].first) + " to ",
@@ -514,10 +450,15 @@ void clsVarnGRP::copyReporting(io::File& from, int64_t offset, io::File& to, int
 std::unique_ptr<io::File> clsVarnGRP::openLoaded() {
   auto file = Fs->OpenRead(GrpPath);
   const io::FileStamp now = file->Stamp();
-  // Replaced (another program, or another copy of this one, saved it) or
-  // written in place: the loaded positions may point at anything now.
-  if (now != GrpStamp)
-    ThrowChanged(GrpPath, "another program has written to it");
+  // Replaced (another program, or another copy of this one, saved it),
+  // written in place, or only touched. With the header and directory exactly
+  // as loaded the table still holds, and the entries' data is taken as it is
+  // now; otherwise the loaded positions may point at anything.
+  if (now != GrpStamp) {
+    if (!sameDirectory(*file))
+      ThrowChanged(GrpPath);
+    GrpStamp = now;
+  }
   // Never true unless the stamp deceives; cheap enough to make sure.
   for (int32_t i = 1; i <= EntryCount; ++i) {
     const GrpEntry& e = Entries[static_cast<std::size_t>(i)];
@@ -528,6 +469,19 @@ std::unique_ptr<io::File> clsVarnGRP::openLoaded() {
     }
   }
   return file;
+}
+
+bool clsVarnGRP::sameDirectory(io::File& file) const {
+  const std::vector<GrpEntry>& table = LoadedDirectory.empty() ? Entries : LoadedDirectory;
+  std::string loaded = Signature;
+  loaded.reserve(static_cast<std::size_t>(kRecordSize) * table.size());
+  AppendInt32(loaded, static_cast<int32_t>(table.size() - 1));
+  for (std::size_t i = 1; i < table.size(); ++i) {
+    loaded += AsText(table[i].Name);
+    AppendInt32(loaded, table[i].Size);
+  }
+  std::string now(loaded.size(), '\0');
+  return file.ReadAt(0, now.data(), now.size()) == now.size() && now == loaded;
 }
 
 int16_t clsVarnGRP::NumberOfFiles() const {
@@ -568,24 +522,6 @@ std::string clsVarnGRP::makeEntryName(const std::string& path) {
       name = name.substr(0, 8) + name.substr(dot);
   }
   return name;
-}
-
-std::string clsVarnGRP::makeTempFileName(const std::string& folder, const std::string& prefix,
-                                         const std::string& extension) {
-  // A random name; uniqueness itself comes from creating the file with
-  // "fail if it exists" and trying another name when it does.
-  std::random_device device;
-  uint64_t bits =
-      (uint64_t{device()} << 32) ^ device() ^
-      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-  std::string unique;
-  for (int i = 0; i < 16; ++i, bits >>= 4)
-    unique.push_back("0123456789abcdef"[bits & 0xF]);
-  std::string name = prefix + unique + extension;
-  if (folder.empty())
-    return name;
-  const char last = folder.back();
-  return (last == '/' || last == '\\') ? folder + name : folder + "/" + name;
 }
 
 }  // namespace halvarin

@@ -21,7 +21,8 @@ namespace halvarin {
 // throws AppError and leaves the object (and every file) as it was.
 class clsVarnGRP {
  public:
-  // Every file operation goes through `fs`, which must outlive the object.
+  // Every file operation goes through `fs`, which must outlive the object;
+  // tests give one that can fail on purpose.
   explicit clsVarnGRP(io::FileSystem& fs = io::FileSystem::Native());
 
   // False when the file is not a group archive (shorter than the magic, or a
@@ -34,7 +35,7 @@ class clsVarnGRP {
   // An empty path saves over the archive's own file.
   void saveFile(const std::string& FilePath);
   // The file saveFile writes when given `FilePath` (not empty): a path
-  // without any "." gets ".grp".
+  // whose file name has no "." gets ".grp".
   static std::string SavedPath(const std::string& FilePath);
   void extractFile(int16_t index, const std::string& FilePath);
   // Extracts many loaded entries, each to its own path (no two the same).
@@ -69,17 +70,19 @@ class clsVarnGRP {
   // GrpPath, opened for reading, after making sure it is still the file
   // that was loaded.
   std::unique_ptr<io::File> openLoaded();
+  // Whether `file` starts with the header and directory that were loaded.
+  bool sameDirectory(io::File& file) const;
   // CopyRange in pieces, telling Progress after each.
   void copyReporting(io::File& from, int64_t offset, io::File& to, int64_t length, int64_t& done,
                      int64_t total);
-  static std::string makeTempFileName(const std::string& folder, const std::string& prefix,
-                                      const std::string& extension);
 
   std::string Signature;
   int32_t EntryCount = 0;
   std::vector<std::string> AddedFiles;
   std::vector<GrpEntry> Entries;   // Entries[i] is entry i; [0] holds the header as read
   std::vector<int32_t> Positions;  // Positions[i]: 1-based position of entry i in GrpPath
+  // Entries as loaded, once a deletion has changed them; empty before.
+  std::vector<GrpEntry> LoadedDirectory;
   std::string GrpPath;
   // GrpPath as it was loaded: the table's positions hold for that file only.
   io::FileStamp GrpStamp;

@@ -1,5 +1,6 @@
 #include "ExtractNames.h"
 
+#include <unordered_map>
 #include <unordered_set>
 
 #include "Cp1252.h"
@@ -42,16 +43,23 @@ std::vector<std::string> DistinctFileNames(const std::vector<std::string>& names
     taken.insert(FileNameKey(file));
   std::unordered_set<std::string> used;
   used.reserve(files.size());
+  // Where the search for a free "~n" goes on for each name: every number
+  // below it is spoken for already, so a thousand entries of one name cost
+  // a thousand tries, not half a million.
+  std::unordered_map<std::string, int> nextNumber;
   for (std::string& file : files) {
-    if (used.insert(FileNameKey(file)).second)
+    const std::string key = FileNameKey(file);
+    if (used.insert(key).second)
       continue;
     const std::size_t dot = file.rfind('.');
     const std::size_t cut = dot == std::string::npos || dot == 0 ? file.size() : dot;
-    for (int n = 2;; ++n) {
-      std::string candidate = file.substr(0, cut) + "~" + std::to_string(n) + file.substr(cut);
+    int& next = nextNumber.try_emplace(key, 2).first->second;
+    for (;; ++next) {
+      std::string candidate = file.substr(0, cut) + "~" + std::to_string(next) + file.substr(cut);
       const std::string folded = FileNameKey(candidate);
       if (!taken.contains(folded) && used.insert(folded).second) {
         file = std::move(candidate);
+        ++next;
         break;
       }
     }

@@ -18,9 +18,9 @@ struct CommandInfo {
 constexpr std::array<CommandInfo, 6> kCommands = {{
     {"list", Action::List, "json"},
     {"extract", Action::Extract, "directory"},
-    {"create", Action::Create, "force null"},
-    {"add", Action::Add, "null"},
-    {"delete", Action::Delete, ""},
+    {"create", Action::Create, "force null wait"},
+    {"add", Action::Add, "null wait"},
+    {"delete", Action::Delete, "wait"},
     {"check", Action::Check, ""},
 }};
 
@@ -101,6 +101,22 @@ Invocation ParseCommandLine(const std::vector<std::string>& args) {
     if (name.empty() || !Takes(*command, name)) {
       throw UsageError("\"" + std::string(command->Name) + "\" does not take the option \"" + arg +
                        "\".");
+    }
+    if (name == "wait") {
+      std::string value;
+      if (const auto equals = arg.find('='); equals != std::string::npos)
+        value = arg.substr(equals + 1);
+      else if (i + 1 < args.size())
+        value = args[++i];
+      // A day is more than any save takes; a mistyped number must not hang
+      // a build for years.
+      if (value.empty() || value.size() > 5 ||
+          value.find_first_not_of("0123456789") != std::string::npos ||
+          std::stoi(value) > 86400) {
+        throw UsageError("\"" + arg + "\" needs a number of seconds after it, 0 to 86400.");
+      }
+      invocation.WaitSeconds = std::stoi(value);
+      continue;
     }
     if (name == "directory") {
       if (const auto equals = arg.find('='); equals != std::string::npos) {
@@ -184,13 +200,17 @@ Options:
   -C, --directory=DIR   extract into DIR, making it if need be
   -f, --force           let create replace an existing file
   -0, --null            file names on standard input end with NUL, not newline
+      --wait=SECONDS    how long create, add and delete wait for another
+                        program that is changing the archive (default 30)
       --json            list in JSON
   -h, --help            show this help
       --version         show the version
 
-create gives an ARCHIVE name without any "." the ending ".grp", as
+create gives an ARCHIVE whose file name has no "." the ending ".grp", as
 Halvarin's Save As does; add and delete write back to the file given. Every write goes to a temporary file in the archive's
 folder that replaces the archive only when complete and flushed to disk.
+Commands that change one archive at the same time take turns, each seeing
+the others' work.
 
 Exit status: 0 success, 1 failure (or a damaged archive for check),
 2 bad usage.

@@ -18,6 +18,9 @@ struct Invocation {
   bool Json = false;           // list --json
   bool Force = false;          // create --force
   bool NullSeparated = false;  // a file list on standard input ends names with NUL
+  // How long a command that changes the archive waits for others that are
+  // changing it (--wait).
+  int WaitSeconds = 30;
 };
 
 // Bad usage: the message says what is wrong, without the program's name.

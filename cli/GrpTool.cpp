@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
 #include "AppError.h"
+#include "ArchiveLock.h"
 #include "Cp1252.h"
 #include "EntrySelection.h"
 #include "ExtractNames.h"
@@ -19,6 +21,7 @@
 #include "JsonText.h"
 #include "PathNames.h"
 #include "ProgressLine.h"
+#include "TerminalText.h"
 #include "clsVarnGRP.h"
 
 namespace halvarin::cli {
@@ -37,22 +40,18 @@ void Load(clsVarnGRP& archive, const std::string& path) {
     throw AppError(errInvalidArgument, kSource, Quoted(path) + " is not a Varn GRP archive.");
 }
 
-// `text` with every control character, C1 ones too, as "?": entry names in
-// notes, findings and error messages are whatever bytes the archive holds,
-// and must neither break a line of output nor drive the terminal.
-std::string Printable(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
-      out += '?';
-      ++i;
-    } else {
-      out += c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c);
-    }
-  }
-  return out;
+// Standard output failed: the reader went away (EPIPE) or the disk is full.
+struct OutputFailed {
+  int Reason;
+};
+
+// Everything for standard output goes through here, so that a failed write
+// is known at once, with the system's reason for it.
+void Print(Console& console, std::string_view text) {
+  errno = 0;
+  console.Out << text << std::flush;
+  if (!console.Out)
+    throw OutputFailed{errno};
 }
 
 // The name as the window's list shows it: up to the first NUL, padding
@@ -109,8 +108,8 @@ int List(const Invocation& invocation, Console& console) {
       out += '\n';
     }
   }
-  console.Out << out << std::flush;
-  return console.Out ? kSuccess : kFailure;
+  Print(console, out);
+  return kSuccess;
 }
 
 int Extract(const Invocation& invocation, Console& console) {
@@ -143,15 +142,19 @@ int Extract(const Invocation& invocation, Console& console) {
   }
   std::vector<std::pair<int16_t, std::string>> targets;
   targets.reserve(indices.size());
+  // Written at once: standard error is unbuffered, and thousands of
+  // entries of one name would otherwise cost several writes each.
+  std::string notes;
   for (std::size_t k = 0; k < indices.size(); ++k) {
     targets.emplace_back(indices[k], folder + files[k]);
     const std::string plain = SafeFileName(Cp1252ToUtf8(stored[k]));
     if (files[k] != plain) {
-      console.Err << "halvarin-grp: entry " << indices[k] << " ("
-                  << Printable(grp::QuotedName(stored[k])) << ") is extracted as "
-                  << Quoted(files[k]) << ": another entry has the same file name.\n";
+      notes += "halvarin-grp: entry " + std::to_string(indices[k]) + " (" +
+               Printable(grp::QuotedName(stored[k])) + ") is extracted as " +
+               Printable(Quoted(files[k])) + ": another entry has the same file name.\n";
     }
   }
+  console.Err << notes << std::flush;
   ProgressLine progress(console.Err, console.ErrIsTerminal, "extracting");
   archive.SetProgressHandler([&](int64_t done, int64_t total) { progress.Report(done, total); });
   archive.extractFiles(targets);
@@ -203,20 +206,56 @@ void Save(clsVarnGRP& archive, const std::string& path, Console& console) {
   archive.SetProgressHandler(nullptr);
 }
 
-// Writes an opened archive back to the very file it was opened from. The
-// model's save gives a name without any "." the ending ".grp", as the
-// window's Save does; here that would leave the named file as it was and a
-// second command would then start again from it, losing the first one's
-// work. "./NAME" or "FOLDER/./NAME" names the same file and has a ".".
-void SaveInPlace(clsVarnGRP& archive, const std::string& path, Console& console) {
-  std::string exact = path;
-  if (clsVarnGRP::SavedPath(exact) != exact)
-    exact.insert(NameStart(exact), "./");
-  Save(archive, exact, console);
+// What a rewrite of a loaded archive leaves behind with the old file: its
+// other names (hard links) still name the old archive, and the bytes after
+// the last entry's data are not copied. The window keeps quiet about both,
+// as editors that save safely do; a script's author must hear of them.
+struct LeftBehind {
+  uint64_t Names = 0;
+  int64_t Dropped = 0;
+};
+
+// Right after loading, before any edit changes the table.
+LeftBehind Examine(const clsVarnGRP& archive, const std::string& path) {
+  LeftBehind left;
+  left.Names = io::FileSystem::Native().Stat(path).Links;
+  int64_t dataEnd = 16 + 16 * int64_t{archive.NumberOfFiles()};
+  for (int16_t i = 1; i <= archive.NumberOfFiles(); ++i)
+    dataEnd = std::max<int64_t>(dataEnd, archive.FilePosition(i) - 1 + archive.FileSize(i));
+  std::error_code error;
+  const auto fileSize = std::filesystem::file_size(PathFromUtf8(path), error);
+  if (!error)
+    left.Dropped = static_cast<int64_t>(fileSize) - dataEnd;
+  return left;
+}
+
+// Writes an opened archive back to the very file it was opened from, under
+// its own name whatever that is, as the window's Save does.
+void SaveInPlace(clsVarnGRP& archive, const std::string& path, const LeftBehind& left,
+                 Console& console) {
+  Save(archive, std::string(), console);
+  if (left.Names > 1) {
+    console.Err << "halvarin-grp: " << Printable(Quoted(path)) << " had " << left.Names
+                << " names; the others keep the old archive.\n";
+  }
+  if (left.Dropped > 0) {
+    console.Err << "halvarin-grp: " << Printable(Quoted(path)) << ": dropped " << left.Dropped
+                << (left.Dropped == 1 ? " byte" : " bytes")
+                << " after the last entry's data, which belonged to no entry.\n";
+  }
+}
+
+// Taken before the archive is read and held until the new one is in place:
+// commands on one archive run one after another, each seeing the others'
+// work, instead of each writing back what it read and losing theirs.
+ArchiveLock LockArchive(const Invocation& invocation, const std::string& path) {
+  return ArchiveLock(io::FileSystem::Native(), path,
+                     std::chrono::seconds(invocation.WaitSeconds));
 }
 
 int Create(const Invocation& invocation, Console& console) {
   const std::string target = clsVarnGRP::SavedPath(invocation.Archive);
+  const ArchiveLock lock = LockArchive(invocation, target);
   std::error_code error;
   if (!invocation.Force && std::filesystem::symlink_status(PathFromUtf8(target), error).type() !=
                                std::filesystem::file_type::not_found) {
@@ -230,24 +269,28 @@ int Create(const Invocation& invocation, Console& console) {
 }
 
 int Add(const Invocation& invocation, Console& console) {
+  const ArchiveLock lock = LockArchive(invocation, invocation.Archive);
   clsVarnGRP archive;
   Load(archive, invocation.Archive);
+  const LeftBehind left = Examine(archive, invocation.Archive);
   const std::vector<std::string> files = FilesToAdd(invocation, console);
   if (files.empty())
     return kSuccess;  // an empty list from standard input: nothing to rewrite
   AddAll(archive, files, console);
-  SaveInPlace(archive, invocation.Archive, console);
+  SaveInPlace(archive, invocation.Archive, left, console);
   return kSuccess;
 }
 
 int Delete(const Invocation& invocation, Console& console) {
+  const ArchiveLock lock = LockArchive(invocation, invocation.Archive);
   clsVarnGRP archive;
   Load(archive, invocation.Archive);
+  const LeftBehind left = Examine(archive, invocation.Archive);
   const std::vector<int16_t> indices = SelectEntriesOnce(archive, invocation.Operands);
   // From the last one back, so that the indices still to go stay valid.
   for (auto it = indices.rbegin(); it != indices.rend(); ++it)
     archive.deleteFile(*it);
-  SaveInPlace(archive, invocation.Archive, console);
+  SaveInPlace(archive, invocation.Archive, left, console);
   return kSuccess;
 }
 
@@ -258,13 +301,13 @@ int Check(const Invocation& invocation, Console& console) {
   std::string out;
   for (const grp::Finding& finding : result.Findings) {
     (finding.IsError ? errors : warnings) += 1;
-    out += invocation.Archive + (finding.IsError ? ": error: " : ": warning: ") +
+    out += Printable(invocation.Archive) + (finding.IsError ? ": error: " : ": warning: ") +
            Printable(finding.Text) + '\n';
   }
   const auto plural = [](int n, std::string_view one, std::string_view many) {
     return std::to_string(n) + " " + std::string(n == 1 ? one : many);
   };
-  out += invocation.Archive + ": ";
+  out += Printable(invocation.Archive) + ": ";
   if (!result.IsArchive) {
     out += "not a group archive\n";
   } else if (errors > 0) {
@@ -275,7 +318,7 @@ int Check(const Invocation& invocation, Console& console) {
            std::to_string(result.DataBytes) + " bytes of data";
     out += warnings > 0 ? ", " + plural(warnings, "warning", "warnings") + "\n" : "\n";
   }
-  console.Out << out << std::flush;
+  Print(console, out);
   return result.Sound() ? kSuccess : kFailure;
 }
 
@@ -284,16 +327,17 @@ int Dispatch(const std::vector<std::string>& args, Console& console) {
   try {
     invocation = ParseCommandLine(args);
   } catch (const UsageError& error) {
-    console.Err << "halvarin-grp: " << error.what() << "\nTry \"halvarin-grp --help\".\n";
+    console.Err << "halvarin-grp: " << Printable(error.what())
+                << "\nTry \"halvarin-grp --help\".\n";
     return kBadUsage;
   }
   try {
     switch (invocation.What) {
       case Action::Help:
-        console.Out << HelpText();
+        Print(console, HelpText());
         return kSuccess;
       case Action::Version:
-        console.Out << "halvarin-grp " HALVARIN_VERSION "\n";
+        Print(console, "halvarin-grp " HALVARIN_VERSION "\n");
         return kSuccess;
       case Action::List:
         return List(invocation, console);
@@ -319,21 +363,26 @@ int Dispatch(const std::vector<std::string>& args, Console& console) {
 }  // namespace
 
 int RunGrpTool(const std::vector<std::string>& args, Console console) {
-  const int status = Dispatch(args, console);
-  // Output lost to a full disk or a closed pipe must not pass for success.
-  errno = 0;
-  console.Out.flush();
-  if (!console.Out) {
-    const int reason = errno;
-    // "list | head": the reader has all it wanted; nobody is left to tell.
-    if (reason == EPIPE)
-      return kFailure;
-    console.Err << "halvarin-grp: Cannot write to standard output"
-                << (reason != 0 ? ": " + std::string(std::strerror(reason)) : std::string())
-                << ".\n";
-    return kFailure;
+  int reason = 0;
+  try {
+    const int status = Dispatch(args, console);
+    errno = 0;
+    console.Out.flush();
+    if (console.Out)
+      return status;
+    reason = errno;
+  } catch (const OutputFailed& failed) {
+    reason = failed.Reason;
   }
-  return status;
+  // "list | head": the reader has all it wanted. Not an error, and nobody
+  // is left to tell; the program ends the way other tools do then.
+  if (reason == EPIPE)
+    return kReaderGone;
+  // Output lost to a full disk must not pass for success.
+  console.Err << "halvarin-grp: Cannot write to standard output"
+              << (reason != 0 ? ": " + std::string(std::strerror(reason)) : std::string())
+              << ".\n";
+  return kFailure;
 }
 
 }  // namespace halvarin::cli

@@ -9,6 +9,7 @@
 #ifdef _WIN32
 #include "WindowsConsole.h"
 #else
+#include <signal.h>
 #include <unistd.h>
 #endif
 
@@ -23,8 +24,10 @@ int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i)
     args.push_back(halvarin::cli::WindowsConsole::Utf8(argv[i]));
-  return halvarin::cli::RunGrpTool(args,
-                                   {std::cin, std::cout, std::cerr, console.ErrIsTerminal()});
+  const int status = halvarin::cli::RunGrpTool(
+      args, {std::cin, std::cout, std::cerr, console.ErrIsTerminal()});
+  // Windows has no signal for a closed pipe: the reader's going is a failure.
+  return status == halvarin::cli::kReaderGone ? halvarin::cli::kFailure : status;
 }
 #else
 int main(int argc, char** argv) {
@@ -34,11 +37,26 @@ int main(int argc, char** argv) {
   std::signal(SIGXFSZ, SIG_IGN);
 #endif
 #ifdef SIGPIPE
-  // "list | head" closes the pipe early; the write error ends us quietly.
+  // A closed pipe is then a write error, which the program meets only once
+  // its work is done: never in the middle of a save.
   std::signal(SIGPIPE, SIG_IGN);
 #endif
   std::ios::sync_with_stdio(false);
   std::vector<std::string> args(argv + 1, argv + argc);
-  return halvarin::cli::RunGrpTool(args, {std::cin, std::cout, std::cerr, ::isatty(2) != 0});
+  const int status =
+      halvarin::cli::RunGrpTool(args, {std::cin, std::cout, std::cerr, ::isatty(2) != 0});
+  if (status != halvarin::cli::kReaderGone)
+    return status;
+#ifdef SIGPIPE
+  // As "ls | head" ends ls: a shell reports nothing, and a pipeline under
+  // pipefail sees the same status as with any other tool.
+  std::signal(SIGPIPE, SIG_DFL);
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  sigprocmask(SIG_UNBLOCK, &pipe, nullptr);
+  std::raise(SIGPIPE);
+#endif
+  return halvarin::cli::kFailure;
 }
 #endif

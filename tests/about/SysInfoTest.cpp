@@ -2,249 +2,215 @@
 
 #include <filesystem>
 #include <fstream>
-#include <memory>
+#include <map>
+#include <optional>
 #include <string>
 
 #include "AppError.h"
 #include "RecordingToolkit.h"
-#include "ScriptedRegistry.h"
 #include "SysInfo.h"
 #include "TempDir.h"
 #include "frmAbout.h"
 
-using halvarin::testing::TempDir;
-
 namespace halvarin {
 namespace {
 
-const std::string kKey = gREGKEYSYSINFO;
-const std::string kLocKey = gREGKEYSYSINFOLOC;
-const std::string kUnavailable =
-    "MsgBox(System Information Is Unavailable At This Time|0|Halvarin)";
+using namespace std::string_literals;
+namespace fs = std::filesystem;
 
-// Puts a scripted registry in place for one test and the platform's back after.
-class WithScriptedRegistry : public ::testing::Test {
- protected:
-  void SetUp() override {
-    auto scripted = std::make_unique<ScriptedRegistry>();
-    scripted->ReadOnlyForUser = true;  // a standard user, who may not write
-    reg = scripted.get();
-    ReplaceRegistry(std::move(scripted));
+// A registry whose values the test sets; a denied key exists but cannot be
+// opened. `open` counts keys not closed yet. As Windows answers a standard
+// user, any right beyond reading is refused.
+struct ScriptedRegistry : Registry {
+  struct Value {
+    std::uint32_t type;
+    std::string data;
+  };
+  std::map<std::string, std::map<std::string, Value>> keys;
+  std::string denied;
+  std::vector<std::string> handles;
+  int open = 0;
+
+  long OpenKeyEx(HKey root, const char* sub, std::uint32_t, std::uint32_t rights,
+                 HKey* result) override {
+    *result = 0;
+    if (root != HKeyLocalMachine || keys.count(sub) == 0) {
+      return RegFileNotFound;
+    }
+    if (denied == sub || (rights & ~RegKeyRead) != 0) {
+      return RegAccessDenied;
+    }
+    handles.push_back(sub);
+    *result = handles.size();
+    ++open;
+    return RegSuccess;
   }
-  void TearDown() override { ReplaceRegistry(nullptr); }
-
-  ScriptedRegistry* reg = nullptr;
+  long QueryValueEx(HKey key, const char* name, std::uint32_t* type, std::uint8_t* data,
+                    std::uint32_t* size) override {
+    const auto& values = keys[handles.at(key - 1)];
+    auto v = values.find(name);
+    if (v == values.end()) {
+      return RegFileNotFound;
+    }
+    return CopyRegistryValue(v->second.type, {v->second.data.begin(), v->second.data.end()}, type,
+                             data, size);
+  }
+  long CloseKey(HKey) override {
+    --open;
+    return RegSuccess;
+  }
 };
 
-using GetKeyValueTest = WithScriptedRegistry;
-
-TEST_F(GetKeyValueTest, TextLosesOneTerminatingZeroOnly) {
+TEST(GetKeyValueTest, ValuesAsText) {
   struct Case {
-    ScriptedRegistry::Value stored;
-    std::string expected;
+    std::uint32_t type;
+    std::string stored;
+    bool read;
+    std::string text;
   };
   const Case cases[] = {
-      {ScriptedRegistry::Text("C:\\msinfo32.exe"), "C:\\msinfo32.exe"},
-      {ScriptedRegistry::Text("C:\\msinfo32.exe", false), "C:\\msinfo32.exe"},
-      {ScriptedRegistry::Text(std::string("ab\0", 3)), std::string("ab\0", 3)},
-      {ScriptedRegistry::Text(""), ""},  // one zero byte: an empty text, still read
+      {RegTypeSz, "C:\\msinfo32.exe\0"s, true, "C:\\msinfo32.exe"},
+      {RegTypeSz, "C:\\msinfo32.exe", true, "C:\\msinfo32.exe"},
+      {RegTypeSz, "ab\0\0"s, true, "ab\0"s},  // one zero only
+      {RegTypeSz, "\0"s, true, ""},
+      {RegTypeSz, std::string(1024, 'x'), true, std::string(1024, 'x')},
+      {RegTypeSz, std::string(1023, 'y') + '\0', true, std::string(1023, 'y')},
+      {RegTypeSz, std::string(1024, 'z') + '\0', false, ""},  // too long for the buffer
+      {RegTypeDword, "\x05\0\0\0"s, true, "5"},
+      {RegTypeDword, "\x0A\x01\0\0"s, true, "266"},
+      {RegTypeDword, "\0\0\0\x01"s, true, "16777216"},
+      {RegTypeDword, "\xFF\xFF\xFF\xFF", true, "4294967295"},
+      {RegTypeBinary, "ab\0"s, true, "caller's"},  // other types leave the text alone
+      {RegTypeExpandSz, "ab\0"s, true, "caller's"},
+      {RegTypeNone, "ab\0"s, true, "caller's"},
   };
-  for (const auto& c : cases) {
-    reg->Set(kKey, "PATH", c.stored);
-    std::string value = "before";
-    EXPECT_TRUE(GetKeyValue(HKeyLocalMachine, kKey, "PATH", value));
-    EXPECT_EQ(value, c.expected);
+  for (const Case& c : cases) {
+    ScriptedRegistry reg;
+    reg.keys["K"]["V"] = {c.type, c.stored};
+    std::string value = "caller's";
+    EXPECT_EQ(GetKeyValue(reg, HKeyLocalMachine, "K", "V", value), c.read) << c.text;
+    EXPECT_EQ(value, c.text);
+    EXPECT_EQ(reg.open, 0);
   }
-  EXPECT_TRUE(reg->Open.empty());
-}
 
-TEST_F(GetKeyValueTest, ValueOf1024BytesIsReadAndOf1025IsMissing) {
-  reg->Set(kKey, "PATH", ScriptedRegistry::Text(std::string(1024, 'x'), false));
-  std::string value;
-  EXPECT_TRUE(GetKeyValue(HKeyLocalMachine, kKey, "PATH", value));
-  EXPECT_EQ(value, std::string(1024, 'x'));
-
-  // 1023 characters and the zero fill the buffer exactly.
-  reg->Set(kKey, "PATH", ScriptedRegistry::Text(std::string(1023, 'y')));
-  EXPECT_TRUE(GetKeyValue(HKeyLocalMachine, kKey, "PATH", value));
-  EXPECT_EQ(value, std::string(1023, 'y'));
-
-  reg->Set(kKey, "PATH", ScriptedRegistry::Text(std::string(1024, 'z')));
-  value = "caller's";
-  EXPECT_FALSE(GetKeyValue(HKeyLocalMachine, kKey, "PATH", value));
-  EXPECT_EQ(value, "");
-  EXPECT_TRUE(reg->Open.empty());
-}
-
-TEST_F(GetKeyValueTest, FailuresEmptyTheTextAndCloseWhatWasOpened) {
-  reg->Set(kKey, "OTHER", ScriptedRegistry::Text("x"));
-  reg->Set(kLocKey, "MSINFO", ScriptedRegistry::Text("C:\\Tools"));
-  reg->Deny(kLocKey);
-
-  std::string value = "caller's";
-  EXPECT_FALSE(GetKeyValue(HKeyLocalMachine, "SOFTWARE\\Nowhere", "PATH", value));
-  EXPECT_EQ(value, "");
-
-  value = "caller's";
-  EXPECT_FALSE(GetKeyValue(HKeyLocalMachine, kLocKey, "MSINFO", value));  // access denied
-  EXPECT_EQ(value, "");
-
-  value = "caller's";
-  EXPECT_FALSE(GetKeyValue(HKeyLocalMachine, kKey, "PATH", value));  // no such value
-  EXPECT_EQ(value, "");
-  EXPECT_TRUE(reg->Open.empty());
-}
-
-TEST_F(GetKeyValueTest, ZeroByteValueIsAnErrorAndTheKeyIsClosed) {
-  reg->Set(kKey, "PATH", ScriptedRegistry::Value{RegTypeSz, {}});
+  ScriptedRegistry reg;
+  reg.keys["K"]["V"] = {RegTypeSz, "x\0"s};
+  reg.keys["D"]["V"] = {RegTypeSz, "x\0"s};
+  reg.denied = "D";
+  for (auto [key, name] : {std::pair{"K", "W"}, {"Nowhere", "V"}, {"D", "V"}}) {
+    std::string value = "caller's";
+    EXPECT_FALSE(GetKeyValue(reg, HKeyLocalMachine, key, name, value)) << key;
+    EXPECT_EQ(value, "");
+  }
+  // A value of no bytes at all names nothing: an error, the key still closed.
+  reg.keys["K"]["V"] = {RegTypeSz, ""};
   std::string value;
   try {
-    GetKeyValue(HKeyLocalMachine, kKey, "PATH", value);
-    FAIL() << "no error";
+    GetKeyValue(reg, HKeyLocalMachine, "K", "V", value);
+    ADD_FAILURE() << "no error";
   } catch (const AppError& e) {
     EXPECT_EQ(e.Number(), errInvalidArgument);
-    EXPECT_NE(e.Description().find("PATH"), std::string::npos);
+    EXPECT_NE(e.Description().find("\"V\""), std::string::npos);
   }
-  EXPECT_TRUE(reg->Open.empty());
+  EXPECT_EQ(reg.open, 0);
 }
 
-TEST_F(GetKeyValueTest, NumbersBecomeDecimalAndOtherTypesKeepTheCallersText) {
-  const std::pair<std::uint32_t, std::string> numbers[] = {
-      {0, "0"}, {5, "5"}, {266, "266"}, {0x01000000, "16777216"}, {0xFFFFFFFF, "4294967295"}};
-  for (const auto& [n, text] : numbers) {
-    reg->Set(kKey, "N", ScriptedRegistry::Dword(n));
-    std::string value = "caller's";
-    EXPECT_TRUE(GetKeyValue(HKeyLocalMachine, kKey, "N", value));
-    EXPECT_EQ(value, text);
-  }
-
-  for (std::uint32_t type : {RegTypeNone, RegTypeExpandSz, RegTypeBinary, 7u}) {
-    reg->Set(kKey, "B", ScriptedRegistry::Value{type, {'a', 'b', 0}});
-    std::string value = "caller's";
-    EXPECT_TRUE(GetKeyValue(HKeyLocalMachine, kKey, "B", value)) << type;
-    EXPECT_EQ(value, "caller's") << type;
-  }
-  EXPECT_TRUE(reg->Open.empty());
-}
-
-// --- StartSysInfo -----------------------------------------------------------
-
-class StartSysInfoTest : public WithScriptedRegistry {
- protected:
-  // The file test of the launcher, answering from a list of files.
-  FileExistsFunction Files(std::vector<std::string> existing) {
-    return [this, existing](const std::string& path) {
-      asked.push_back(path);
-      return std::find(existing.begin(), existing.end(), path) != existing.end();
-    };
-  }
-
-  RecordingToolkit toolkit;
-  std::vector<std::string> asked;
-};
-
-TEST_F(StartSysInfoTest, FirstValueWinsOverTheSecondKeyAndIsNotCheckedForExistence) {
-  reg->Set(kKey, "PATH", ScriptedRegistry::Text("C:\\Program Files\\Info\\msinfo32.exe"));
-  reg->Set(kLocKey, "MSINFO", ScriptedRegistry::Text("C:\\Other"));
-  StartSysInfo(toolkit, Files({"C:\\Other\\MSINFO32.EXE"}));
-  EXPECT_EQ(toolkit.Calls,
-            std::vector<std::string>{"StartProgram(C:\\Program Files\\Info\\msinfo32.exe)"});
-  EXPECT_TRUE(asked.empty());
-}
-
-TEST_F(StartSysInfoTest, SecondKeyNamesTheFolderOfMsinfo32) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"C:\\Tools", "C:\\Tools\\MSINFO32.EXE"},
-      {"C:\\Tools\\", "C:\\Tools\\\\MSINFO32.EXE"},  // taken as stored
-  };
-  for (const auto& [folder, started] : cases) {
-    reg->Set(kLocKey, "MSINFO", ScriptedRegistry::Text(folder));
-    toolkit.Calls.clear();
-    asked.clear();
-    StartSysInfo(toolkit, Files({started}));
-    EXPECT_EQ(asked, std::vector<std::string>{started});
-    EXPECT_EQ(toolkit.Calls, std::vector<std::string>{"StartProgram(" + started + ")"});
-  }
-}
-
-TEST_F(StartSysInfoTest, EveryFailureEndsInTheOneMessage) {
+TEST(StartSysInfoTest, PathFirstThenTheFolderElseOneMessage) {
+  const std::string unavailable = "MsgBox("s + kSysInfoUnavailable + "|0|Halvarin)";
   struct Case {
     const char* what;
-    std::function<void(ScriptedRegistry&, RecordingToolkit&)> arrange;
+    std::optional<std::string> path, folder;
     std::vector<std::string> calls;
+    bool denyPath = false, startFails = false;
   };
   const Case cases[] = {
-      {"nothing registered", [](ScriptedRegistry&, RecordingToolkit&) {}, {kUnavailable}},
-      {"folder without MSINFO32.EXE",
-       [](ScriptedRegistry& r, RecordingToolkit&) {
-         r.Set(kLocKey, "MSINFO", ScriptedRegistry::Text("C:\\Empty"));
-       },
-       {kUnavailable}},
-      {"start fails",
-       [](ScriptedRegistry& r, RecordingToolkit& t) {
-         r.Set(kKey, "PATH", ScriptedRegistry::Text("C:\\gone.exe"));
-         t.StartProgramFails = true;
-       },
-       {"StartProgram(C:\\gone.exe)", kUnavailable}},
-      {"first key denied, second key empty-valued",
-       [](ScriptedRegistry& r, RecordingToolkit&) {
-         r.Set(kKey, "PATH", ScriptedRegistry::Text("C:\\x.exe"));
-         r.Deny(kKey);
-         r.Set(kLocKey, "MSINFO", ScriptedRegistry::Value{RegTypeSz, {}});
-       },
-       {kUnavailable}},
-      // An empty first value is an error of the routine: the second key is
-      // not consulted even though it would lead to a tool.
-      {"zero-byte first value",
-       [](ScriptedRegistry& r, RecordingToolkit&) {
-         r.Set(kKey, "PATH", ScriptedRegistry::Value{RegTypeSz, {}});
-         r.Set(kLocKey, "MSINFO", ScriptedRegistry::Text("C:\\Tools"));
-       },
-       {kUnavailable}},
+      {"path wins, unchecked", "C:\\P\\m.exe\0"s, "C:\\Tools", {"StartProgram(C:\\P\\m.exe)"}},
+      {"folder", {}, "C:\\Tools\0"s, {"StartProgram(C:\\Tools\\MSINFO32.EXE)"}},
+      {"folder as stored", {}, "C:\\Tools\\", {"StartProgram(C:\\Tools\\\\MSINFO32.EXE)"}},
+      {"too long path", std::string(1100, 'p'), "C:\\Tools",
+       {"StartProgram(C:\\Tools\\MSINFO32.EXE)"}},
+      {"nothing", {}, {}, {unavailable}},
+      {"no MSINFO32.EXE there", {}, "C:\\Empty", {unavailable}},
+      {"start fails", "C:\\gone.exe", {}, {"StartProgram(C:\\gone.exe)", unavailable}, false, true},
+      {"path denied, empty folder", "C:\\x.exe", ""s, {unavailable}, true},
+      {"empty path: an error, no fallback", ""s, "C:\\Tools", {unavailable}},
   };
-  for (const auto& c : cases) {
-    SetUp();
-    RecordingToolkit t;
-    c.arrange(*reg, t);
-    StartSysInfo(t, Files({"C:\\Tools\\MSINFO32.EXE"}));
-    EXPECT_EQ(t.Calls, c.calls) << c.what;
-    EXPECT_TRUE(reg->Open.empty()) << c.what;
+  for (const Case& c : cases) {
+    ScriptedRegistry reg;
+    if (c.path) {
+      reg.keys[gREGKEYSYSINFO][gREGVALSYSINFO] = {RegTypeSz, *c.path};
+    }
+    if (c.folder) {
+      reg.keys[gREGKEYSYSINFOLOC][gREGVALSYSINFOLOC] = {RegTypeSz, *c.folder};
+    }
+    if (c.denyPath) {
+      reg.denied = gREGKEYSYSINFO;
+    }
+    RecordingToolkit toolkit;
+    toolkit.StartProgramFails = c.startFails;
+    frmAbout about(toolkit, reg, [](const std::string& path) {
+      return path == "C:\\Tools\\MSINFO32.EXE" || path == "C:\\Tools\\\\MSINFO32.EXE";
+    });
+    about.Click("cmdSysInfo");
+    EXPECT_EQ(toolkit.Calls, c.calls) << c.what;
+    EXPECT_EQ(reg.open, 0) << c.what;
   }
 }
 
-TEST_F(StartSysInfoTest, TooLongFirstValueCountsAsMissing) {
-  reg->Set(kKey, "PATH", ScriptedRegistry::Text(std::string(1100, 'p')));
-  reg->Set(kLocKey, "MSINFO", ScriptedRegistry::Text("C:\\Tools"));
-  StartSysInfo(toolkit, Files({"C:\\Tools\\MSINFO32.EXE"}));
-  EXPECT_EQ(toolkit.Calls, std::vector<std::string>{"StartProgram(C:\\Tools\\MSINFO32.EXE)"});
-}
-
-TEST(VersionLineTest, ThreePlainNumbers) {
-  EXPECT_EQ(VersionLine(1, 0, 0), "Version 1.0.0");
-  EXPECT_EQ(VersionLine(2, 15, 7), "Version 2.15.7");
-  EXPECT_EQ(VersionLine(), "Version 1.0.0");
-
-  // Loading reads the numbers from the toolkit's program facts.
+TEST(AboutTest, VersionLineComesFromTheToolkitsNumbers) {
   struct Version2157 : RecordingToolkit {
     int32_t AppMajor() const override { return 2; }
     int32_t AppMinor() const override { return 15; }
     int32_t AppRevision() const override { return 7; }
   } toolkit;
   frmAbout about(toolkit);
-  about.Form_Load();
+  about.Load();
   EXPECT_EQ(toolkit.Caption(frmAbout::FormName, "lblVersion"), "Version 2.15.7");
+  about.Click("cmdOK");
+  EXPECT_EQ(toolkit.Calls.back(), "Unload(frmAbout)");
+}
+
+void MakeProgram(const fs::path& path, bool executable = true) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path) << "#!/bin/sh\n";
+  fs::permissions(path, executable ? fs::perms::owner_all : fs::perms::owner_read);
+}
+
+// The registry of systems without one: the first executable of the list,
+// searched folder by folder, looked up again at every query.
+TEST(SysInfoRegistryTest, NamesTheFirstProgramFoundAndNothingElse) {
+  testing::TempDir temp;
+  const fs::path a = temp.Path() / "a", b = temp.Path() / "b";
+  SysInfoRegistry reg({"first", "second"}, {a, b});
+  std::string value = "x";
+  EXPECT_FALSE(GetKeyValue(reg, HKeyLocalMachine, gREGKEYSYSINFO, gREGVALSYSINFO, value));
+  MakeProgram(b / "second");
+  MakeProgram(a / "second");
+  MakeProgram(b / "first");
+  MakeProgram(a / "first", false);  // not executable
+  fs::create_directories(temp.Path() / "c" / "first");
+  EXPECT_TRUE(GetKeyValue(reg, HKeyLocalMachine, "software\\microsoft\\shared tools\\msinfo",
+                          "Path", value));
+  EXPECT_EQ(value, (b / "first").string());
+  EXPECT_EQ(SysInfoRegistry({"first"}, {temp.Path() / "c"}).FindProgram(), "");  // a folder
+  EXPECT_FALSE(GetKeyValue(reg, HKeyLocalMachine, gREGKEYSYSINFOLOC, gREGVALSYSINFOLOC, value));
+  EXPECT_FALSE(GetKeyValue(reg, HKeyLocalMachine, gREGKEYSYSINFO, "Other", value));
+
+  for (const auto& folder : SysInfoRegistry::ProgramFolders()) {
+    EXPECT_TRUE(folder.is_absolute()) << folder;  // no search path from the environment
+  }
 }
 
 TEST(FileExistsTest, OrdinaryFilesOnly) {
-  TempDir temp;
+  testing::TempDir temp;
   const auto& dir = temp.Path();
-  std::filesystem::create_directories(dir / "folder");
+  fs::create_directories(dir / "folder");
   std::ofstream(dir / "MSINFO32.EXE") << "x";
   EXPECT_TRUE(FileExists((dir / "MSINFO32.EXE").string()));
-  EXPECT_FALSE(FileExists((dir / "folder").string()));
-  EXPECT_FALSE(FileExists((dir / "MSINFO*.EXE").string()));  // no wildcards
-  EXPECT_FALSE(FileExists((dir / "missing.exe").string()));
-  EXPECT_FALSE(FileExists(""));
+  for (const fs::path& no :
+       {dir / "folder", dir / "MSINFO*.EXE", dir / "missing.exe", fs::path()}) {
+    EXPECT_FALSE(FileExists(no.string())) << no;
+  }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@ enum class Op {
   SyncFolder,
   Stat,
   CopyRange,
+  CopyAttributes,
   Count
 };
 
@@ -70,6 +72,21 @@ class FaultyFileSystem : public io::FileSystem {
   void CopyPermissions(io::File& file, const io::FileInfo& like) override {
     Step(Op::CopyPermissions, file.Path());
     real_.CopyPermissions(static_cast<Faulty&>(file).Real(), like);
+  }
+  bool SetOwner(io::File& file, const io::FileInfo& like) override {
+    return real_.SetOwner(static_cast<Faulty&>(file).Real(), like);
+  }
+  void CopyAttributes(const std::string& from, io::File& to) override {
+    Step(Op::CopyAttributes, to.Path());
+    real_.CopyAttributes(from, static_cast<Faulty&>(to).Real());
+  }
+  std::unique_ptr<io::File> TryLockFile(const std::string& path) override {
+    return real_.TryLockFile(path);
+  }
+  bool RenameIfUnchanged(const std::string& from, const std::string& to,
+                         const std::optional<io::FileStamp>& expected) override {
+    Step(Op::Rename, to);
+    return real_.RenameIfUnchanged(from, to, expected);
   }
   std::string ResolveLinks(const std::string& path) override { return real_.ResolveLinks(path); }
   bool SameFile(const std::string& a, const std::string& b) override {

@@ -153,13 +153,28 @@ class Model {
     changed_ = false;
     path_ = name;
     loadedVersion_ = version_[name];
+    loadedHead_ = bytes.substr(0, 16 + 16 * a.Entries.size());
   }
 
   // Whether the object may still read its archive: still there, still the
-  // version it loaded (or wrote itself).
-  bool ArchiveIntact() const {
-    const auto found = version_.find(path_);
-    return disk_.count(path_) != 0 && found != version_.end() && found->second == loadedVersion_;
+  // version it loaded (or wrote itself), or one with the very same header
+  // and directory, whose data it then takes as it is now.
+  bool ArchiveIntact() {
+    if (disk_.count(path_) == 0)
+      return false;
+    if (version_[path_] == loadedVersion_)
+      return true;
+    const std::string& bytes = disk_.at(path_);
+    if (bytes.compare(0, loadedHead_.size(), loadedHead_) != 0)
+      return false;
+    for (const ModelEntry& e : table_) {
+      if (e.Position - 1 + static_cast<int64_t>(e.Data.size()) > static_cast<int64_t>(bytes.size()))
+        return false;
+    }
+    for (ModelEntry& e : table_)
+      e.Data = bytes.substr(static_cast<std::size_t>(e.Position - 1), e.Data.size());
+    loadedVersion_ = version_[path_];
+    return true;
   }
 
   void Load() {
@@ -226,7 +241,9 @@ class Model {
       return std::nullopt;
     if (target.find('.') == std::string::npos)
       target += ".grp";
-    if (!table_.empty() && !ArchiveIntact())
+    // Over its own file, the save must also find there what it loaded.
+    const bool inPlace = target == path_ && disk_.count(path_) != 0;
+    if ((!table_.empty() || inPlace) && !ArchiveIntact())
       return std::nullopt;
     std::vector<Item> items;
     for (const ModelEntry& e : table_)
@@ -319,7 +336,8 @@ class Model {
   void FailOneCall() {
     const Op op =
         Any(std::vector<Op>{Op::OpenRead, Op::CreateNew, Op::Read, Op::Write, Op::Sync, Op::Close,
-                            Op::CopyPermissions, Op::Rename, Op::Stat, Op::CopyRange});
+                            Op::CopyPermissions, Op::Rename, Op::Stat, Op::CopyRange,
+                            Op::CopyAttributes});
     const int nth = Uniform(1, 4);
     const bool native = Uniform(0, 1) == 1;
     faulty.CopyNatively(native);
@@ -389,6 +407,7 @@ class Model {
   bool changed_ = false;
   std::string path_;
   int loadedVersion_ = 0;
+  std::string loadedHead_;  // header and directory as loaded
   int clock_ = 0;
   std::deque<std::string> log_;
 };

@@ -54,10 +54,10 @@ void ApplyProgramIdentity() {
   }
 }
 
-void RegisterAboutWindow(QtToolkit& toolkit) {
+void RegisterAboutWindow(QtToolkit& toolkit, Registry& registry) {
   SubstituteDialogFont();
-  toolkit.RegisterWindow(frmAbout::FormName, [](QtToolkit& tk) {
-    auto form = std::make_unique<frmAbout>(tk);
+  toolkit.RegisterWindow(frmAbout::FormName, [&registry](QtToolkit& tk) {
+    auto form = std::make_unique<frmAbout>(tk, registry);
     auto window = std::make_unique<QtFormWindow>(tk, frmAbout::Definition(), form.get());
     window->AdoptEvents(std::move(form));
     return window;

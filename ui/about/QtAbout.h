@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Registry.h"
+
 namespace halvarin {
 
 class QtToolkit;
@@ -11,7 +13,8 @@ void ApplyProgramIdentity();
 
 // Registers the About box with the toolkit under "frmAbout". Nothing is
 // created yet: the first Show makes the window (and loads it), Unload
-// destroys it, and the next Show makes a fresh one.
-void RegisterAboutWindow(QtToolkit& toolkit);
+// destroys it, and the next Show makes a fresh one. Its System Info button
+// reads `registry`.
+void RegisterAboutWindow(QtToolkit& toolkit, Registry& registry = PlatformRegistry());
 
 }  // namespace halvarin

@@ -54,51 +54,22 @@ class WindowsRegistry : public Registry {
   long CloseKey(HKey key) override { return ::RegCloseKey(reinterpret_cast<HKEY>(key)); }
 };
 
-using PlatformRegistry = WindowsRegistry;
+using PlatformRegistryType = WindowsRegistry;
 
 #else
 
-using PlatformRegistry = SysInfoRegistry;
+using PlatformRegistryType = SysInfoRegistry;
 
 #endif
 
 constexpr std::string_view kMsInfoKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
 constexpr std::string_view kPathValue = "PATH";
 
-std::unique_ptr<Registry>& Replacement() {
-  static std::unique_ptr<Registry> replacement;
-  return replacement;
-}
-
 }  // namespace
 
-Registry& CurrentRegistry() {
-  if (Replacement()) {
-    return *Replacement();
-  }
-  static PlatformRegistry platform;
+Registry& PlatformRegistry() {
+  static PlatformRegistryType platform;
   return platform;
-}
-
-std::unique_ptr<Registry> ReplaceRegistry(std::unique_ptr<Registry> registry) {
-  return std::exchange(Replacement(), std::move(registry));
-}
-
-long RegOpenKeyExA(HKey hKey, const char* lpSubKey, std::uint32_t ulOptions,
-                   std::uint32_t samDesired, HKey* phkResult) {
-  return CurrentRegistry().OpenKeyEx(hKey, lpSubKey, ulOptions, samDesired, phkResult);
-}
-
-long RegQueryValueExA(HKey hKey, const char* lpValueName, std::uint32_t* lpReserved,
-                      std::uint32_t* lpType, std::uint8_t* lpData, std::uint32_t* lpcbData) {
-  if (lpReserved != nullptr) {
-    return 87;  // invalid parameter, as Windows answers
-  }
-  return CurrentRegistry().QueryValueEx(hKey, lpValueName, lpType, lpData, lpcbData);
-}
-
-long RegCloseKey(HKey hKey) {
-  return CurrentRegistry().CloseKey(hKey);
 }
 
 long CopyRegistryValue(std::uint32_t valueType, const std::vector<std::uint8_t>& value,

@@ -12,7 +12,8 @@ namespace halvarin {
 // needs, in the shape of their Windows counterparts so that the launcher reads
 // like the platform code it stands for. On Windows they go to the real
 // registry; elsewhere a small read-only registry answers (SysInfoRegistry).
-// Tests swap in a scripted registry with ReplaceRegistry.
+// Whoever reads the registry takes one as a constructor or call parameter,
+// the platform's by default, so that tests can hand in a scripted one.
 
 // A key handle. Roots use the same values as on Windows, so a root can be
 // handed to the real registry unchanged.
@@ -52,17 +53,8 @@ class Registry {
   virtual long CloseKey(HKey key) = 0;
 };
 
-// The registry the calls below use. The default is the platform's own.
-Registry& CurrentRegistry();
-// Puts `registry` in place and returns the one it replaces (null when that was
-// the built-in default). Passing null restores the default.
-std::unique_ptr<Registry> ReplaceRegistry(std::unique_ptr<Registry> registry);
-
-long RegOpenKeyExA(HKey hKey, const char* lpSubKey, std::uint32_t ulOptions,
-                   std::uint32_t samDesired, HKey* phkResult);
-long RegQueryValueExA(HKey hKey, const char* lpValueName, std::uint32_t* lpReserved,
-                      std::uint32_t* lpType, std::uint8_t* lpData, std::uint32_t* lpcbData);
-long RegCloseKey(HKey hKey);
+// The platform's own registry.
+Registry& PlatformRegistry();
 
 // The registry of systems without one. It holds one value only:
 // HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Shared Tools\MSINFO "PATH", the full

@@ -20,10 +20,10 @@ constexpr std::uint32_t kBufferSize = 1024;
 
 }  // namespace
 
-bool GetKeyValue(HKey KeyRoot, const std::string& KeyName, const std::string& SubKeyRef,
+bool GetKeyValue(Registry& registry, HKey KeyRoot, const std::string& KeyName, const std::string& SubKeyRef,
                  std::string& KeyVal) {
   HKey key = 0;
-  if (RegOpenKeyExA(KeyRoot, KeyName.c_str(), 0, kKeyAccess, &key) != RegSuccess) {
+  if (registry.OpenKeyEx(KeyRoot, KeyName.c_str(), 0, kKeyAccess, &key) != RegSuccess) {
     KeyVal.clear();
     return false;
   }
@@ -31,17 +31,17 @@ bool GetKeyValue(HKey KeyRoot, const std::string& KeyName, const std::string& Su
   std::array<std::uint8_t, kBufferSize> buffer{};
   std::uint32_t size = kBufferSize;
   std::uint32_t type = RegTypeNone;
-  const long rc = RegQueryValueExA(key, SubKeyRef.c_str(), nullptr, &type, buffer.data(), &size);
+  const long rc = registry.QueryValueEx(key, SubKeyRef.c_str(), &type, buffer.data(), &size);
   // A registry that claims more than the buffer holds is treated like one
   // that said so: the value does not fit.
   if (rc != RegSuccess || size > kBufferSize) {
     KeyVal.clear();
-    RegCloseKey(key);
+    registry.CloseKey(key);
     return false;
   }
 
   if (size == 0) {
-    RegCloseKey(key);
+    registry.CloseKey(key);
     throw AppError(errInvalidArgument, "GetKeyValue",
                    "The registry value \"" + SubKeyRef + "\" of \"" + KeyName +
                        "\" is empty, so it names no program.");
@@ -62,7 +62,7 @@ bool GetKeyValue(HKey KeyRoot, const std::string& KeyName, const std::string& Su
     KeyVal = std::to_string(number);
   }
 
-  RegCloseKey(key);
+  registry.CloseKey(key);
   return true;
 }
 
@@ -74,13 +74,13 @@ bool FileExists(const std::string& path) {
   return std::filesystem::is_regular_file(std::filesystem::path(path), ec);
 }
 
-void StartSysInfo(Toolkit& toolkit, const FileExistsFunction& fileExists) {
+void StartSysInfo(Toolkit& toolkit, Registry& registry, const FileExistsFunction& fileExists) {
   const std::string title(ProgramIdentity::Title);
   try {
     std::string SysInfoPath;
     // The tool's own path first; only without it the shared-tools folder.
-    if (!GetKeyValue(HKeyLocalMachine, gREGKEYSYSINFO, gREGVALSYSINFO, SysInfoPath)) {
-      if (!GetKeyValue(HKeyLocalMachine, gREGKEYSYSINFOLOC, gREGVALSYSINFOLOC, SysInfoPath)) {
+    if (!GetKeyValue(registry, HKeyLocalMachine, gREGKEYSYSINFO, gREGVALSYSINFO, SysInfoPath)) {
+      if (!GetKeyValue(registry, HKeyLocalMachine, gREGKEYSYSINFOLOC, gREGVALSYSINFOLOC, SysInfoPath)) {
         toolkit.MsgBox(kSysInfoUnavailable, vbOKOnly, title);
         return;
       }
@@ -99,10 +99,6 @@ void StartSysInfo(Toolkit& toolkit, const FileExistsFunction& fileExists) {
     // the About box stays open.
     toolkit.MsgBox(kSysInfoUnavailable, vbOKOnly, title);
   }
-}
-
-void StartSysInfo(Toolkit& toolkit) {
-  StartSysInfo(toolkit, FileExists);
 }
 
 std::string VersionLine(int major, int minor, int revision) {

@@ -22,22 +22,19 @@ using FileExistsFunction = std::function<bool(const std::string&)>;
 // first registry value, else MSINFO32.EXE in the folder of the second. Every
 // failure (nothing registered, no such file, a start that fails, a registry
 // error) ends in one message box, OK only, with the program title.
-void StartSysInfo(Toolkit& toolkit, const FileExistsFunction& fileExists);
+void StartSysInfo(Toolkit& toolkit, Registry& registry, const FileExistsFunction& fileExists);
 
 // Reads one registry value as text. True when the value was read; false when
 // the key or the value could not be read, and then KeyVal is empty. Text
 // values lose one terminating zero; a number value becomes its decimal digits;
 // a value of any other type leaves KeyVal as the caller passed it. A value of
 // zero bytes raises AppError (errInvalidArgument): there is no text to trim.
-bool GetKeyValue(HKey KeyRoot, const std::string& KeyName, const std::string& SubKeyRef,
+bool GetKeyValue(Registry& registry, HKey KeyRoot, const std::string& KeyName, const std::string& SubKeyRef,
                  std::string& KeyVal);
 
 // Whether an ordinary file of exactly this name exists (not a folder; no
 // wildcards are expanded).
 bool FileExists(const std::string& path);
-
-// StartSysInfo with the real file test.
-void StartSysInfo(Toolkit& toolkit);
 
 // "Version " and the three numbers, e.g. "Version 1.0.0".
 std::string VersionLine(int major, int minor, int revision);

@@ -143,7 +143,7 @@ void frmAbout::cmdOK_Click() {
 }
 
 void frmAbout::cmdSysInfo_Click() {
-  StartSysInfo(toolkit_, fileExists_);
+  StartSysInfo(toolkit_, registry_, fileExists_);
 }
 
 }  // namespace halvarin

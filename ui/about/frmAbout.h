@@ -20,8 +20,9 @@ class frmAbout : public FormEvents {
   // line is left empty here because loading fills it in.
   static const FormDefinition& Definition();
 
-  explicit frmAbout(Toolkit& toolkit, FileExistsFunction fileExists = FileExists)
-      : toolkit_(toolkit), fileExists_(std::move(fileExists)) {}
+  explicit frmAbout(Toolkit& toolkit, Registry& registry = PlatformRegistry(),
+                    FileExistsFunction fileExists = FileExists)
+      : toolkit_(toolkit), registry_(registry), fileExists_(std::move(fileExists)) {}
 
   void Load() override { Form_Load(); }
   void Click(const std::string& name) override;
@@ -32,6 +33,7 @@ class frmAbout : public FormEvents {
 
  private:
   Toolkit& toolkit_;
+  Registry& registry_;
   FileExistsFunction fileExists_;
 };
 

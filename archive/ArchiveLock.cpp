@@ -1,0 +1,119 @@
+#include "ArchiveLock.h"
+
+#include <algorithm>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "AppError.h"
+#include "PathNames.h"
+
+namespace halvarin {
+
+namespace {
+
+using Identity = std::pair<uint64_t, uint64_t>;  // device and file number
+
+// The lock files this process holds.
+std::mutex heldMutex;
+std::vector<Identity> held;
+
+bool HeldHere(const Identity& id) {
+  std::lock_guard<std::mutex> guard(heldMutex);
+  return std::find(held.begin(), held.end(), id) != held.end();
+}
+
+std::string Quoted(const std::string& path) {
+  return "\"" + path + "\"";
+}
+
+Identity IdentityOf(const io::FileStamp& stamp) {
+  return {stamp.Device, stamp.Identity};
+}
+
+std::string Seconds(std::chrono::milliseconds wait) {
+  const auto s = std::chrono::duration_cast<std::chrono::seconds>(wait).count();
+  return std::to_string(s) + (s == 1 ? " second" : " seconds");
+}
+
+}  // namespace
+
+std::string ArchiveLock::LockPathFor(const std::string& archive) {
+  const std::size_t start = NameStart(archive);
+  // Room for the additions within the longest file name systems allow.
+  const std::string name = archive.substr(start, 200);
+  return archive.substr(0, start) + "." + name + ".halvarin-lock";
+}
+
+ArchiveLock::ArchiveLock(io::FileSystem& fs, const std::string& archive,
+                         std::chrono::milliseconds wait)
+    : fs_(fs), path_(LockPathFor(fs.ResolveLinks(archive))) {
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  auto pause = std::chrono::milliseconds(1);
+  for (;;) {
+    const io::FileInfo existing = fs.Stat(path_);
+    if (existing.Exists && HeldHere(IdentityOf(existing.Stamp)))
+      return;
+    std::unique_ptr<io::File> file;
+    try {
+      file = fs.TryLockFile(path_);
+    } catch (const AppError& e) {
+      if (e.Number() == errPermissionDenied || e.Number() == errFileNotFound)
+        return;
+      throw AppError(e.Number(), e.Source(),
+                     "Cannot lock " + Quoted(archive) + ": " + e.Description());
+    }
+    if (file) {
+      // The holder before us removes the file before it lets go, and someone
+      // may have made a new one since: only the file that is still there
+      // counts.
+      io::FileStamp stamp;
+      io::FileInfo now;
+      try {
+        stamp = file->Stamp();
+        now = fs.Stat(path_);
+      } catch (...) {
+        // Still ours while we hold it: a failure here must not leave it
+        // behind for the user to wonder about.
+        fs.Remove(path_);
+        throw;
+      }
+      if (now.Exists && IdentityOf(now.Stamp) == IdentityOf(stamp)) {
+        held_ = std::move(file);
+        stamp_ = stamp;
+        std::lock_guard<std::mutex> guard(heldMutex);
+        held.push_back(IdentityOf(stamp_));
+        return;
+      }
+      continue;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) {
+      throw AppError(errPermissionDenied, "clsVarnGRP",
+                     "Cannot change " + Quoted(archive) +
+                         ": another program is changing it and holds its lock (" + Quoted(path_) +
+                         (wait.count() > 0 ? ") after a wait of " + Seconds(wait) : std::string(")")) +
+                         ". Nothing was changed.");
+    }
+    // Short at first, as most saves are; never so long that the wait
+    // outlasts its turn by much.
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+    pause = std::min(pause * 2, std::chrono::milliseconds(50));
+  }
+}
+
+ArchiveLock::~ArchiveLock() {
+  if (!held_)
+    return;
+  {
+    std::lock_guard<std::mutex> guard(heldMutex);
+    held.erase(std::find(held.begin(), held.end(), IdentityOf(stamp_)));
+  }
+  // Removed while still locked, so that nobody takes a lock on a file that
+  // is about to go; whoever waits on it looks again.
+  fs_.Remove(path_);
+  held_.reset();
+}
+
+}  // namespace halvarin
