@@ -43,7 +43,7 @@ std::vector<std::pair<std::string, std::string>> Entries(const std::string& path
   return entries;
 }
 
-ProgramResult Run(const std::vector<std::string>& args, const TempDir& folder) {
+ProgramResult RunGrp(const std::vector<std::string>& args, const TempDir& folder) {
   return RunProgram(HALVARIN_GRP, args, folder.Path());
 }
 
@@ -54,7 +54,7 @@ std::vector<int> RunTogether(const std::vector<std::vector<std::string>>& comman
   std::vector<int> statuses(commands.size(), -1);
   std::vector<std::thread> running;
   for (std::size_t i = 0; i < commands.size(); ++i)
-    running.emplace_back([&, i] { statuses[i] = Run(commands[i], folder).Status; });
+    running.emplace_back([&, i] { statuses[i] = RunGrp(commands[i], folder).Status; });
   for (std::thread& t : running)
     t.join();
   return statuses;
@@ -124,12 +124,12 @@ TEST(GrpToolLock, AHeldLockTimesOutAndIsFreeOnceLetGo) {
   {
     const ArchiveLock held(io::FileSystem::Native(), dir / "mod.grp",
                            std::chrono::milliseconds(0));
-    const ProgramResult late = Run({"add", "--wait=0", "mod.grp", "f.txt"}, dir);
+    const ProgramResult late = RunGrp({"add", "--wait=0", "mod.grp", "f.txt"}, dir);
     EXPECT_EQ(late.Status, 1);
     EXPECT_NE(late.Err.find("another program is changing it"), std::string::npos) << late.Err;
     EXPECT_EQ(ReadAll(dir / "mod.grp"), original);
   }
-  const ProgramResult next = Run({"add", "--wait=0", "mod.grp", "f.txt"}, dir);
+  const ProgramResult next = RunGrp({"add", "--wait=0", "mod.grp", "f.txt"}, dir);
   EXPECT_EQ(next.Status, 0) << next.Err;
   EXPECT_EQ(dir.Names().count(".mod.grp.halvarin-lock"), 0u);
 }
