@@ -63,7 +63,7 @@ TEST(GrpCrash, AKilledSaveLeavesTheOldOrTheNewArchiveAndNothingMistakable) {
   }
   for (std::size_t i = 0; i < old.size(); ++i) {
     const bool gone = i == 0 || i + 1 == old.size() || rng() % 10 == 0;
-    gone ? deleted.insert(deleted.begin(), int16_t(i + 1)) : now.push_back(old[i]);
+    gone ? void(deleted.insert(deleted.begin(), int16_t(i + 1))) : now.push_back(old[i]);
   }
   std::vector<std::string> added;
   for (int k = 0; k < 8; ++k) {

@@ -37,11 +37,14 @@ class GrpFault : public ::testing::Test {
     WriteAll(dir / "q.txt", "queued data");
     std::filesystem::create_directory(dir / "folder.grp");
     ASSERT_EQ(::mkfifo((dir / "pipe.grp").c_str(), 0644), 0);
+    Edit();
+    before = Snapshot(grp);
+    names = dir.Names();
+  }
+  void Edit() {
     ASSERT_TRUE(grp.LoadFile(dir / "a.grp"));
     grp.deleteFile(2);
     grp.addFile(dir / "q.txt");
-    before = Snapshot(grp);
-    names = dir.Names();
   }
 
   // Empty when the files and the object are as they were.
@@ -109,7 +112,7 @@ TEST_F(GrpFault, AnyFailureChangesNothing) {
   for (const bool native : {false, true}) {
     faulty.CopyNatively(native);
     for (const auto& [whats, op, nth] : cases) {
-      for (const char* what = whats; *what != '\0'; ++what) {
+      for (const char* what = native && op != Op::Count ? "" : whats; *what != '\0'; ++what) {
         SCOPED_TRACE(std::string(1, *what) + " op " + std::to_string(int(op)) + " call " +
                      std::to_string(nth) + (native ? " native" : ""));
         if (op != Op::Count) {
@@ -120,7 +123,10 @@ TEST_F(GrpFault, AnyFailureChangesNothing) {
         std::string why;
         EXPECT_EQ(ErrorOf(Action(*what), &why), op != Op::Count ? errPermissionDenied : errPathFileAccess);
         EXPECT_NE(why.find(op != Op::Count ? "" : nth == 0 ? "a.grp" : ".grp"), std::string::npos) << why;
-        WriteAll(dir / "a.grp", original);
+        if (op == Op::Count && nth == 0) {  // the object sees the archive rewritten: load it afresh
+          WriteAll(dir / "a.grp", original);
+          Edit();
+        }
         EXPECT_EQ(Unchanged(), "");
         faulty.FailAt(op == Op::Count ? Op::Read : op, 0);
       }

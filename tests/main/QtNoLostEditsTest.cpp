@@ -37,7 +37,7 @@ BoxStep Press(QMessageBox::StandardButton button) {
 void Type(QFileDialog* dialog, const std::string& path) {
   dialog->findChild<QAbstractItemView*>(QStringLiteral("listView"))->clearSelection();
   dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QString::fromStdString(path));
-  dialog->accept();
+  static_cast<QDialog*>(dialog)->accept();
 }
 DialogStep Choose(const std::string& path) {
   return [path](QFileDialog* dialog) { Type(dialog, path); };
