@@ -13,11 +13,11 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "ArchiveBytes.h"
 
 extern char** environ;
 
@@ -39,7 +39,7 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
   if (::mkdtemp(scratch.data()) == nullptr)
     throw std::runtime_error("mkdtemp failed");
   const std::string in = scratch + "/in", out = scratch + "/out", err = scratch + "/err";
-  std::ofstream(in, std::ios::binary) << input;
+  WriteAll(in, input);
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -64,12 +64,8 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
     }
     result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
-  const auto slurp = [](const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  };
-  result.Out = slurp(out);
-  result.Err = slurp(err);
+  result.Out = ReadAll(out);
+  result.Err = ReadAll(err);
   std::error_code ignored;
   fs::remove_all(scratch, ignored);
   if (spawned != 0)
