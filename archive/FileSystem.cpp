@@ -27,6 +27,14 @@ void FileSystem::CopyRange(File& from, int64_t offset, File& to, int64_t length)
   }
 }
 
+bool FileSystem::IsLink(const std::string& path) {
+  try {
+    return ResolveLinks(path) != path;
+  } catch (const AppError&) {
+    return true;  // only a chain of links can fail to resolve: a loop, or too long
+  }
+}
+
 void FileSystem::SyncFiles(const std::vector<std::string>& paths) {
   for (const std::string& path : paths)
     OpenRead(path)->Sync();

@@ -70,14 +70,22 @@ using grp::DescribeEntry;
 // put in its place in one step, so that the file is always either wholly old
 // or wholly new. Until Commit, destroying it removes the temporary file and
 // leaves the original untouched.
+//
+// A symbolic link at `target` normally stays a link and the file it points at
+// is replaced, as editors do with a file the user named. With `followLink`
+// false the link itself is replaced and whatever it points at is never
+// opened, examined or written: for extraction into a folder, where somebody
+// else may have planted the link to make us overwrite a file of theirs
+// choosing.
 class Replacement {
  public:
   Replacement(io::FileSystem& fs, const std::string& target,
-              const std::function<std::string(const std::string&)>& tempNameIn)
+              const std::function<std::string(const std::string&)>& tempNameIn,
+              bool followLink = true)
       : fs_(fs) {
-    // A symbolic link stays a link; the file it points at is the one replaced.
-    final_ = fs.ResolveLinks(target);
-    const io::FileInfo existing = fs.Stat(final_);
+    const bool replaceLink = !followLink && fs.IsLink(target);
+    final_ = followLink ? fs.ResolveLinks(target) : target;
+    const io::FileInfo existing = replaceLink ? io::FileInfo{} : fs.Stat(final_);
     if (existing.IsFolder)
       throw AppError(errPathFileAccess, kSource, Quoted(target) + " is a folder, not a file.");
     // Renaming over a device or a pipe would put a plain file in its place.
@@ -170,12 +178,13 @@ class Replacement {
 // never one, since replacing it would destroy the data being read.
 template <typename TempName>
 std::unique_ptr<Replacement> StartExtraction(io::FileSystem& fs, const std::string& archive,
-                                             const std::string& target, const TempName& tempName) {
+                                             const std::string& target, const TempName& tempName,
+                                             bool followLink) {
   if (fs.SameFile(archive, target)) {
     throw AppError(errInvalidArgument, kSource,
                    "Cannot extract to " + Quoted(target) + ": that is the archive itself.");
   }
-  return std::make_unique<Replacement>(fs, target, tempName);
+  return std::make_unique<Replacement>(fs, target, tempName, followLink);
 }
 
 // Errors met while a new file is written name the temporary file or a
@@ -428,9 +437,10 @@ void clsVarnGRP::extractFile(int16_t index, const std::string& FilePath) {
 
   NamingTarget("Cannot extract entry " + std::to_string(index) + " to ", FilePath, [&] {
     auto archive = openLoaded();
-    auto replacement = StartExtraction(*Fs, GrpPath, FilePath, [](const std::string& folder) {
-      return makeTempFileName(folder, ".halvarin-", ".tmp");
-    });
+    auto replacement = StartExtraction(
+        *Fs, GrpPath, FilePath,
+        [](const std::string& folder) { return makeTempFileName(folder, ".halvarin-", ".tmp"); },
+        true);
     int64_t done = 0;
     copyReporting(*archive, at - 1, replacement->Out(), size, done, size);
     archive.reset();
@@ -460,7 +470,7 @@ void clsVarnGRP::extractFiles(const std::vector<std::pair<int16_t, std::string>>
     const int16_t index = target.first;
     const std::string& path = target.second;
     NamingTarget("Cannot extract entry " + std::to_string(index) + " to ", path, [&] {
-      auto replacement = StartExtraction(*Fs, GrpPath, path, makeTemp);
+      auto replacement = StartExtraction(*Fs, GrpPath, path, makeTemp, false);
       copyReporting(*archive, Positions[static_cast<std::size_t>(index)] - 1, replacement->Out(),
                     Entries[static_cast<std::size_t>(index)].Size, done, total);
       replacement->Finish();

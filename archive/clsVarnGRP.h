@@ -40,7 +40,9 @@ class clsVarnGRP {
   // Every file is written whole under a temporary name before any is put in
   // place, and all are flushed together: far cheaper than one flush each.
   // When it fails, the files already in place are whole and the others
-  // untouched.
+  // untouched. Meant for extraction into a folder: a symbolic link at a
+  // target's name is replaced by the entry, never written through, whereas
+  // extractFile writes through a link as a save does.
   void extractFiles(const std::vector<std::pair<int16_t, std::string>>& Targets);
 
   // Called during saves and extractions, every few megabytes, with the bytes
