@@ -412,6 +412,12 @@ void clsVarnGRP::writeArchive(const std::string& target) {
   }
 
   out.WriteAt(0, magic.data(), magic.size());
+  if (Progress) {
+    // The flush can take longer than the copy (a slow stick); a cancel
+    // during it is still honoured before the file goes in place.
+    out.Sync();
+    report(dataBytes, dataBytes);
+  }
   replacement.Commit();
 
   // The new file is in place: from here on the object must describe it, even
@@ -444,6 +450,10 @@ void clsVarnGRP::extractFile(int16_t index, const std::string& FilePath) {
     int64_t done = 0;
     copyReporting(*archive, at - 1, replacement->Out(), size, done, size);
     archive.reset();
+    if (Progress) {
+      replacement->Out().Sync();
+      report(size, size);
+    }
     replacement->Commit();
     replacement->SyncFolder();
   });
@@ -484,6 +494,7 @@ void clsVarnGRP::extractFiles(const std::vector<std::pair<int16_t, std::string>>
   for (const auto& replacement : written)
     temps.push_back(replacement->TempPath());
   Fs->SyncFiles(temps);
+  report(total, total);
   std::vector<std::string> folders;
   for (std::size_t k = 0; k < written.size(); ++k) {
     NamingTarget("Cannot extract entry " + std::to_string(Targets[k].first) + " to ",
@@ -506,16 +517,22 @@ void clsVarnGRP::copyReporting(io::File& from, int64_t offset, io::File& to, int
     done += length;
     return;
   }
-  // Pieces large enough that splitting costs nothing measurable.
-  constexpr int64_t kPiece = int64_t{32} << 20;
+  // Small enough that a cancel is heard within a fraction of a second even
+  // on a slow disk; large enough that splitting costs nothing measurable.
+  constexpr int64_t kPiece = int64_t{4} << 20;
   while (length > 0) {
     const int64_t piece = std::min(length, kPiece);
     Fs->CopyRange(from, offset, to, piece);
     offset += piece;
     length -= piece;
     done += piece;
-    Progress(done, total);
+    report(done, total);
   }
+}
+
+void clsVarnGRP::report(int64_t done, int64_t total) {
+  if (Progress && !Progress(done, total))
+    throw AppError(errDialogCancelled, kSource, "Cancelled; every file is as it was.");
 }
 
 std::unique_ptr<io::File> clsVarnGRP::openLoaded() {
@@ -562,6 +579,15 @@ int32_t clsVarnGRP::FilePosition(int16_t index) const {
 
 bool clsVarnGRP::Changed() const {
   return IsChanged;
+}
+
+const std::string& clsVarnGRP::AddedFile(int16_t index) const {
+  const int64_t k = int64_t{index} - EntryCount - 1;
+  if (k < 0 || k >= static_cast<int64_t>(AddedFiles.size())) {
+    throw AppError(errSubscriptOutOfRange, kSource,
+                   "Entry " + std::to_string(index) + " is not a file queued for adding.");
+  }
+  return AddedFiles[static_cast<std::size_t>(k)];
 }
 
 std::string clsVarnGRP::makeEntryName(const std::string& path) {

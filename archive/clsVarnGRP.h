@@ -46,8 +46,12 @@ class clsVarnGRP {
   void extractFiles(const std::vector<std::pair<int16_t, std::string>>& Targets);
 
   // Called during saves and extractions, every few megabytes, with the bytes
-  // copied so far and the bytes to copy in all; for showing progress.
-  using ProgressHandler = std::function<void(int64_t done, int64_t total)>;
+  // copied so far and the bytes to copy in all; for showing progress. The
+  // last call comes once everything is written and flushed, right before
+  // the new files are put in place. Returning false cancels: the operation
+  // then fails with errDialogCancelled ("cancelled by the user") and leaves
+  // the object and every file as they were, as any failure does.
+  using ProgressHandler = std::function<bool(int64_t done, int64_t total)>;
   void SetProgressHandler(ProgressHandler handler);
 
   int16_t NumberOfFiles() const;
@@ -55,6 +59,10 @@ class clsVarnGRP {
   int32_t FileSize(int16_t index) const;
   int32_t FilePosition(int16_t index) const;
   bool Changed() const;
+  // The file loaded or saved last; empty for a new archive.
+  const std::string& ArchivePath() const { return GrpPath; }
+  // The disk file queued as entry `index` (past NumberOfFiles).
+  const std::string& AddedFile(int16_t index) const;
 
  private:
   // Lets tests put a fault-injecting file system in front of the real one.
@@ -76,6 +84,8 @@ class clsVarnGRP {
   // CopyRange in pieces, telling Progress after each.
   void copyReporting(io::File& from, int64_t offset, io::File& to, int64_t length, int64_t& done,
                      int64_t total);
+  // Tells Progress; throws when it asks to cancel.
+  void report(int64_t done, int64_t total);
   static std::string makeTempFileName(const std::string& folder, const std::string& prefix,
                                       const std::string& extension);
 

@@ -193,7 +193,7 @@ Halvarin's Save As does; add and delete write back to the file given. Every writ
 folder that replaces the archive only when complete and flushed to disk.
 
 Exit status: 0 success, 1 failure (or a damaged archive for check),
-2 bad usage.
+2 bad usage, 130 stopped by Ctrl+C with every file as it was.
 )";
 }
 

@@ -15,7 +15,8 @@ struct Console {
   bool ErrIsTerminal = false;
 };
 
-enum ExitStatus : int { kSuccess = 0, kFailure = 1, kBadUsage = 2 };
+// 130: stopped by Ctrl+C (128 + SIGINT, as shells report it), nothing changed.
+enum ExitStatus : int { kSuccess = 0, kFailure = 1, kBadUsage = 2, kInterrupted = 130 };
 
 // The whole program: `args` without its own name; returns the exit status.
 int RunGrpTool(const std::vector<std::string>& args, Console console);

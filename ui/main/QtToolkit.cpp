@@ -1,5 +1,10 @@
 #include "QtToolkit.h"
 
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <future>
+#include <thread>
 #include <utility>
 
 #include <QAbstractButton>
@@ -13,12 +18,14 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QThread>
+#include <QTimer>
 #include <QWindow>
 
 #include "AppError.h"
 #include "ProgramIdentity.h"
 #include "QtCommonDialogs.h"
 #include "QtFormWindow.h"
+#include "QtProgressWindow.h"
 
 namespace halvarin {
 
@@ -399,6 +406,66 @@ void QtToolkit::StartProgram(const std::string& path) {
     throw AppError(errPathFileAccess, kSource,
                    "Cannot start " + path + ": " + ToStdString(process.errorString()));
   }
+}
+
+// The operation runs on a worker thread while this thread waits, rather
+// than on this thread feeding the event loop from its progress reports: a
+// single write or flush can block for seconds on a slow disk, and between
+// two reports the window could neither paint nor take the Cancel. The
+// worker is the only thread touching the archive while it runs; this one
+// only waits, first without handling any event (so a quick operation looks
+// as it always did and no command can slip in), then in the modal progress
+// window, which keeps every other window from taking input while theirs
+// still paint. The two share nothing but three atomics and the outcome.
+void QtToolkit::RunWithProgress(const std::string& file,
+                                const std::function<void(const ProgressReport&)>& work) {
+  constexpr auto kQuiet = std::chrono::milliseconds(500);
+  std::atomic<int64_t> done{0};
+  std::atomic<int64_t> total{0};
+  std::atomic<bool> cancel{false};
+  const ProgressReport report = [&](int64_t doneNow, int64_t totalNow) {
+    done.store(doneNow, std::memory_order_relaxed);
+    total.store(totalNow, std::memory_order_relaxed);
+    return !cancel.load();
+  };
+  std::promise<void> outcome;
+  std::future<void> finished = outcome.get_future();
+  std::thread worker([&] {
+    try {
+      work(report);
+      outcome.set_value();
+    } catch (...) {
+      outcome.set_exception(std::current_exception());
+    }
+  });
+  // Should showing the window fail, the operation is stopped, not abandoned.
+  struct Joiner {
+    std::thread& worker;
+    std::atomic<bool>& cancel;
+    ~Joiner() {
+      if (worker.joinable()) {
+        cancel = true;
+        worker.join();
+      }
+    }
+  } joiner{worker, cancel};
+
+  if (finished.wait_for(kQuiet) != std::future_status::ready) {
+    QtProgressWindow window(DefaultDialogOwner(), ToQString(file), [&cancel] { cancel = true; });
+    QTimer poll;
+    poll.setInterval(50);
+    QObject::connect(&poll, &QTimer::timeout, &window, [&] {
+      window.SetProgress(done.load(std::memory_order_relaxed),
+                         total.load(std::memory_order_relaxed));
+      if (finished.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+        window.Finish();
+      }
+    });
+    poll.start();
+    window.exec();
+  }
+  worker.join();
+  finished.get();
 }
 
 std::string QtToolkit::AppPath() const {

@@ -116,6 +116,9 @@ int16_t frmMain::IconIndex(std::string_view name) {
 }
 
 void frmMain::Click(const std::string& name) {
+  if (Busy) {
+    return;
+  }
   using Handler = void (frmMain::*)();
   static constexpr std::array<std::pair<std::string_view, Handler>, 9> kHandlers = {{
       {"mnuFileNew", &frmMain::mnuFileNew_Click},
@@ -156,7 +159,7 @@ void frmMain::MouseDown(const std::string& control, int16_t button, int16_t shif
 }
 
 void frmMain::DragDrop(const std::string& control, const DataObject& data) {
-  if (control == kListView) {
+  if (control == kListView && !Busy) {
     RunCommand([&] { ListView1_OLEDragDrop(data); });
   }
 }
@@ -167,6 +170,11 @@ bool frmMain::RunCommand(const std::function<void()>& command) {
     command();
     return true;
   } catch (const AppError& error) {
+    // The user stopped it; everything is as before and there is nothing to
+    // tell them.
+    if (error.Number() == errDialogCancelled) {
+      return false;
+    }
     description = error.Description();
   } catch (const std::bad_alloc&) {
     description = "There is not enough memory to complete the command.";
@@ -232,9 +240,27 @@ void frmMain::mnuFileOpen_Click() {
   HasFile = true;
 }
 
+void frmMain::Lengthy(const std::string& file,
+                      const std::function<void(clsVarnGRP&)>& operation) {
+  clsVarnGRP& archive = CurrentArchive();
+  Busy = true;
+  struct Done {
+    frmMain& form;
+    clsVarnGRP& archive;
+    ~Done() {
+      archive.SetProgressHandler(nullptr);
+      form.Busy = false;
+    }
+  } done{*this, archive};
+  Tk.RunWithProgress(LastPathComponent(file), [&](const Toolkit::ProgressReport& report) {
+    archive.SetProgressHandler(report);
+    operation(archive);
+  });
+}
+
 void frmMain::mnufilesave_Click() {
   if (HasFile) {
-    CurrentArchive().saveFile(std::string());
+    Lengthy(CurrentArchive().ArchivePath(), [](clsVarnGRP& archive) { archive.saveFile(""); });
   } else {
     mnufilesaveas_Click();
   }
@@ -248,7 +274,7 @@ void frmMain::mnufilesaveas_Click() {
   if (path.empty()) {
     return;
   }
-  CurrentArchive().saveFile(path);
+  Lengthy(clsVarnGRP::SavedPath(path), [&path](clsVarnGRP& archive) { archive.saveFile(path); });
   HasFile = true;
 }
 
@@ -307,7 +333,7 @@ void frmMain::mnuitemextract_Click() {
   if (path.empty() || !loaded) {
     return;  // a queued file is not in the archive file yet: nothing to write
   }
-  archive.extractFile(static_cast<int16_t>(index), path);
+  Lengthy(path, [&](clsVarnGRP& a) { a.extractFile(static_cast<int16_t>(index), path); });
 }
 
 void frmMain::mnuitemdelete_Click() {
@@ -353,6 +379,10 @@ void frmMain::Form_Resize(float ScaleWidth, float ScaleHeight, bool Minimized) {
 }
 
 void frmMain::Form_QueryUnload(bool& Cancel) {
+  if (Busy) {
+    Cancel = true;  // the window stays until the operation has ended
+    return;
+  }
   // The question is asked here, where a failed save can still keep the
   // window open; the archive is then released, so the exit sequence that
   // the unload runs finds nothing left to ask about.

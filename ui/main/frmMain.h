@@ -73,8 +73,9 @@ class frmMain : public FormEvents {
   void RefreshList();
 
   // Runs one command; an error is shown in a message box (caption the
-  // program title, OK, warning icon) with its description. Returns whether
-  // the command ran to its end.
+  // program title, OK, warning icon) with its description, except for an
+  // operation the user cancelled in its progress window. Returns whether the
+  // command ran to its end.
   bool RunCommand(const std::function<void()>& command);
 
   // The document: the archive being edited (created on first use), and
@@ -90,8 +91,14 @@ class frmMain : public FormEvents {
   void ExitProgram();
   // Queues one file and appends its item, keeping list and archive in step.
   void AddItem(const std::string& path);
+  // Runs an archive operation that may take long under the toolkit's
+  // progress window, naming `file`; a cancel there throws errDialogCancelled.
+  void Lengthy(const std::string& file, const std::function<void(clsVarnGRP&)>& operation);
 
   Toolkit& Tk;
+  // While Lengthy runs: the progress window is modal, but no command may
+  // start even if an event slipped past it.
+  bool Busy = false;
 };
 
 }  // namespace halvarin
