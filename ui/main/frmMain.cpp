@@ -164,6 +164,14 @@ void frmMain::DragDrop(const std::string& control, const DataObject& data) {
   }
 }
 
+std::vector<std::string> frmMain::StartDrag(const std::string& control, int32_t position) {
+  std::vector<std::string> files;
+  if (control == kListView && !Busy) {
+    RunCommand([&] { files = ListView1_OLEStartDrag(position); });
+  }
+  return files;
+}
+
 bool frmMain::RunCommand(const std::function<void()>& command) {
   std::string description;
   try {
@@ -365,6 +373,23 @@ void frmMain::ListView1_OLEDragDrop(const DataObject& Data) {
       AddItem(path);
     }
   }
+}
+
+std::vector<std::string> frmMain::ListView1_OLEStartDrag(int32_t position) {
+  clsVarnGRP& archive = CurrentArchive();
+  if (position < 1 || position > Tk.ListCount(FormName, kListView)) {
+    return {};
+  }
+  const auto index = static_cast<int16_t>(position);
+  if (index > archive.NumberOfFiles()) {
+    return {archive.AddedFile(index)};
+  }
+  const std::string path =
+      Drags.Next() + "/" + SafeFileName(Cp1252ToUtf8(archive.filename(index)));
+  // Written before the drag starts: a drop target takes the file as it is.
+  // Only a large entry takes long enough for the progress window to show.
+  Lengthy(path, [&](clsVarnGRP& a) { a.extractFiles({{index, path}}); });
+  return {path};
 }
 
 void frmMain::Form_Resize(float ScaleWidth, float ScaleHeight, bool Minimized) {

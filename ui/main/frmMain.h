@@ -5,7 +5,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "DragFolder.h"
 #include "FormDefinition.h"
 #include "Toolkit.h"
 #include "clsVarnGRP.h"
@@ -44,6 +46,7 @@ class frmMain : public FormEvents {
   void MouseDown(const std::string& control, int16_t button, int16_t shift, float x,
                  float y) override;
   void DragDrop(const std::string& control, const DataObject& data) override;
+  std::vector<std::string> StartDrag(const std::string& control, int32_t position) override;
 
   // File menu.
   void mnuFileNew_Click();
@@ -60,6 +63,10 @@ class frmMain : public FormEvents {
 
   void ListView1_MouseDown(int16_t Button, int16_t Shift, float x, float y);
   void ListView1_OLEDragDrop(const DataObject& Data);
+  // Dragging an item out offers a file: a loaded entry written to a folder
+  // of its own under the name Extract Item offers, a queued file as itself.
+  // The archive and the document do not change.
+  std::vector<std::string> ListView1_OLEStartDrag(int32_t position);
   void Form_Resize(float ScaleWidth, float ScaleHeight, bool Minimized);
   // Closing the window asks the save-changes question here, once; only a
   // save that fails keeps the window open.
@@ -96,6 +103,7 @@ class frmMain : public FormEvents {
   void Lengthy(const std::string& file, const std::function<void(clsVarnGRP&)>& operation);
 
   Toolkit& Tk;
+  DragFolder Drags;
   // While Lengthy runs: the progress window is modal, but no command may
   // start even if an event slipped past it.
   bool Busy = false;
