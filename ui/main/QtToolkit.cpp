@@ -430,12 +430,29 @@ void QtToolkit::RunWithProgress(const std::string& file,
   };
   std::promise<void> outcome;
   std::future<void> finished = outcome.get_future();
+  // The worker's last word, before the outcome: this thread may return as
+  // soon as the outcome is set.
+  QObject waker;
+  QtProgressWindow* shown = nullptr;
   std::thread worker([&] {
+    std::exception_ptr failure;
     try {
       work(report);
-      outcome.set_value();
     } catch (...) {
-      outcome.set_exception(std::current_exception());
+      failure = std::current_exception();
+    }
+    QMetaObject::invokeMethod(
+        &waker,
+        [&shown] {
+          if (shown != nullptr) {
+            shown->Finish();
+          }
+        },
+        Qt::QueuedConnection);
+    if (failure) {
+      outcome.set_exception(failure);
+    } else {
+      outcome.set_value();
     }
   });
   // Should showing the window fail, the operation is stopped, not abandoned.
@@ -452,17 +469,16 @@ void QtToolkit::RunWithProgress(const std::string& file,
 
   if (finished.wait_for(kQuiet) != std::future_status::ready) {
     QtProgressWindow window(DefaultDialogOwner(), ToQString(file), [&cancel] { cancel = true; });
+    shown = &window;
     QTimer poll;
-    poll.setInterval(50);
+    poll.setInterval(100);
     QObject::connect(&poll, &QTimer::timeout, &window, [&] {
       window.SetProgress(done.load(std::memory_order_relaxed),
                          total.load(std::memory_order_relaxed));
-      if (finished.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
-        window.Finish();
-      }
     });
     poll.start();
     window.exec();
+    shown = nullptr;
   }
   worker.join();
   finished.get();
