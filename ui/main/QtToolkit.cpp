@@ -471,7 +471,7 @@ void QtToolkit::RunWithProgress(const std::string& file,
     QtProgressWindow window(DefaultDialogOwner(), ToQString(file), [&cancel] { cancel = true; });
     shown = &window;
     QTimer poll;
-    poll.setInterval(100);
+    poll.setInterval(250);
     QObject::connect(&poll, &QTimer::timeout, &window, [&] {
       window.SetProgress(done.load(std::memory_order_relaxed),
                          total.load(std::memory_order_relaxed));
