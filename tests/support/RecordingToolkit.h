@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -42,6 +43,12 @@ class RecordingToolkit : public Toolkit {
   std::map<std::string, float> Widths;   // by "form.control"
   std::map<std::string, float> Heights;  // by "form.control"
   std::map<std::string, std::string> Captions;
+  // RunWithProgress runs the work at once and keeps its reports; report
+  // number CancelAtReport (1-based; 0: none) answers as a press on Cancel
+  // would. DuringProgress runs at every report: what a user might try then.
+  int CancelAtReport = 0;
+  std::vector<std::pair<int64_t, int64_t>> Reports;
+  std::function<void()> DuringProgress;
   std::vector<std::string> StartedPrograms;
   bool StartProgramFails = false;
   bool Ended = false;
@@ -152,6 +159,18 @@ class RecordingToolkit : public Toolkit {
       throw AppError(errFileNotFound, "Toolkit", "File not found: " + path);
     }
     StartedPrograms.push_back(path);
+  }
+  void RunWithProgress(const std::string& file,
+                       const std::function<void(const ProgressReport&)>& work) override {
+    Calls.push_back("RunWithProgress(" + file + ")");
+    Reports.clear();
+    work([this](int64_t done, int64_t total) {
+      Reports.emplace_back(done, total);
+      if (DuringProgress) {
+        DuringProgress();
+      }
+      return static_cast<int>(Reports.size()) != CancelAtReport;
+    });
   }
   std::string AppPath() const override { return Path; }
   std::string AppTitle() const override { return std::string(ProgramIdentity::Title); }
