@@ -40,6 +40,14 @@ bool FileSystem::RenameIfUnchanged(const std::string& from, const std::string& t
   return true;
 }
 
+bool FileSystem::IsLink(const std::string& path) {
+  try {
+    return ResolveLinks(path) != path;
+  } catch (const AppError&) {
+    return true;  // only a chain of links can fail to resolve: a loop, or too long
+  }
+}
+
 void FileSystem::SyncFiles(const std::vector<std::string>& paths) {
   for (const std::string& path : paths)
     OpenRead(path)->Sync();

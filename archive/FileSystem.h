@@ -97,6 +97,8 @@ class FileSystem {
   static constexpr uint32_t kDefaultPermissions = 0666;
   // The file a chain of symbolic links ends at (the path itself if none).
   virtual std::string ResolveLinks(const std::string& path) = 0;
+  // Whether `path` itself is a symbolic link (dangling or looping ones too).
+  virtual bool IsLink(const std::string& path);
   // Whether two paths name the same existing file.
   virtual bool SameFile(const std::string& a, const std::string& b) = 0;
   // Replaces `to` with `from` in one step.

@@ -18,11 +18,12 @@ std::string Quoted(const std::string& path) {
 
 }  // namespace
 
-Replacement::Replacement(io::FileSystem& fs, const std::string& target, Keep keep)
+Replacement::Replacement(io::FileSystem& fs, const std::string& target, Keep keep,
+                         bool followLink)
     : fs_(fs), keep_(keep), target_(target) {
-  // A symbolic link stays a link; the file it points at is the one replaced.
-  final_ = fs.ResolveLinks(target);
-  const io::FileInfo existing = fs.Stat(final_);
+  const bool replaceLink = !followLink && fs.IsLink(target);
+  final_ = followLink ? fs.ResolveLinks(target) : target;
+  const io::FileInfo existing = replaceLink ? io::FileInfo{} : fs.Stat(final_);
   if (existing.IsFolder)
     throw AppError(errPathFileAccess, kSource, Quoted(target) + " is a folder, not a file.");
   // Renaming over a device or a pipe would put a plain file in its place.

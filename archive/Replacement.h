@@ -27,7 +27,14 @@ class Replacement {
     Everything,
   };
 
-  Replacement(io::FileSystem& fs, const std::string& target, Keep keep = Keep::Permissions);
+  // A symbolic link at `target` normally stays a link and the file it points
+  // at is replaced, as editors do with a file the user named. With
+  // `followLink` false the link itself is replaced and whatever it points at
+  // is never opened, examined or written: for extraction into a folder, where
+  // somebody else may have planted the link to make us overwrite a file of
+  // their choosing.
+  Replacement(io::FileSystem& fs, const std::string& target, Keep keep = Keep::Permissions,
+              bool followLink = true);
   Replacement(const Replacement&) = delete;
   Replacement& operator=(const Replacement&) = delete;
   ~Replacement();

@@ -75,12 +75,12 @@ using grp::DescribeEntry;
 // The new version of a file an entry is extracted to; `archive` itself is
 // never one, since replacing it would destroy the data being read.
 std::unique_ptr<Replacement> StartExtraction(io::FileSystem& fs, const std::string& archive,
-                                             const std::string& target) {
+                                             const std::string& target, bool followLink) {
   if (fs.SameFile(archive, target)) {
     throw AppError(errInvalidArgument, kSource,
                    "Cannot extract to " + Quoted(target) + ": that is the archive itself.");
   }
-  return std::make_unique<Replacement>(fs, target);
+  return std::make_unique<Replacement>(fs, target, Replacement::Keep::Permissions, followLink);
 }
 
 // Errors met while a new file is written name the temporary file or a
@@ -328,6 +328,12 @@ void clsVarnGRP::writeArchive(const std::string& target) {
   }
 
   out.WriteAt(0, magic.data(), magic.size());
+  if (Progress) {
+    // The flush can take longer than the copy (a slow stick); a cancel
+    // during it is still honoured before the file goes in place.
+    out.Sync();
+    report(dataBytes, dataBytes);
+  }
   replacement.Commit();
 
   // The new file is in place: from here on the object must describe it, even
@@ -356,10 +362,14 @@ void clsVarnGRP::extractFile(int16_t index, const std::string& FilePath) {
 
   NamingTarget("Cannot extract entry " + std::to_string(index) + " to ", FilePath, [&] {
     auto archive = openLoaded();
-    auto replacement = StartExtraction(*Fs, GrpPath, FilePath);
+    auto replacement = StartExtraction(*Fs, GrpPath, FilePath, true);
     int64_t done = 0;
     copyReporting(*archive, at - 1, replacement->Out(), size, done, size);
     archive.reset();
+    if (Progress) {
+      replacement->Out().Sync();
+      report(size, size);
+    }
     replacement->Commit();
     replacement->SyncFolder();
   });
@@ -383,7 +393,7 @@ void clsVarnGRP::extractFiles(const std::vector<std::pair<int16_t, std::string>>
     const int16_t index = target.first;
     const std::string& path = target.second;
     NamingTarget("Cannot extract entry " + std::to_string(index) + " to ", path, [&] {
-      auto replacement = StartExtraction(*Fs, GrpPath, path);
+      auto replacement = StartExtraction(*Fs, GrpPath, path, false);
       copyReporting(*archive, Positions[static_cast<std::size_t>(index)] - 1, replacement->Out(),
                     Entries[static_cast<std::size_t>(index)].Size, done, total);
       replacement->Finish();
@@ -413,6 +423,7 @@ void clsVarnGRP::extractFiles(const std::vector<std::pair<int16_t, std::string>>
                    "Cannot extract entry " + std::to_string(Targets[k].first) + " to " +
                        Quoted(Targets[k].second) + ": " + e.Description());
   }
+  report(total, total);
   std::vector<std::string> folders;
   for (std::size_t k = 0; k < written.size(); ++k) {
     NamingTarget("Cannot extract entry " + std::to_string(Targets[k].first) + " to ",
@@ -435,16 +446,22 @@ void clsVarnGRP::copyReporting(io::File& from, int64_t offset, io::File& to, int
     done += length;
     return;
   }
-  // Pieces large enough that splitting costs nothing measurable.
-  constexpr int64_t kPiece = int64_t{32} << 20;
+  // Small enough that a cancel is heard within a fraction of a second even
+  // on a slow disk; large enough that splitting costs nothing measurable.
+  constexpr int64_t kPiece = int64_t{4} << 20;
   while (length > 0) {
     const int64_t piece = std::min(length, kPiece);
     Fs->CopyRange(from, offset, to, piece);
     offset += piece;
     length -= piece;
     done += piece;
-    Progress(done, total);
+    report(done, total);
   }
+}
+
+void clsVarnGRP::report(int64_t done, int64_t total) {
+  if (Progress && !Progress(done, total))
+    throw AppError(errDialogCancelled, kSource, "Cancelled; every file is as it was.");
 }
 
 std::unique_ptr<io::File> clsVarnGRP::openLoaded() {
@@ -509,6 +526,15 @@ int32_t clsVarnGRP::FilePosition(int16_t index) const {
 
 bool clsVarnGRP::Changed() const {
   return IsChanged;
+}
+
+const std::string& clsVarnGRP::AddedFile(int16_t index) const {
+  const int64_t k = int64_t{index} - EntryCount - 1;
+  if (k < 0 || k >= static_cast<int64_t>(AddedFiles.size())) {
+    throw AppError(errSubscriptOutOfRange, kSource,
+                   "Entry " + std::to_string(index) + " is not a file queued for adding.");
+  }
+  return AddedFiles[static_cast<std::size_t>(k)];
 }
 
 std::string clsVarnGRP::makeEntryName(const std::string& path) {

@@ -42,12 +42,18 @@ class clsVarnGRP {
   // Every file is written whole under a temporary name before any is put in
   // place, and all are flushed together: far cheaper than one flush each.
   // When it fails, the files already in place are whole and the others
-  // untouched.
+  // untouched. Meant for extraction into a folder: a symbolic link at a
+  // target's name is replaced by the entry, never written through, whereas
+  // extractFile writes through a link as a save does.
   void extractFiles(const std::vector<std::pair<int16_t, std::string>>& Targets);
 
   // Called during saves and extractions, every few megabytes, with the bytes
-  // copied so far and the bytes to copy in all; for showing progress.
-  using ProgressHandler = std::function<void(int64_t done, int64_t total)>;
+  // copied so far and the bytes to copy in all; for showing progress. The
+  // last call comes once everything is written and flushed, right before
+  // the new files are put in place. Returning false cancels: the operation
+  // then fails with errDialogCancelled ("cancelled by the user") and leaves
+  // the object and every file as they were, as any failure does.
+  using ProgressHandler = std::function<bool(int64_t done, int64_t total)>;
   void SetProgressHandler(ProgressHandler handler);
 
   int16_t NumberOfFiles() const;
@@ -55,6 +61,10 @@ class clsVarnGRP {
   int32_t FileSize(int16_t index) const;
   int32_t FilePosition(int16_t index) const;
   bool Changed() const;
+  // The file loaded or saved last; empty for a new archive.
+  const std::string& ArchivePath() const { return GrpPath; }
+  // The disk file queued as entry `index` (past NumberOfFiles).
+  const std::string& AddedFile(int16_t index) const;
 
  private:
   // One directory record, laid out as on disk so that the whole directory is
@@ -75,6 +85,8 @@ class clsVarnGRP {
   // CopyRange in pieces, telling Progress after each.
   void copyReporting(io::File& from, int64_t offset, io::File& to, int64_t length, int64_t& done,
                      int64_t total);
+  // Tells Progress; throws when it asks to cancel.
+  void report(int64_t done, int64_t total);
 
   std::string Signature;
   int32_t EntryCount = 0;

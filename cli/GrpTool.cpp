@@ -18,6 +18,7 @@
 #include "GrpCheck.h"
 #include "GrpCommandLine.h"
 #include "GrpFormat.h"
+#include "InterruptGuard.h"
 #include "JsonText.h"
 #include "PathNames.h"
 #include "ProgressLine.h"
@@ -69,6 +70,14 @@ void AppendPadded(std::string& out, int64_t value, std::size_t width) {
   if (length < width)
     out.append(width - length, ' ');
   out.append(digits, length);
+}
+
+// Shows progress and stops the archive's operation after a Ctrl+C.
+clsVarnGRP::ProgressHandler Reporting(ProgressLine& progress) {
+  return [&progress](int64_t done, int64_t total) {
+    progress.Report(done, total);
+    return !InterruptGuard::Requested();
+  };
 }
 
 int List(const Invocation& invocation, Console& console) {
@@ -156,7 +165,8 @@ int Extract(const Invocation& invocation, Console& console) {
   }
   console.Err << notes << std::flush;
   ProgressLine progress(console.Err, console.ErrIsTerminal, "extracting");
-  archive.SetProgressHandler([&](int64_t done, int64_t total) { progress.Report(done, total); });
+  InterruptGuard guard;
+  archive.SetProgressHandler(Reporting(progress));
   archive.extractFiles(targets);
   return kSuccess;
 }
@@ -200,7 +210,8 @@ void AddAll(clsVarnGRP& archive, const std::vector<std::string>& files, Console&
 void Save(clsVarnGRP& archive, const std::string& path, Console& console) {
   {
     ProgressLine progress(console.Err, console.ErrIsTerminal, "writing");
-    archive.SetProgressHandler([&](int64_t done, int64_t total) { progress.Report(done, total); });
+    InterruptGuard guard;
+    archive.SetProgressHandler(Reporting(progress));
     archive.saveFile(path);
   }
   archive.SetProgressHandler(nullptr);
@@ -353,6 +364,10 @@ int Dispatch(const std::vector<std::string>& args, Console& console) {
         return Check(invocation, console);
     }
   } catch (const AppError& error) {
+    // Stopped by Ctrl+C with every file as it was: the shell's usual status
+    // for that, and nothing to explain.
+    if (error.Number() == errDialogCancelled && InterruptGuard::Requested())
+      return kInterrupted;
     console.Err << "halvarin-grp: " << Printable(error.Description()) << '\n';
   } catch (const std::exception& error) {
     console.Err << "halvarin-grp: " << Printable(error.what()) << '\n';

@@ -17,8 +17,15 @@ struct Console {
 
 // kReaderGone is no exit status: standard output is a pipe whose reader has
 // stopped reading, and the program is to end as any other would on a write
-// to it, by SIGPIPE.
-enum ExitStatus : int { kSuccess = 0, kFailure = 1, kBadUsage = 2, kReaderGone = -1 };
+// to it, by SIGPIPE. 130: stopped by Ctrl+C (128 + SIGINT, as shells report
+// it), nothing changed.
+enum ExitStatus : int {
+  kSuccess = 0,
+  kFailure = 1,
+  kBadUsage = 2,
+  kInterrupted = 130,
+  kReaderGone = -1
+};
 
 // The whole program: `args` without its own name; returns the exit status.
 int RunGrpTool(const std::vector<std::string>& args, Console console);

@@ -34,6 +34,15 @@ TEST(GrpSave, TheBytesOfTheFormat) {
   EXPECT_EQ(Snapshot(grp), (std::vector<std::string>{"1", "ten.txt     |10|33"}));
   EXPECT_EQ(ErrorOf([&] { grp.extractFile(1, dir / "one.grp"); }), errInvalidArgument);
   EXPECT_EQ(ReadAll(dir / "one.grp").size(), 42u);
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+    WriteAll(dir / name, name);
+    grp.addFile(dir / name);
+  }
+  grp.deleteFile(3);  // from the middle of the queue
+  grp.saveFile("");
+  EXPECT_EQ(ReadAll(dir / "one.grp"), ArchiveBytes({{Padded("ten.txt"), "0123456789"},
+                                                   {Padded("a.txt"), "a.txt"},
+                                                   {Padded("c.txt"), "c.txt"}}));
 }
 
 TEST(GrpSave, KeepsPermissionsAndSymbolicLinks) {

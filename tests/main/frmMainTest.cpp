@@ -87,13 +87,12 @@ class frmMainTest : public ::testing::Test {
 
 TEST(frmMainIconTest, TheExtensionPicksTheImage) {
   const std::vector<std::pair<std::string, int16_t>> cases = {
-      {"LEVEL1.MAP", 5}, {"SETUP.CFG", 1},  {"INTRO.ANM", 2},  {"PLAY1.DMO", 2},   {"BLAST.VOC", 3},
-      {"THEME.MID", 3},  {"TILES.ART", 4},  {"a.Voc", 3},      {"mapfile", 5},     {"ARTWORK", 4},
-      {"name.", 1},      {"notes.mapx", 5}, {"file.ar", 1},    {"", 1},            {"x.tar.art", 4},
-      {".map", 5},       {"MA", 1},         {"AB.MA      ", 1}, {"LEVEL1.MAP  ", 5},
-      {std::string("A.MI\0\0\0\0\0\0\0\0", 12), 1}, {"\xC9T\xC9.ART", 4}};
-  for (const auto& [name, icon] : cases)
+      {"LEVEL1.MAP  ", 5}, {"SETUP.CFG", 1}, {"INTRO.ANM", 2}, {"PLAY1.DMO", 2}, {"a.Voc", 3},
+      {"THEME.MID", 3},    {"x.tar.art", 4}, {"ARTWORK", 4},   {"notes.mapx", 5}, {"file.ar", 1},
+      {"MA", 1},           {"", 1},          {std::string("A.MI\0\0\0\0\0\0\0\0", 12), 1}};
+  for (const auto& [name, icon] : cases) {
     EXPECT_EQ(frmMain::IconIndex(name), icon) << name;
+  }
 }
 
 TEST_F(frmMainTest, TheListShowsNamesUpToTheirFirstNulInUtf8) {
@@ -111,31 +110,28 @@ TEST_F(frmMainTest, TheListShowsNamesUpToTheirFirstNulInUtf8) {
 TEST_F(frmMainTest, TheListFillsTheClientAreaAboveTheStatusBar) {
   tk.Heights["frmMain.StatusBar1"] = 255;
   const std::vector<std::tuple<float, float, bool, float, float>> cases = {
-      {3000, 2000, false, 3000, 1745}, {28800, 15000, false, 28800, 14745},
+      {28800, 15000, false, 28800, 14745},
       {2400, 0, true, 28800, 14745},  // minimised: the list keeps its size
-      {6210, 4155, false, 6210, 3900}, {3000, 100, false, 3000, 0},  {0, 0, false, 0, 0}};
+      {6210, 4155, false, 6210, 3900}, {3000, 100, false, 3000, 0}};
   for (const auto& [w, h, minimized, listW, listH] : cases) {
     form.Resize(w, h, minimized);
     EXPECT_EQ(tk.ControlWidth("frmMain", "ListView1"), listW) << w << "x" << h;
     EXPECT_EQ(tk.ControlHeight("frmMain", "ListView1"), listH) << w << "x" << h;
   }
-  EXPECT_EQ(TwipsToPixels(6210), 414);
   EXPECT_EQ(TwipsToPixels(255, 144), 26);  // 25.5 rounds up
-  EXPECT_FLOAT_EQ(PixelsToTwips(120, 120), 1440);
 }
 
 TEST_F(frmMainTest, TheRightButtonOnTheListAndTheMenusReachTheirHandlers) {
-  for (int16_t shift : {0, 1, 2, 3})
+  for (int16_t shift : {0, 3}) {
     form.MouseDown("ListView1", vbRightButton, shift, 120, 45);
+  }
   form.MouseDown("ListView1", vbLeftButton, 0, 120, 45);
-  form.MouseDown("ListView1", vbMiddleButton, vbShiftMask, 120, 45);
   form.MouseDown("StatusBar1", vbRightButton, 0, 10, 10);
-  for (const char* name : {"mnufile", "mnuitem", "mnuHelp", "mnufiledash", "nosuchmenu"})
+  for (const char* name : {"mnufile", "mnuitem", "mnufiledash", "nosuchmenu", "mnuHelpAbout"}) {
     form.Click(name);
-  form.Click("mnuHelpAbout");
-  std::vector<std::string> expected(4, "PopupMenu(frmMain|mnuitem)");
-  expected.push_back("Show(frmAbout)");
-  EXPECT_EQ(tk.Calls, expected);
+  }
+  EXPECT_EQ(tk.Calls, (std::vector<std::string>{"PopupMenu(frmMain|mnuitem)", "PopupMenu(frmMain|mnuitem)",
+                                                "Show(frmAbout)"}));
 }
 
 TEST_F(frmMainTest, TheQuestionComesOnlyWithChangesAndYesSaves) {

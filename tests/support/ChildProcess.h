@@ -48,11 +48,10 @@ inline void GiveToUnprivileged(const std::filesystem::path& folder) {
 // description of what did not.
 inline ChildResult InChild(const std::function<std::string()>& body, bool unprivileged = false) {
   int fds[2];
-  if (::pipe(fds) != 0)
-    return {"pipe failed", -1};
-  const pid_t pid = ::fork();
-  if (pid < 0)
-    return {"fork failed", -1};
+  const pid_t pid = ::pipe(fds) == 0 ? ::fork() : -1;
+  if (pid < 0) {
+    return {"pipe or fork failed", -1};
+  }
   if (pid == 0) {
     ::close(fds[0]);
     std::string report;
@@ -66,24 +65,17 @@ inline ChildResult InChild(const std::function<std::string()>& body, bool unpriv
         report = std::string("unexpected exception: ") + e.what();
       }
     }
-    for (std::size_t done = 0; done < report.size();) {
-      const ssize_t n = ::write(fds[1], report.data() + done, report.size() - done);
-      if (n <= 0)
-        break;
-      done += static_cast<std::size_t>(n);
+    for (ssize_t done = 0, n = 1; n > 0 && done < ssize_t(report.size()); done += n) {
+      n = ::write(fds[1], report.data() + done, report.size() - std::size_t(done));
     }
     ::_exit(0);  // no destructors, no test runner clean-up: those are the parent's
   }
   ::close(fds[1]);
   ChildResult result;
   char buffer[4096];
-  for (;;) {
-    const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      break;
-    result.Report.append(buffer, static_cast<std::size_t>(n));
+  for (ssize_t n = 1; n > 0 || (n < 0 && errno == EINTR);) {
+    n = ::read(fds[0], buffer, sizeof buffer);
+    result.Report.append(buffer, n > 0 ? std::size_t(n) : 0);
   }
   ::close(fds[0]);
   while (::waitpid(pid, &result.Status, 0) < 0 && errno == EINTR) {

@@ -10,6 +10,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 #include <QtTest/QTest>
 
@@ -18,30 +19,39 @@
 namespace halvarin::testing {
 
 // Hands every pop-up menu or modal window that opens while `action` runs to
-// `handle`, one at a time, and closes it if `handle` left it open. Returns
-// how many opened.
+// `handle`, and closes it if `handle` left it open; one that will not close
+// is handed over again. Returns how many times `handle` ran. Each hand-over
+// runs from a timer of its own, so that a window opening inside `handle` (a
+// question raised by a file dialog's accept) is handed over too.
 inline int WatchModals(const std::function<void()>& action,
                        const std::function<void(QWidget*)>& handle) {
   int seen = 0;
-  QPointer<QWidget> last;
+  QSet<QWidget*> busy;
   QTimer timer;
   timer.setInterval(5);
   QObject::connect(&timer, &QTimer::timeout, [&] {
     QWidget* open = QApplication::activePopupWidget();
-    if (open == nullptr)
-      open = QApplication::activeModalWidget();
-    if (open == nullptr || open == last)
+    open = open != nullptr ? open : QApplication::activeModalWidget();
+    if (open == nullptr || !open->isVisible() || busy.contains(open)) {
       return;
-    last = open;
-    ++seen;
-    handle(open);
-    if (last && last->isVisible())
-      last->close();
+    }
+    busy.insert(open);
+    QTimer::singleShot(0, &timer, [&, open, watched = QPointer<QWidget>(open)] {
+      if (watched) {
+        ++seen;
+        handle(watched);
+      }
+      if (watched && watched->isVisible()) {
+        watched->close();
+      }
+      busy.remove(open);
+    });
   });
   timer.start();
   action();
-  for (int i = 0; i < 5; ++i)
+  for (int i = 0; i < 5; ++i) {
     QTest::qWait(10);
+  }
   return seen;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -17,7 +18,6 @@ namespace halvarin {
 // forms can read back (list items, selection, control sizes, captions),
 // answers message boxes from a script, and records every call in `Calls` as
 // one readable line, e.g. "MsgBox(File has changed.\r\nSave now?|36|Save Changes?)".
-//
 // Forms attached with Attach() receive Load on their first Show and Unload on
 // Unload, as in the real toolkit, so exit sequences can be followed.
 class RecordingToolkit : public Toolkit {
@@ -29,7 +29,6 @@ class RecordingToolkit : public Toolkit {
     friend bool operator==(const Item&, const Item&) = default;
   };
 
-  // --- set-up and inspection for tests ---
   void Attach(const std::string& form, FormEvents* events) { Forms[form] = events; }
   bool IsLoaded(const std::string& form) const { return Loaded.count(form) != 0; }
   std::vector<Item>& Items(const std::string& form, const std::string& control) {
@@ -44,6 +43,12 @@ class RecordingToolkit : public Toolkit {
   std::map<std::string, float> Widths;   // by "form.control"
   std::map<std::string, float> Heights;  // by "form.control"
   std::map<std::string, std::string> Captions;
+  // RunWithProgress runs the work at once and keeps its reports; report
+  // number CancelAtReport (1-based; 0: none) answers as a press on Cancel
+  // would. DuringProgress runs at every report: what a user might try then.
+  int CancelAtReport = 0;
+  std::vector<std::pair<int64_t, int64_t>> Reports;
+  std::function<void()> DuringProgress;
   std::vector<std::string> StartedPrograms;
   bool StartProgramFails = false;
   bool Ended = false;
@@ -53,37 +58,29 @@ class RecordingToolkit : public Toolkit {
     return form + "." + control;
   }
 
-  // --- Toolkit ---
   void Show(const std::string& form) override {
     Calls.push_back("Show(" + form + ")");
-    if (Loaded.insert(form).second) {
-      if (FormEvents* events = FormsOf(form)) {
-        events->Load();
-      }
+    if (Loaded.insert(form).second && Forms.count(form) != 0) {
+      Forms[form]->Load();
     }
   }
   void Unload(const std::string& form) override {
     Calls.push_back("Unload(" + form + ")");
-    if (Loaded.count(form) == 0 || Unloading.count(form) != 0) {
-      return;
+    if (Loaded.count(form) != 0 && Unloading.insert(form).second) {
+      if (Forms.count(form) != 0) {
+        Forms[form]->Unload();
+      }
+      Unloading.erase(form);
+      Loaded.erase(form);
     }
-    Unloading.insert(form);
-    if (FormEvents* events = FormsOf(form)) {
-      events->Unload();
-    }
-    Unloading.erase(form);
-    Loaded.erase(form);
   }
   // The user closes the window from its title bar: the form may keep it
   // open (QueryUnload); otherwise it is unloaded.
   void Close(const std::string& form) {
     Calls.push_back("Close(" + form + ")");
-    if (Loaded.count(form) == 0) {
-      return;
-    }
-    bool cancel = false;
-    if (FormEvents* events = FormsOf(form)) {
-      events->QueryUnload(cancel);
+    bool cancel = Loaded.count(form) == 0;
+    if (!cancel && Forms.count(form) != 0) {
+      Forms[form]->QueryUnload(cancel);
     }
     if (!cancel && !Ended) {
       Unload(form);
@@ -95,11 +92,10 @@ class RecordingToolkit : public Toolkit {
   }
   int32_t MsgBox(const std::string& prompt, int32_t buttons, const std::string& title) override {
     Calls.push_back("MsgBox(" + prompt + "|" + std::to_string(buttons) + "|" + title + ")");
-    if (MsgBoxAnswers.empty()) {
-      return vbOK;
+    const int32_t answer = MsgBoxAnswers.empty() ? vbOK : MsgBoxAnswers.front();
+    if (!MsgBoxAnswers.empty()) {
+      MsgBoxAnswers.pop_front();
     }
-    int32_t answer = MsgBoxAnswers.front();
-    MsgBoxAnswers.pop_front();
     return answer;
   }
   void ListClear(const std::string& form, const std::string& control) override {
@@ -119,55 +115,39 @@ class RecordingToolkit : public Toolkit {
     }
     items.erase(items.begin() + (position - 1));
     int32_t& selected = Selection[Key(form, control)];
-    if (selected == position) {
-      selected = 0;
-    } else if (selected > position) {
-      --selected;
-    }
+    selected = selected == position ? 0 : selected > position ? selected - 1 : selected;
   }
   int32_t ListCount(const std::string& form, const std::string& control) const override {
-    auto it = Lists.find(Key(form, control));
+    const auto it = Lists.find(Key(form, control));
     return it == Lists.end() ? 0 : static_cast<int32_t>(it->second.size());
   }
   int32_t SelectedIndex(const std::string& form, const std::string& control) const override {
-    auto it = Selection.find(Key(form, control));
-    return it == Selection.end() ? 0 : it->second;
+    return Get(Selection, Key(form, control), 0);
   }
   std::string SelectedText(const std::string& form, const std::string& control) const override {
-    int32_t selected = SelectedIndex(form, control);
-    auto it = Lists.find(Key(form, control));
-    if (selected < 1 || it == Lists.end() || selected > static_cast<int32_t>(it->second.size())) {
-      return {};
-    }
-    return it->second[selected - 1].Text;
+    const int32_t selected = SelectedIndex(form, control);
+    return selected < 1 || selected > ListCount(form, control)
+               ? std::string()
+               : Lists.at(Key(form, control))[selected - 1].Text;
   }
   void PopupMenu(const std::string& form, const std::string& menu) override {
     Calls.push_back("PopupMenu(" + form + "|" + menu + ")");
   }
   float ControlWidth(const std::string& form, const std::string& control) const override {
-    auto it = Widths.find(Key(form, control));
-    return it == Widths.end() ? 0.0f : it->second;
+    return Get(Widths, Key(form, control), 0.0f);
   }
   float ControlHeight(const std::string& form, const std::string& control) const override {
-    auto it = Heights.find(Key(form, control));
-    return it == Heights.end() ? 0.0f : it->second;
+    return Get(Heights, Key(form, control), 0.0f);
   }
   void SetControlWidth(const std::string& form, const std::string& control, float width) override {
-    if (width < 0) {
-      throw AppError(errInvalidArgument, "Toolkit", "Invalid property value: negative width");
-    }
-    Widths[Key(form, control)] = width;
+    Widths[Key(form, control)] = Positive(width, "width");
   }
   void SetControlHeight(const std::string& form, const std::string& control,
                         float height) override {
-    if (height < 0) {
-      throw AppError(errInvalidArgument, "Toolkit", "Invalid property value: negative height");
-    }
-    Heights[Key(form, control)] = height;
+    Heights[Key(form, control)] = Positive(height, "height");
   }
   std::string Caption(const std::string& form, const std::string& control) const override {
-    auto it = Captions.find(Key(form, control));
-    return it == Captions.end() ? std::string() : it->second;
+    return Get(Captions, Key(form, control), std::string());
   }
   void SetCaption(const std::string& form, const std::string& control,
                   const std::string& text) override {
@@ -180,6 +160,18 @@ class RecordingToolkit : public Toolkit {
     }
     StartedPrograms.push_back(path);
   }
+  void RunWithProgress(const std::string& file,
+                       const std::function<void(const ProgressReport&)>& work) override {
+    Calls.push_back("RunWithProgress(" + file + ")");
+    Reports.clear();
+    work([this](int64_t done, int64_t total) {
+      Reports.emplace_back(done, total);
+      if (DuringProgress) {
+        DuringProgress();
+      }
+      return static_cast<int>(Reports.size()) != CancelAtReport;
+    });
+  }
   std::string AppPath() const override { return Path; }
   std::string AppTitle() const override { return std::string(ProgramIdentity::Title); }
   int32_t AppMajor() const override { return ProgramIdentity::Major; }
@@ -187,9 +179,17 @@ class RecordingToolkit : public Toolkit {
   int32_t AppRevision() const override { return ProgramIdentity::Revision; }
 
  private:
-  FormEvents* FormsOf(const std::string& form) const {
-    auto it = Forms.find(form);
-    return it == Forms.end() ? nullptr : it->second;
+  template <typename V>
+  static V Get(const std::map<std::string, V>& from, const std::string& key, V otherwise) {
+    const auto it = from.find(key);
+    return it == from.end() ? otherwise : it->second;
+  }
+  static float Positive(float size, const char* what) {
+    if (size < 0) {
+      throw AppError(errInvalidArgument, "Toolkit",
+                     std::string("Invalid property value: negative ") + what);
+    }
+    return size;
   }
 
   std::map<std::string, FormEvents*> Forms;

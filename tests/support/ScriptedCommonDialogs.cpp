@@ -14,26 +14,18 @@ void ScriptedCommonDialogs::PushCancel() {
 
 void ScriptedCommonDialogs::PushChoice(std::string path, uint32_t filterIndex) {
   Push([path = std::move(path), filterIndex](OPENFILENAMEA& ofn) {
-    if (!StoreSingleAnswer(ofn, path)) {
-      return 0;
-    }
-    if (filterIndex != 0) {
-      ofn.nFilterIndex = filterIndex;
-    }
-    return 1;
+    const bool stored = StoreSingleAnswer(ofn, path);
+    ofn.nFilterIndex = stored && filterIndex != 0 ? filterIndex : ofn.nFilterIndex;
+    return stored ? 1 : 0;
   });
 }
 
 void ScriptedCommonDialogs::PushChoices(std::string folder, std::vector<std::string> names,
                                         uint32_t filterIndex) {
   Push([folder = std::move(folder), names = std::move(names), filterIndex](OPENFILENAMEA& ofn) {
-    if (!StoreMultipleAnswer(ofn, folder, names)) {
-      return 0;
-    }
-    if (filterIndex != 0) {
-      ofn.nFilterIndex = filterIndex;
-    }
-    return 1;
+    const bool stored = StoreMultipleAnswer(ofn, folder, names);
+    ofn.nFilterIndex = stored && filterIndex != 0 ? filterIndex : ofn.nFilterIndex;
+    return stored ? 1 : 0;
   });
 }
 
@@ -47,11 +39,8 @@ int32_t ScriptedCommonDialogs::ShowSaveDialog(OPENFILENAMEA& ofn) {
 
 int32_t ScriptedCommonDialogs::Respond(Kind kind, OPENFILENAMEA& ofn) {
   calls_.push_back({kind, ofn});
-  if (answers_.empty()) {
-    return 0;
-  }
-  Answer answer = std::move(answers_.front());
-  answers_.pop_front();
+  const Answer answer = answers_.empty() ? Answer([](OPENFILENAMEA&) { return 0; }) : answers_.front();
+  answers_.empty() ? void() : answers_.pop_front();
   return answer(ofn);
 }
 

@@ -6,7 +6,9 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
+#include <QDrag>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -77,8 +79,15 @@ class QtDataObject : public DataObject {
   const QMimeData& data_;
 };
 
+// Marks a drag that started in one of this program's lists, by process: a
+// drag back onto the list it came from must not add the entry again.
+QString OwnDragFormat() {
+  return QStringLiteral("application/x-halvarin-drag-%1").arg(QCoreApplication::applicationPid());
+}
+
 bool OffersDrop(const QMimeData* data) {
-  return data != nullptr && (data->hasUrls() || data->hasText());
+  return data != nullptr && (data->hasUrls() || data->hasText()) &&
+         !data->hasFormat(OwnDragFormat());
 }
 
 // A straight line between two points of the client area.
@@ -222,10 +231,11 @@ QtListView::QtListView(QtFormWindow& form, const ControlDef& def, std::vector<QI
   setEditTriggers(s.LabelEdit
                       ? QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked
                       : QAbstractItemView::NoEditTriggers);
-  setDragEnabled(false);
+  setDragEnabled(true);
   setAcceptDrops(acceptDrops_);
   viewport()->setAcceptDrops(acceptDrops_);
-  setDragDropMode(acceptDrops_ ? QAbstractItemView::DropOnly : QAbstractItemView::NoDragDrop);
+  setDragDropMode(acceptDrops_ ? QAbstractItemView::DragDrop : QAbstractItemView::DragOnly);
+  setDefaultDropAction(Qt::CopyAction);
   setDropIndicatorShown(false);
   // The form decides what a right click does (MouseDown); no context menu
   // of Qt's own, and none passed up to the window.
@@ -265,7 +275,8 @@ void QtListView::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void QtListView::dropEvent(QDropEvent* event) {
-  if (!acceptDrops_ || event->mimeData() == nullptr) {
+  if (!acceptDrops_ || event->mimeData() == nullptr ||
+      event->mimeData()->hasFormat(OwnDragFormat())) {
     event->ignore();
     return;
   }
@@ -273,6 +284,38 @@ void QtListView::dropEvent(QDropEvent* event) {
   event->accept();
   QtDataObject data(*event->mimeData());
   form_.FireDragDrop(objectName().toStdString(), data);
+}
+
+std::unique_ptr<QMimeData> QtListView::DragData(int row) {
+  const std::vector<std::string> files =
+      form_.FireStartDrag(objectName().toStdString(), static_cast<int32_t>(row) + 1);
+  if (files.empty()) {
+    return nullptr;
+  }
+  QList<QUrl> urls;
+  for (const std::string& file : files) {
+    urls.push_back(QUrl::fromLocalFile(QDir().absoluteFilePath(ToQString(file))));
+  }
+  auto data = std::make_unique<QMimeData>();
+  data->setUrls(urls);
+  data->setData(OwnDragFormat(), QByteArray());
+  return data;
+}
+
+void QtListView::startDrag(Qt::DropActions /*supportedActions*/) {
+  QListWidgetItem* dragged = currentItem();
+  if (dragged == nullptr) {
+    return;
+  }
+  std::unique_ptr<QMimeData> data = DragData(row(dragged));
+  if (!data) {
+    return;
+  }
+  auto* drag = new QDrag(this);
+  drag->setMimeData(data.release());
+  drag->setPixmap(dragged->icon().pixmap(iconSize()));
+  // A copy only: a "move" would let the target ask us to delete the entry.
+  drag->exec(Qt::CopyAction, Qt::CopyAction);
 }
 
 // --- QtFormWindow ---
@@ -597,6 +640,13 @@ void QtFormWindow::FireMouseDown(const std::string& control, int16_t button, int
 
 void QtFormWindow::FireDragDrop(const std::string& control, const DataObject& data) {
   Dispatch([&] { events_->DragDrop(control, data); });
+}
+
+std::vector<std::string> QtFormWindow::FireStartDrag(const std::string& control,
+                                                     int32_t position) {
+  std::vector<std::string> files;
+  Dispatch([&] { files = events_->StartDrag(control, position); });
+  return files;
 }
 
 void QtFormWindow::closeEvent(QCloseEvent* event) {

@@ -14,6 +14,7 @@
 #include "Toolkit.h"
 
 class QMenu;
+class QMimeData;
 
 namespace halvarin {
 
@@ -21,7 +22,8 @@ class QtToolkit;
 class QtFormWindow;
 
 // A list view control: icons in a grid, items appended at the end, mouse
-// presses and drops passed on to the form.
+// presses and drops passed on to the form. An item dragged out of it offers
+// what the form's StartDrag gives; dropped back on the list it does nothing.
 class QtListView : public QListWidget {
   Q_OBJECT
 
@@ -33,8 +35,13 @@ class QtListView : public QListWidget {
   const QIcon& LargeIcon(int16_t index) const { return largeIcons_[index - 1]; }
   const QIcon& SmallIcon(int16_t index) const { return smallIcons_[index - 1]; }
 
+  // What a drag of the item in `row` (0-based) offers: the form's files as
+  // URLs, marked as our own drag; nullptr when the form offers none.
+  std::unique_ptr<QMimeData> DragData(int row);
+
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void startDrag(Qt::DropActions supportedActions) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -81,6 +88,7 @@ class QtFormWindow : public QMainWindow {
   void FireClick(const std::string& name);
   void FireMouseDown(const std::string& control, int16_t button, int16_t shift, float x, float y);
   void FireDragDrop(const std::string& control, const DataObject& data);
+  std::vector<std::string> FireStartDrag(const std::string& control, int32_t position);
 
   // Puts docked controls at their edge; run whenever the client area resizes.
   void LayOutDocked();

@@ -1,5 +1,10 @@
 #include "QtToolkit.h"
 
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <future>
+#include <thread>
 #include <utility>
 
 #include <QAbstractButton>
@@ -15,12 +20,14 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
 #include <QWindow>
 
 #include "AppError.h"
 #include "ProgramIdentity.h"
 #include "QtCommonDialogs.h"
 #include "QtFormWindow.h"
+#include "QtProgressWindow.h"
 
 namespace halvarin {
 
@@ -442,6 +449,82 @@ void QtToolkit::StartProgram(const std::string& path) {
     throw AppError(errPathFileAccess, kSource,
                    "Cannot start " + path + ": " + ToStdString(process.errorString()));
   }
+}
+
+// The operation runs on a worker thread while this thread waits, rather
+// than on this thread feeding the event loop from its progress reports: a
+// single write or flush can block for seconds on a slow disk, and between
+// two reports the window could neither paint nor take the Cancel. The
+// worker is the only thread touching the archive while it runs; this one
+// only waits, first without handling any event (so a quick operation looks
+// as it always did and no command can slip in), then in the modal progress
+// window, which keeps every other window from taking input while theirs
+// still paint. The two share nothing but three atomics and the outcome.
+void QtToolkit::RunWithProgress(const std::string& file,
+                                const std::function<void(const ProgressReport&)>& work) {
+  constexpr auto kQuiet = std::chrono::milliseconds(500);
+  std::atomic<int64_t> done{0};
+  std::atomic<int64_t> total{0};
+  std::atomic<bool> cancel{false};
+  const ProgressReport report = [&](int64_t doneNow, int64_t totalNow) {
+    done.store(doneNow, std::memory_order_relaxed);
+    total.store(totalNow, std::memory_order_relaxed);
+    return !cancel.load();
+  };
+  std::promise<void> outcome;
+  std::future<void> finished = outcome.get_future();
+  // The worker's last word, before the outcome: this thread may return as
+  // soon as the outcome is set.
+  QObject waker;
+  QtProgressWindow* shown = nullptr;
+  std::thread worker([&] {
+    std::exception_ptr failure;
+    try {
+      work(report);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    QMetaObject::invokeMethod(
+        &waker,
+        [&shown] {
+          if (shown != nullptr) {
+            shown->Finish();
+          }
+        },
+        Qt::QueuedConnection);
+    if (failure) {
+      outcome.set_exception(failure);
+    } else {
+      outcome.set_value();
+    }
+  });
+  // Should showing the window fail, the operation is stopped, not abandoned.
+  struct Joiner {
+    std::thread& worker;
+    std::atomic<bool>& cancel;
+    ~Joiner() {
+      if (worker.joinable()) {
+        cancel = true;
+        worker.join();
+      }
+    }
+  } joiner{worker, cancel};
+
+  if (finished.wait_for(kQuiet) != std::future_status::ready) {
+    QtProgressWindow window(DefaultDialogOwner(), ToQString(file), [&cancel] { cancel = true; });
+    shown = &window;
+    QTimer poll;
+    poll.setInterval(250);
+    QObject::connect(&poll, &QTimer::timeout, &window, [&] {
+      window.SetProgress(done.load(std::memory_order_relaxed),
+                         total.load(std::memory_order_relaxed));
+    });
+    poll.start();
+    window.exec();
+    shown = nullptr;
+  }
+  worker.join();
+  finished.get();
 }
 
 std::string QtToolkit::AppPath() const {

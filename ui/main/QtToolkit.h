@@ -67,6 +67,9 @@ class QtToolkit : public Toolkit {
 
   void StartProgram(const std::string& path) override;
 
+  void RunWithProgress(const std::string& file,
+                       const std::function<void(const ProgressReport&)>& work) override;
+
   std::string AppPath() const override;
   std::string AppTitle() const override;
   int32_t AppMajor() const override;

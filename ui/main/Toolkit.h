@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,12 @@ class FormEvents {
                          float /*x*/, float /*y*/) {}
   // Data was dropped on a control.
   virtual void DragDrop(const std::string& /*control*/, const DataObject& /*data*/) {}
+  // The user starts dragging the item at `position` (1-based) out of a list
+  // view. Returns the files the drag offers (full paths); none, no drag.
+  virtual std::vector<std::string> StartDrag(const std::string& /*control*/,
+                                             int32_t /*position*/) {
+    return {};
+  }
 };
 
 class Toolkit {
@@ -141,6 +148,18 @@ class Toolkit {
   // Starts the program at the full path in a normal, focused window and
   // returns without waiting. Throws AppError when it cannot be started.
   virtual void StartProgram(const std::string& path) = 0;
+
+  // Runs `work`, an operation that may take long, to its end. The operation
+  // calls `report` with bytes done and bytes in all, every few megabytes;
+  // once it has run for about half a second a modal progress window owned
+  // by the main window shows `file` (what is being written), a bar and a
+  // Cancel button. `report` returns false once the user has cancelled; the
+  // operation is then to stop as failures stop it. Whatever `work` throws is
+  // thrown here. Nothing else of the program runs meanwhile; `work` may run
+  // on another thread and must touch nothing but what it was given.
+  using ProgressReport = std::function<bool(int64_t done, int64_t total)>;
+  virtual void RunWithProgress(const std::string& file,
+                               const std::function<void(const ProgressReport& report)>& work) = 0;
 
   // Program facts: the folder holding the executable (no trailing separator),
   // and the program identity.

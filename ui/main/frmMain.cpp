@@ -137,6 +137,9 @@ int16_t frmMain::IconIndex(std::string_view name) {
 }
 
 void frmMain::Click(const std::string& name) {
+  if (Busy) {
+    return;
+  }
   using Handler = void (frmMain::*)();
   static constexpr std::array<std::pair<std::string_view, Handler>, 9> kHandlers = {{
       {"mnuFileNew", &frmMain::mnuFileNew_Click},
@@ -177,9 +180,17 @@ void frmMain::MouseDown(const std::string& control, int16_t button, int16_t shif
 }
 
 void frmMain::DragDrop(const std::string& control, const DataObject& data) {
-  if (control == kListView) {
+  if (control == kListView && !Busy) {
     RunCommand([&] { ListView1_OLEDragDrop(data); });
   }
+}
+
+std::vector<std::string> frmMain::StartDrag(const std::string& control, int32_t position) {
+  std::vector<std::string> files;
+  if (control == kListView && !Busy) {
+    RunCommand([&] { files = ListView1_OLEStartDrag(position); });
+  }
+  return files;
 }
 
 bool frmMain::RunCommand(const std::function<void()>& command) {
@@ -188,6 +199,11 @@ bool frmMain::RunCommand(const std::function<void()>& command) {
     command();
     return true;
   } catch (const AppError& error) {
+    // The user stopped it; everything is as before and there is nothing to
+    // tell them.
+    if (error.Number() == errDialogCancelled) {
+      return false;
+    }
     description = error.Description();
   } catch (const std::bad_alloc&) {
     description = "There is not enough memory to complete the command.";
@@ -257,9 +273,27 @@ void frmMain::OpenArchive(const std::string& path) {
   HasFile = true;
 }
 
+void frmMain::Lengthy(const std::string& file,
+                      const std::function<void(clsVarnGRP&)>& operation) {
+  clsVarnGRP& archive = CurrentArchive();
+  Busy = true;
+  struct Done {
+    frmMain& form;
+    clsVarnGRP& archive;
+    ~Done() {
+      archive.SetProgressHandler(nullptr);
+      form.Busy = false;
+    }
+  } done{*this, archive};
+  Tk.RunWithProgress(LastPathComponent(file), [&](const Toolkit::ProgressReport& report) {
+    archive.SetProgressHandler(report);
+    operation(archive);
+  });
+}
+
 void frmMain::mnufilesave_Click() {
   if (HasFile) {
-    CurrentArchive().saveFile(std::string());
+    Lengthy(CurrentArchive().ArchivePath(), [](clsVarnGRP& archive) { archive.saveFile(""); });
     // The saved archive holds the names as stored, cut to 12 bytes.
     RefreshList();
   } else {
@@ -279,7 +313,7 @@ void frmMain::mnufilesaveas_Click() {
   if (path.empty()) {
     return;
   }
-  CurrentArchive().saveFile(path);
+  Lengthy(clsVarnGRP::SavedPath(path), [&path](clsVarnGRP& archive) { archive.saveFile(path); });
   HasFile = true;
   RefreshList();
 }
@@ -342,7 +376,7 @@ void frmMain::mnuitemextract_Click() {
   if (path.empty() || !loaded) {
     return;  // a queued file is not in the archive file yet: nothing to write
   }
-  archive.extractFile(static_cast<int16_t>(index), path);
+  Lengthy(path, [&](clsVarnGRP& a) { a.extractFile(static_cast<int16_t>(index), path); });
 }
 
 void frmMain::mnuitemdelete_Click() {
@@ -376,6 +410,23 @@ void frmMain::ListView1_OLEDragDrop(const DataObject& Data) {
   }
 }
 
+std::vector<std::string> frmMain::ListView1_OLEStartDrag(int32_t position) {
+  clsVarnGRP& archive = CurrentArchive();
+  if (position < 1 || position > Tk.ListCount(FormName, kListView)) {
+    return {};
+  }
+  const auto index = static_cast<int16_t>(position);
+  if (index > archive.NumberOfFiles()) {
+    return {archive.AddedFile(index)};
+  }
+  const std::string path =
+      Drags.Next() + "/" + SafeFileName(Cp1252ToUtf8(archive.filename(index)));
+  // Written before the drag starts: a drop target takes the file as it is.
+  // Only a large entry takes long enough for the progress window to show.
+  Lengthy(path, [&](clsVarnGRP& a) { a.extractFiles({{index, path}}); });
+  return {path};
+}
+
 void frmMain::Form_Resize(float ScaleWidth, float ScaleHeight, bool Minimized) {
   if (Minimized) {
     return;
@@ -388,6 +439,10 @@ void frmMain::Form_Resize(float ScaleWidth, float ScaleHeight, bool Minimized) {
 }
 
 void frmMain::Form_QueryUnload(bool& Cancel) {
+  if (Busy) {
+    Cancel = true;  // the window stays until the operation has ended
+    return;
+  }
   // The question is asked here, where a failed save can still keep the
   // window open; the archive is then released, so the exit sequence that
   // the unload runs finds nothing left to ask about.

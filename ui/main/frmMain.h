@@ -5,8 +5,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "CommonDialogs.h"
+#include "DragFolder.h"
 #include "FormDefinition.h"
 #include "Toolkit.h"
 #include "clsVarnGRP.h"
@@ -46,6 +48,7 @@ class frmMain : public FormEvents {
   void MouseDown(const std::string& control, int16_t button, int16_t shift, float x,
                  float y) override;
   void DragDrop(const std::string& control, const DataObject& data) override;
+  std::vector<std::string> StartDrag(const std::string& control, int32_t position) override;
 
   // File menu.
   void mnuFileNew_Click();
@@ -67,6 +70,10 @@ class frmMain : public FormEvents {
 
   void ListView1_MouseDown(int16_t Button, int16_t Shift, float x, float y);
   void ListView1_OLEDragDrop(const DataObject& Data);
+  // Dragging an item out offers a file: a loaded entry written to a folder
+  // of its own under the name Extract Item offers, a queued file as itself.
+  // The archive and the document do not change.
+  std::vector<std::string> ListView1_OLEStartDrag(int32_t position);
   void Form_Resize(float ScaleWidth, float ScaleHeight, bool Minimized);
   // Closing the window asks the save-changes question here, once; only a
   // save that fails keeps the window open.
@@ -80,8 +87,9 @@ class frmMain : public FormEvents {
   void RefreshList();
 
   // Runs one command; an error is shown in a message box (caption the
-  // program title, OK, warning icon) with its description. Returns whether
-  // the command ran to its end.
+  // program title, OK, warning icon) with its description, except for an
+  // operation the user cancelled in its progress window. Returns whether the
+  // command ran to its end.
   bool RunCommand(const std::function<void()>& command);
 
   // The document: the archive being edited (created on first use), and
@@ -97,9 +105,16 @@ class frmMain : public FormEvents {
   void ExitProgram();
   // Queues one file and appends its item, keeping list and archive in step.
   void AddItem(const std::string& path);
+  // Runs an archive operation that may take long under the toolkit's
+  // progress window, naming `file`; a cancel there throws errDialogCancelled.
+  void Lengthy(const std::string& file, const std::function<void(clsVarnGRP&)>& operation);
 
   Toolkit& Tk;
   CommonDialogs& Dialogs;
+  DragFolder Drags;
+  // While Lengthy runs: the progress window is modal, but no command may
+  // start even if an event slipped past it.
+  bool Busy = false;
 };
 
 }  // namespace halvarin

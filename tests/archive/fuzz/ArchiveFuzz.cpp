@@ -14,8 +14,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <string_view>
@@ -44,7 +42,7 @@ using namespace halvarin::testing;
 
 fs::path g_work;
 
-std::string Work(const char* name) {
+std::string Work(const std::string& name) {
   return (g_work / name).string();
 }
 
@@ -53,25 +51,18 @@ std::string ReadFile(const std::string& path) {
   return ReadAll(path);
 }
 
-using Entry = Item;
-std::vector<Entry> EntriesOf(std::string_view file, const OracleArchive& a) {
-  std::vector<Entry> entries;
-  for (const OracleEntry& e : a.Entries)
-    entries.push_back({e.Name, std::string(OracleData(file, e))});
-  return entries;
-}
-
-// The object must describe exactly the archive file `file`.
-void ExpectDescribes(const clsVarnGRP& grp, std::string_view file) {
+// The object must describe exactly the archive file `file`; returns its entries.
+std::vector<Item> ExpectDescribes(const clsVarnGRP& grp, std::string_view file) {
   const OracleArchive a = OracleRead(file);
-  FUZZ_CHECK(a.Verdict == OracleArchive::Valid);
+  FUZZ_CHECK(a.Verdict == OracleArchive::Valid && !grp.Changed());
   FUZZ_CHECK(grp.NumberOfFiles() == static_cast<int64_t>(a.Entries.size()));
-  FUZZ_CHECK(!grp.Changed());
+  std::vector<Item> entries;
   for (std::size_t i = 0; i < a.Entries.size(); ++i) {
     const auto index = static_cast<int16_t>(i + 1);
     FUZZ_CHECK(grp.filename(index) == a.Entries[i].Name);
     FUZZ_CHECK(grp.FileSize(index) == a.Entries[i].Size);
     FUZZ_CHECK(grp.FilePosition(index) == a.Entries[i].Position);
+    entries.push_back({a.Entries[i].Name, std::string(OracleData(file, a.Entries[i]))});
   }
   for (int16_t outside : {int16_t{0}, int16_t{-1}, static_cast<int16_t>(a.Entries.size() + 1)}) {
     try {
@@ -81,15 +72,18 @@ void ExpectDescribes(const clsVarnGRP& grp, std::string_view file) {
       FUZZ_CHECK(e.Number() == halvarin::errSubscriptOutOfRange);
     }
   }
+  return entries;
 }
 
 void ExpectOnlyFiles(const std::set<std::string>& names) {
   std::set<std::string> found;
-  for (const auto& e : fs::directory_iterator(g_work))
+  for (const auto& e : fs::directory_iterator(g_work)) {
     found.insert(e.path().filename().string());
+  }
   for (const std::string& name : found) {
-    if (names.count(name) == 0)
+    if (names.count(name) == 0) {
       std::fprintf(stderr, "unexpected file left behind: %s\n", name.c_str());
+    }
   }
   FUZZ_CHECK(found == names);
 }
@@ -98,20 +92,16 @@ void ExpectOnlyFiles(const std::set<std::string>& names) {
 // seen to leave the object as it was.
 const std::string kBase = ArchiveBytes({{std::string("base.dat\0\0\0\0", 12), "base"}});
 
-void RunValid(clsVarnGRP& grp, std::string_view input, const OracleArchive& want) {
-  ExpectDescribes(grp, input);
-  const std::vector<Entry> entries = EntriesOf(input, want);
-
-  // Extraction replaces the same target again and again, longer and shorter.
+void RunValid(clsVarnGRP& grp, std::string_view input) {
+  const std::vector<Item> entries = ExpectDescribes(grp, input);
+  // One by one over the same target, longer and shorter; then all at once,
+  // as the command line extracts.
+  std::vector<std::pair<int16_t, std::string>> targets;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     grp.extractFile(static_cast<int16_t>(i + 1), Work("x.out"));
     FUZZ_CHECK(ReadFile(Work("x.out")) == entries[i].Data);
+    targets.emplace_back(static_cast<int16_t>(i + 1), Work("b" + std::to_string(i)));
   }
-
-  // All at once, as the command line extracts.
-  std::vector<std::pair<int16_t, std::string>> targets;
-  for (std::size_t i = 0; i < entries.size(); ++i)
-    targets.emplace_back(static_cast<int16_t>(i + 1), Work(("b" + std::to_string(i)).c_str()));
   grp.extractFiles(targets);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     FUZZ_CHECK(ReadFile(targets[i].second) == entries[i].Data);
@@ -119,19 +109,18 @@ void RunValid(clsVarnGRP& grp, std::string_view input, const OracleArchive& want
   }
 
   // Save to a new file: exactly the format's bytes, trailing junk dropped,
-  // and the object now describes that file.
+  // and the object (and a fresh one) now describes that file.
   grp.saveFile(Work("out.grp"));
   const std::string saved = ReadFile(Work("out.grp"));
-  FUZZ_CHECK(saved == ArchiveBytes(entries));
+  FUZZ_CHECK(saved == ArchiveBytes(entries) && ReadFile(Work("in.grp")) == input);
   ExpectDescribes(grp, saved);
-  FUZZ_CHECK(ReadFile(Work("in.grp")) == input);
   clsVarnGRP reloaded;
   FUZZ_CHECK(reloaded.LoadFile(Work("out.grp")));
   ExpectDescribes(reloaded, saved);
 
   // An edit saved in place: drop an entry chosen by the input, queue a file
   // cut from the input, and write the archive over itself.
-  std::vector<Entry> edited = entries;
+  std::vector<Item> edited = entries;
   if (!edited.empty()) {
     const std::size_t drop = static_cast<unsigned char>(input.back()) % edited.size();
     grp.deleteFile(static_cast<int16_t>(drop + 1));
@@ -139,17 +128,14 @@ void RunValid(clsVarnGRP& grp, std::string_view input, const OracleArchive& want
   }
   const std::string queued(input.substr(0, input.size() % 97));
   WriteAll(Work("queued.bin"), queued);
-  FUZZ_CHECK(grp.addFile(Work("queued.bin")) == "queued.bin");
+  FUZZ_CHECK(grp.addFile(Work("queued.bin")) == "queued.bin" && grp.Changed());
   edited.push_back({"queued.bin  ", queued});
-  FUZZ_CHECK(grp.Changed());
   grp.saveFile("");
   const std::string resaved = ReadFile(Work("out.grp"));
   FUZZ_CHECK(resaved == ArchiveBytes(edited));
   ExpectDescribes(grp, resaved);
-  if (!edited.empty()) {
-    grp.extractFile(static_cast<int16_t>(edited.size()), Work("x.out"));
-    FUZZ_CHECK(ReadFile(Work("x.out")) == queued);
-  }
+  grp.extractFile(static_cast<int16_t>(edited.size()), Work("x.out"));
+  FUZZ_CHECK(ReadFile(Work("x.out")) == queued);
   ExpectOnlyFiles({"base.grp", "in.grp", "out.grp", "queued.bin", "x.out"});
 }
 
@@ -158,12 +144,11 @@ void RunValid(clsVarnGRP& grp, std::string_view input, const OracleArchive& want
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // Files are written and flushed for every input: a memory-backed folder
   // keeps that from dominating the run.
-  std::string parent = "/tmp";
-  if (const char* env = std::getenv("HALVARIN_FUZZ_TMP"); env != nullptr && *env != '\0')
-    parent = env;
-  else if (::access("/dev/shm", W_OK) == 0)
-    parent = "/dev/shm";
-  std::string pattern = parent + "/halvarin-fuzz-XXXXXX";
+  const char* env = std::getenv("HALVARIN_FUZZ_TMP");
+  std::string pattern = (env != nullptr && *env != '\0'       ? std::string(env)
+                         : ::access("/dev/shm", W_OK) == 0 ? std::string("/dev/shm")
+                                                           : std::string("/tmp")) +
+                        "/halvarin-fuzz-XXXXXX";
   FUZZ_CHECK(::mkdtemp(pattern.data()) != nullptr);
   g_work = pattern;
   std::atexit([] {
@@ -177,13 +162,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   // Files from the previous input go, so that leftovers can be told apart.
-  for (const char* name : {"out.grp", "queued.bin", "x.out"})
+  for (const char* name : {"out.grp", "queued.bin", "x.out"}) {
     ::unlink(Work(name).c_str());
+  }
   WriteAll(Work("in.grp"), std::string(input));
   const OracleArchive want = OracleRead(input);
   // The checker reaches the same verdict from the bytes alone.
-  const halvarin::grp::CheckResult check = halvarin::grp::CheckLayout(
-      input.data(), static_cast<int64_t>(input.size()), static_cast<int64_t>(input.size()));
+  const auto length = static_cast<int64_t>(input.size());
+  const halvarin::grp::CheckResult check = halvarin::grp::CheckLayout(input.data(), length, length);
   FUZZ_CHECK(check.IsArchive == (want.Verdict != OracleArchive::NotAnArchive));
   FUZZ_CHECK(check.Sound() == (want.Verdict == OracleArchive::Valid));
 
@@ -201,32 +187,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(check.FirstError() != nullptr &&
                std::string_view(e.Description()).ends_with(check.FirstError()->Text));
   }
-  switch (want.Verdict) {
-    case OracleArchive::NotAnArchive:
-    case OracleArchive::Damaged:
-      if (want.Verdict == OracleArchive::NotAnArchive) {
-        FUZZ_CHECK(!loaded && error == 0);
-      } else {
-        FUZZ_CHECK(error == halvarin::errPathFileAccess || error == halvarin::errOverflow ||
-                   error == halvarin::errSubscriptOutOfRange);
-      }
-      // Refused: the object still holds the base archive with its edit,
-      // and that edit still saves to the base archive's file.
-      FUZZ_CHECK(grp.NumberOfFiles() == 0 && grp.Changed());
-      grp.saveFile("");
-      FUZZ_CHECK(ReadFile(Work("base.grp")) == ArchiveBytes({}));
-      WriteAll(Work("base.grp"), kBase);
-      ExpectOnlyFiles({"base.grp", "in.grp"});
-      break;
-    case OracleArchive::Valid:
-      FUZZ_CHECK(loaded && error == 0);
-      try {
-        RunValid(grp, input, want);
-      } catch (const AppError& e) {
-        std::fprintf(stderr, "unexpected error %d: %s\n", e.Number(), e.Description().c_str());
-        std::abort();
-      }
-      break;
+  if (want.Verdict == OracleArchive::Valid) {
+    FUZZ_CHECK(loaded && error == 0);
+    try {
+      RunValid(grp, input);
+    } catch (const AppError& e) {
+      std::fprintf(stderr, "unexpected error %d: %s\n", e.Number(), e.Description().c_str());
+      std::abort();
+    }
+    return 0;
   }
+  FUZZ_CHECK(!loaded && (want.Verdict == OracleArchive::NotAnArchive
+                             ? error == 0
+                             : error == halvarin::errPathFileAccess || error == halvarin::errOverflow ||
+                                   error == halvarin::errSubscriptOutOfRange));
+  // Refused: the object still holds the base archive with its edit, and
+  // that edit still saves to the base archive's file.
+  FUZZ_CHECK(grp.NumberOfFiles() == 0 && grp.Changed());
+  grp.saveFile("");
+  FUZZ_CHECK(ReadFile(Work("base.grp")) == ArchiveBytes({}));
+  WriteAll(Work("base.grp"), kBase);
+  ExpectOnlyFiles({"base.grp", "in.grp"});
   return 0;
 }

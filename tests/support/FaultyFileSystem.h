@@ -20,19 +20,8 @@
 namespace halvarin::testing {
 
 enum class Op {
-  OpenRead,
-  CreateNew,
-  Read,
-  Write,
-  Sync,
-  Close,
-  CopyPermissions,
-  Rename,
-  SyncFolder,
-  Stat,
-  CopyRange,
-  CopyAttributes,
-  Count
+  OpenRead, CreateNew, Read, Write, Sync, Close, CopyPermissions, Rename, SyncFolder, Stat,
+  CopyRange, CopyAttributes, Count
 };
 
 class FaultyFileSystem : public io::FileSystem {
@@ -128,16 +117,13 @@ class FaultyFileSystem : public io::FileSystem {
       return real_->ReadAt(offset, buffer, length);
     }
     void Write(const void* buffer, std::size_t length) override {
-      if (owner_.Fails(Op::Write)) {
-        // A full disk takes part of the data before it refuses the rest.
-        real_->Write(buffer, length / 2);
-        owner_.Throw("write", Path());
-      }
-      real_->Write(buffer, length);
+      const bool fails = owner_.Fails(Op::Write);
+      // A full disk takes part of the data before it refuses the rest.
+      real_->Write(buffer, fails ? length / 2 : length);
+      fails ? owner_.Throw("write", Path()) : void();
     }
     void WriteAt(int64_t offset, const void* buffer, std::size_t length) override {
-      if (owner_.Fails(Op::Write))
-        owner_.Throw("write", Path());
+      owner_.Step(Op::Write, Path());
       real_->WriteAt(offset, buffer, length);
     }
     void Sync() override {
@@ -155,9 +141,7 @@ class FaultyFileSystem : public io::FileSystem {
   };
 
   std::unique_ptr<io::File> Wrap(std::unique_ptr<io::File> real) {
-    if (!real)
-      return nullptr;
-    return std::make_unique<Faulty>(*this, std::move(real));
+    return real ? std::make_unique<Faulty>(*this, std::move(real)) : nullptr;
   }
   bool Fails(Op op) {
     const int i = static_cast<int>(op);
@@ -166,19 +150,15 @@ class FaultyFileSystem : public io::FileSystem {
       hooks_[i]();
     return calls_[i] == failAt_[i];
   }
-  void Step(Op op, const std::string& path) {
-    if (Fails(op))
-      Throw("use", path);
-  }
+  void Step(Op op, const std::string& path) { Fails(op) ? Throw("use", path) : void(); }
   [[noreturn]] void Throw(const std::string& what, const std::string& path) {
     throw AppError(failNumber_, "test", "Injected failure to " + what + " \"" + path + "\".");
   }
 
   io::FileSystem& real_;
-  std::array<int, static_cast<int>(Op::Count)> calls_{};
-  std::array<int, static_cast<int>(Op::Count)> failAt_{};
-  std::array<int, static_cast<int>(Op::Count)> hookAt_{};
-  std::array<std::function<void()>, static_cast<int>(Op::Count)> hooks_;
+  static constexpr int kOps = static_cast<int>(Op::Count);
+  std::array<int, kOps> calls_{}, failAt_{}, hookAt_{};
+  std::array<std::function<void()>, kOps> hooks_;
   bool native_ = false;
   int32_t failNumber_ = errPathFileAccess;
   int openFiles_ = 0;

@@ -1,0 +1,75 @@
+// Saves and extractions cancelled from their progress reports, at every
+// report in turn: each must fail like any failure, leaving no temporary file
+// and every byte on disk and every detail of the object as before.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <string>
+
+#include "ArchiveBytes.h"
+#include "ArchiveChecks.h"
+#include "TempDir.h"
+#include "clsVarnGRP.h"
+
+namespace halvarin::testing {
+namespace {
+
+std::map<std::string, std::string> Files(const TempDir& dir) {
+  std::map<std::string, std::string> files;
+  for (const std::string& name : dir.Names())
+    files[name] = ReadAll(dir / name);
+  return files;
+}
+
+TEST(CancelTest, CancellingAtAnyReportLeavesEverythingAsItWas) {
+  using Operation = std::function<void(clsVarnGRP&, const TempDir&)>;
+  const std::map<std::string, Operation> operations = {
+      {"save in place", [](clsVarnGRP& grp, const TempDir&) { grp.saveFile(""); }},
+      {"save as", [](clsVarnGRP& grp, const TempDir& dir) { grp.saveFile(dir / "old.grp"); }},
+      {"extract", [](clsVarnGRP& grp, const TempDir& dir) { grp.extractFile(1, dir / "x"); }},
+      {"extract into a folder", [](clsVarnGRP& grp, const TempDir& dir) {
+         grp.extractFiles({{1, dir / "x"}, {2, dir / "new"}});
+       }}};
+  for (const auto& entry : operations) {
+    const Operation& operation = entry.second;
+    TempDir dir;
+    // Two pieces of copying, the queued file, then the flush.
+    WriteAll(dir / "a.grp", ArchiveBytes({{Padded("BIG.ART"), Content(1, (4 << 20) + 5)},
+                                          {Padded("S.MAP"), "map"}}));
+    WriteAll(dir / "old.grp", "an older archive");
+    WriteAll(dir / "x", "an older x");
+    WriteAll(dir / "q.voc", "queued");
+    const auto before = Files(dir);
+    // Cancelled at report 1, 2, ... until the operation ends before that.
+    for (int cancelAt = 1;; ++cancelAt) {
+      SCOPED_TRACE(entry.first + " cancelled at report " + std::to_string(cancelAt));
+      clsVarnGRP grp;
+      ASSERT_TRUE(grp.LoadFile(dir / "a.grp"));
+      grp.addFile(dir / "q.voc");
+      const auto snapshot = Snapshot(grp);
+      int seen = 0;
+      int64_t lastDone = -1, lastTotal = 0;
+      grp.SetProgressHandler([&](int64_t done, int64_t total) {
+        EXPECT_GE(done, lastDone);
+        lastDone = done;
+        lastTotal = total;
+        return ++seen < cancelAt;
+      });
+      const int32_t error = ErrorOf([&] { operation(grp, dir); });
+      if (seen < cancelAt) {
+        EXPECT_EQ(error, 0);
+        EXPECT_EQ(lastDone, lastTotal);  // the last report says all is done
+        EXPECT_GE(cancelAt, 4);
+        break;
+      }
+      EXPECT_EQ(error, errDialogCancelled);
+      EXPECT_EQ(Files(dir), before);
+      EXPECT_EQ(Snapshot(grp), snapshot);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace halvarin::testing

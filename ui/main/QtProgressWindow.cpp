@@ -1,0 +1,70 @@
+#include "QtProgressWindow.h"
+
+#include <string>
+#include <utility>
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "ProgramIdentity.h"
+
+namespace halvarin {
+
+namespace {
+
+// The bar counts in thousandths: byte counts do not fit its int range.
+constexpr int kSteps = 1000;
+
+}  // namespace
+
+QtProgressWindow::QtProgressWindow(QWidget* owner, const QString& file,
+                                   std::function<void()> onCancel)
+    : QDialog(owner), onCancel_(std::move(onCancel)) {
+  setObjectName(QStringLiteral("ProgressWindow"));
+  setWindowTitle(QString::fromUtf8(ProgramIdentity::Title.data(),
+                                   static_cast<qsizetype>(ProgramIdentity::Title.size())));
+  auto* layout = new QVBoxLayout(this);
+  label_ = new QLabel(tr("Writing %1").arg(file), this);
+  label_->setTextFormat(Qt::PlainText);
+  label_->setMinimumWidth(fontMetrics().averageCharWidth() * 48);
+  layout->addWidget(label_);
+  bar_ = new QProgressBar(this);
+  bar_->setRange(0, kSteps);
+  bar_->setValue(0);
+  bar_->setTextVisible(true);
+  layout->addWidget(bar_);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
+  cancel_ = buttons->button(QDialogButtonBox::Cancel);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QtProgressWindow::reject);
+  layout->addWidget(buttons);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  SetProgress(0, 0);
+}
+
+void QtProgressWindow::SetProgress(int64_t done, int64_t total) {
+  const QLocale locale;
+  bar_->setValue(total > 0 ? static_cast<int>(done * kSteps / total) : 0);
+  bar_->setFormat(tr("%1 of %2").arg(locale.formattedDataSize(done, 1),
+                                     locale.formattedDataSize(total, 1)));
+}
+
+void QtProgressWindow::Finish() {
+  done(QDialog::Accepted);
+}
+
+void QtProgressWindow::reject() {
+  if (!cancel_->isEnabled()) {
+    return;
+  }
+  cancel_->setEnabled(false);
+  label_->setText(tr("Cancelling; every file stays as it was."));
+  if (onCancel_) {
+    onCancel_();
+  }
+}
+
+}  // namespace halvarin

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include <QDialog>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace halvarin {
+
+// The small window of a long save or extraction: the name of the file being
+// written, a bar of bytes done against bytes in all, and Cancel. Cancel (or
+// Esc, or closing it from its title bar) asks the operation to stop; the
+// window stays until the operation has ended, so that nothing can start
+// while it is still undoing its work.
+class QtProgressWindow : public QDialog {
+  Q_OBJECT
+
+ public:
+  QtProgressWindow(QWidget* owner, const QString& file, std::function<void()> onCancel);
+
+  void SetProgress(int64_t done, int64_t total);
+  // Closes the window: the operation is over.
+  void Finish();
+
+  QPushButton* CancelButton() const { return cancel_; }
+
+ public slots:
+  void reject() override;
+
+ private:
+  std::function<void()> onCancel_;
+  QLabel* label_;
+  QProgressBar* bar_;
+  QPushButton* cancel_;
+};
+
+}  // namespace halvarin
