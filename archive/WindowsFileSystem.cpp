@@ -424,6 +424,13 @@ class WindowsFileSystem final : public FileSystem {
     return Utf8(target.data(), static_cast<int>(target.size()));
   }
 
+  // The attributes of the name itself: a symbolic link or junction shows as
+  // a reparse point whether or not anything is at its other end.
+  bool IsLink(const std::string& path) override {
+    const DWORD attributes = ::GetFileAttributesW(Wide(path, "examine").c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  }
+
   bool SameFile(const std::string& a, const std::string& b) override {
     BY_HANDLE_FILE_INFORMATION ia{}, ib{};
     return Identify(a, ia) && Identify(b, ib) &&

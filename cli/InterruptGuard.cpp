@@ -15,6 +15,12 @@ volatile std::sig_atomic_t interrupted = 0;
 
 extern "C" void OnInterrupt(int) {
   interrupted = 1;
+#ifdef _WIN32
+  // The C runtime answers Ctrl+C from its console handler, on a thread of
+  // its own, and puts the default action back before calling us: a second
+  // Ctrl+C must not end the program halfway through the cleanup either.
+  std::signal(SIGINT, OnInterrupt);
+#endif
 }
 
 }  // namespace

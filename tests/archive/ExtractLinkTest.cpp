@@ -30,7 +30,10 @@ TEST(ExtractLinkTest, APlantedLinkIsReplacedNeverFollowed) {
     WriteAll(dir / "victim", "precious");
     fs::create_directories(dir.Path() / "folder/inner");
     fs::create_directories(dir.Path() / "out");
-    fs::create_symlink(dir.Path() / c.points, dir.Path() / "out/GAME.CON");
+    std::error_code linked;
+    fs::create_symlink(dir.Path() / c.points, dir.Path() / "out/GAME.CON", linked);
+    if (linked)  // Windows: a privilege, or no symbolic links in the C++ library
+      GTEST_SKIP() << "no symbolic links can be made here: " << linked.message();
     clsVarnGRP grp;
     ASSERT_TRUE(grp.LoadFile(dir / "mod.grp"));
 
