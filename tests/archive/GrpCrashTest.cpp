@@ -1,13 +1,18 @@
 // A child process saves a large archive (entries deleted, files added, in
-// place or over another archive) and is killed with SIGKILL at a random
-// moment. After every kill the target must load and hold, byte for byte,
+// place or over another archive) and is killed with SIGKILL right before one
+// of the file-system calls the save makes, chosen at random, or right after
+// the save. After every kill the target must load and hold, byte for byte,
 // either the complete old archive or the complete new one; the archive it
 // was loaded from must be untouched when it is not the target; and whatever
 // else the save left behind must be a temporary file that is recognisably
 // one and never passes for anything but the complete new archive.
 //
-// HALVARIN_CRASH_KILLS (default 12) and HALVARIN_CRASH_MIB (default 48) set
-// the number of kills and the archive's size; the full run is
+// Kill points are picked among calls rather than on a clock: on a slow or
+// busy disk a clock picks nearly every moment inside the flush and few after
+// the rename, while calls land in every phase whatever the disk's speed.
+//
+// HALVARIN_CRASH_KILLS and HALVARIN_CRASH_MIB set the number of kills and
+// the archive's size (ctest runs a short version); the full run is
 //   HALVARIN_CRASH_KILLS=100 HALVARIN_CRASH_MIB=320 archive_crash_tests
 
 #include <gtest/gtest.h>
@@ -15,14 +20,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
-#include <thread>
 
 #include "AppError.h"
 #include "ArchiveBytes.h"
+#include "FaultyFileSystem.h"
 #include "TempDir.h"
 #include "clsVarnGRP.h"
 
@@ -45,8 +49,8 @@ bool Loads(const std::string& path) {
 }
 
 TEST(GrpCrash, AKilledSaveLeavesTheOldOrTheNewArchiveAndNothingMistakable) {
-  const int wanted = EnvOr("HALVARIN_CRASH_KILLS", 12);
-  const int mib = EnvOr("HALVARIN_CRASH_MIB", 48);
+  const int wanted = EnvOr("HALVARIN_CRASH_KILLS", HALVARIN_CRASH_RUN_KILLS);
+  const int mib = EnvOr("HALVARIN_CRASH_MIB", HALVARIN_CRASH_RUN_MIB);
   TempDir dir;
   std::filesystem::create_directories(dir / "live");
   std::mt19937_64 rng(20240607);
@@ -77,64 +81,66 @@ TEST(GrpCrash, AKilledSaveLeavesTheOldOrTheNewArchiveAndNothingMistakable) {
   const std::string oldBytes = ReadAll(dir / "old.grp"), newBytes = ReadAll(dir / "new.grp");
   const std::string source = dir / "live/target.grp", other = dir / "live/other.grp";
 
-  // Saves in a child, killed after `delay` unless negative; true when the
-  // kill ended it.
-  const auto saveAndKill = [&](bool inPlace, std::chrono::nanoseconds delay) {
+  // Saves, counting the file-system calls; with `killAt`, dies right before
+  // call number `killAt` or, when the save makes fewer, right after it.
+  const auto save = [&](bool inPlace, int killAt) {
+    FaultyFileSystem fs;
+    fs.CopyNatively(true);
+    int calls = 0;
+    fs.BeforeEach([&] {
+      if (++calls == killAt) {
+        ::kill(::getpid(), SIGKILL);
+      }
+    });
+    clsVarnGRP grp(fs);
+    grp.LoadFile(source);
+    for (int16_t index : deleted) {  // from the last
+      grp.deleteFile(index);
+    }
+    for (const std::string& path : added) {
+      grp.addFile(path);
+    }
+    grp.saveFile(inPlace ? "" : other);
+    if (killAt > 0) {
+      ::kill(::getpid(), SIGKILL);
+    }
+    return calls;
+  };
+  const auto restore = [&] {
     for (const std::string& live : {source, other}) {
       if (ReadAll(live) != oldBytes) {
         WriteAll(live, oldBytes);
       }
     }
+  };
+
+  // A save of each kind left alone, to see it work and to count its calls.
+  int calls[2];
+  for (const bool inPlace : {true, false}) {
+    restore();
+    calls[inPlace] = save(inPlace, 0);
+    ASSERT_TRUE(ReadAll(inPlace ? source : other) == newBytes);
+  }
+
+  int keptOld = 0, leftovers = 0, complete = 0;
+  for (int trial = 0; trial < wanted; ++trial) {
+    const bool inPlace = trial % 2 == 0;
+    const std::string& target = inPlace ? source : other;
+    const int killAt = std::uniform_int_distribution<int>(1, calls[inPlace] + 1)(rng);
+    SCOPED_TRACE("trial " + std::to_string(trial) + ", killed at call " + std::to_string(killAt));
+    restore();
     const pid_t pid = ::fork();
     if (pid == 0) {
       try {
-        clsVarnGRP grp;
-        grp.LoadFile(source);
-        for (int16_t index : deleted) {  // from the last
-          grp.deleteFile(index);
-        }
-        for (const std::string& path : added) {
-          grp.addFile(path);
-        }
-        grp.saveFile(inPlace ? "" : other);
-        ::_exit(0);
+        save(inPlace, killAt);
       } catch (const std::exception& e) {
         std::fprintf(stderr, "save failed: %s\n", e.what());
-        ::_exit(3);
       }
-    }
-    if (delay.count() >= 0) {
-      std::this_thread::sleep_for(delay);
-      ::kill(pid, SIGKILL);
+      ::_exit(3);
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
-    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) {
-      return true;
-    }
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
-    return false;
-  };
-
-  // Two saves left alone, to see a save work and to learn how long one takes:
-  // the slower of the two, so that kills land after the rename as well.
-  std::chrono::nanoseconds full{0};
-  for (int run = 0; run < 2; ++run) {
-    const auto start = std::chrono::steady_clock::now();
-    ASSERT_FALSE(saveAndKill(true, std::chrono::nanoseconds(-1)));
-    full = std::max(full, std::chrono::steady_clock::now() - start);
-    ASSERT_TRUE(ReadAll(source) == newBytes);
-  }
-
-  int kills = 0, keptOld = 0, leftovers = 0, complete = 0;
-  for (int trial = 0; kills < wanted && trial < 4 * wanted + 20; ++trial) {
-    SCOPED_TRACE("trial " + std::to_string(trial));
-    const bool inPlace = trial % 2 == 0;
-    const std::string& target = inPlace ? source : other;
-    // Any moment from before the load to a little after a save's usual end.
-    const auto delay = std::chrono::nanoseconds(
-        int64_t(std::uniform_real_distribution<double>(0, 1.15)(rng) * double(full.count())));
-    kills += saveAndKill(inPlace, delay) ? 1 : 0;
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "status " << status;
     ASSERT_TRUE(Loads(target)) << target << " does not load";
     const std::string bytes = ReadAll(target);
     ASSERT_TRUE(bytes == oldBytes || bytes == newBytes) << target << " is neither archive";
@@ -155,10 +161,9 @@ TEST(GrpCrash, AKilledSaveLeavesTheOldOrTheNewArchiveAndNothingMistakable) {
       }
     }
   }
-  std::printf("%d kills, %d MiB, a save takes %.0f ms: the target kept the old archive %d times; "
+  std::printf("%d kills, %d MiB, %d and %d calls a save: the target kept the old archive %d times; "
               "%d temporary files left by kills, %d of them complete\n",
-              kills, mib, double(full.count()) / 1e6, keptOld, leftovers, complete);
-  EXPECT_GE(kills, wanted);
+              wanted, mib, calls[1], calls[0], keptOld, leftovers, complete);
 }
 
 }  // namespace

@@ -38,6 +38,8 @@ class FaultyFileSystem : public io::FileSystem {
     hookAt_[static_cast<int>(op)] = calls_[static_cast<int>(op)] + nth;
     hooks_[static_cast<int>(op)] = std::move(action);
   }
+  // Runs `action` before every counted call, whatever its kind.
+  void BeforeEach(std::function<void()> action) { each_ = std::move(action); }
   // Data copies go to the real file system's own copy (the kernel's) rather
   // than through Read and Write calls that can be made to fail.
   void CopyNatively(bool native) { native_ = native; }
@@ -144,6 +146,8 @@ class FaultyFileSystem : public io::FileSystem {
     return real ? std::make_unique<Faulty>(*this, std::move(real)) : nullptr;
   }
   bool Fails(Op op) {
+    if (each_)
+      each_();
     const int i = static_cast<int>(op);
     ++calls_[i];
     if (calls_[i] == hookAt_[i] && hooks_[i])
@@ -159,6 +163,7 @@ class FaultyFileSystem : public io::FileSystem {
   static constexpr int kOps = static_cast<int>(Op::Count);
   std::array<int, kOps> calls_{}, failAt_{}, hookAt_{};
   std::array<std::function<void()>, kOps> hooks_;
+  std::function<void()> each_;
   bool native_ = false;
   int32_t failNumber_ = errPathFileAccess;
   int openFiles_ = 0;
