@@ -255,7 +255,7 @@ class Model {
 
   void ChangeBehindItsBack() {
     const int what = Uniform(0, 4);
-    std::string name = what < 2 ? Any(sources_) : what == 2 ? Any({"a.grp", "b.grp", "c.grp"}) : path_;
+    std::string name = what < 2 ? Any(sources_) : what == 2 ? Any({"a.grp", "b.grp", "c.grp", path_}) : path_;
     if (name.empty() || disk_.count(name) == 0)
       name = "c.grp";
     Log("change " + std::to_string(what) + " of " + name);
@@ -266,10 +266,10 @@ class Model {
       return;
     }
     std::string bytes = disk_.count(name) != 0 ? disk_.at(name) : "";
-    if (what == 4) {
-      for (std::size_t i = loadedHead_.size(); i < bytes.size(); ++i)
-        bytes[i] = static_cast<char>(~bytes[i]);
-    }
+    // One byte written in place: in the data the object reads on, in the
+    // header or directory it must refuse the file.
+    if (what == 4 && !bytes.empty())
+      bytes[static_cast<std::size_t>(Uniform(0, static_cast<int>(bytes.size()) - 1))] ^= 0x20;
     if (what != 3)
       Put(name, what == 0 ? RandomBytes(300) : what == 2 ? RandomArchive() : bytes);
     // A time stamp of its own: two writes within one tick of a coarse file
