@@ -1,8 +1,10 @@
 #pragma once
 
 // What the archive tests look at: the error an action raises, and
-// everything a caller can see of an archive object.
+// everything a caller can see of an archive object; and the sizes of the
+// long runs, from the environment.
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -29,6 +31,11 @@ inline std::vector<std::string> Snapshot(const clsVarnGRP& grp) {
     rows.push_back(grp.filename(i) + "|" + std::to_string(grp.FileSize(i)) + "|" +
                    std::to_string(grp.FilePosition(i)));
   return rows;
+}
+
+inline int EnvOr(const char* name, int fallback) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0' ? std::atoi(value) : fallback;
 }
 
 }  // namespace halvarin::testing

@@ -21,31 +21,21 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <random>
 
-#include "AppError.h"
 #include "ArchiveBytes.h"
+#include "ArchiveChecks.h"
 #include "FaultyFileSystem.h"
 #include "TempDir.h"
-#include "clsVarnGRP.h"
 
 namespace halvarin::testing {
 namespace {
 
 constexpr int64_t kMiB = 1 << 20;
 
-int EnvOr(const char* name, int fallback) {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0' ? std::atoi(value) : fallback;
-}
-
 bool Loads(const std::string& path) {
-  try {
-    return clsVarnGRP().LoadFile(path);
-  } catch (const AppError&) {
-    return false;
-  }
+  bool loaded = false;
+  return ErrorOf([&] { loaded = clsVarnGRP().LoadFile(path); }) == 0 && loaded;
 }
 
 TEST(GrpCrash, AKilledSaveLeavesTheOldOrTheNewArchiveAndNothingMistakable) {
@@ -87,31 +77,21 @@ TEST(GrpCrash, AKilledSaveLeavesTheOldOrTheNewArchiveAndNothingMistakable) {
     FaultyFileSystem fs;
     fs.CopyNatively(true);
     int calls = 0;
-    fs.BeforeEach([&] {
-      if (++calls == killAt) {
-        ::kill(::getpid(), SIGKILL);
-      }
-    });
+    fs.BeforeEach([&] { ++calls == killAt ? void(::kill(::getpid(), SIGKILL)) : void(); });
     clsVarnGRP grp(fs);
     grp.LoadFile(source);
-    for (int16_t index : deleted) {  // from the last
+    for (int16_t index : deleted)  // from the last
       grp.deleteFile(index);
-    }
-    for (const std::string& path : added) {
+    for (const std::string& path : added)
       grp.addFile(path);
-    }
     grp.saveFile(inPlace ? "" : other);
-    if (killAt > 0) {
+    if (killAt > 0)
       ::kill(::getpid(), SIGKILL);
-    }
     return calls;
   };
   const auto restore = [&] {
-    for (const std::string& live : {source, other}) {
-      if (ReadAll(live) != oldBytes) {
-        WriteAll(live, oldBytes);
-      }
-    }
+    for (const std::string& live : {source, other})
+      ReadAll(live) != oldBytes ? WriteAll(live, oldBytes) : void();
   };
 
   // A save of each kind left alone, to see it work and to count its calls.
@@ -131,11 +111,9 @@ TEST(GrpCrash, AKilledSaveLeavesTheOldOrTheNewArchiveAndNothingMistakable) {
     restore();
     const pid_t pid = ::fork();
     if (pid == 0) {
-      try {
-        save(inPlace, killAt);
-      } catch (const std::exception& e) {
-        std::fprintf(stderr, "save failed: %s\n", e.what());
-      }
+      std::string why;
+      ErrorOf([&] { save(inPlace, killAt); }, &why);
+      std::fprintf(stderr, "save failed: %s\n", why.c_str());
       ::_exit(3);
     }
     int status = 0;

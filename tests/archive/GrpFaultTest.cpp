@@ -1,14 +1,17 @@
 // Saves and extractions meeting a hostile world: any file operation failing,
 // a full disk, an archive that shrinks while it is copied, files that may not
-// be read or replaced, targets that are not files, another file system. Each
-// ends in an error that names the file, with the target, the old archive and
-// the object as they were and no temporary file left behind.
+// be read or replaced, another file system, another writer at the last
+// moment. Each ends in an error that names the file, with the target, the old
+// archive and the object as they were and no temporary file left behind. And
+// what a save keeps of the file it replaces: owner, group, mode, access list
+// and other extended attributes.
 
 #include <gtest/gtest.h>
 #ifndef _WIN32  // the POSIX-only tests at the end
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include "ChildProcess.h"
@@ -32,10 +35,6 @@ class GrpFault : public ::testing::Test {
     WriteAll(dir / "target.grp", "previous target");
     WriteAll(dir / "x.dat", "previous extraction target");
     WriteAll(dir / "q.txt", "queued data");
-    std::filesystem::create_directory(dir / "folder.grp");
-#ifndef _WIN32  // no named pipes in folders there
-    ASSERT_EQ(::mkfifo((dir / "pipe.grp").c_str(), 0644), 0);
-#endif
     Edit();
     before = Snapshot(grp);
     names = dir.Names();
@@ -66,25 +65,11 @@ class GrpFault : public ::testing::Test {
     return ArchiveBytes(items);
   }
 
-  void ExpectSavesLater() {
-    grp.saveFile(dir / "target.grp");
-    EXPECT_EQ(ReadAll(dir / "target.grp"), SavedBytes());
-  }
-
-  // s: save to another file, p: save in place, x: extract; d and f save to
-  // a folder and a named pipe, D and F extract to them.
+  // s: save to another file, p: save in place, x: extract.
   std::function<void()> Action(char what) {
-    const std::string target = what == 'd' || what == 'D' ? "folder.grp"
-                               : what == 'f' || what == 'F' ? "pipe.grp"
-                               : what == 'x'                ? "x.dat"
-                                                            : "target.grp";
-    if (what == 'p') {
-      return [this] { grp.saveFile(""); };
-    }
-    if (what == 'x' || what == 'D' || what == 'F') {
-      return [this, target] { grp.extractFile(3, dir / target); };
-    }
-    return [this, target] { grp.saveFile(dir / target); };
+    if (what == 'x')
+      return [this] { grp.extractFile(3, dir / "x.dat"); };
+    return [this, what] { grp.saveFile(what == 'p' ? "" : dir / "target.grp"); };
   }
 
   TempDir dir;
@@ -96,10 +81,9 @@ class GrpFault : public ::testing::Test {
 };
 
 // Every operation with each call it makes failing in turn (the permission
-// error stands for an unwritable folder and must come through as it is), the
-// old archive cut short when the new file is made, so that the copy runs into
-// its end (Op::Count), and targets that are no files: by the kernel's copy
-// and by read and write alike.
+// error stands for an unwritable folder and must come through as it is), and
+// the old archive cut short when the new file is made, so that the copy runs
+// into its end (Op::Count): by the kernel's copy and by read and write alike.
 TEST_F(GrpFault, AnyFailureChangesNothing) {
   const std::vector<std::tuple<const char*, Op, int>> cases = {
       {"s", Op::OpenRead, 1},    {"s", Op::OpenRead, 2},  {"s", Op::OpenRead, 3},
@@ -107,27 +91,21 @@ TEST_F(GrpFault, AnyFailureChangesNothing) {
       {"s", Op::Write, 2},       {"s", Op::Write, 3},      {"sx", Op::Sync, 1},
       {"s", Op::Close, 1},       {"s", Op::CopyPermissions, 1}, {"spx", Op::Rename, 1},
       {"spx", Op::Read, 1},      {"sp", Op::Read, 2},      {"x", Op::OpenRead, 1},
-      {"sx", Op::Count, 0},
-#ifdef _WIN32
-      {"dD", Op::Count, 1}};
-#else
-      {"dfDF", Op::Count, 1}};
-#endif
+      {"sx", Op::Count, 0}};
   for (const bool native : {false, true}) {
     faulty.CopyNatively(native);
     for (const auto& [whats, op, nth] : cases) {
       for (const char* what = native && op != Op::Count ? "" : whats; *what != '\0'; ++what) {
         SCOPED_TRACE(std::string(1, *what) + " op " + std::to_string(int(op)) + " call " +
                      std::to_string(nth) + (native ? " native" : ""));
-        if (op != Op::Count) {
+        if (op != Op::Count)
           faulty.FailAt(op, nth, errPermissionDenied);
-        } else if (nth == 0) {
+        else
           faulty.Before(Op::CreateNew, 1, [&] { std::filesystem::resize_file(dir / "a.grp", 120); });
-        }
         std::string why;
         EXPECT_EQ(ErrorOf(Action(*what), &why), op != Op::Count ? errPermissionDenied : errPathFileAccess);
-        EXPECT_NE(why.find(op != Op::Count ? "" : nth == 0 ? "a.grp" : ".grp"), std::string::npos) << why;
-        if (op == Op::Count && nth == 0) {  // the object sees the archive rewritten: load it afresh
+        EXPECT_NE(why.find(op != Op::Count ? "" : "a.grp"), std::string::npos) << why;
+        if (op == Op::Count) {  // the object sees the archive rewritten: load it afresh
           WriteAll(dir / "a.grp", original);
           Edit();
         }
@@ -136,11 +114,8 @@ TEST_F(GrpFault, AnyFailureChangesNothing) {
       }
     }
   }
-#ifndef _WIN32
-  EXPECT_TRUE(std::filesystem::is_fifo(dir / "pipe.grp"));
-#endif
-  EXPECT_TRUE(std::filesystem::is_empty(dir / "folder.grp"));
-  ExpectSavesLater();
+  grp.saveFile(dir / "target.grp");
+  EXPECT_EQ(ReadAll(dir / "target.grp"), SavedBytes());
 }
 
 TEST_F(GrpFault, TheTemporaryFileGoesBesideTheTargetAndAFailedFlushAfterTheRenameKeepsTheNewFile) {
@@ -155,30 +130,30 @@ TEST_F(GrpFault, TheTemporaryFileGoesBesideTheTargetAndAFailedFlushAfterTheRenam
   EXPECT_EQ(Snapshot(reread), Snapshot(grp));
 }
 
-// Windows has no file size limit, fork, permission bits or /proc: the tests
-// from here on are POSIX-only.
-#ifndef _WIN32
+#ifndef _WIN32  // a file size limit, fork, permission bits and /proc
 uint32_t PermissionsOf(const std::string& path) {
   struct stat st {};
   ::stat(path.c_str(), &st);
   return st.st_mode & 07777;
 }
 
-// In a child process: a file size limit fails writes as a full disk does
-// (after the header, inside the kernel's data copy, for a new archive, for
-// an extraction), and an ordinary user meets files it may not read or
-// replace, read-only files protected on purpose even where the folder would
-// let them be swapped.
+// A file size limit (in a child process) fails writes as a full disk does:
+// in the header, inside the kernel's data copy, for a new archive, for an
+// extraction. An ordinary user meets files it may not read or replace,
+// read-only files protected on purpose even where the folder would let them
+// be swapped, and a queued file it may not read.
 TEST_F(GrpFault, AFullDiskAndFilesThatMayNotBeTouched) {
+  std::filesystem::create_directory(dir / "locked");
+  WriteAll(dir / "locked/t.grp", "locked target");
+  WriteAll(dir / "unreadable.txt", "");
+  WriteAll(dir / "theirs.grp", original);
   struct Case {
     rlim_t limit;  // 0: no limit, but run as an ordinary user
     std::function<void()> act;
     int32_t number;
     std::string names;
   };
-  std::filesystem::create_directory(dir / "locked");
-  WriteAll(dir / "locked/t.grp", "locked target");
-  const std::vector<Case> cases = {
+  std::vector<Case> cases = {
       {20, Action('s'), errPathFileAccess, "target.grp"},
       {150, Action('s'), errPathFileAccess, "target.grp"},
       {150, Action('p'), errPathFileAccess, "a.grp"},
@@ -189,14 +164,30 @@ TEST_F(GrpFault, AFullDiskAndFilesThatMayNotBeTouched) {
       {0, [&] { grp.saveFile(dir / "locked/t.grp"); }, errPermissionDenied, "locked/t.grp"},
       {0, [&] { grp.extractFile(1, dir / "locked/n.dat"); }, errPermissionDenied, "locked/n.dat"},
       {0, Action('p'), errPermissionDenied, "a.grp"},
+      {0, [&] {
+         grp.addFile(dir / "unreadable.txt");
+         grp.saveFile(dir / "new.grp");
+       }, errPermissionDenied, "unreadable.txt"},
   };
+  // Another user's archive that anybody may write: saving would make it ours.
+  if (RunningAsRoot()) {
+    cases.push_back({0, [&] {
+                       clsVarnGRP mine;
+                       mine.LoadFile(dir / "theirs.grp");
+                       mine.addFile(dir / "q.txt");
+                       mine.saveFile("");
+                     }, errPermissionDenied, "belongs to daemon; saving it would make it yours"});
+  }
   names = dir.Names();
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     if (c.limit == 0 && (PermissionsOf(dir / "locked") & 0200) != 0) {
       for (const char* name : {"target.grp", "x.dat", "a.grp"})
         ::chmod((dir / name).c_str(), 0444);
       GiveToUnprivileged(dir.Path());
       ::chmod((dir / "locked").c_str(), 0555);
+      ::chmod((dir / "unreadable.txt").c_str(), 0);
+      ::chmod((dir / "theirs.grp").c_str(), 0666);
+      (void)::lchown((dir / "theirs.grp").c_str(), 1, 1);
     }
     SCOPED_TRACE(c.names + " limit " + std::to_string(c.limit));
     const ChildResult r = InChild(
@@ -208,27 +199,16 @@ TEST_F(GrpFault, AFullDiskAndFilesThatMayNotBeTouched) {
           }
           std::string why;
           const int32_t got = ErrorOf(c.act, &why);
-          std::string wrong = Unchanged();
           if (got != c.number || why.find(c.names) == std::string::npos)
-            wrong += "error " + std::to_string(got) + ": " + why;
-          return wrong;
+            return "error " + std::to_string(got) + ": " + why;
+          return Unchanged();
         },
         c.limit == 0);
     EXPECT_TRUE(r.Exited());
     EXPECT_EQ(r.Report, "");
   }
-  // A queued file that cannot be read.
-  ::chmod((dir / "q.txt").c_str(), 0);
-  const ChildResult r = InChild(
-      [&] {
-        std::string why;
-        return ErrorOf([&] { grp.saveFile(dir / "new.grp"); }, &why) == errPermissionDenied && why.find("q.txt") != std::string::npos
-                   ? Unchanged()
-                   : why;
-      },
-      true);
-  EXPECT_EQ(r.Report, "");
   EXPECT_EQ(ReadAll(dir / "locked/t.grp"), "locked target");
+  EXPECT_EQ(ReadAll(dir / "theirs.grp"), original);
 }
 
 TEST_F(GrpFault, ATargetOnAnotherFileSystem) {
@@ -238,78 +218,130 @@ TEST_F(GrpFault, ATargetOnAnotherFileSystem) {
       shm.st_dev == temp.st_dev || ::mkdtemp(other.data()) == nullptr)
     GTEST_SKIP() << "/dev/shm is missing or on the temporary folder's file system";
   grp.saveFile(other + "/moved.grp");
-  EXPECT_EQ(ReadAll(other + "/moved.grp"), SavedBytes());
-  grp.deleteFile(1);
-  grp.saveFile("");
   grp.extractFile(1, dir / "x.dat");
-  EXPECT_EQ(ReadAll(dir / "x.dat"), FiveItems()[2].Data);
   grp.saveFile(dir / "target.grp");
-  EXPECT_EQ(ReadAll(dir / "target.grp"), ReadAll(other + "/moved.grp"));
+  EXPECT_EQ(ReadAll(dir / "target.grp"), SavedBytes());
+  EXPECT_EQ(ReadAll(other + "/moved.grp"), SavedBytes());
+  EXPECT_EQ(ReadAll(dir / "x.dat"), FiveItems()[0].Data);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(other), {}), 1);
-  EXPECT_EQ(ReadAll(dir / "a.grp"), original);
   std::filesystem::remove_all(other);
 }
 
+TEST_F(GrpFault, AFileThatArrivesJustBeforeTheRenameIsKept) {
+  const std::string theirs = ArchiveBytes({{Padded("theirs.dat"), "their work"}});
+  // In place last: the cases before it read a.grp as it was loaded.
+  for (const std::string target : {"target.grp", "new.grp", "a.grp"}) {
+    SCOPED_TRACE(target);
+    // Another program saves the way this one does: a whole new file renamed
+    // over the old one, at the last moment the seam can show.
+    faulty.Before(Op::Rename, 1, [&] {
+      WriteAll(dir / "their.tmp", theirs);
+      std::filesystem::rename(dir / "their.tmp", dir / target);
+    });
+    std::string why;
+    EXPECT_EQ(ErrorOf([&] { grp.saveFile(target == "a.grp" ? "" : dir / target); }, &why), errPathFileAccess);
+    EXPECT_NE(why.find("\"" + (dir / target) + "\" has been "), std::string::npos) << why;
+    EXPECT_EQ(ReadAll(dir / target), theirs);
+    WriteAll(dir / target, target == "a.grp" ? original : "previous target");
+    std::filesystem::remove(dir / "new.grp");
+    EXPECT_EQ(Unchanged(), "");
+  }
+}
+
+// Set-user-ID, a group the saving user is not in (as root), an access list
+// and a user attribute all survive a save, and the new file is its owner's
+// alone until its data is in. An attribute that cannot be copied fails it.
+TEST_F(GrpFault, ASaveKeepsOwnerModeAccessListAndAttributes) {
+  const std::string path = dir / "a.grp";
+  // user::rw- user:nobody:r-- group::--- mask::r-- other::---, each entry a
+  // 16-bit tag, 16-bit permissions and 32-bit id.
+  std::string acl("\x02\0\0\0", 4);
+  for (const auto& [tag, perm, id] : {std::tuple<int, int, uint32_t>{1, 6, ~0u}, {2, 4, kNobody},
+                                      {4, 0, ~0u}, {0x10, 4, ~0u}, {0x20, 0, ~0u}})
+    acl += std::string{char(tag), 0, char(perm), 0} + Int32(id);
+  if (::setxattr(path.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0 ||
+      ::setxattr(path.c_str(), "user.origin", "mod kit", 7, 0) != 0)
+    GTEST_SKIP() << "no access lists or user attributes on this file system";
+  if (RunningAsRoot()) {
+    ASSERT_EQ(::chown(path.c_str(), 1, 1), 0);
+  }
+  ASSERT_EQ(::chmod(path.c_str(), 04640), 0);
+  const auto owner = [](const std::string& file) {
+    struct stat st {};
+    ::stat(file.c_str(), &st);
+    return std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid) + " " + std::to_string(st.st_mode & 07777);
+  };
+  const auto describe = [&](const std::string& file) {
+    std::string value = owner(file);
+    for (const char* name : {"system.posix_acl_access", "user.origin"}) {
+      std::string one(256, '\0');
+      one.resize(std::size_t(std::max<ssize_t>(0, ::getxattr(file.c_str(), name, one.data(), one.size()))));
+      value += " " + one;
+    }
+    return value;
+  };
+  const std::string before = describe(path);
+  faulty.FailAt(Op::CopyAttributes, 1);
+  EXPECT_EQ(ErrorOf([&] { grp.saveFile(""); }), errPathFileAccess);
+  EXPECT_EQ(Unchanged(), "");
+  faulty.FailAt(Op::CopyAttributes, 0);
+  std::string seen;
+  faulty.Before(Op::Write, 1, [&] { seen = owner(faulty.Created().back()); });
+  grp.saveFile("");
+  EXPECT_EQ(seen, owner(path).substr(0, owner(path).find(' ')) + " " + std::to_string(0600));
+  EXPECT_EQ(ReadAll(path), SavedBytes());
+  EXPECT_EQ(describe(path), before);
+}
+
 // Large entries whose data and copy do not line up within a page go through
-// a pipe of the archive's own; the same faults, and a target that refuses
-// spliced data, on that road.
-TEST(GrpLargeCopy, EveryByteAndEveryFaultOnTheKernelsRoad) {
+// a pipe of the archive's own: a full disk, an archive cut short, and a
+// target that refuses spliced data on that road.
+TEST(GrpLargeCopy, FaultsOnTheKernelsRoad) {
   TempDir dir;
   const std::vector<Item> items = {{Padded("big1.art", '\0'), Content(1, 300001)},
-                                   {Padded("none"), ""},
-                                   {Padded("big3.map", '\0'), Content(3, 700003)},
-                                   {Padded("big4.voc", '\0'), Content(4, 262147)}};
+                                   {Padded("big2.map", '\0'), Content(2, 700003)}};
   WriteAll(dir / "a.grp", ArchiveBytes(items));
-  WriteAll(dir / "q.bin", Content(6, 600000));
   FaultyFileSystem faulty;
   faulty.CopyNatively(true);
   clsVarnGRP grp(faulty);
-  ASSERT_TRUE(grp.LoadFile(dir / "a.grp"));
-  grp.deleteFile(1);
-  grp.addFile(dir / "q.bin");
-  const std::string saved =
-      ArchiveBytes({items[1], items[2], items[3], {Padded("q.bin"), Content(6, 600000)}});
-  grp.extractFile(3, dir / "x.dat");
-  EXPECT_TRUE(ReadAll(dir / "x.dat") == items[3].Data);
-
+  // Without the first entry, the second's copy is out of step by 16 bytes.
+  const auto reload = [&] {
+    WriteAll(dir / "a.grp", ArchiveBytes(items));
+    ASSERT_TRUE(grp.LoadFile(dir / "a.grp"));
+    grp.deleteFile(1);
+  };
+  reload();
   const ChildResult r = InChild([&] {
     const rlimit limit{500000, 500000};
     ::setrlimit(RLIMIT_FSIZE, &limit);
     ::signal(SIGXFSZ, SIG_IGN);
     std::string why;
-    return ErrorOf([&] { grp.saveFile(dir / "t.grp"); }, &why) == errPathFileAccess &&
-                   why.find("too large") != std::string::npos
-               ? std::string()
-               : why;
+    ErrorOf([&] { grp.saveFile(dir / "t.grp"); }, &why);
+    return why.find("too large") != std::string::npos ? "" : why;
   });
   EXPECT_EQ(r.Report, "");
   faulty.Before(Op::CopyRange, 1, [&] { std::filesystem::resize_file(dir / "a.grp", 500000); });
   std::string why;
   EXPECT_EQ(ErrorOf([&] { grp.saveFile(dir / "t.grp"); }, &why), errPathFileAccess);
   EXPECT_NE(why.find("a.grp\" ends after 500000 bytes"), std::string::npos) << why;
-  EXPECT_EQ(dir.Names(), (std::set<std::string>{"a.grp", "q.bin", "x.dat"}));
-  WriteAll(dir / "a.grp", ArchiveBytes(items));
-  ASSERT_TRUE(grp.LoadFile(dir / "a.grp"));
-  grp.deleteFile(1);
-  grp.addFile(dir / "q.bin");
+  EXPECT_EQ(dir.Names(), (std::set<std::string>{"a.grp"}));
 
   // A file open for appending refuses spliced data: the new file is made so
   // while the entries are copied, and normal again for the magic, written last.
+  reload();
   const auto appending = [](bool on) {
     for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) {
       std::error_code ec;
-      const auto target = std::filesystem::read_symlink(e.path(), ec);
-      if (!ec && target.filename().string().rfind(".halvarin-", 0) == 0) {
+      if (std::filesystem::read_symlink(e.path(), ec).filename().string().starts_with(".halvarin-")) {
         const int fd = std::stoi(e.path().filename().string());
-        const int flags = ::fcntl(fd, F_GETFL);
-        ::fcntl(fd, F_SETFL, on ? flags | O_APPEND : flags & ~O_APPEND);
+        ::fcntl(fd, F_SETFL, on ? ::fcntl(fd, F_GETFL) | O_APPEND : ::fcntl(fd, F_GETFL) & ~O_APPEND);
       }
     }
   };
   faulty.Before(Op::CopyRange, 1, [&] { appending(true); });
   faulty.Before(Op::Write, 2, [&] { appending(false); });
   grp.saveFile(dir / "t.grp");
-  EXPECT_TRUE(ReadAll(dir / "t.grp") == saved);
+  EXPECT_TRUE(ReadAll(dir / "t.grp") == ArchiveBytes({items[1]}));
   EXPECT_EQ(faulty.OpenFiles(), 0);
 }
 #endif  // _WIN32

@@ -48,8 +48,7 @@ class FaultyFileSystem : public io::FileSystem {
   const std::vector<std::string>& Created() const { return created_; }
 
   std::unique_ptr<io::File> OpenRead(const std::string& path) override {
-    Step(Op::OpenRead, path);
-    return Wrap(real_.OpenRead(path));
+    return Step(Op::OpenRead, path), Wrap(real_.OpenRead(path));
   }
   std::unique_ptr<io::File> CreateNew(const std::string& path, uint32_t permissions) override {
     Step(Op::CreateNew, path);
@@ -57,49 +56,39 @@ class FaultyFileSystem : public io::FileSystem {
     return Wrap(real_.CreateNew(path, permissions));
   }
   io::FileInfo Stat(const std::string& path) override {
-    Step(Op::Stat, path);
-    return real_.Stat(path);
+    return Step(Op::Stat, path), real_.Stat(path);
   }
   void CopyPermissions(io::File& file, const io::FileInfo& like) override {
-    Step(Op::CopyPermissions, file.Path());
-    real_.CopyPermissions(static_cast<Faulty&>(file).Real(), like);
+    Step(Op::CopyPermissions, file.Path()), real_.CopyPermissions(Real(file), like);
   }
   bool SetOwner(io::File& file, const io::FileInfo& like) override {
-    return real_.SetOwner(static_cast<Faulty&>(file).Real(), like);
+    return real_.SetOwner(Real(file), like);
   }
   void CopyAttributes(const std::string& from, io::File& to) override {
-    Step(Op::CopyAttributes, to.Path());
-    real_.CopyAttributes(from, static_cast<Faulty&>(to).Real());
+    Step(Op::CopyAttributes, to.Path()), real_.CopyAttributes(from, Real(to));
   }
   std::unique_ptr<io::File> TryLockFile(const std::string& path) override {
     return real_.TryLockFile(path);
   }
   bool RenameIfUnchanged(const std::string& from, const std::string& to,
                          const std::optional<io::FileStamp>& expected) override {
-    Step(Op::Rename, to);
-    return real_.RenameIfUnchanged(from, to, expected);
+    return Step(Op::Rename, to), real_.RenameIfUnchanged(from, to, expected);
   }
   std::string ResolveLinks(const std::string& path) override { return real_.ResolveLinks(path); }
   bool SameFile(const std::string& a, const std::string& b) override {
     return real_.SameFile(a, b);
   }
   void Rename(const std::string& from, const std::string& to) override {
-    Step(Op::Rename, to);
-    real_.Rename(from, to);
+    Step(Op::Rename, to), real_.Rename(from, to);
   }
   void Remove(const std::string& path) noexcept override { real_.Remove(path); }
   void SyncFolder(const std::string& folder) override {
-    Step(Op::SyncFolder, folder);
-    real_.SyncFolder(folder);
+    Step(Op::SyncFolder, folder), real_.SyncFolder(folder);
   }
   void CopyRange(io::File& from, int64_t offset, io::File& to, int64_t length) override {
     Step(Op::CopyRange, to.Path());
-    if (native_) {
-      real_.CopyRange(static_cast<Faulty&>(from).Real(), offset, static_cast<Faulty&>(to).Real(),
-                      length);
-    } else {
-      io::FileSystem::CopyRange(from, offset, to, length);
-    }
+    native_ ? real_.CopyRange(Real(from), offset, Real(to), length)
+            : io::FileSystem::CopyRange(from, offset, to, length);
   }
 
  private:
@@ -115,8 +104,7 @@ class FaultyFileSystem : public io::FileSystem {
     int64_t Size() override { return real_->Size(); }
     io::FileStamp Stamp() override { return real_->Stamp(); }
     std::size_t ReadAt(int64_t offset, void* buffer, std::size_t length) override {
-      owner_.Step(Op::Read, Path());
-      return real_->ReadAt(offset, buffer, length);
+      return owner_.Step(Op::Read, Path()), real_->ReadAt(offset, buffer, length);
     }
     void Write(const void* buffer, std::size_t length) override {
       const bool fails = owner_.Fails(Op::Write);
@@ -125,23 +113,17 @@ class FaultyFileSystem : public io::FileSystem {
       fails ? owner_.Throw("write", Path()) : void();
     }
     void WriteAt(int64_t offset, const void* buffer, std::size_t length) override {
-      owner_.Step(Op::Write, Path());
-      real_->WriteAt(offset, buffer, length);
+      owner_.Step(Op::Write, Path()), real_->WriteAt(offset, buffer, length);
     }
-    void Sync() override {
-      owner_.Step(Op::Sync, Path());
-      real_->Sync();
-    }
-    void Close() override {
-      owner_.Step(Op::Close, Path());
-      real_->Close();
-    }
+    void Sync() override { owner_.Step(Op::Sync, Path()), real_->Sync(); }
+    void Close() override { owner_.Step(Op::Close, Path()), real_->Close(); }
 
    private:
     FaultyFileSystem& owner_;
     std::unique_ptr<io::File> real_;
   };
 
+  static io::File& Real(io::File& file) { return static_cast<Faulty&>(file).Real(); }
   std::unique_ptr<io::File> Wrap(std::unique_ptr<io::File> real) {
     return real ? std::make_unique<Faulty>(*this, std::move(real)) : nullptr;
   }

@@ -2,8 +2,7 @@
 // agree with an independent reading of the bytes (GrpOracle.h) on whether it
 // is an archive at all, damaged or valid, and so must the layout checker,
 // whose first error is the reason loading gives. It must answer every query
-// as the bytes say; extract every entry byte for byte, one by one and all at
-// once; and save it to a new file and back in place after an edit, writing
+// as the bytes say; extract every entry byte for byte; and save it to a new file and back in place after an edit, writing
 // exactly the bytes the format prescribes, with no temporary file left over.
 // Any disagreement aborts, which libFuzzer reports with the input that
 // caused it.
@@ -46,11 +45,6 @@ std::string Work(const std::string& name) {
   return (g_work / name).string();
 }
 
-std::string ReadFile(const std::string& path) {
-  FUZZ_CHECK(fs::exists(path));
-  return ReadAll(path);
-}
-
 // The object must describe exactly the archive file `file`; returns its entries.
 std::vector<Item> ExpectDescribes(const clsVarnGRP& grp, std::string_view file) {
   const OracleArchive a = OracleRead(file);
@@ -59,33 +53,20 @@ std::vector<Item> ExpectDescribes(const clsVarnGRP& grp, std::string_view file) 
   std::vector<Item> entries;
   for (std::size_t i = 0; i < a.Entries.size(); ++i) {
     const auto index = static_cast<int16_t>(i + 1);
-    FUZZ_CHECK(grp.filename(index) == a.Entries[i].Name);
-    FUZZ_CHECK(grp.FileSize(index) == a.Entries[i].Size);
-    FUZZ_CHECK(grp.FilePosition(index) == a.Entries[i].Position);
+    FUZZ_CHECK(grp.filename(index) == a.Entries[i].Name && grp.FileSize(index) == a.Entries[i].Size &&
+               grp.FilePosition(index) == a.Entries[i].Position);
     entries.push_back({a.Entries[i].Name, std::string(OracleData(file, a.Entries[i]))});
-  }
-  for (int16_t outside : {int16_t{0}, int16_t{-1}, static_cast<int16_t>(a.Entries.size() + 1)}) {
-    try {
-      (void)grp.FileSize(outside);
-      FUZZ_CHECK(!"an index outside the table was answered");
-    } catch (const AppError& e) {
-      FUZZ_CHECK(e.Number() == halvarin::errSubscriptOutOfRange);
-    }
   }
   return entries;
 }
 
-void ExpectOnlyFiles(const std::set<std::string>& names) {
-  std::set<std::string> found;
+// Exactly these files in the work folder: no temporary file left over.
+void ExpectOnlyFiles(std::set<std::string> names) {
   for (const auto& e : fs::directory_iterator(g_work)) {
-    found.insert(e.path().filename().string());
+    if (names.erase(e.path().filename().string()) == 0)
+      std::fprintf(stderr, "unexpected file left behind: %s\n", e.path().c_str());
   }
-  for (const std::string& name : found) {
-    if (names.count(name) == 0) {
-      std::fprintf(stderr, "unexpected file left behind: %s\n", name.c_str());
-    }
-  }
-  FUZZ_CHECK(found == names);
+  FUZZ_CHECK(names.empty());
 }
 
 // A small archive loaded before each input, so that a refused input can be
@@ -94,25 +75,21 @@ const std::string kBase = ArchiveBytes({{std::string("base.dat\0\0\0\0", 12), "b
 
 void RunValid(clsVarnGRP& grp, std::string_view input) {
   const std::vector<Item> entries = ExpectDescribes(grp, input);
-  // One by one over the same target, longer and shorter; then all at once,
-  // as the command line extracts.
+  // All at once, as the command line extracts; the last one by itself.
   std::vector<std::pair<int16_t, std::string>> targets;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    grp.extractFile(static_cast<int16_t>(i + 1), Work("x.out"));
-    FUZZ_CHECK(ReadFile(Work("x.out")) == entries[i].Data);
+  for (std::size_t i = 0; i < entries.size(); ++i)
     targets.emplace_back(static_cast<int16_t>(i + 1), Work("b" + std::to_string(i)));
-  }
   grp.extractFiles(targets);
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    FUZZ_CHECK(ReadFile(targets[i].second) == entries[i].Data);
+    FUZZ_CHECK(ReadAll(targets[i].second) == entries[i].Data);
     ::unlink(targets[i].second.c_str());
   }
 
   // Save to a new file: exactly the format's bytes, trailing junk dropped,
   // and the object (and a fresh one) now describes that file.
   grp.saveFile(Work("out.grp"));
-  const std::string saved = ReadFile(Work("out.grp"));
-  FUZZ_CHECK(saved == ArchiveBytes(entries) && ReadFile(Work("in.grp")) == input);
+  const std::string saved = ReadAll(Work("out.grp"));
+  FUZZ_CHECK(saved == ArchiveBytes(entries) && ReadAll(Work("in.grp")) == input);
   ExpectDescribes(grp, saved);
   clsVarnGRP reloaded;
   FUZZ_CHECK(reloaded.LoadFile(Work("out.grp")));
@@ -131,11 +108,11 @@ void RunValid(clsVarnGRP& grp, std::string_view input) {
   FUZZ_CHECK(grp.addFile(Work("queued.bin")) == "queued.bin" && grp.Changed());
   edited.push_back({"queued.bin  ", queued});
   grp.saveFile("");
-  const std::string resaved = ReadFile(Work("out.grp"));
+  const std::string resaved = ReadAll(Work("out.grp"));
   FUZZ_CHECK(resaved == ArchiveBytes(edited));
   ExpectDescribes(grp, resaved);
   grp.extractFile(static_cast<int16_t>(edited.size()), Work("x.out"));
-  FUZZ_CHECK(ReadFile(Work("x.out")) == queued);
+  FUZZ_CHECK(ReadAll(Work("x.out")) == queued);
   ExpectOnlyFiles({"base.grp", "in.grp", "out.grp", "queued.bin", "x.out"});
 }
 
@@ -205,7 +182,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // that edit still saves to the base archive's file.
   FUZZ_CHECK(grp.NumberOfFiles() == 0 && grp.Changed());
   grp.saveFile("");
-  FUZZ_CHECK(ReadFile(Work("base.grp")) == ArchiveBytes({}));
+  FUZZ_CHECK(ReadAll(Work("base.grp")) == ArchiveBytes({}));
   WriteAll(Work("base.grp"), kBase);
   ExpectOnlyFiles({"base.grp", "in.grp"});
   return 0;

@@ -1,0 +1,87 @@
+// Extraction into a folder: a symbolic link planted under an entry's name is
+// replaced, never followed (a path the user picked is written through, as a
+// save is); the one flush that ends a batch needs no read access to the new
+// files, and when it fails names a file the user asked for.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "ArchiveBytes.h"
+#include "ArchiveChecks.h"
+#include "ChildProcess.h"
+#include "FaultyFileSystem.h"
+#include "TempDir.h"
+
+namespace halvarin::testing {
+namespace {
+
+TEST(GrpExtract, APlantedLinkIsReplacedNeverFollowed) {
+  // Into a folder (extractFiles, as `extract -C` and dragging out do) or picked.
+  for (const auto& [points, intoFolder] : {std::pair<std::string, bool>{"victim", true},
+                                           {"missing", true}, {"folder", true}, {"victim", false}}) {
+    SCOPED_TRACE(points + (intoFolder ? " into a folder" : " picked"));
+    TempDir dir;
+    const std::string data = Content(7, 3000), target = dir / "out/GAME.CON";
+    WriteAll(dir / "mod.grp", ArchiveBytes({{Padded("GAME.CON"), data}}));
+    WriteAll(dir / "victim", "precious");
+    fs::create_directories(dir.Path() / "folder/inner");
+    fs::create_directories(dir.Path() / "out");
+    fs::create_symlink(dir.Path() / points, target);
+    clsVarnGRP grp;
+    ASSERT_TRUE(grp.LoadFile(dir / "mod.grp"));
+    intoFolder ? grp.extractFiles({{1, target}}) : grp.extractFile(1, target);
+    EXPECT_EQ(fs::is_symlink(target), !intoFolder);
+    EXPECT_EQ(ReadAll(target), data);
+    EXPECT_EQ(ReadAll(dir / "victim"), intoFolder ? "precious" : data);
+    EXPECT_FALSE(fs::exists(dir.Path() / "missing"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path() / "folder"), {}), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path() / "out"), {}), 1);
+  }
+}
+
+TEST(GrpExtract, FilesTheirOwnerMayNotReadAreExtracted) {
+  TempDir dir;
+  WriteAll(dir / "a.grp", ArchiveBytes(FiveItems()));
+  fs::create_directory(dir / "out");
+  WriteAll(dir / "out/old.dat", "a read-protected file to replace");
+  GiveToUnprivileged(dir.Path());
+  ::chmod((dir / "out/old.dat").c_str(), 0200);
+  const ChildResult r = InChild(
+      [&] {
+        ::umask(0477);  // new files: written by their owner, read by nobody
+        clsVarnGRP grp;
+        grp.LoadFile(dir / "a.grp");
+        std::string why;
+        ErrorOf([&] { grp.extractFiles({{1, dir / "out/one.dat"}, {2, dir / "out/old.dat"}}); }, &why);
+        return why;
+      },
+      true);
+  EXPECT_EQ(r.Report, "");
+  EXPECT_EQ(ReadAll(dir / "out/one.dat"), FiveItems()[0].Data);
+  EXPECT_EQ(ReadAll(dir / "out/old.dat"), FiveItems()[1].Data);
+  EXPECT_EQ(fs::status(dir / "out/one.dat").permissions(), fs::perms::owner_write);
+}
+
+// A flush that fails for the whole batch, the way a failing disk would.
+class FailingFlush : public FaultyFileSystem {
+ public:
+  void SyncFiles(const std::vector<std::string>& paths) override {
+    throw AppError(errPathFileAccess, "test", "Cannot flush to disk \"" + paths.back() + "\": Input/output error.");
+  }
+};
+
+TEST(GrpExtract, AFailedFlushNamesATargetAndLeavesNoneInPlace) {
+  TempDir dir;
+  WriteAll(dir / "a.grp", ArchiveBytes(FiveItems()));
+  FailingFlush fs;
+  clsVarnGRP grp(fs);
+  grp.LoadFile(dir / "a.grp");
+  std::string why;
+  EXPECT_EQ(ErrorOf([&] { grp.extractFiles({{1, dir / "one.dat"}, {3, dir / "three.dat"}}); }, &why),
+            errPathFileAccess);
+  EXPECT_NE(why.find("Cannot extract entry 3 to \"" + (dir / "three.dat") + "\": "), std::string::npos) << why;
+  EXPECT_EQ(dir.Names(), (std::set<std::string>{"a.grp"}));
+}
+
+}  // namespace
+}  // namespace halvarin::testing
