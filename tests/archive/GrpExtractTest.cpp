@@ -4,11 +4,14 @@
 // files, and when it fails names a file the user asked for.
 
 #include <gtest/gtest.h>
+#ifndef _WIN32  // modes, a umask and a child process as another user
 #include <sys/stat.h>
+
+#include "ChildProcess.h"
+#endif
 
 #include "ArchiveBytes.h"
 #include "ArchiveChecks.h"
-#include "ChildProcess.h"
 #include "FaultyFileSystem.h"
 #include "TempDir.h"
 
@@ -26,7 +29,10 @@ TEST(GrpExtract, APlantedLinkIsReplacedNeverFollowed) {
     WriteAll(dir / "victim", "precious");
     fs::create_directories(dir.Path() / "folder/inner");
     fs::create_directories(dir.Path() / "out");
-    fs::create_symlink(dir.Path() / points, target);
+    std::error_code linked;
+    fs::create_symlink(dir.Path() / points, target, linked);
+    if (linked)  // Windows: a privilege, or no symbolic links in the C++ library
+      GTEST_SKIP() << "no symbolic links can be made here: " << linked.message();
     clsVarnGRP grp;
     ASSERT_TRUE(grp.LoadFile(dir / "mod.grp"));
     intoFolder ? grp.extractFiles({{1, target}}) : grp.extractFile(1, target);
@@ -39,6 +45,7 @@ TEST(GrpExtract, APlantedLinkIsReplacedNeverFollowed) {
   }
 }
 
+#ifndef _WIN32  // Windows files have no permission bits to withhold reading
 TEST(GrpExtract, FilesTheirOwnerMayNotReadAreExtracted) {
   TempDir dir;
   WriteAll(dir / "a.grp", ArchiveBytes(FiveItems()));
@@ -61,6 +68,7 @@ TEST(GrpExtract, FilesTheirOwnerMayNotReadAreExtracted) {
   EXPECT_EQ(ReadAll(dir / "out/old.dat"), FiveItems()[1].Data);
   EXPECT_EQ(fs::status(dir / "out/one.dat").permissions(), fs::perms::owner_write);
 }
+#endif
 
 // A flush that fails for the whole batch, the way a failing disk would.
 class FailingFlush : public FaultyFileSystem {
