@@ -1,24 +1,33 @@
-// The real main window, headless: what the recording toolkit cannot show
-// (shortcuts, real drops, the right-click pop-up, the close a failed save
-// vetoes, the command guard and its message box, the window builder), and one
-// script run against both toolkits so that the double cannot drift from Qt.
+// The real main window on Qt, headless: what the recording toolkit cannot
+// show (the window as built, shortcuts, the right-click pop-up, real drops
+// and drags, Qt's boxes and file dialogs, the close a failed save vetoes, the
+// command guard, the progress window), one check each, and one script run
+// against both toolkits so that the double cannot drift from Qt.
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QUrl>
+#include <chrono>
+#include <deque>
+#include <future>
 
 #include "AppError.h"
 #include "ArchiveBytes.h"
+#include "FaultyFileSystem.h"
 #include "QtFormWindow.h"
+#include "QtProgressWindow.h"
 #include "QtToolkit.h"
 #include "QtWatch.h"
 #include "RecordingToolkit.h"
+#include "SampleArchive.h"
 #include "ScriptedCommonDialogs.h"
 #include "TempDir.h"
 #include "frmMain.h"
@@ -30,8 +39,9 @@ namespace {
 struct RecordingEvents : FormEvents {
   void Click(const std::string& name) override {
     clicks.push_back(name);
-    if (fail)
+    if (fail) {
       throw AppError(errFileNotFound, "test", "Cannot open x.grp: No such file (" + name + ")");
+    }
   }
   void MouseDown(const std::string& control, int16_t button, int16_t shift, float, float) override {
     clicks.push_back(control + ":" + std::to_string(button) + ":" + std::to_string(shift));
@@ -40,62 +50,89 @@ struct RecordingEvents : FormEvents {
   bool fail = false;
 };
 
-// Answers each message box that opens with the next button, keeping its text.
-std::vector<QString> Answer(const std::function<void()>& action,
-                            std::vector<QMessageBox::StandardButton> answers) {
-  std::vector<QString> shown;
-  WatchModals(action, [&](QWidget* popup) {
-    auto* box = qobject_cast<QMessageBox*>(popup);
-    ASSERT_NE(box, nullptr);
-    shown.push_back(box->windowTitle() + "|" + box->text() + "|" + QString::number(box->icon()));
-    box->button(shown.size() <= answers.size() ? answers[shown.size() - 1] : QMessageBox::Ok)
-        ->click();
-  });
-  return shown;
+using BoxStep = std::function<void(QMessageBox*)>;
+using DialogStep = std::function<void(QFileDialog*)>;
+
+BoxStep Press(QMessageBox::StandardButton button) {
+  return [button](QMessageBox* box) { box->button(button)->click(); };
+}
+// Types into the name box and presses the accept button; the list's
+// selection is cleared as typing with the focus in the box would.
+void Type(QFileDialog* dialog, const std::string& path) {
+  dialog->findChild<QAbstractItemView*>(QStringLiteral("listView"))->clearSelection();
+  auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  name->setText(QString::fromStdString(path));
+  static_cast<QDialog*>(dialog)->accept();
 }
 
 class QtMainWindowTest : public ::testing::Test {
  protected:
-  QtFormWindow* Show(FormEvents* events) {
+  void Show(FormEvents* events) {
     tk.RegisterWindow("frmMain", [events](QtToolkit& toolkit) {
       return std::make_unique<QtFormWindow>(toolkit, frmMain::Definition(), events);
     });
     tk.Show("frmMain");
     window = qobject_cast<QtFormWindow*>(tk.Window("frmMain"));
-    EXPECT_NE(window, nullptr);
+    ASSERT_NE(window, nullptr);
     QApplication::setActiveWindow(window);
     EXPECT_TRUE(QTest::qWaitForWindowActive(window));
     list = qobject_cast<QtListView*>(window->Control("ListView1"));
     list->setFocus();
-    return window;
   }
   void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
-  std::vector<std::string> Items() const {
-    std::vector<std::string> texts;
-    for (int i = 0; i < list->count(); ++i)
-      texts.push_back(list->item(i)->text().toStdString());
-    return texts;
+  // Runs `action`, each box and file dialog that opens taking the next step
+  // of its kind; with none left a box gets No or OK, a dialog is cancelled.
+  // Keeps every box met as "title|text|icon".
+  void Run(const std::function<void()>& action) {
+    WatchModals(action, [this](QWidget* open) {
+      if (auto* box = qobject_cast<QMessageBox*>(open)) {
+        texts.push_back(box->windowTitle() + "|" + box->text() + "|" +
+                        QString::number(box->icon()));
+        if (boxes.empty()) {
+          box->button(box->button(QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok)->click();
+        } else {
+          const BoxStep step = boxes.front();
+          boxes.pop_front();
+          step(box);
+        }
+      } else if (auto* dialog = qobject_cast<QFileDialog*>(open); dialog && !dialogs.empty()) {
+        const DialogStep step = dialogs.front();
+        dialogs.pop_front();
+        step(dialog);
+      }
+    });
   }
-  QMimeData* Files(const std::vector<std::string>& paths) {
-    auto* data = new QMimeData;
+  void Menu(const char* item) { Run([&] { window->MenuAction(item)->trigger(); }); }
+  Qt::DropAction DropFiles(const std::vector<std::string>& paths) {
+    QMimeData data;
     QList<QUrl> urls;
-    for (const std::string& path : paths)
+    for (const std::string& path : paths) {
       urls.push_back(QUrl::fromLocalFile(QString::fromStdString(path)));
-    data->setUrls(urls);
-    data->setText(QString::fromStdString(paths.front()));  // file managers offer text too
-    mime.reset(data);
-    return data;
+    }
+    data.setUrls(urls);
+    data.setText(QString::fromStdString(paths.front()));  // file managers offer text too
+    return Drop(list->viewport(), data);
+  }
+  std::vector<std::string> Items() const {
+    std::vector<std::string> items;
+    for (int i = 0; i < list->count(); ++i) {
+      items.push_back(list->item(i)->text().toStdString());
+    }
+    return items;
   }
 
   TempDir dir;
-  ScriptedCommonDialogs dialogs;
+  ScriptedCommonDialogs scripted;
   QtToolkit tk;
-  frmMain form{tk, dialogs};
+  frmMain form{tk, scripted};
+  frmMain real{tk};  // on Qt's own file dialogs
   RecordingEvents events;
   QtFormWindow* window = nullptr;
   QtListView* list = nullptr;
-  std::unique_ptr<QMimeData> mime;
+  std::deque<BoxStep> boxes;
+  std::deque<DialogStep> dialogs;
+  std::vector<QString> texts;
 };
 
 TEST_F(QtMainWindowTest, TheWindowAsTheUserSeesIt) {
@@ -106,28 +143,28 @@ TEST_F(QtMainWindowTest, TheWindowAsTheUserSeesIt) {
   QStringList menus;
   for (QAction* bar : window->menuBar()->actions()) {
     menus << bar->text();
-    for (QAction* a : bar->menu()->actions())
+    for (QAction* a : bar->menu()->actions()) {
       menus << (a->isSeparator() ? "-" : a->text() + " " + a->shortcut().toString());
+    }
   }
   EXPECT_EQ(menus.join("|").toStdString(),
             "&File|&New Ctrl+N|&Open Ctrl+O|&Save Ctrl+S|Save &As |-|E&xit |&Item|&Add Item |"
             "&Extract Item |&Delete Item Del|&Help|&About ");
   auto* status = qobject_cast<QStatusBar*>(window->Control("StatusBar1"));
   ASSERT_NE(status, nullptr);
-  EXPECT_EQ(status->geometry(),
-            QRect(0, client->height() - window->Px(255), client->width(), window->Px(255)));
-  EXPECT_EQ(list->geometry(), QRect(0, 0, client->width(), client->height() - status->height()));
+  EXPECT_EQ(status->height(), window->Px(255));
   EXPECT_EQ(list->viewMode(), QListView::IconMode);
   EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
   EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
   EXPECT_EQ(list->ImageCount(), 5);
-  EXPECT_EQ(QApplication::focusWidget(), list);
-
-  // Resized by the user: the list stays above the status bar.
-  window->resize(window->Px(9000), window->Px(6000) + window->height() - client->height());
-  QTest::qWait(20);
-  EXPECT_EQ(list->geometry(), QRect(0, 0, client->width(), client->height() - status->height()));
-  EXPECT_EQ(status->geometry().bottom(), client->height() - 1);
+  // Also once resized by the user: the list fills the client area above the status bar.
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(status->geometry(), QRect(0, client->height() - status->height(), client->width(),
+                                        status->height()));
+    EXPECT_EQ(list->geometry(), QRect(0, 0, client->width(), client->height() - status->height()));
+    window->resize(window->Px(9000), window->Px(6000) + window->height() - client->height());
+    QTest::qWait(20);
+  }
 }
 
 TEST_F(QtMainWindowTest, ShortcutsMouseButtonsAndTheRightClickPopUp) {
@@ -167,8 +204,7 @@ TEST_F(QtMainWindowTest, RealDropsAddFilesAndCutNoLabel) {
   WriteAll(dir / "play.dmo", "demo");
   fs::create_directories(dir / "folder");
   // Never a move: the source must not delete what was dropped.
-  EXPECT_EQ(Drop(list->viewport(), *Files({dir / "a.mid", dir / "folder", dir / "play.dmo"})),
-            Qt::CopyAction);
+  EXPECT_EQ(DropFiles({dir / "a.mid", dir / "folder", dir / "play.dmo"}), Qt::CopyAction);
   QMimeData text;
   text.setText(QString::fromStdString(dir / "a.mid"));  // a text selection adds nothing
   Drop(list->viewport(), text);
@@ -181,25 +217,41 @@ TEST_F(QtMainWindowTest, RealDropsAddFilesAndCutNoLabel) {
   }
 }
 
+// A drag out of the list offers the entry's bytes as a file; dropped back on
+// the list it adds nothing.
+TEST_F(QtMainWindowTest, ADragOffersTheEntryAsAFile) {
+  Show(&form);
+  WriteGroupArchive(dir / "a.grp", {{"ONE.MAP", "1"}, {"../TWO.ART", "22"}});
+  scripted.PushChoice(dir / "a.grp");
+  window->MenuAction("mnuFileOpen")->trigger();
+  const std::unique_ptr<QMimeData> data = list->DragData(1);
+  ASSERT_NE(data, nullptr);
+  ASSERT_EQ(data->urls().size(), 1);
+  EXPECT_EQ(ReadAll(data->urls()[0].toLocalFile().toStdString()), "22");
+  EXPECT_EQ(Drop(list->viewport(), *data), Qt::IgnoreAction);
+  EXPECT_EQ(list->count(), 2);
+}
 
 TEST_F(QtMainWindowTest, AFailedSaveKeepsTheWindowOpenWithTheEdits) {
   Show(&form);
   WriteAll(dir / "gone.voc", "x");
-  Drop(list->viewport(), *Files({dir / "gone.voc"}));
+  DropFiles({dir / "gone.voc"});
   fs::remove(dir / "gone.voc");
-  dialogs.PushChoice(dir / "kept.grp");  // Save As after Yes
-  const auto shown = Answer([&] { window->close(); }, {QMessageBox::Yes, QMessageBox::Ok});
-  ASSERT_EQ(shown.size(), 2u);
-  EXPECT_EQ(shown[0], "Save Changes?|File has changed.\nSave now?|4");
-  EXPECT_TRUE(shown[1].startsWith("Halvarin|") && shown[1].contains("gone.voc") &&
-              shown[1].endsWith("|2"))
-      << shown[1].toStdString();
+  scripted.PushChoice(dir / "kept.grp");  // Save As after Yes
+  boxes = {Press(QMessageBox::Yes)};
+  Run([&] { window->close(); });
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0], "Save Changes?|File has changed.\nSave now?|4");
+  EXPECT_TRUE(texts[1].startsWith("Halvarin|") && texts[1].contains("gone.voc") &&
+              texts[1].endsWith("|2"))
+      << texts[1].toStdString();
   EXPECT_FALSE(tk.Ending());
   EXPECT_TRUE(window->isVisible());
   EXPECT_EQ(list->count(), 1);
 
   QPointer<QtFormWindow> watched(window);
-  EXPECT_EQ(Answer([&] { window->close(); }, {QMessageBox::No}).size(), 1u);
+  Run([&] { window->close(); });  // No
+  EXPECT_EQ(texts.size(), 3u);
   EXPECT_TRUE(tk.Ending());
   EXPECT_EQ(tk.Window("frmMain"), nullptr);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -210,100 +262,201 @@ TEST_F(QtMainWindowTest, AFailedSaveKeepsTheWindowOpenWithTheEdits) {
 TEST_F(QtMainWindowTest, AFailingCommandIsShownNotThrownIntoQt) {
   Show(&events);
   events.fail = true;
-  const auto shown = Answer([&] { window->MenuAction("mnuFileOpen")->trigger(); }, {});
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0].toStdString(), "Halvarin|Cannot open x.grp: No such file (mnuFileOpen)|3");
-  const auto asked = Answer([&] { tk.MsgBox("Unavailable", vbOKOnly, ""); }, {});
-  ASSERT_EQ(asked.size(), 1u);
-  EXPECT_EQ(asked[0].toStdString(), "Halvarin|Unavailable|0");
+  Menu("mnuFileOpen");
+  Run([&] { tk.MsgBox("Unavailable", vbOKOnly, ""); });
+  EXPECT_EQ(texts, (std::vector<QString>{"Halvarin|Cannot open x.grp: No such file (mnuFileOpen)|3",
+                                         "Halvarin|Unavailable|0"}));
+}
+
+// Esc and the title bar's close button answer Cancel, or OK on a box with
+// nothing else; a box with neither must be answered with a button.
+TEST_F(QtMainWindowTest, EscAndCloseAnswerOnlyCancelOrALoneOk) {
+  const std::vector<std::pair<int32_t, int32_t>> escapes = {
+      {vbOKOnly, vbOK},          {vbOKCancel, vbCancel},     {vbAbortRetryIgnore, 0},
+      {vbYesNoCancel, vbCancel}, {vbYesNo | vbQuestion, 0}, {vbRetryCancel, vbCancel}};
+  for (const bool byKey : {true, false}) {
+    for (const auto& [style, escape] : escapes) {
+      SCOPED_TRACE(std::to_string(style) + (byKey ? " Esc" : " close"));
+      bool stayed = false;
+      boxes = {[&, byKey](QMessageBox* box) {
+                 byKey ? QTest::keyClick(box, Qt::Key_Escape) : void(box->close());
+                 stayed = box->isVisible();
+               },
+               [](QMessageBox* box) { box->buttons().front()->click(); }};
+      int32_t answer = 0;
+      Run([&] { answer = tk.MsgBox("Sure?", style, "Question"); });
+      EXPECT_EQ(stayed, escape == 0);
+      if (escape != 0) {
+        EXPECT_EQ(answer, escape);
+      }
+    }
+  }
+}
+
+// The question before closing keeps its box up through Esc and the close
+// button; Save As in Qt's dialog then asks about replacing the name that
+// will be written, ".grp" included, and No keeps the dialog open.
+TEST_F(QtMainWindowTest, SaveChangesCannotBeEscapedAndReplacingIsAskedAbout) {
+  Show(&real);
+  WriteAll(dir / "kept.grp", "unrelated");
+  WriteAll(dir / "a.voc", "sound");
+  DropFiles({dir / "a.voc"});
+  boxes = {[](QMessageBox* box) {
+             QTest::keyClick(box, Qt::Key_Escape);
+             box->close();
+           },
+           Press(QMessageBox::Yes), Press(QMessageBox::No), Press(QMessageBox::Yes)};
+  dialogs = {[&](QFileDialog* dialog) {
+    Type(dialog, dir / "kept");
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(ReadAll(dir / "kept.grp"), "unrelated");
+    Type(dialog, dir / "kept");
+  }};
+  Run([&] { window->close(); });
+  ASSERT_EQ(texts.size(), 4u);
+  EXPECT_TRUE(texts[2].contains("kept.grp already exists")) << texts[2].toStdString();
+  EXPECT_EQ(ReadAll(dir / "kept.grp"), ArchiveBytes({{Padded("a.voc"), "sound"}}));
+}
+
+// A typed path too long for the dialog's answer is refused in the dialog,
+// with a message; it is never taken for a cancel.
+TEST_F(QtMainWindowTest, ALongPathIsRefusedWithAMessage) {
+  Show(&real);
+  WriteAll(dir / "a.voc", "sound");
+  DropFiles({dir / "a.voc"});
+  std::string deep = dir.Path().string();
+  for (char c = 'a'; c < 'f'; ++c) {
+    deep += "/" + std::string(200, c);
+  }
+  dialogs = {[&](QFileDialog* dialog) {
+    Type(dialog, deep + "/x.grp");
+    EXPECT_TRUE(dialog->isVisible());
+  }};
+  Menu("mnufilesave");
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_TRUE(texts[0].contains("|The path is too long: " + QString::fromStdString(dir.Path())))
+      << texts[0].toStdString();
+  EXPECT_TRUE(real.Archive->Changed());
+}
+
+// A save and an extraction held at a chosen progress report until Cancel is
+// pressed in the progress window, over a main window that keeps painting:
+// every file and the document stay as they were, with no message.
+TEST_F(QtMainWindowTest, CancelInTheProgressWindowAtTheFirstMiddleAndLastReport) {
+  Show(&form);
+  // Two pieces of copying, then the flush before the last report.
+  WriteGroupArchive(dir / "a.grp",
+                    {{"BIG.ART", std::string((4 << 20) + 5, 'b')}, {"S.MAP", "map"}});
+  WriteAll(dir / "x.art", "an older x");
+  FaultyFileSystem faulty;
+  form.Archive = std::make_unique<clsVarnGRP>(faulty);
+  ASSERT_TRUE(form.Archive->LoadFile(dir / "a.grp"));
+  form.HasFile = true;
+  form.RefreshList();
+  list->setCurrentRow(1);
+  window->MenuAction("mnuitemdelete")->trigger();  // an edit to lose
+  const auto files = [&] {
+    std::map<std::string, std::string> all;
+    for (const std::string& name : dir.Names()) {
+      all[name] = ReadAll(dir / name);
+    }
+    return all;
+  };
+  const auto before = files();
+  struct PaintCounter : QObject {
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+      count += event->type() == QEvent::Paint ? 1 : 0;
+      return false;
+    }
+  } painted;
+  list->viewport()->installEventFilter(&painted);
+
+  // The operation is held before the `nth` call of `op`; the report that
+  // follows it is the one that finds Cancel pressed.
+  const std::tuple<std::string, Op, int> cases[] = {
+      {"mnufilesave", Op::CopyRange, 1},    {"mnufilesave", Op::CopyRange, 2},
+      {"mnufilesave", Op::Sync, 1},         {"mnuitemextract", Op::CopyRange, 1},
+      {"mnuitemextract", Op::CopyRange, 2}, {"mnuitemextract", Op::Sync, 1}};
+  for (const auto& [command, op, nth] : cases) {
+    SCOPED_TRACE(command + " " + std::to_string(nth));
+    std::promise<void> cancelled;
+    std::shared_future<void> pressed = cancelled.get_future().share();
+    faulty.Before(op, nth, [pressed] { pressed.wait_for(std::chrono::seconds(20)); });
+    QString shown;
+    int paintsAtShow = -1;
+    int shownBoxes = 0;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        ++shownBoxes;
+        box->reject();
+      }
+      auto* progress = qobject_cast<QtProgressWindow*>(QApplication::activeModalWidget());
+      if (progress == nullptr || !progress->CancelButton()->isEnabled()) {
+        return;
+      }
+      if (paintsAtShow < 0) {  // the main window must keep painting under it
+        shown = progress->findChild<QLabel*>()->text();
+        paintsAtShow = painted.count;
+        list->viewport()->update();
+      } else if (painted.count > paintsAtShow) {
+        progress->CancelButton()->click();
+        cancelled.set_value();
+      }
+    });
+    watch.start(10);
+    list->setCurrentRow(0);
+    if (command == "mnuitemextract") {
+      scripted.PushChoice(dir / "x.art");
+    }
+    window->MenuAction(command)->trigger();
+    watch.stop();
+
+    EXPECT_TRUE(shown.contains(command == "mnufilesave" ? "a.grp" : "x.art"))
+        << shown.toStdString();
+    EXPECT_EQ(shownBoxes, 0);
+    EXPECT_EQ(files(), before);
+    EXPECT_TRUE(form.Archive->Changed() && form.HasFile);
+    EXPECT_EQ(list->count(), 1);
+  }
+  window->MenuAction("mnufilesave")->trigger();  // not cancelled, it works
+  EXPECT_FALSE(form.Archive->Changed());
 }
 
 // The same calls on the recording toolkit and on Qt's give the same answers.
 TEST_F(QtMainWindowTest, TheDoubleBehavesAsTheRealToolkit) {
   Show(&form);
   RecordingToolkit double_;
-  std::vector<std::string> seen[2];
-  const auto run = [](Toolkit& t, const std::function<void(int32_t)>& select, std::vector<std::string>& out) {
+  const auto run = [](Toolkit& t, const std::function<void()>& selectThird) {
     const std::string f = "frmMain", l = "ListView1";
     const auto error = [&](const std::function<void()>& call) {
       try {
         call();
-        return 0;
+        return std::string(" 0");
       } catch (const AppError& e) {
-        return static_cast<int>(e.Number());
+        return " " + std::to_string(e.Number());
       }
     };
-    for (const char* text : {"A.MAP", "B.ART", "C.VOC"})
+    for (const char* text : {"A.MAP", "B.ART", "C.VOC"}) {
       t.ListAdd(f, l, text, 1, 1);
-    out.push_back(std::to_string(t.ListCount(f, l)) + " " + std::to_string(t.SelectedIndex(f, l)));
-    select(3);
+    }
+    std::string seen = std::to_string(t.ListCount(f, l)) + std::to_string(t.SelectedIndex(f, l));
+    selectThird();
     t.ListRemove(f, l, 1);
-    out.push_back(std::to_string(t.SelectedIndex(f, l)) + " " + t.SelectedText(f, l));
+    seen += std::to_string(t.SelectedIndex(f, l)) + t.SelectedText(f, l);
     // Not compared: removing the selected item leaves no selection in the
     // double, while Qt selects the next item.
     t.ListRemove(f, l, 1);
-    out.push_back(std::to_string(error([&] { t.ListRemove(f, l, 2); })) + " " +
-                  std::to_string(error([&] { t.ListRemove(f, l, 0); })) + " " +
-                  std::to_string(error([&] { t.SetControlHeight(f, l, -1); })));
+    seen += error([&] { t.ListRemove(f, l, 2); }) + error([&] { t.ListRemove(f, l, 0); }) +
+            error([&] { t.SetControlHeight(f, l, -1); });
     t.SetControlWidth(f, l, 1500);
     t.ListClear(f, l);
-    out.push_back(std::to_string(t.ListCount(f, l)) + " " + std::to_string(t.SelectedIndex(f, l)) +
-                  " " + std::to_string(t.ControlWidth(f, l)));
+    return seen + std::to_string(t.ListCount(f, l)) + std::to_string(t.SelectedIndex(f, l)) +
+           std::to_string(t.ControlWidth(f, l));
   };
-  run(double_, [&](int32_t i) { double_.Select("frmMain", "ListView1", i); }, seen[0]);
-  run(tk, [&](int32_t i) { list->setCurrentRow(i - 1); }, seen[1]);
-  EXPECT_EQ(seen[0], seen[1]);
-}
-
-// Any window is built from its definition: a fixed dialog with a default and
-// cancel button, a bold label, a line of a control array, a picture.
-TEST_F(QtMainWindowTest, TheWindowBuilderAndItsLifeCycle) {
-  FormDefinition def;
-  def.Name = "frmDialog";
-  def.Border = BorderStyle::FixedDialog;
-  def.ClientWidth = 5730;
-  def.ClientHeight = 3555;
-  ControlDef ok{"cmdOK", ControlKind::CommandButton, -1, 4245, 2625, 1260, 345, 0, {}};
-  ok.Settings.Caption = "OK";
-  ok.Settings.Default = ok.Settings.Cancel = true;
-  ControlDef label{"lblVersion", ControlKind::Label, -1, 1050, 600, 3885, 225, 6, {}};
-  label.Settings.Font = FontDef{"Sans", 9.75, true};
-  ControlDef line{"Line1", ControlKind::Line, 2, 0, 0, 0, 0, -1, {}};
-  line.Settings.X1 = line.Settings.X2 = 960;
-  line.Settings.Y1 = 480;
-  line.Settings.Y2 = 960;
-  def.Controls = {ok, label, line};
-  int made = 0;
-  tk.RegisterWindow("frmDialog", [&](QtToolkit& toolkit) {
-    ++made;
-    return std::make_unique<QtFormWindow>(toolkit, def, &events);
-  });
-  tk.Show("frmDialog");
-  tk.Show("frmDialog");
-  auto* dialog = qobject_cast<QtFormWindow*>(tk.Window("frmDialog"));
-  ASSERT_NE(dialog, nullptr);
-  EXPECT_EQ(made, 1);
-  EXPECT_EQ(dialog->size(), QSize(dialog->Px(5730), dialog->Px(3555)));
-  EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
-  ASSERT_NE(dialog->Control("Line1(2)"), nullptr);
-  EXPECT_EQ(dialog->Control("Line1(2)")->geometry().topLeft(), QPoint(dialog->Px(960), dialog->Px(480)));
-  tk.SetCaption("frmDialog", "lblVersion", "Version 1.0.0");
-  EXPECT_EQ(tk.Caption("frmDialog", "lblVersion"), "Version 1.0.0");
-  EXPECT_TRUE(dialog->Control("lblVersion")->font().bold());
-  QApplication::setActiveWindow(dialog);
-  ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
-  QTest::keyClick(dialog, Qt::Key_Return);
-  QTest::keyClick(dialog, Qt::Key_Escape);
-  EXPECT_EQ(events.clicks, (std::vector<std::string>{"cmdOK", "cmdOK"}));
-
-  dialog->close();  // the title bar's close box unloads it; the next Show makes a new one
-  EXPECT_EQ(tk.Window("frmDialog"), nullptr);
-  tk.Show("frmDialog");
-  EXPECT_EQ(made, 2);
-  Show(&form);
-  window->MenuAction("mnufileexit")->trigger();  // Exit closes every window
-  EXPECT_TRUE(tk.Ending());
-  EXPECT_EQ(tk.Window("frmDialog"), nullptr);
+  EXPECT_EQ(run(double_, [&] { double_.Select("frmMain", "ListView1", 3); }),
+            run(tk, [&] { list->setCurrentRow(2); }));
 }
 
 }  // namespace

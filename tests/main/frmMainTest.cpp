@@ -2,6 +2,8 @@
 // file dialogs and message-box answers, real archives on disk.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/time.h>
 
 #include <new>
 
@@ -16,51 +18,55 @@ namespace halvarin::testing {
 namespace {
 
 using Kind = ScriptedCommonDialogs::Kind;
+using Names = std::vector<std::string>;
 
 const std::string kQuestion = "MsgBox(File has changed.\r\nSave now?|36|Save Changes?)";
 const std::string kGrpFilter("Varn GRP Files\0*.grp\0All Files\0*.*\0\0", 36);
 
-std::string Text(const std::optional<std::string>& field) {
-  return field ? *field : std::string("<null>");
-}
-
 // Stored names and data of an archive on disk.
-std::vector<std::string> EntriesOf(const std::string& path) {
+Names EntriesOf(const std::string& path) {
   clsVarnGRP archive;
   EXPECT_TRUE(archive.LoadFile(path));
   const std::string bytes = ReadAll(path);
-  std::vector<std::string> entries;
-  for (int16_t i = 1; i <= archive.NumberOfFiles(); ++i)
+  Names entries;
+  for (int16_t i = 1; i <= archive.NumberOfFiles(); ++i) {
     entries.push_back(archive.filename(i) + "=" +
                       bytes.substr(static_cast<size_t>(archive.FilePosition(i) - 1),
                                    static_cast<size_t>(archive.FileSize(i))));
+  }
   return entries;
 }
 
-class frmMainTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    // A wrong relative path lands in the test's folder, nowhere else.
-    previous = fs::current_path();
-    fs::current_path(dir.Path());
+// The main window shown on the recording toolkit with scripted dialogs.
+struct Session {
+  Session() {
     tk.Attach("frmMain", &form);
     tk.Show("frmMain");
     tk.Calls.clear();
   }
+  RecordingToolkit tk;
+  ScriptedCommonDialogs dialogs;
+  frmMain form{tk, dialogs};
+};
+
+class frmMainTest : public ::testing::Test, public Session {
+ protected:
+  // A wrong relative path lands in the test's folder, nowhere else.
+  void SetUp() override { fs::current_path(dir.Path()); }
   void TearDown() override { fs::current_path(previous); }
 
-  std::vector<std::string> Texts() {
-    std::vector<std::string> texts;
-    for (const auto& item : tk.Items("frmMain", "ListView1"))
+  Names Texts() {
+    Names texts;
+    for (const auto& item : tk.Items("frmMain", "ListView1")) {
       texts.push_back(item.Text);
+    }
     return texts;
   }
   void Select(int32_t position) { tk.Select("frmMain", "ListView1", position); }
-  std::vector<std::string> Boxes() const {
-    std::vector<std::string> boxes;
-    for (const std::string& call : tk.Calls)
-      if (call.starts_with("MsgBox("))
-        boxes.push_back(call);
+  Names Boxes() const {
+    Names boxes;
+    std::copy_if(tk.Calls.begin(), tk.Calls.end(), std::back_inserter(boxes),
+                 [](const std::string& call) { return call.starts_with("MsgBox("); });
     return boxes;
   }
   std::string File(const std::string& name, const std::string& bytes) {
@@ -74,15 +80,16 @@ class frmMainTest : public ::testing::Test {
   }
   void Command(const char* command, const std::string& choice) {
     dialogs.PushChoice(choice);
-    form.Click(command);
+    Do(command);
+  }
+  // A menu command, or "close" for the title bar's close button.
+  void Do(const std::string& command) {
+    command == "close" ? tk.Close("frmMain") : form.Click(command);
   }
   const OPENFILENAMEA& Record() const { return dialogs.Calls().back().record; }
 
+  fs::path previous = fs::current_path();
   TempDir dir;
-  fs::path previous;
-  RecordingToolkit tk;
-  ScriptedCommonDialogs dialogs;
-  frmMain form{tk, dialogs};
 };
 
 TEST(frmMainIconTest, TheExtensionPicksTheImage) {
@@ -101,10 +108,8 @@ TEST_F(frmMainTest, TheListShowsNamesUpToTheirFirstNulInUtf8) {
   EXPECT_EQ(tk.Items("frmMain", "ListView1"),
             (std::vector<RecordingToolkit::Item>{{"\xC3\x89T\xC3\x89.VOC", 3, 3},
                                                  {"a queued file with a long name.art", 4, 4}}));
-  Command("mnuFileOpen", Three());
-  form.RefreshList();  // a second fill replaces, never doubles
-  EXPECT_EQ(Texts(), (std::vector<std::string>{"LEVEL1.MAP  ", "TILES.ART", "SONG.MID    "}));
-  EXPECT_EQ(tk.Items("frmMain", "ListView1")[1].LargeIcon, 4);
+  Command("mnuFileOpen", Three());  // opening replaces, never adds to, the list
+  EXPECT_EQ(Texts(), (Names{"LEVEL1.MAP  ", "TILES.ART", "SONG.MID    "}));
 }
 
 TEST_F(frmMainTest, TheListFillsTheClientAreaAboveTheStatusBar) {
@@ -112,7 +117,8 @@ TEST_F(frmMainTest, TheListFillsTheClientAreaAboveTheStatusBar) {
   const std::vector<std::tuple<float, float, bool, float, float>> cases = {
       {28800, 15000, false, 28800, 14745},
       {2400, 0, true, 28800, 14745},  // minimised: the list keeps its size
-      {6210, 4155, false, 6210, 3900}, {3000, 100, false, 3000, 0}};
+      {6210, 4155, false, 6210, 3900},
+      {3000, 100, false, 3000, 0}};
   for (const auto& [w, h, minimized, listW, listH] : cases) {
     form.Resize(w, h, minimized);
     EXPECT_EQ(tk.ControlWidth("frmMain", "ListView1"), listW) << w << "x" << h;
@@ -130,15 +136,15 @@ TEST_F(frmMainTest, TheRightButtonOnTheListAndTheMenusReachTheirHandlers) {
   for (const char* name : {"mnufile", "mnuitem", "mnufiledash", "nosuchmenu", "mnuHelpAbout"}) {
     form.Click(name);
   }
-  EXPECT_EQ(tk.Calls, (std::vector<std::string>{"PopupMenu(frmMain|mnuitem)", "PopupMenu(frmMain|mnuitem)",
-                                                "Show(frmAbout)"}));
+  EXPECT_EQ(tk.Calls,
+            (Names{"PopupMenu(frmMain|mnuitem)", "PopupMenu(frmMain|mnuitem)", "Show(frmAbout)"}));
 }
 
 TEST_F(frmMainTest, TheQuestionComesOnlyWithChangesAndYesSaves) {
   const std::string grp = Three();
   Command("mnuFileOpen", grp);
-  EXPECT_EQ(Text(Record().lpstrFilter), kGrpFilter);
-  EXPECT_EQ(Text(Record().lpstrInitialDir), tk.Path + std::string(2, '\0'));
+  EXPECT_EQ(Record().lpstrFilter, kGrpFilter);
+  EXPECT_EQ(Record().lpstrInitialDir, tk.Path + std::string(2, '\0'));
   form.Click("mnuFileNew");
   Command("mnuFileOpen", grp);
   EXPECT_TRUE(Boxes().empty());
@@ -148,7 +154,7 @@ TEST_F(frmMainTest, TheQuestionComesOnlyWithChangesAndYesSaves) {
   tk.MsgBoxAnswers = {vbYes};
   const size_t shown = dialogs.Calls().size();
   Command("mnuFileOpen", grp);
-  EXPECT_EQ(Boxes(), std::vector<std::string>{kQuestion});
+  EXPECT_EQ(Boxes(), Names{kQuestion});
   ASSERT_EQ(dialogs.Calls().size(), shown + 1);
   EXPECT_EQ(dialogs.Calls().back().kind, Kind::Open);
   EXPECT_EQ(EntriesOf(grp).back(), "extra.voc   =voc!");
@@ -167,9 +173,8 @@ TEST_F(frmMainTest, TheQuestionComesOnlyWithChangesAndYesSaves) {
   tk.MsgBoxAnswers = {vbYes};
   Command("mnuFileNew", dir / "new.grp");
   EXPECT_EQ(dialogs.Calls().back().kind, Kind::Save);
-  EXPECT_EQ(Text(Record().lpstrFilter), kGrpFilter);
-  EXPECT_EQ(Text(Record().lpstrInitialDir), "<null>");
-  EXPECT_EQ(EntriesOf(dir / "new.grp"), std::vector<std::string>{"a.art       =aaa"});
+  EXPECT_EQ(Record().lpstrInitialDir, std::nullopt);
+  EXPECT_EQ(EntriesOf(dir / "new.grp"), Names{"a.art       =aaa"});
   EXPECT_TRUE(Texts().empty());
 }
 
@@ -179,55 +184,67 @@ TEST_F(frmMainTest, ExitAndCloseAskOnceAndEndWhateverTheAnswer) {
   EXPECT_TRUE(tk.Ended);
   EXPECT_FALSE(tk.IsLoaded("frmMain"));
   EXPECT_EQ(form.Archive, nullptr);
-  for (const bool close : {false, true}) {
+  for (const char* command : {"mnufileexit", "close"}) {
     for (const int32_t answer : {vbNo, vbYes}) {
-      RecordingToolkit tk2;
-      ScriptedCommonDialogs dialogs2;
-      frmMain form2(tk2, dialogs2);
-      tk2.Attach("frmMain", &form2);
-      tk2.Show("frmMain");
-      dialogs2.PushChoice(File("a.art", "aaa"));
-      form2.Click("mnuitemadd");
-      tk2.MsgBoxAnswers = {answer};
-      dialogs2.PushCancel();  // the Save As after Yes
-      close ? tk2.Close("frmMain") : form2.Click("mnufileexit");
-      EXPECT_EQ(std::count(tk2.Calls.begin(), tk2.Calls.end(), kQuestion), 1);
-      EXPECT_TRUE(tk2.Ended);
-      EXPECT_FALSE(tk2.IsLoaded("frmMain"));
-      EXPECT_EQ(dialogs2.Calls().size(), answer == vbYes ? 2u : 1u);
+      Session s;
+      s.dialogs.PushChoice(File("a.art", "aaa"));
+      s.form.Click("mnuitemadd");
+      s.tk.MsgBoxAnswers = {answer};
+      s.dialogs.PushCancel();  // the Save As after Yes
+      command == std::string("close") ? s.tk.Close("frmMain") : s.form.Click(command);
+      EXPECT_EQ(std::count(s.tk.Calls.begin(), s.tk.Calls.end(), kQuestion), 1) << command;
+      EXPECT_TRUE(s.tk.Ended && !s.tk.IsLoaded("frmMain"));
+      EXPECT_EQ(s.dialogs.Calls().size(), answer == vbYes ? 2u : 1u);
     }
   }
 }
 
-TEST_F(frmMainTest, AFailedSaveAfterYesStopsTheCommandAndKeepsTheEdits) {
-  const std::string grp = Three();
+// A save after Yes that fails, or that is cancelled in its progress window,
+// stops the command that asked and keeps the edits; a cancel says nothing
+// more, and nothing the user tries while the save runs happens.
+TEST_F(frmMainTest, ASaveAfterYesThatFailsOrIsCancelledStopsTheCommand) {
+  const std::string grp = Three(), bytes = ReadAll(grp);
   Command("mnuFileOpen", grp);
   const std::string gone = File("gone.voc", "x");
   Command("mnuitemadd", gone);
   fs::remove(gone);
-  for (const char* command : {"mnufileexit", "mnuFileNew", "mnuFileOpen", "close"}) {
-    SCOPED_TRACE(command);
-    tk.Calls.clear();
-    tk.MsgBoxAnswers = {vbYes};
-    const size_t shown = dialogs.Calls().size();
-    std::string(command) == "close" ? tk.Close("frmMain") : form.Click(command);
-    const std::vector<std::string> boxes = Boxes();
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0], kQuestion);
-    EXPECT_TRUE(boxes[1].find("gone.voc") != std::string::npos &&
-                boxes[1].ends_with("|48|Halvarin)")) << boxes[1];
-    EXPECT_EQ(dialogs.Calls().size(), shown);
-    EXPECT_FALSE(tk.Ended);
-    EXPECT_TRUE(tk.IsLoaded("frmMain"));
-    EXPECT_TRUE(form.Archive->Changed() && form.HasFile);
-    EXPECT_EQ(Texts().size(), 4u);
-    EXPECT_EQ(EntriesOf(grp).size(), 3u);
+  tk.DuringProgress = [&] {
+    Select(1);
+    form.Click("mnuitemdelete");
+    tk.Close("frmMain");
+  };
+  for (const int cancelAt : {0, 1}) {
+    if (cancelAt != 0) {
+      WriteAll(gone, "x");
+    }
+    tk.CancelAtReport = cancelAt;
+    for (const char* command : {"mnufileexit", "mnuFileNew", "mnuFileOpen", "close"}) {
+      SCOPED_TRACE(command + std::to_string(cancelAt));
+      tk.Calls.clear();
+      tk.MsgBoxAnswers = {vbYes};
+      Do(command);
+      const Names boxes = Boxes();
+      ASSERT_EQ(boxes.size(), cancelAt == 0 ? 2u : 1u);
+      EXPECT_EQ(boxes[0], kQuestion);
+      if (cancelAt == 0) {
+        EXPECT_TRUE(boxes[1].find("gone.voc") != std::string::npos &&
+                    boxes[1].ends_with("|48|Halvarin)"))
+            << boxes[1];
+      }
+      EXPECT_EQ(dialogs.Calls().size(), 2u);
+      EXPECT_FALSE(tk.Ended);
+      EXPECT_TRUE(tk.IsLoaded("frmMain"));
+      EXPECT_TRUE(form.Archive->Changed() && form.HasFile);
+      EXPECT_EQ(Texts().size(), 4u);
+      EXPECT_EQ(ReadAll(grp), bytes);
+      EXPECT_EQ(dir.Names().size(), cancelAt == 0 ? 1u : 2u);
+    }
   }
-  Select(4);  // without the missing file the save works again
-  form.Click("mnuitemdelete");
+  tk.CancelAtReport = 0;  // with the file back the save works again
   tk.MsgBoxAnswers = {vbYes};
   form.Click("mnufileexit");
   EXPECT_TRUE(tk.Ended);
+  EXPECT_EQ(EntriesOf(grp).back(), "gone.voc    =x");
 }
 
 TEST_F(frmMainTest, OpenCancelledNotAnArchiveOrFailingChangesNothing) {
@@ -249,7 +266,8 @@ TEST_F(frmMainTest, OpenCancelledNotAnArchiveOrFailingChangesNothing) {
       EXPECT_EQ(boxes[1], "MsgBox(notes.txt is not a Varn GRP archive.|0|Halvarin)");
     } else if (!choice.empty()) {
       EXPECT_TRUE(boxes[1].find(fs::path(choice).filename().string()) != std::string::npos &&
-                  boxes[1].ends_with("|48|Halvarin)")) << boxes[1];
+                  boxes[1].ends_with("|48|Halvarin)"))
+          << boxes[1];
     }
     EXPECT_EQ(Texts(), list);
     EXPECT_TRUE(form.HasFile && form.Archive->Changed());
@@ -271,15 +289,16 @@ TEST_F(frmMainTest, SaveAsWithoutADotThenSaveToTheSameFile) {
   Command("mnufilesave", dir / "noext");  // untitled: Save is Save As
   EXPECT_TRUE(form.HasFile);
   EXPECT_FALSE(fs::exists(dir / "noext"));
+  EXPECT_TRUE(Record().lpstrDefExt->starts_with("grp"));  // asked about: the name written
+  EXPECT_TRUE(Record().Flags & OFN_OVERWRITEPROMPT);
   Command("mnuitemadd", File("b.map", "bbbb"));
   const size_t shown = dialogs.Calls().size();
   form.Click("mnufilesave");
   EXPECT_EQ(dialogs.Calls().size(), shown);
-  EXPECT_EQ(EntriesOf(dir / "noext.grp"),
-            (std::vector<std::string>{"a.art       =aaa", "b.map       =bbbb"}));
+  EXPECT_EQ(EntriesOf(dir / "noext.grp"), (Names{"a.art       =aaa", "b.map       =bbbb"}));
   EXPECT_FALSE(form.Archive->Changed());
   // The list shows the names as stored once saved.
-  EXPECT_EQ(Texts(), (std::vector<std::string>{"a.art       ", "b.map       "}));
+  EXPECT_EQ(Texts(), (Names{"a.art       ", "b.map       "}));
 
   // Cancelled, or into a folder that does not exist: nothing written, still
   // tied to the same file.
@@ -293,6 +312,33 @@ TEST_F(frmMainTest, SaveAsWithoutADotThenSaveToTheSameFile) {
   EXPECT_EQ(EntriesOf(dir / "noext.grp").size(), 2u);
   form.Click("mnufilesave");
   EXPECT_EQ(EntriesOf(dir / "noext.grp").size(), 3u);
+}
+
+// Save when another program has saved the archive meanwhile: refused with
+// the edits kept, unless the other program only touched it.
+TEST_F(frmMainTest, AnotherProgramsSaveIsKeptUnlessItOnlyTouchedTheArchive) {
+  const std::string grp = File("mod", ReadAll(Three()));  // saved to itself, no ".grp" added
+  Command("mnuFileOpen", grp);
+  Command("mnuitemadd", File("a.art", "aaa"));
+  const timeval times[2] = {{1000000000, 0}, {1000000000, 0}};
+  ASSERT_EQ(::utimes(grp.c_str(), times), 0);
+  form.Click("mnufilesave");
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_EQ(EntriesOf(grp).size(), 4u);
+
+  Command("mnuitemadd", File("b.art", "bbb"));
+  const std::string theirs = File("theirs", ArchiveBytes({{Padded("THEIRS.DAT"), "their work"}}));
+  fs::rename(theirs, grp);
+  form.Click("mnufilesave");
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_NE(Boxes()[0].find("mod\" has been changed by another program since it was "
+                            "opened. Open it again.|48|"),
+            std::string::npos)
+      << Boxes()[0];
+  EXPECT_EQ(EntriesOf(grp), Names{"THEIRS.DAT  =their work"});
+  EXPECT_EQ(dir.Names(), (std::set<std::string>{"a.art", "b.art", "mod", "three.grp"}));
+  EXPECT_TRUE(form.Archive->Changed());
+  EXPECT_EQ(Texts().size(), 5u);
 }
 
 TEST_F(frmMainTest, DeleteAndExtractKeepListAndArchiveInStep) {
@@ -313,14 +359,15 @@ TEST_F(frmMainTest, DeleteAndExtractKeepListAndArchiveInStep) {
 
   Select(2);
   form.Click("mnuitemdelete");
-  EXPECT_EQ(Texts(), (std::vector<std::string>{"ONE.MAP     ", "THREE.VOC   ", "..\\FOUR.MID ",
-                                               "FIVE.ANM    ", "six.dmo", "seven.txt"}));
+  EXPECT_EQ(Texts(), (Names{"ONE.MAP     ", "THREE.VOC   ", "..\\FOUR.MID ", "FIVE.ANM    ",
+                            "six.dmo", "seven.txt"}));
   Select(4);  // now the entry that was fifth
   Command("mnuitemextract", dir / "out.bin");
   EXPECT_EQ(ReadAll(dir / "out.bin"), "55555");
   EXPECT_EQ(dialogs.Calls().back().kind, Kind::Save);
-  EXPECT_EQ(Text(Record().lpstrFilter), std::string("All Files\0*.*\0\0", 15));
-  EXPECT_EQ(Text(Record().lpstrInitialDir), "<null>");
+  EXPECT_EQ(Record().lpstrFilter, std::string("All Files\0*.*\0\0", 15));
+  EXPECT_EQ(Record().lpstrInitialDir, std::nullopt);
+  EXPECT_TRUE(Record().Flags & OFN_OVERWRITEPROMPT);
   EXPECT_TRUE(Record().lpstrFile->starts_with(std::string("FIVE.ANM\0", 9)));
   Select(3);  // the offered name stays in the folder; a cancel that keeps it is a cancel
   dialogs.Push([](OPENFILENAMEA&) { return 0; });
@@ -335,9 +382,8 @@ TEST_F(frmMainTest, DeleteAndExtractKeepListAndArchiveInStep) {
   EXPECT_FALSE(fs::exists(dir / "queued.bin"));
   form.Click("mnuitemdelete");
   form.Click("mnufilesave");
-  EXPECT_EQ(EntriesOf(grp), (std::vector<std::string>{"ONE.MAP     =1", "THREE.VOC   =333",
-                                                      "..\\FOUR.MID =4444", "FIVE.ANM    =55555",
-                                                      "seven.txt   =7777777"}));
+  EXPECT_EQ(EntriesOf(grp), (Names{"ONE.MAP     =1", "THREE.VOC   =333", "..\\FOUR.MID =4444",
+                                   "FIVE.ANM    =55555", "seven.txt   =7777777"}));
   tk.Calls.clear();  // into a folder that does not exist
   Select(1);
   Command("mnuitemextract", dir / "no/such/folder.art");
@@ -346,17 +392,67 @@ TEST_F(frmMainTest, DeleteAndExtractKeepListAndArchiveInStep) {
   EXPECT_FALSE(form.Archive->Changed());
 }
 
-TEST_F(frmMainTest, DroppedFilesAreAddedInOrderAndTheRestSkipped) {
+// A drag offers the entry as a file under the name Extract Item offers, in a
+// folder of its own inside one private folder that goes with the window; a
+// queued item offers its own file.
+TEST_F(frmMainTest, ADragOffersTheEntryAsAFileUnderItsSafeName) {
+  const std::vector<ArchiveEntry> entries = {
+      {"../../x.map", "up"},     {"CON", "device"}, {"a/b\\c.art", "slashes"},
+      {"\x01" "bad.dat", "ctl"}, {"end...", "dots"}, {"caf\xE9.mid", std::string(70000, 'm')}};
+  WriteGroupArchive(dir / "a.grp", entries);
+  const std::string bytes = ReadAll(dir / "a.grp");
+  fs::path root;
+  {
+    Session s;
+    s.dialogs.PushChoice(dir / "a.grp");
+    s.form.Click("mnuFileOpen");
+    s.dialogs.PushChoice(File("queued.voc", "queued"));
+    s.form.Click("mnuitemadd");
+    EXPECT_EQ(s.form.StartDrag("ListView1", 8), Names{});
+    EXPECT_EQ(s.form.StartDrag("ListView1", 7), Names{dir / "queued.voc"});
+    for (int32_t position = 1; position <= 6; ++position) {
+      SCOPED_TRACE(position);
+      s.tk.Select("frmMain", "ListView1", position);
+      s.dialogs.PushCancel();
+      s.form.Click("mnuitemextract");
+      const Names files = s.form.StartDrag("ListView1", position);
+      ASSERT_EQ(files.size(), 1u);
+      const fs::path file = files[0];
+      EXPECT_EQ(file.filename().string(), s.dialogs.Calls().back().record.lpstrFile->c_str());
+      EXPECT_EQ(ReadAll(file), entries[static_cast<size_t>(position - 1)].Data);
+      root = root.empty() ? file.parent_path().parent_path() : root;
+      EXPECT_EQ(file.parent_path().parent_path(), root);
+    }
+    EXPECT_EQ(fs::status(root).permissions(), fs::perms::owner_all);
+    EXPECT_EQ(ReadAll(dir / "a.grp"), bytes);
+  }
+  EXPECT_FALSE(fs::exists(root));
+}
+
+// Add Item and a drop add what a save can read, in order; Add Item refuses
+// the rest at once, naming it, while a drop skips it quietly.
+TEST_F(frmMainTest, FilesAreAddedInOrderAndTheRestRefusedOrSkipped) {
   Command("mnuFileOpen", Three());
   fs::create_directories(dir / "folder.art");
-  const std::vector<std::string> dropped = {File("b first.art", "a"), dir / "folder.art",
-                                            File(".hidden.voc", "h"), File("a second.map", "bb"),
-                                            dir / "missing.mid", File("third", "ccc")};
+  ASSERT_EQ(::mkfifo((dir / "pipe.voc").c_str(), 0600), 0);
+  for (const std::string& path : {dir / "missing.voc", dir / "pipe.voc", dir / "folder.art",
+                                  std::string("/dev/null")}) {
+    tk.Calls.clear();
+    Command("mnuitemadd", path);
+    ASSERT_EQ(Boxes().size(), 1u) << path;
+    EXPECT_NE(Boxes()[0].find(path), std::string::npos) << Boxes()[0];
+  }
+  EXPECT_FALSE(form.Archive->Changed());
+
+  tk.Calls.clear();
+  const Names dropped = {File("b first.art", "a"), dir / "folder.art",   File(".hidden.voc", "h"),
+                         dir / "pipe.voc",         File("a second.map", "bb"),
+                         dir / "missing.mid",      File("third", "ccc")};
   form.DragDrop("ListView1", FakeDataObject(false, dropped));
   form.DragDrop("ListView1", FakeDataObject(true, {dropped[0]}));  // text adds nothing
   form.DragDrop("ListView1", FakeDataObject(false, {}));
-  EXPECT_EQ(Texts(), (std::vector<std::string>{"LEVEL1.MAP  ", "TILES.ART", "SONG.MID    ",
-                                               "b first.art", "a second.map", "third"}));
+  EXPECT_EQ(Texts(), (Names{"LEVEL1.MAP  ", "TILES.ART", "SONG.MID    ", "b first.art",
+                            "a second.map", "third"}));
   EXPECT_EQ(tk.Items("frmMain", "ListView1")[4].LargeIcon, 5);
   EXPECT_TRUE(Boxes().empty());
   form.Click("mnufilesave");
@@ -368,8 +464,8 @@ TEST_F(frmMainTest, DroppedFilesAreAddedInOrderAndTheRestSkipped) {
     std::vector<std::string> Files() const override { throw std::bad_alloc(); }
   };
   form.DragDrop("ListView1", Failing());
-  EXPECT_EQ(Boxes(), std::vector<std::string>{
-                         "MsgBox(There is not enough memory to complete the command.|48|Halvarin)"});
+  EXPECT_EQ(Boxes(),
+            Names{"MsgBox(There is not enough memory to complete the command.|48|Halvarin)"});
 }
 
 TEST(SampleArchiveTest, HasOneEntryPerIconAndLoads) {
@@ -378,8 +474,9 @@ TEST(SampleArchiveTest, HasOneEntryPerIconAndLoads) {
   clsVarnGRP archive;
   ASSERT_TRUE(archive.LoadFile(dir / "sample.grp"));
   std::set<int16_t> icons;
-  for (int16_t i = 1; i <= archive.NumberOfFiles(); ++i)
+  for (int16_t i = 1; i <= archive.NumberOfFiles(); ++i) {
     icons.insert(frmMain::IconIndex(archive.filename(i)));
+  }
   EXPECT_EQ(icons, (std::set<int16_t>{1, 2, 3, 4, 5}));
   EXPECT_THROW(WriteGroupArchive(dir / "x.grp", {{"THIRTEEN.CHRS", ""}}), AppError);
 }

@@ -49,7 +49,6 @@ class RecordingToolkit : public Toolkit {
   int CancelAtReport = 0;
   std::vector<std::pair<int64_t, int64_t>> Reports;
   std::function<void()> DuringProgress;
-  std::vector<std::string> StartedPrograms;
   bool StartProgramFails = false;
   bool Ended = false;
   std::string Path = "/opt/halvarin";
@@ -158,7 +157,6 @@ class RecordingToolkit : public Toolkit {
     if (StartProgramFails) {
       throw AppError(errFileNotFound, "Toolkit", "File not found: " + path);
     }
-    StartedPrograms.push_back(path);
   }
   void RunWithProgress(const std::string& file,
                        const std::function<void(const ProgressReport&)>& work) override {
