@@ -68,6 +68,7 @@ TEST(GetKeyValueTest, ValuesAsText) {
       {RegTypeDword, "\xFF\xFF\xFF\xFF", true, "4294967295"},
       {RegTypeBinary, "ab\0"s, true, "caller's"},  // other types leave the text alone
       {RegTypeExpandSz, "ab\0"s, true, "caller's"},
+      {RegTypeNone, "ab\0"s, true, "caller's"},
   };
   ScriptedRegistry reg;
   for (const Case& c : cases) {
