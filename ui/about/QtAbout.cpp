@@ -12,6 +12,7 @@
 #include "IdentityFiles.h"
 #include "ProgramIdentity.h"
 #include "QtFormWindow.h"
+#include "QtText.h"
 #include "QtToolkit.h"
 #include "ResourceImages.h"
 #include "frmAbout.h"
@@ -19,10 +20,6 @@
 namespace halvarin {
 
 namespace {
-
-QString ToQString(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // The About box is laid out for the classic dialog font. Where it is missing,
 // fonts of the same build and width come first, so the texts still fit the
@@ -44,7 +41,7 @@ void SubstituteDialogFont() {
 
 void ApplyProgramIdentity() {
   QApplication::setApplicationName(ToQString(ProgramIdentity::Title));
-  QApplication::setApplicationVersion(QString::fromStdString(VersionNumbers()));
+  QApplication::setApplicationVersion(ToQString(VersionNumbers()));
   // Lets Wayland compositors and task bars match the windows to the
   // installed desktop entry (and so to its icon).
   QGuiApplication::setDesktopFileName(ToQString(ProgramIdentity::AppId));

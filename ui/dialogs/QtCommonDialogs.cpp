@@ -9,6 +9,8 @@
 #include <QMessageBox>
 #include <QStringList>
 
+#include "QtText.h"
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -28,16 +30,12 @@ std::string PathToBytes(const QString& path) {
   return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
-QString TextFromBytes(const std::string& bytes) {
-  return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
 // "Varn GRP Files" + "*.grp;*.map" -> "Varn GRP Files (*.grp *.map)", the form
 // Qt reads its patterns from. The platform's "*.*" means every file, also one
 // without a dot, which is "*" for Qt.
 QString NameFilter(const std::string& description, const std::string& patterns) {
   QStringList qtPatterns;
-  for (QString pattern : TextFromBytes(patterns).split(u';', Qt::SkipEmptyParts)) {
+  for (QString pattern : ToQString(patterns).split(u';', Qt::SkipEmptyParts)) {
     pattern = pattern.trimmed();
     if (pattern == QStringLiteral("*.*")) {
       pattern = QStringLiteral("*");
@@ -49,7 +47,7 @@ QString NameFilter(const std::string& description, const std::string& patterns) 
   if (qtPatterns.isEmpty()) {
     qtPatterns << QStringLiteral("*");
   }
-  return TextFromBytes(description) + QStringLiteral(" (") + qtPatterns.join(u' ') +
+  return ToQString(description) + QStringLiteral(" (") + qtPatterns.join(u' ') +
          QStringLiteral(")");
 }
 
@@ -173,7 +171,7 @@ int32_t ShowDialog(OPENFILENAMEA& ofn, bool save) {
 
   const std::string title = TextBeforeNul(ofn.lpstrTitle);
   if (!title.empty()) {
-    dialog.setWindowTitle(TextFromBytes(title));
+    dialog.setWindowTitle(ToQString(title));
   } else {
     dialog.setWindowTitle(save ? QStringLiteral("Save As") : QStringLiteral("Open"));
   }
@@ -182,7 +180,7 @@ int32_t ShowDialog(OPENFILENAMEA& ofn, bool save) {
   QStringList descriptions;
   for (const auto& [description, patterns] : FilterPairs(ofn)) {
     nameFilters << NameFilter(description, patterns);
-    descriptions << TextFromBytes(description);
+    descriptions << ToQString(description);
   }
   if (!nameFilters.isEmpty()) {
     dialog.setNameFilters(nameFilters);
@@ -195,7 +193,7 @@ int32_t ShowDialog(OPENFILENAMEA& ofn, bool save) {
 
   const std::string defaultExt = TextBeforeNul(ofn.lpstrDefExt);
   if (!defaultExt.empty()) {
-    dialog.setDefaultSuffix(TextFromBytes(defaultExt));
+    dialog.setDefaultSuffix(ToQString(defaultExt));
   }
 
   const std::string initialDir = TextBeforeNul(ofn.lpstrInitialDir);

@@ -11,6 +11,7 @@
 #include <QMainWindow>
 
 #include "FormDefinition.h"
+#include "QtControls.h"
 #include "Toolkit.h"
 
 class QMenu;
@@ -20,38 +21,6 @@ namespace halvarin {
 
 class QtToolkit;
 class QtFormWindow;
-
-// A list view control: icons in a grid, items appended at the end, mouse
-// presses and drops passed on to the form. An item dragged out of it offers
-// what the form's StartDrag gives; dropped back on the list it does nothing.
-class QtListView : public QListWidget {
-  Q_OBJECT
-
- public:
-  QtListView(QtFormWindow& form, const ControlDef& def, std::vector<QIcon> largeIcons,
-             std::vector<QIcon> smallIcons, QWidget* parent);
-
-  int16_t ImageCount() const { return static_cast<int16_t>(largeIcons_.size()); }
-  const QIcon& LargeIcon(int16_t index) const { return largeIcons_[index - 1]; }
-  const QIcon& SmallIcon(int16_t index) const { return smallIcons_[index - 1]; }
-
-  // What a drag of the item in `row` (0-based) offers: the form's files as
-  // URLs, marked as our own drag; nullptr when the form offers none.
-  std::unique_ptr<QMimeData> DragData(int row);
-
- protected:
-  void mousePressEvent(QMouseEvent* event) override;
-  void startDrag(Qt::DropActions supportedActions) override;
-  void dragEnterEvent(QDragEnterEvent* event) override;
-  void dragMoveEvent(QDragMoveEvent* event) override;
-  void dropEvent(QDropEvent* event) override;
-
- private:
-  QtFormWindow& form_;
-  std::vector<QIcon> largeIcons_;
-  std::vector<QIcon> smallIcons_;
-  bool acceptDrops_;
-};
 
 // A window built from a FormDefinition. Controls sit at their twip positions
 // in the client area (converted with the screen's logical DPI); controls

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "ProgramIdentity.h"
+#include "QtText.h"
 
 namespace halvarin {
 
@@ -25,8 +26,7 @@ QtProgressWindow::QtProgressWindow(QWidget* owner, const QString& file,
                                    std::function<void()> onCancel)
     : QDialog(owner), onCancel_(std::move(onCancel)) {
   setObjectName(QStringLiteral("ProgressWindow"));
-  setWindowTitle(QString::fromUtf8(ProgramIdentity::Title.data(),
-                                   static_cast<qsizetype>(ProgramIdentity::Title.size())));
+  setWindowTitle(ToQString(ProgramIdentity::Title));
   auto* layout = new QVBoxLayout(this);
   label_ = new QLabel(tr("Writing %1").arg(file), this);
   label_->setTextFormat(Qt::PlainText);

@@ -27,6 +27,7 @@
 #include "ProgramIdentity.h"
 #include "QtCommonDialogs.h"
 #include "QtFormWindow.h"
+#include "QtText.h"
 #include "QtProgressWindow.h"
 
 namespace halvarin {
@@ -34,14 +35,6 @@ namespace halvarin {
 namespace {
 
 constexpr const char* kSource = "Toolkit";
-
-QString ToQString(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string ToStdString(const QString& text) {
-  return text.toUtf8().toStdString();
-}
 
 int32_t ToMsgBoxResult(QMessageBox::StandardButton button) {
   switch (button) {
@@ -327,8 +320,7 @@ void QtToolkit::ListAdd(const std::string& form, const std::string& control,
   // Stored names are padded with NULs; what follows the first one is not
   // part of the name.
   const size_t end = text.find('\0');
-  const QString shown =
-      QString::fromUtf8(text.data(), static_cast<qsizetype>(std::min(end, text.size())));
+  const QString shown = ToQString(std::string_view(text).substr(0, end));
   auto* item = new QListWidgetItem(shown);
   // The rare name too wide for its cell is elided; hovering shows it whole.
   item->setToolTip(shown);
@@ -367,7 +359,7 @@ int32_t QtToolkit::SelectedIndex(const std::string& form, const std::string& con
 std::string QtToolkit::SelectedText(const std::string& form, const std::string& control) const {
   QtListView* list = RequireList(form, control);
   const int32_t position = SelectedIndex(form, control);
-  return position == 0 ? std::string() : ToStdString(list->item(position - 1)->text());
+  return position == 0 ? std::string() : ToUtf8(list->item(position - 1)->text());
 }
 
 void QtToolkit::PopupMenu(const std::string& form, const std::string& menu) {
@@ -411,10 +403,10 @@ void QtToolkit::SetControlHeight(const std::string& form, const std::string& con
 std::string QtToolkit::Caption(const std::string& form, const std::string& control) const {
   QWidget* widget = RequireControl(form, control);
   if (auto* label = qobject_cast<QLabel*>(widget)) {
-    return ToStdString(label->text());
+    return ToUtf8(label->text());
   }
   if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-    return ToStdString(button->text());
+    return ToUtf8(button->text());
   }
   throw AppError(errInvalidArgument, kSource, "The control " + control + " has no caption");
 }
@@ -447,7 +439,7 @@ void QtToolkit::StartProgram(const std::string& path) {
   process.setWorkingDirectory(info.absolutePath());
   if (!process.startDetached()) {
     throw AppError(errPathFileAccess, kSource,
-                   "Cannot start " + path + ": " + ToStdString(process.errorString()));
+                   "Cannot start " + path + ": " + ToUtf8(process.errorString()));
   }
 }
 
@@ -528,7 +520,7 @@ void QtToolkit::RunWithProgress(const std::string& file,
 }
 
 std::string QtToolkit::AppPath() const {
-  return ToStdString(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
+  return ToUtf8(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
 }
 
 std::string QtToolkit::AppTitle() const {
