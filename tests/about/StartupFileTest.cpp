@@ -2,8 +2,6 @@
 // window on the offscreen platform, as main() runs it; and the reading of
 // the command line itself.
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -12,11 +10,12 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QMessageBox>
-#include <QTimer>
 
 #include "CommandLine.h"
 #include "Program.h"
+#include "QtWatch.h"
 #include "SampleArchive.h"
+#include "TempDir.h"
 #include "clsVarnGRP.h"
 
 namespace halvarin {
@@ -24,48 +23,27 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Closes every message box that opens and keeps its text.
-class MessageBoxCloser {
- public:
-  MessageBoxCloser() {
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        texts.push_back(box->text().toStdString());
-        box->accept();
-      }
-    });
-    timer_.start(5);
-  }
-  std::vector<std::string> texts;
-
- private:
-  QTimer timer_;
-};
-
 // Runs in a folder of its own, which is the current folder, as a shell
-// would start the program there.
+// would start the program there; returns the text of every message shown.
 class StartupFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("halvarin-startup-" + std::to_string(getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    fs::current_path(dir_);
+  void SetUp() override { fs::current_path(dir.Path()); }
+  void TearDown() override { fs::current_path(fs::temp_directory_path()); }
+  std::vector<std::string> Start(Program& program, const std::vector<std::string>& files) {
+    std::vector<std::string> texts;
+    testing::WatchModals([&] { program.Start(files); }, [&](QWidget* w) {
+      texts.push_back(qobject_cast<QMessageBox*>(w)->text().toStdString());
+    });
+    return texts;
   }
-  void TearDown() override {
-    fs::current_path(fs::temp_directory_path());
-    fs::remove_all(dir_);
-  }
-  fs::path dir_;
+  testing::TempDir dir;
 };
 
 TEST_F(StartupFileTest, OpensARelativePathOfAnyBytesAndSavesBackToIt) {
   const std::string name = "caf\xe9 \xff.grp";  // not UTF-8: only the bytes name it
   WriteGroupArchive(name, SampleEntries());
-  MessageBoxCloser boxes;
   Program program;
-  program.Start({name});
-  EXPECT_TRUE(boxes.texts.empty());
+  EXPECT_TRUE(Start(program, {name}).empty());
   ASSERT_EQ(program.toolkit.ListCount(frmMain::FormName, "ListView1"),
             static_cast<int32_t>(SampleEntries().size()));
 
@@ -74,7 +52,7 @@ TEST_F(StartupFileTest, OpensARelativePathOfAnyBytesAndSavesBackToIt) {
   program.mainForm.Archive->deleteFile(1);
   program.mainForm.mnufilesave_Click();
   clsVarnGRP reread;
-  ASSERT_TRUE(reread.LoadFile((dir_ / name).string()));
+  ASSERT_TRUE(reread.LoadFile(dir / name));
   EXPECT_EQ(reread.NumberOfFiles(), static_cast<int16_t>(SampleEntries().size() - 1));
 }
 
@@ -89,23 +67,19 @@ TEST_F(StartupFileTest, RefusesWarnsOrOpensOnlyTheFirstAndStaysUsable) {
     int32_t items;
     std::string message;  // within the one message shown
   };
+  const std::string others = "Only one archive is open at a time; the ";
   for (const Case& c : std::vector<Case>{
            {{"notes.txt"}, 0, "notes.txt is not a Varn GRP archive."},
            {{"cut.grp"}, 0, "cut.grp"},  // the warning names the damaged file
            {{"missing.grp"}, 0, "missing.grp"},
-           {{"a.grp", "b.grp"},
-            opened,
-            "Only one archive is open at a time; the other file given was not opened."},
-           {{"a.grp", "b.grp", "notes.txt"},
-            opened,
-            "Only one archive is open at a time; the 2 other files given were not opened."},
+           {{"a.grp", "b.grp"}, opened, others + "other file given was not opened."},
+           {{"a.grp", "b.grp", "notes.txt"}, opened, others + "2 other files given were not opened."},
        }) {
     SCOPED_TRACE(c.files.back());
-    MessageBoxCloser boxes;
     Program program;
-    program.Start(c.files);
-    ASSERT_EQ(boxes.texts.size(), 1u);
-    EXPECT_NE(boxes.texts[0].find(c.message), std::string::npos) << boxes.texts[0];
+    const auto texts = Start(program, c.files);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_NE(texts[0].find(c.message), std::string::npos) << texts[0];
     EXPECT_EQ(program.toolkit.ListCount(frmMain::FormName, "ListView1"), c.items);
     QWidget* window = program.toolkit.Window(frmMain::FormName);
     ASSERT_NE(window, nullptr);
@@ -130,9 +104,7 @@ TEST(CommandLineTest, OptionsFilesAndTheEndOfOptions) {
        }) {
     const CommandLine line = ParseCommandLine(c.args);
     EXPECT_EQ(line.action, c.action) << ::testing::PrintToString(c.args);
-    if (c.action != A::Help && c.action != A::Version) {
-      EXPECT_EQ(line.files, c.files);
-    }
+    EXPECT_TRUE(c.action == A::Help || c.action == A::Version || line.files == c.files);
   }
 }
 

@@ -6,6 +6,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -25,24 +26,16 @@ TEST(ProgressLineTest, ShowsAfterASecondAtMostTenTimesASecondAndIsWipedAtTheEnd)
   std::ostringstream out;
   {
     ProgressLine line(out, true, "extracting", [&] { return now; });
-    line.Report(1 * kMiB, 10 * kMiB);
-    now += 999ms;
-    line.Report(2 * kMiB, 10 * kMiB);
-    EXPECT_EQ(out.str(), "");
-    now += 1ms;
-    line.Report(5 * kMiB, 10 * kMiB);
-    EXPECT_EQ(out.str(), "\rhalvarin-grp: extracting 50% (5 of 10 MiB)\033[K");
-    out.str("");
-    now += 99ms;
-    line.Report(6 * kMiB, 10 * kMiB);
-    EXPECT_EQ(out.str(), "");
-    now += 1ms;
-    line.Report(7 * kMiB, 10 * kMiB);
-    EXPECT_EQ(out.str(), "\rhalvarin-grp: extracting 70% (7 of 10 MiB)\033[K");
-    out.str("");
+    for (const auto& [wait, mib, shown] : std::vector<std::tuple<std::chrono::milliseconds, int, std::string>>{
+             {0ms, 1, ""}, {999ms, 2, ""}, {1ms, 5, "\rhalvarin-grp: extracting 50% (5 of 10 MiB)\033[K"},
+             {99ms, 6, ""}, {1ms, 7, "\rhalvarin-grp: extracting 70% (7 of 10 MiB)\033[K"}}) {
+      now += wait;
+      line.Report(mib * kMiB, 10 * kMiB);
+      EXPECT_EQ(out.str(), shown) << mib;
+      out.str("");
+    }
   }
   EXPECT_EQ(out.str(), "\r\033[K");
-
   // Quick operations and progress that is not wanted leave no trace at all.
   for (const bool enabled : {true, false}) {
     std::ostringstream quiet;

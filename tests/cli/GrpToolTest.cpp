@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
+#include <sstream>
 
 #include "AppError.h"
 #include "ArchiveBytes.h"
@@ -15,64 +15,55 @@
 namespace halvarin::testing {
 namespace {
 
+using Args = std::vector<std::string>;
+
 int Lines(const std::string& text, const std::string& start = "") {
+  std::istringstream in(text);
   int n = 0;
-  for (std::size_t at = 0; at < text.size(); at = text.find('\n', at) + 1) {
-    n += text.compare(at, start.size(), start) == 0 ? 1 : 0;
-    if (text.find('\n', at) == std::string::npos)
-      break;
-  }
+  for (std::string line; std::getline(in, line);)
+    n += line.starts_with(start) ? 1 : 0;
   return n;
+}
+
+std::string ModelError(const std::string& path) {
+  try {
+    clsVarnGRP().LoadFile(path);
+  } catch (const AppError& e) {
+    return e.Description();
+  }
+  return "";
 }
 
 class GrpToolTest : public ::testing::Test {
  protected:
-  ProgramResult Run(const std::vector<std::string>& args, const std::string& input = "") {
-    return RunProgram(HALVARIN_GRP, args, dir.Path(), input);
+  ProgramResult Run(const Args& args, const RunOptions& options = {}) {
+    return RunProgram(HALVARIN_GRP, args, dir.Path(), options);
   }
   void Write(const std::string& name, const std::string& bytes) {
     fs::create_directories(fs::path(dir / name).parent_path());
     WriteAll(dir / name, bytes);
   }
-  // Every file under the folder with its content.
-  std::map<std::string, std::string> Tree() const {
-    std::map<std::string, std::string> tree;
-    for (const auto& e : fs::recursive_directory_iterator(dir.Path()))
-      tree[fs::relative(e.path(), dir.Path()).generic_string()] =
-          e.is_directory() ? "<folder>" : ReadAll(e.path().string());
-    return tree;
-  }
-  static std::string ModelError(const std::string& path) {
-    try {
-      clsVarnGRP().LoadFile(path);
-    } catch (const AppError& e) {
-      return e.Description();
-    }
-    return "";
-  }
-
   TempDir dir;
 };
 
-const std::vector<Item> kThree = {
-    {Padded("LEVEL1.MAP"), "map data"}, {Padded("TILES.ART", '\0'), "art"}, {"ABCDEFGH.WAV", ""}};
-
 TEST_F(GrpToolTest, ListsInColumnsAndAsJson) {
-  Write("three.grp", ArchiveBytes(kThree));
-  ProgramResult r = Run({"list", "three.grp"});
+  // A name ends at its first NUL; the stored bytes are shown as they are.
+  Write("t\"4\xFF.grp", ArchiveBytes({{Padded("LEVEL1.MAP"), "map data"}, {Padded("TILES.ART", '\0'), "art"},
+                                      {"ABCDEFGH.WAV", ""}, {std::string("AB\0CD.TXT   ", 12), "x"}}));
+  const ProgramResult r = Run({"list", "t\"4\xFF.grp"});
   EXPECT_EQ(r.Status, 0);
   EXPECT_EQ(r.Out,
-            "    1  LEVEL1.MAP             8          65\n"
-            "    2  TILES.ART              3          73\n"
-            "    3  ABCDEFGH.WAV           0          76\n");
-  EXPECT_EQ(Run({"list", "--json", "three.grp"}).Out,
-            "{\"archive\":\"three.grp\",\"entries\":[\n"
-            "{\"index\":1,\"name\":\"LEVEL1.MAP\",\"stored\":\"LEVEL1.MAP  \",\"size\":8,"
-            "\"position\":65},\n"
-            "{\"index\":2,\"name\":\"TILES.ART\",\"stored\":\"TILES.ART\\u0000\\u0000\\u0000\","
-            "\"size\":3,\"position\":73},\n"
-            "{\"index\":3,\"name\":\"ABCDEFGH.WAV\",\"stored\":\"ABCDEFGH.WAV\",\"size\":0,"
-            "\"position\":76}\n"
+            "    1  LEVEL1.MAP             8          81\n"
+            "    2  TILES.ART              3          89\n"
+            "    3  ABCDEFGH.WAV           0          92\n"
+            "    4  AB                     1          92\n");
+  EXPECT_EQ(Run({"list", "--json", "t\"4\xFF.grp"}).Out,
+            "{\"archive\":\"t\\\"4\\ufffd.grp\",\"entries\":[\n"
+            "{\"index\":1,\"name\":\"LEVEL1.MAP\",\"stored\":\"LEVEL1.MAP  \",\"size\":8,\"position\":81},\n"
+            "{\"index\":2,\"name\":\"TILES.ART\",\"stored\":\"TILES.ART\\u0000\\u0000\\u0000\",\"size\":3,"
+            "\"position\":89},\n"
+            "{\"index\":3,\"name\":\"ABCDEFGH.WAV\",\"stored\":\"ABCDEFGH.WAV\",\"size\":0,\"position\":92},\n"
+            "{\"index\":4,\"name\":\"AB\",\"stored\":\"AB\\u0000CD.TXT   \",\"size\":1,\"position\":92}\n"
             "]}\n");
   Write("empty.grp", ArchiveBytes({}));
   EXPECT_EQ(Run({"list", "empty.grp", "--json"}).Out, "{\"archive\":\"empty.grp\",\"entries\":[]}\n");
@@ -89,8 +80,8 @@ TEST_F(GrpToolTest, CreateAddDeleteAndExtractByteForByte) {
   EXPECT_EQ(Run({"create", "pak", "src/one.bin"}).Err,
             "halvarin-grp: \"pak.grp\" already exists; give --force to replace it.\n");
   // Lines may end in CRLF; empty lines and -0 lists name no files.
-  EXPECT_EQ(Run({"add", "pak.grp", "-"}, "src/caf\xC3\xA9.txt\r\n\n").Status, 0);
-  EXPECT_EQ(Run({"add", "-0", "pak.grp", "-"}, std::string("src/one.bin\0", 12)).Status, 0);
+  EXPECT_EQ(Run({"add", "pak.grp", "-"}, {.Input = "src/caf\xC3\xA9.txt\r\n\n"}).Status, 0);
+  EXPECT_EQ(Run({"add", "-0", "pak.grp", "-"}, {.Input = std::string("src/one.bin\0", 12)}).Status, 0);
   EXPECT_EQ(ReadAll(dir / "pak.grp"),
             ArchiveBytes({{Padded("one.bin"), all}, {Padded("averyver.dat"), "xyz"},
                           {Padded("caf\xE9.txt"), "coffee"}, {Padded("one.bin"), all}}));
@@ -107,30 +98,28 @@ TEST_F(GrpToolTest, CreateAddDeleteAndExtractByteForByte) {
             ArchiveBytes({{Padded("one.bin"), all}, {Padded("caf\xE9.txt"), "coffee"}}));
 
   // Whatever is wrong, nothing at all is written.
-  const auto tree = Tree();
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"create", "new.grp", "src/one.bin", "missing.txt"}, {"add", "pak.grp", "missing"},
-           {"delete", "pak.grp", "1", "3"}, {"delete", "pak.grp", "1", "99999999999999999999"},
-           {"extract", "pak.grp", "1", "5", "-C", "new"}})
+  const auto tree = dir.Tree();
+  for (const Args& args : {Args{"create", "new.grp", "src/one.bin", "missing.txt"},
+                           {"add", "pak.grp", "missing"}, {"delete", "pak.grp", "1", "3"},
+                           {"delete", "pak.grp", "1", "99999999999999999999"},
+                           {"extract", "pak.grp", "1", "5", "-C", "new"}})
     EXPECT_EQ(Run(args).Status, 1) << args[0];
   EXPECT_EQ(Run({"extract", "pak.grp", "5"}).Err,
             "halvarin-grp: There is no entry 5; the archive has 2 entries.\n");
-  EXPECT_EQ(Tree(), tree);
+  EXPECT_EQ(dir.Tree(), tree);
   EXPECT_EQ(Run({"create", "-f", "pak", "src/one.bin"}).Status, 0);
   EXPECT_EQ(Run({"create", "none.grp"}).Status, 0);
   EXPECT_EQ(ReadAll(dir / "none.grp"), ArchiveBytes({}));
-}
 
-// A script names the archive as it was given; writing the edit to "pak.grp"
-// beside "pak" would lose it and replace that file.
-TEST_F(GrpToolTest, AddAndDeleteWriteBackToAnArchiveNamedWithoutADot) {
+  // A script names the archive as it was given; writing the edit to
+  // "pak.grp" beside "pak" would lose it and replace that file.
   Write("pak", ArchiveBytes({{Padded("one"), "1"}}));
-  Write("pak.grp", "other");
   Write("two", "2");
+  const std::string other = ReadAll(dir / "pak.grp");
   EXPECT_EQ(Run({"add", "pak", "two"}).Status, 0);
   EXPECT_EQ(Run({"delete", "pak", "1"}).Status, 0);
   EXPECT_EQ(ReadAll(dir / "pak"), ArchiveBytes({{Padded("two"), "2"}}));
-  EXPECT_EQ(ReadAll(dir / "pak.grp"), "other");
+  EXPECT_EQ(ReadAll(dir / "pak.grp"), other);
 }
 
 TEST_F(GrpToolTest, CheckReportsEveryProblemAndFailsOnlyOnErrors) {
@@ -151,7 +140,7 @@ TEST_F(GrpToolTest, CheckReportsEveryProblemAndFailsOnlyOnErrors) {
   for (const DamagedArchive& d : DamagedArchives()) {
     SCOPED_TRACE(d.What);
     Write("x.grp", d.Bytes);
-    const auto tree = Tree();
+    const auto tree = dir.Tree();
     r = Run({"check", "x.grp"});
     EXPECT_EQ(r.Status, 1);
     EXPECT_EQ(Lines(r.Out, "x.grp: error: "), d.Errors) << r.Out;
@@ -159,33 +148,27 @@ TEST_F(GrpToolTest, CheckReportsEveryProblemAndFailsOnlyOnErrors) {
     EXPECT_TRUE(r.Out.starts_with("x.grp: error: " + model.substr(model.find(" is damaged: ") + 13)))
         << r.Out;
     EXPECT_NE(r.Out.find("\nx.grp: damaged: "), std::string::npos) << r.Out;
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"list", dir / "x.grp"}, {"extract", dir / "x.grp", "-C", "out"},
-             {"add", dir / "x.grp", "file"}, {"delete", dir / "x.grp", "1"}}) {
+    for (const Args& args : {Args{"list", dir / "x.grp"}, {"extract", dir / "x.grp", "-C", "out"},
+                             {"add", dir / "x.grp", "file"}, {"delete", dir / "x.grp", "1"}}) {
       r = Run(args);
       EXPECT_EQ(r.Status, 1);
       EXPECT_EQ(r.Err, "halvarin-grp: " + model + "\n");
     }
-    EXPECT_EQ(Tree(), tree);
+    EXPECT_EQ(dir.Tree(), tree);
   }
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"list", dir / "missing.grp"}, {"check", dir / "missing.grp"},
-           {"delete", dir / "missing.grp", "1"}}) {
-    r = Run(args);
-    EXPECT_EQ(r.Err, "halvarin-grp: " + ModelError(dir / "missing.grp") + "\n");
-  }
-  r = Run({"list", "file"});
-  EXPECT_EQ(r.Err, "halvarin-grp: \"file\" is not a Varn GRP archive.\n");
-  r = Run({"check", "file"});
-  EXPECT_EQ(r.Out,
+  for (const Args& args : {Args{"list", dir / "missing.grp"}, {"check", dir / "missing.grp"},
+                           {"delete", dir / "missing.grp", "1"}})
+    EXPECT_EQ(Run(args).Err, "halvarin-grp: " + ModelError(dir / "missing.grp") + "\n");
+  EXPECT_EQ(Run({"list", "file"}).Err, "halvarin-grp: \"file\" is not a Varn GRP archive.\n");
+  EXPECT_EQ(Run({"check", "file"}).Out,
             "file: error: it is not a group archive: it does not begin with the signature of "
             "one.\nfile: not a group archive\n");
 }
 
 TEST_F(GrpToolTest, UsageVersionAndOutputThatCannotBeWritten) {
-  Write("three.grp", ArchiveBytes(kThree));
-  const auto tree = Tree();
-  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+  Write("three.grp", ArchiveBytes(FiveItems()));
+  const auto tree = dir.Tree();
+  const std::vector<std::pair<Args, std::string>> cases = {
       {{}, "no command given."},
       {{"lst", "three.grp"}, "unknown command \"lst\"."},
       {{"extract", "-C", "out"}, "\"extract\" needs an archive."},
@@ -199,17 +182,22 @@ TEST_F(GrpToolTest, UsageVersionAndOutputThatCannotBeWritten) {
     EXPECT_EQ(r.Status, 2) << message;
     EXPECT_EQ(r.Err, "halvarin-grp: " + message + "\nTry \"halvarin-grp --help\".\n");
   }
-  EXPECT_EQ(Tree(), tree);
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"}, {"lst", "-h"}})
+  EXPECT_EQ(dir.Tree(), tree);
+  for (const Args& args : {Args{"--help"}, {"lst", "-h"}})
     EXPECT_TRUE(Run(args).Out.starts_with("Usage: halvarin-grp COMMAND ARCHIVE"));
   EXPECT_EQ(Run({"delete", "--version"}).Out, "halvarin-grp 1.0.0\n");
-  // A full disk or a closed pipe must not look like success to a script.
-#ifndef _WIN32  // Windows has no device like /dev/full
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"list", "three.grp"}, {"check", "three.grp"}, {"--version"}}) {
-    const ProgramResult r = RunProgram(HALVARIN_GRP, args, dir.Path(), "", "/dev/full");
+  // A full disk must not look like success to a script; a reader that has
+  // all it wanted ("| head -1") ends the program by SIGPIPE, as ls or cat,
+  // and quietly.
+#ifndef _WIN32  // Windows has no device like /dev/full, nor SIGPIPE
+  for (const Args& args :
+       {Args{"list", "three.grp"}, {"check", "three.grp"}, {"--version"}, {"--help"}}) {
+    ProgramResult r = Run(args, {.StdoutPath = "/dev/full"});
     EXPECT_EQ(r.Status, 1) << args[0];
     EXPECT_TRUE(r.Err.starts_with("halvarin-grp: ")) << r.Err;
+    r = Run(args, {.ClosedStdout = true});
+    EXPECT_EQ(r.Signal, SIGPIPE) << args[0];
+    EXPECT_EQ(r.Err, "") << args[0];
   }
 #endif
 }
@@ -224,27 +212,25 @@ TEST_F(GrpToolTest, HostileAndDuplicateNamesAreShownEscapedAndExtractedSafely) {
                                       {Padded(".."), "4"},
                                       {Padded("x\ny", '\0'), "5"},
                                       {Padded("X\nY", '\0'), "6"}}));
-  ProgramResult r = RunProgram(HALVARIN_GRP, {"list", "bad.grp"}, dir / "work");
-  EXPECT_EQ(r.Out,
+  const auto in = [&](const Args& args) { return RunProgram(HALVARIN_GRP, args, dir / "work"); };
+  EXPECT_EQ(in({"list", "bad.grp"}).Out,
             "    1  a?b?[1m?               1         113\n"
             "    2  ?\xC3\xA9t\xC3\xA9.txt               1         114\n"
             "    3  ../../etc/pw           1         115\n"
             "    4  ..                     1         116\n"
             "    5  x?y                    1         117\n"
             "    6  X?Y                    1         118\n");
-  const auto outside = Tree();
-  r = RunProgram(HALVARIN_GRP, {"extract", "bad.grp", "-C", "out"}, dir / "work");
+  auto expected = dir.Tree();
+  ProgramResult r = in({"extract", "bad.grp", "-C", "out"});
   EXPECT_EQ(r.Status, 0) << r.Err;
   EXPECT_EQ(Lines(r.Err), 1) << r.Err;  // one note, one line, for the renamed duplicate
   EXPECT_EQ(r.Err.find_first_of("\t\x1b\x7f"), std::string::npos) << r.Err;
-  auto after = Tree();
-  EXPECT_EQ(after.size(), outside.size() + 7);  // the folder and six files in it
-  EXPECT_EQ(after["work/out/a_b_[1m_"], "1");
-  EXPECT_EQ(after["work/out/.._.._etc_pw"], "3");
-  EXPECT_EQ(after["work/out/entry"], "4");
-  EXPECT_EQ(after["work/out/x_y"], "5");
-  EXPECT_EQ(after["work/out/X_Y~2"], "6");
-  r = RunProgram(HALVARIN_GRP, {"check", "bad.grp"}, dir / "work");
+  for (const auto& [name, data] : std::map<std::string, std::string>{
+           {"", "<folder>"}, {"/a_b_[1m_", "1"}, {"/_\xC3\xA9t\xC3\xA9.txt", "2"},
+           {"/.._.._etc_pw", "3"}, {"/entry", "4"}, {"/x_y", "5"}, {"/X_Y~2", "6"}})
+    expected["work/out" + name] = data;
+  EXPECT_EQ(dir.Tree(), expected);
+  r = in({"check", "bad.grp"});
   EXPECT_EQ(r.Status, 0);
   EXPECT_EQ(Lines(r.Out), 2) << r.Out;
   EXPECT_EQ(r.Out.find_first_of("\t\x1b\x7f"), std::string::npos) << r.Out;

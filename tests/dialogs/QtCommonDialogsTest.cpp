@@ -10,7 +10,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +19,7 @@
 #include <vector>
 
 #include "QtCommonDialogs.h"
+#include "QtWatch.h"
 #include "clsFileDialog.h"
 
 namespace halvarin {
@@ -44,9 +44,7 @@ void TypeAndAccept(QFileDialog* dialog, const QString& text) {
 }
 
 // File dialogs that open get the queued steps in turn, and whatever a step
-// leaves open is rejected; message boxes are recorded and answered. Two
-// timers, since a timer does not fire again while its slot runs a nested
-// event loop.
+// leaves open is rejected; message boxes are recorded and answered.
 class QtDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -57,30 +55,23 @@ class QtDialogTest : public ::testing::Test {
     }
     ASSERT_TRUE(QDir(dir).mkdir(QStringLiteral("sub")));
     dialog.InitDir(Bytes(dir));
-    QObject::connect(&fileTimer, &QTimer::timeout, [this] {
-      auto* shown = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-      if (shown && shown->isVisible()) {
+  }
+  void TearDown() override { EXPECT_TRUE(steps.empty()); }
+  void Show(const std::function<void()>& show) {
+    testing::WatchModals(show, [this](QWidget* shown) {
+      if (auto* box = qobject_cast<QMessageBox*>(shown)) {
+        messages.push_back(box->text());
+        box->button(answer) ? box->button(answer)->click() : box->reject();
+      } else if (auto* file = qobject_cast<QFileDialog*>(shown)) {
         ASSERT_FALSE(steps.empty()) << "unexpected dialog";
         const auto step = std::move(steps.front());
         steps.pop_front();
-        step(shown);
-        if (shown->isVisible()) {
-          shown->reject();
-        }
+        step(file);
       }
     });
-    QObject::connect(&boxTimer, &QTimer::timeout, [this] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      if (box && box->isVisible()) {
-        messages.push_back(box->text());
-        box->button(answer) ? box->button(answer)->click() : box->reject();
-      }
-    });
-    fileTimer.start(10);
-    boxTimer.start(10);
   }
-  void TearDown() override { EXPECT_TRUE(steps.empty()); }
-
+  void ShowOpen() { Show([this] { dialog.ShowOpen(); }); }
+  void ShowSave() { Show([this] { dialog.ShowSave(); }); }
   std::string Path(const char* name) const { return Bytes(dir) + '/' + name; }
   void Typing(const char* name) {
     steps.push_back([name](QFileDialog* d) { TypeAndAccept(d, QString::fromUtf8(name)); });
@@ -92,7 +83,6 @@ class QtDialogTest : public ::testing::Test {
   std::deque<std::function<void(QFileDialog*)>> steps;
   std::vector<QString> messages;
   QMessageBox::StandardButton answer = QMessageBox::No;
-  QTimer fileTimer, boxTimer;
 };
 
 TEST_F(QtDialogTest, OpenShowsTheSettingsAndWritesTheChosenFilterBack) {
@@ -112,7 +102,7 @@ TEST_F(QtDialogTest, OpenShowsTheSettingsAndWritesTheChosenFilterBack) {
     emit types->activated(1);
     TypeAndAccept(open, QStringLiteral("c.map"));
   });
-  dialog.ShowOpen();
+  ShowOpen();
   EXPECT_EQ(dialog.filename(), Path("c.map"));
   EXPECT_EQ(dialog.FilterIndex(), 2);
 
@@ -120,7 +110,7 @@ TEST_F(QtDialogTest, OpenShowsTheSettingsAndWritesTheChosenFilterBack) {
     EXPECT_EQ(open->selectedNameFilter(), "Maps");
     EXPECT_EQ(NameEdit(open)->text(), "c.map");  // seeded with the last answer
   });
-  dialog.ShowOpen();
+  ShowOpen();
   EXPECT_EQ(dialog.filename(), Path("c.map"));
 }
 
@@ -131,7 +121,7 @@ TEST_F(QtDialogTest, SaveAsksBeforeReplacingOnlyWithItsFlagAndAddsTheExtension) 
     EXPECT_EQ(save->windowTitle(), "Save As");
     TypeAndAccept(save, QStringLiteral("a.grp"));
   });
-  dialog.ShowSave();
+  ShowSave();
   EXPECT_EQ(dialog.filename(), Path("a.grp"));
   EXPECT_TRUE(messages.empty());
 
@@ -140,7 +130,7 @@ TEST_F(QtDialogTest, SaveAsksBeforeReplacingOnlyWithItsFlagAndAddsTheExtension) 
     TypeAndAccept(save, QStringLiteral("b.grp"));
     EXPECT_TRUE(save->isVisible());  // "No" keeps the dialog open
   });
-  dialog.ShowSave();
+  ShowSave();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_TRUE(messages[0].contains("b.grp"));
   EXPECT_EQ(dialog.filename(), Path("a.grp"));
@@ -149,7 +139,7 @@ TEST_F(QtDialogTest, SaveAsksBeforeReplacingOnlyWithItsFlagAndAddsTheExtension) 
   for (const auto& [typed, saved] : {std::pair{"b.grp", "b.grp"}, {"newname", "newname.grp"},
                                      {"notes.txt", "notes.txt"}}) {
     Typing(typed);
-    dialog.ShowSave();
+    ShowSave();
     EXPECT_EQ(dialog.filename(), Path(saved));
   }
   EXPECT_EQ(messages.size(), 2u);  // new names are not asked about
@@ -163,7 +153,7 @@ TEST_F(QtDialogTest, MustExistFlagsRefuseMissingFilesAndFolders) {
       dialog.filename("");
       messages.clear();
       Typing(typed);
-      save ? dialog.ShowSave() : dialog.ShowOpen();
+      save ? ShowSave() : ShowOpen();
       EXPECT_EQ(messages.size(), withFlag ? 1u : 0u) << typed;
       EXPECT_EQ(dialog.filename(), withFlag ? "" : Path(typed)) << typed;
     }
@@ -176,7 +166,7 @@ TEST_F(QtDialogTest, MultipleSelectionAnswersInThePlatformForm) {
     EXPECT_EQ(open->fileMode(), QFileDialog::ExistingFiles);
     TypeAndAccept(open, QStringLiteral("\"a.grp\" \"k\u00e4rt\u00e4.grp\""));
   });
-  dialog.ShowOpen();
+  ShowOpen();
   const std::string answer = Bytes(dir) + "\0a.grp\0k\xc3\xa4rt\xc3\xa4.grp"s;
   EXPECT_EQ(dialog.filename(), answer + std::string(8192 - answer.size(), '\0'));
 }
@@ -191,7 +181,7 @@ TEST_F(QtDialogTest, SeedOwnerAndAnswersTooLongForTheBuffer) {
     EXPECT_EQ(open->directory().absolutePath(), dir + "/sub");
     EXPECT_EQ(NameEdit(open)->text(), "seed.grp");
   });
-  dialog.ShowOpen();
+  ShowOpen();
   EXPECT_EQ(dialog.filename(), Path("sub/seed.grp"));
 
   // An answer without room for its NUL is refused in the dialog, not cut.
@@ -203,7 +193,9 @@ TEST_F(QtDialogTest, SeedOwnerAndAnswersTooLongForTheBuffer) {
     messages.clear();
     Typing("a.grp");
     const bool fits = room > Path("a.grp").size();
-    EXPECT_EQ(QtCommonDialogs().ShowOpenDialog(ofn) != 0, fits);
+    int32_t shown = 0;
+    Show([&] { shown = QtCommonDialogs().ShowOpenDialog(ofn); });
+    EXPECT_EQ(shown != 0, fits);
     EXPECT_EQ(messages.size(), fits ? 0u : 1u);
     EXPECT_EQ(ofn.lpstrFile, fits ? Path("a.grp") + '\0' : std::string(room, '\0'));
   }

@@ -1,6 +1,6 @@
 #pragma once
 
-// Runs the built halvarin-grp as a script would: in a folder of the test's
+// Runs a built program as a script would: in a folder of the test's
 // choosing, with a given standard input, and its output and exit status
 // collected. Standard streams go through files rather than pipes, so that
 // no amount of output can block the program or the test.
@@ -9,6 +9,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -30,8 +31,16 @@ namespace halvarin::testing {
 
 struct ProgramResult {
   int Status = -1;  // the exit status; -1 when the program did not exit normally
+  int Signal = 0;   // the signal that ended it, if one did
   std::string Out;
   std::string Err;
+};
+
+struct RunOptions {
+  std::string Input{};
+  std::string StdoutPath{};   // instead of collecting it (/dev/full, for instance)
+  bool ClosedStdout = false;  // a pipe nobody reads, as under `| head -1` (POSIX only)
+  bool CtrlC = false;         // a Ctrl+C waiting from the start, held back until it listens (POSIX only)
 };
 
 #ifdef _WIN32
@@ -55,14 +64,12 @@ inline std::wstring QuotedArgument(const std::wstring& arg) {
 }
 #endif
 
-// `stdoutPath` other than empty sends standard output there instead of
-// collecting it (/dev/full, for instance).
 inline ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                                const std::filesystem::path& folder, const std::string& input = "",
-                                const std::string& stdoutPath = "") {
+                                const std::filesystem::path& folder, const RunOptions& o = {}) {
   const TempDir scratch;
   const std::string in = scratch / "in", out = scratch / "out", err = scratch / "err";
-  WriteAll(in, input);
+  WriteAll(in, o.Input);
+  ProgramResult result;
 #ifdef _WIN32
   SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   const auto open = [&](const std::string& path, bool write) {
@@ -74,7 +81,7 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = open(in, false);
-  startup.hStdOutput = open(stdoutPath.empty() ? out : stdoutPath, true);
+  startup.hStdOutput = open(o.StdoutPath.empty() ? out : o.StdoutPath, true);
   startup.hStdError = open(err, true);
   std::wstring commandLine = QuotedArgument(Utf8Path(program).wstring());
   for (const std::string& arg : args)
@@ -85,7 +92,6 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
                        nullptr, folder.c_str(), &startup, &process);
   for (HANDLE h : {startup.hStdInput, startup.hStdOutput, startup.hStdError})
     ::CloseHandle(h);
-  ProgramResult result;
   if (spawned) {
     ::WaitForSingleObject(process.hProcess, INFINITE);
     DWORD status = 0;
@@ -95,14 +101,26 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
     ::CloseHandle(process.hThread);
   }
 #else
+  int pipeEnds[2] = {-1, -1};
+  if (o.ClosedStdout && ::pipe(pipeEnds) == 0)
+    ::close(pipeEnds[0]);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1,
-                                   stdoutPath.empty() ? out.c_str() : stdoutPath.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (o.ClosedStdout)
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
+  else
+    posix_spawn_file_actions_addopen(&actions, 1, o.StdoutPath.empty() ? out.c_str() : o.StdoutPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t blocked;
+  sigemptyset(&blocked);
+  sigaddset(&blocked, SIGINT);
+  posix_spawnattr_setsigmask(&attributes, &blocked);
+  posix_spawnattr_setflags(&attributes, o.CtrlC ? POSIX_SPAWN_SETSIGMASK : 0);
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const std::string& arg : args)
     argv.push_back(const_cast<char*>(arg.c_str()));
@@ -110,14 +128,19 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
 
   pid_t pid = 0;
   const bool spawned =
-      ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
+      ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ) == 0;
   posix_spawn_file_actions_destroy(&actions);
-  ProgramResult result;
+  posix_spawnattr_destroy(&attributes);
+  if (o.ClosedStdout)
+    ::close(pipeEnds[1]);
   if (spawned) {
+    if (o.CtrlC)
+      ::kill(pid, SIGINT);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.Signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   }
 #endif
   result.Out = ReadAll(out);

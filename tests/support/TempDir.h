@@ -6,7 +6,10 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <random>
+#include <sstream>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -59,6 +62,23 @@ class TempDir {
     for (const auto& e : fs::directory_iterator(path_))
       names.insert(e.path().filename().string());
     return names;
+  }
+
+  // Every file and folder under it with its content, links as their
+  // targets: what a command must leave as it was.
+  std::map<std::string, std::string> Tree() const {
+    std::map<std::string, std::string> tree;
+    for (const auto& e : fs::recursive_directory_iterator(path_)) {
+      std::ostringstream content;
+      if (e.is_symlink())
+        content << "-> " << fs::read_symlink(e.path()).string();
+      else if (e.is_directory())
+        content << "<folder>";
+      else
+        content << std::ifstream(e.path(), std::ios::binary).rdbuf();
+      tree[fs::relative(e.path(), path_).generic_string()] = content.str();
+    }
+    return tree;
   }
 
  private:
