@@ -45,9 +45,7 @@ class AboutWindowTest : public ::testing::Test {
     return About();
   }
   template <class T = QLabel>
-  T* Control(const char* name) {
-    return qobject_cast<T*>(About()->Control(name));
-  }
+  T* Control(const char* name) { return qobject_cast<T*>(About()->Control(name)); }
 
   SysInfoRegistry noSysInfo{{}, {}};  // no information program anywhere
   QtToolkit toolkit;
@@ -123,8 +121,7 @@ TEST_F(AboutWindowTest, OneBoxAtATimeClosedByEnterEscOkOrTheCloseBox) {
 TEST_F(AboutWindowTest, UnavailableSystemInformationIsReportedAndTheBoxStaysOpen) {
   QtFormWindow* about = ChooseHelpAbout();
   std::vector<QString> seen;
-  testing::WatchModals([&] { QTest::mouseClick(Control<QPushButton>("cmdSysInfo"), Qt::LeftButton); },
-                       [&](QWidget* w) {
+  testing::WatchModals([&] { QTest::mouseClick(Control<QPushButton>("cmdSysInfo"), Qt::LeftButton); }, [&](QWidget* w) {
                          auto* box = qobject_cast<QMessageBox*>(w);
                          ASSERT_NE(box, nullptr);
                          seen = {box->text(), box->windowTitle(), QString::number(box->standardButtons()),

@@ -1,25 +1,18 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "AppError.h"
+#include "ArchiveBytes.h"
 #include "IdentityFiles.h"
 
 namespace halvarin {
 namespace {
 
-const std::string kResources = HALVARIN_RESOURCES_DIR;
-
+std::string ReadText(const std::string& name) { return testing::ReadAll(HALVARIN_RESOURCES_DIR "/" + name); }
 std::vector<std::uint8_t> Read(const std::string& name) {
-  std::ifstream in(kResources + "/" + name, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string ReadText(const std::string& name) {
-  const auto bytes = Read(name);
+  const std::string bytes = ReadText(name);
   return {bytes.begin(), bytes.end()};
 }
 

@@ -44,8 +44,7 @@ TEST_F(StartupFileTest, OpensARelativePathOfAnyBytesAndSavesBackToIt) {
   WriteGroupArchive(name, SampleEntries());
   Program program;
   EXPECT_TRUE(Start(program, {name}).empty());
-  ASSERT_EQ(program.toolkit.ListCount(frmMain::FormName, "ListView1"),
-            static_cast<int32_t>(SampleEntries().size()));
+  ASSERT_EQ(program.toolkit.ListCount(frmMain::FormName, "ListView1"), static_cast<int32_t>(SampleEntries().size()));
 
   // Save writes back to the file named, even after the current folder moved.
   fs::current_path(fs::temp_directory_path());
@@ -62,16 +61,12 @@ TEST_F(StartupFileTest, RefusesWarnsOrOpensOnlyTheFirstAndStaysUsable) {
   std::ofstream("notes.txt") << "not an archive";
   std::ofstream("cut.grp", std::ios::binary) << std::string("Quorindavell\x05\0\0\0", 16);
   const auto opened = static_cast<int32_t>(SampleEntries().size());
-  struct Case {
-    std::vector<std::string> files;
-    int32_t items;
-    std::string message;  // within the one message shown
-  };
+  // `message` is found within the one message shown.
+  struct Case { std::vector<std::string> files; int32_t items; std::string message; };
   const std::string others = "Only one archive is open at a time; the ";
   for (const Case& c : std::vector<Case>{
            {{"notes.txt"}, 0, "notes.txt is not a Varn GRP archive."},
-           {{"cut.grp"}, 0, "cut.grp"},  // the warning names the damaged file
-           {{"missing.grp"}, 0, "missing.grp"},
+           {{"cut.grp"}, 0, "cut.grp"} /* the warning names the damaged file */, {{"missing.grp"}, 0, "missing.grp"},
            {{"a.grp", "b.grp"}, opened, others + "other file given was not opened."},
            {{"a.grp", "b.grp", "notes.txt"}, opened, others + "2 other files given were not opened."},
        }) {
@@ -89,19 +84,10 @@ TEST_F(StartupFileTest, RefusesWarnsOrOpensOnlyTheFirstAndStaysUsable) {
 
 TEST(CommandLineTest, OptionsFilesAndTheEndOfOptions) {
   using A = CommandLine::Action;
-  struct Case {
-    std::vector<std::string> args;
-    A action;
-    std::vector<std::string> files;
-  };
+  struct Case { std::vector<std::string> args; A action; std::vector<std::string> files; };
   for (const Case& c : std::vector<Case>{
-           {{}, A::Run, {}},
-           {{"x.grp", "-"}, A::Run, {"x.grp", "-"}},
-           {{"--", "--version", "-h"}, A::Run, {"--version", "-h"}},
-           {{"a.grp", "--version"}, A::Version, {}},
-           {{"--bogus", "-h"}, A::Help, {}},
-           {{"a.grp", "-x"}, A::Error, {"a.grp"}},
-       }) {
+           {{}, A::Run, {}}, {{"x.grp", "-"}, A::Run, {"x.grp", "-"}}, {{"--", "--version", "-h"}, A::Run, {"--version", "-h"}},
+           {{"a.grp", "--version"}, A::Version, {}}, {{"--bogus", "-h"}, A::Help, {}}, {{"a.grp", "-x"}, A::Error, {"a.grp"}}}) {
     const CommandLine line = ParseCommandLine(c.args);
     EXPECT_EQ(line.action, c.action) << ::testing::PrintToString(c.args);
     EXPECT_TRUE(c.action == A::Help || c.action == A::Version || line.files == c.files);

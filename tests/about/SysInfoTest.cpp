@@ -27,20 +27,16 @@ struct ScriptedRegistry : Registry {
   std::vector<std::string> handles;
   int open = 0;
 
-  long OpenKeyEx(HKey root, const char* sub, std::uint32_t, std::uint32_t rights,
-                 HKey* result) override {
+  long OpenKeyEx(HKey root, const char* sub, std::uint32_t, std::uint32_t rights, HKey* result) override {
     *result = 0;
-    if (root != HKeyLocalMachine || keys.count(sub) == 0)
-      return RegFileNotFound;
-    if (denied == sub || (rights & ~RegKeyRead) != 0)
-      return RegAccessDenied;
+    if (root != HKeyLocalMachine || keys.count(sub) == 0) return RegFileNotFound;
+    if (denied == sub || (rights & ~RegKeyRead) != 0) return RegAccessDenied;
     handles.push_back(sub);
     *result = handles.size();
     ++open;
     return RegSuccess;
   }
-  long QueryValueEx(HKey key, const char* name, std::uint32_t* type, std::uint8_t* data,
-                    std::uint32_t* size) override {
+  long QueryValueEx(HKey key, const char* name, std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) override {
     const auto& values = keys[handles.at(key - 1)];
     const auto v = values.find(name);
     return v == values.end() ? RegFileNotFound
@@ -51,25 +47,17 @@ struct ScriptedRegistry : Registry {
 };
 
 TEST(GetKeyValueTest, ValuesAsText) {
-  struct Case {
-    std::uint32_t type;
-    std::string stored;
-    bool read;
-    std::string text;
-  };
+  struct Case { std::uint32_t type; std::string stored; bool read; std::string text; };
+  const std::string x1024(1024, 'x'), y1023(1023, 'y');
   const Case cases[] = {
-      {RegTypeSz, "C:\\msinfo32.exe\0"s, true, "C:\\msinfo32.exe"},
-      {RegTypeSz, "C:\\msinfo32.exe", true, "C:\\msinfo32.exe"},
-      {RegTypeSz, "ab\0\0"s, true, "ab\0"s},  // one zero only
-      {RegTypeSz, "\0"s, true, ""},
-      {RegTypeSz, std::string(1024, 'x'), true, std::string(1024, 'x')},
-      {RegTypeSz, std::string(1023, 'y') + '\0', true, std::string(1023, 'y')},
-      {RegTypeSz, std::string(1024, 'z') + '\0', false, ""},  // too long for the buffer
-      {RegTypeDword, "\x0A\x01\0\0"s, true, "266"},
-      {RegTypeDword, "\0\0\0\x01"s, true, "16777216"},
+      {RegTypeSz, "C:\\m.exe\0"s, true, "C:\\m.exe"}, {RegTypeSz, "C:\\m.exe", true, "C:\\m.exe"},
+      {RegTypeSz, "ab\0\0"s, true, "ab\0"s} /* one zero only */, {RegTypeSz, "\0"s, true, ""},
+      {RegTypeSz, x1024, true, x1024}, {RegTypeSz, y1023 + '\0', true, y1023},
+      {RegTypeSz, x1024 + '\0', false, ""},  // too long for the buffer
+      {RegTypeDword, "\x0A\x01\0\0"s, true, "266"}, {RegTypeDword, "\0\0\0\x01"s, true, "16777216"},
       {RegTypeDword, "\xFF\xFF\xFF\xFF", true, "4294967295"},
-      {RegTypeBinary, "ab\0"s, true, "caller's"},  // other types leave the text alone
-      {RegTypeExpandSz, "ab\0"s, true, "caller's"},
+      // other types leave the text alone
+      {RegTypeBinary, "ab\0"s, true, "caller's"}, {RegTypeExpandSz, "ab\0"s, true, "caller's"},
       {RegTypeNone, "ab\0"s, true, "caller's"},
   };
   ScriptedRegistry reg;
@@ -112,20 +100,16 @@ TEST(StartSysInfoTest, PathFirstThenTheFolderElseOneMessage) {
       {"path wins, unchecked", "C:\\P\\m.exe\0"s, "C:\\Tools", {"StartProgram(C:\\P\\m.exe)"}},
       {"folder", {}, "C:\\Tools\0"s, {"StartProgram(C:\\Tools\\MSINFO32.EXE)"}},
       {"folder as stored", {}, "C:\\Tools\\", {"StartProgram(C:\\Tools\\\\MSINFO32.EXE)"}},
-      {"too long path", std::string(1100, 'p'), "C:\\Tools",
-       {"StartProgram(C:\\Tools\\MSINFO32.EXE)"}},
-      {"nothing", {}, {}, {unavailable}},
-      {"no MSINFO32.EXE there", {}, "C:\\Empty", {unavailable}},
+      {"too long path", std::string(1100, 'p'), "C:\\Tools", {"StartProgram(C:\\Tools\\MSINFO32.EXE)"}},
+      {"nothing", {}, {}, {unavailable}}, {"no MSINFO32.EXE there", {}, "C:\\Empty", {unavailable}},
       {"start fails", "C:\\gone.exe", {}, {"StartProgram(C:\\gone.exe)", unavailable}, false, true},
       {"path denied, empty folder", "C:\\x.exe", ""s, {unavailable}, true},
       {"empty path: an error, no fallback", ""s, "C:\\Tools", {unavailable}},
   };
   for (const Case& c : cases) {
     ScriptedRegistry reg;
-    if (c.path)
-      reg.keys[gREGKEYSYSINFO][gREGVALSYSINFO] = {RegTypeSz, *c.path};
-    if (c.folder)
-      reg.keys[gREGKEYSYSINFOLOC][gREGVALSYSINFOLOC] = {RegTypeSz, *c.folder};
+    if (c.path) reg.keys[gREGKEYSYSINFO][gREGVALSYSINFO] = {RegTypeSz, *c.path};
+    if (c.folder) reg.keys[gREGKEYSYSINFOLOC][gREGVALSYSINFOLOC] = {RegTypeSz, *c.folder};
     reg.denied = c.denyPath ? gREGKEYSYSINFO : "";
     RecordingToolkit toolkit;
     toolkit.StartProgramFails = c.startFails;
@@ -170,8 +154,7 @@ TEST(SysInfoRegistryTest, NamesTheFirstExecutableFoundAndNothingElse) {
   MakeProgram(b / "first");
   MakeProgram(a / "first", false);  // not executable
   fs::create_directories(temp.Path() / "c" / "first");
-  EXPECT_TRUE(GetKeyValue(reg, HKeyLocalMachine, "software\\microsoft\\shared tools\\msinfo",
-                          "Path", value));
+  EXPECT_TRUE(GetKeyValue(reg, HKeyLocalMachine, "software\\microsoft\\shared tools\\msinfo", "Path", value));
   EXPECT_EQ(value, (b / "first").string());
   EXPECT_EQ(SysInfoRegistry({"first"}, {temp.Path() / "c"}).FindProgram(), "");  // a folder
   EXPECT_FALSE(GetKeyValue(reg, HKeyLocalMachine, gREGKEYSYSINFOLOC, gREGVALSYSINFOLOC, value));

@@ -47,8 +47,7 @@ TEST(GrpToolLock, ParallelAddsAndDeletesAllLandAsSomeSerialOrder) {
   Entries expected;
   for (int k = 0; k < 6; ++k) {
     items.push_back({Padded("k" + std::to_string(k)), Content(k, 4 << 20)});
-    if (k % 2 == 1)
-      expected.emplace_back("k" + std::to_string(k), Content(k, 4 << 20));
+    if (k % 2 == 1) expected.emplace_back("k" + std::to_string(k), Content(k, 4 << 20));
   }
   WriteAll(dir / "mod.grp", ArchiveBytes(items));
   std::vector<std::future<ProgramResult>> runs;
@@ -60,8 +59,7 @@ TEST(GrpToolLock, ParallelAddsAndDeletesAllLandAsSomeSerialOrder) {
     WriteAll(dir / name, Content(10 + n, 1000 + 77 * n));
     expected.emplace_back(name, Content(10 + n, 1000 + 77 * n));
     start({"add", "mod.grp", name});
-    if (n < 3)
-      start({"delete", "mod.grp", "k" + std::to_string(2 * n)});
+    if (n < 3) start({"delete", "mod.grp", "k" + std::to_string(2 * n)});
   }
   for (auto& run : runs) {
     const ProgramResult r = run.get();
@@ -105,8 +103,7 @@ TEST(GrpToolLock, AHeldLockTimesOutAndAKilledHoldersLockIsFreeAtOnce) {
   if (holder == 0) {
     ArchiveLock lock(io::FileSystem::Native(), dir / "mod.grp", std::chrono::milliseconds(0));
     (void)!::write(ready[1], "x", 1);
-    for (;;)
-      ::pause();
+    for (;;) ::pause();
   }
   char byte = 0;
   ASSERT_EQ(::read(ready[0], &byte, 1), 1);

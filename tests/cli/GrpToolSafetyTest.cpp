@@ -22,12 +22,8 @@ TEST(GrpToolSafetyTest, AddAndDeleteSayWhatOnlyTheOldFileKeeps) {
   const std::string added = ArchiveBytes({{Padded("one.dat"), "1"}, {Padded("f"), "new"}});
   const std::string linked = "halvarin-grp: \"mod.grp\" had 2 names; the others keep the old archive.\n";
   const std::string dropped = " after the last entry's data, which belonged to no entry.\n";
-  struct Case {
-    std::vector<std::string> Args;
-    std::string Tail;  // bytes after the data
-    bool Linked;       // "backup.grp" is a second name of the archive
-    std::string After, Err;
-  };
+  // Tail: bytes after the data; Linked: "backup.grp" is a second name of the archive.
+  struct Case { std::vector<std::string> Args; std::string Tail; bool Linked; std::string After, Err; };
   for (const Case& c : std::vector<Case>{
            {{"add", "mod.grp", "f"}, "", false, added, ""},
            {{"delete", "mod.grp", "1"}, "tail", false, ArchiveBytes({}),
@@ -36,8 +32,7 @@ TEST(GrpToolSafetyTest, AddAndDeleteSayWhatOnlyTheOldFileKeeps) {
        }) {
     fs::remove(dir / "backup.grp");
     WriteAll(dir / "mod.grp", kOne + c.Tail);
-    if (c.Linked)
-      fs::create_hard_link(dir / "mod.grp", dir / "backup.grp");
+    if (c.Linked) fs::create_hard_link(dir / "mod.grp", dir / "backup.grp");
     const ProgramResult r = RunProgram(HALVARIN_GRP, c.Args, dir.Path());
     EXPECT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(r.Err, c.Err);
@@ -52,13 +47,9 @@ TEST(GrpToolSafetyTest, AddAndDeleteSayWhatOnlyTheOldFileKeeps) {
 // line of `check`; none may carry a control character in any encoding.
 TEST(GrpToolSafetyTest, NamesPrintedCannotDriveTheTerminalOrForgeALine) {
   TempDir dir;
-  struct Case {
-    std::vector<std::string> Args;
-    std::string Out, Err;
-  };
+  struct Case { std::vector<std::string> Args; std::string Out, Err; };
   const std::string forged = "bad.grp\nx.grp: sound: 9 entries, 0 bytes of data\nx";
-  for (const std::string& name : {std::string("x\x1b]0;pwn\a.grp"), forged})
-    WriteAll(dir / name, kOne);
+  for (const std::string& name : {std::string("x\x1b]0;pwn\a.grp"), forged}) WriteAll(dir / name, kOne);
   for (const Case& c : std::vector<Case>{
            {{"check", "x\x1b]0;pwn\a.grp"}, "x?]0;pwn?.grp: sound: 1 entry, 1 bytes of data\n", ""},
            {{"check", forged}, "bad.grp?x.grp: sound: 9 entries, 0 bytes of data?x: sound: 1 entry, 1 bytes of data\n", ""},

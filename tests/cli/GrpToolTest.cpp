@@ -20,8 +20,7 @@ using Args = std::vector<std::string>;
 int Lines(const std::string& text, const std::string& start = "") {
   std::istringstream in(text);
   int n = 0;
-  for (std::string line; std::getline(in, line);)
-    n += line.starts_with(start) ? 1 : 0;
+  for (std::string line; std::getline(in, line);) n += line.starts_with(start) ? 1 : 0;
   return n;
 }
 
@@ -52,13 +51,10 @@ TEST_F(GrpToolTest, ListsInColumnsAndAsJson) {
                                       {"ABCDEFGH.WAV", ""}, {std::string("AB\0CD.TXT   ", 12), "x"}}));
   const ProgramResult r = Run({"list", "t\"4\xFF.grp"});
   EXPECT_EQ(r.Status, 0);
-  EXPECT_EQ(r.Out,
-            "    1  LEVEL1.MAP             8          81\n"
-            "    2  TILES.ART              3          89\n"
+  EXPECT_EQ(r.Out, "    1  LEVEL1.MAP             8          81\n" "    2  TILES.ART              3          89\n"
             "    3  ABCDEFGH.WAV           0          92\n"
             "    4  AB                     1          92\n");
-  EXPECT_EQ(Run({"list", "--json", "t\"4\xFF.grp"}).Out,
-            "{\"archive\":\"t\\\"4\\ufffd.grp\",\"entries\":[\n"
+  EXPECT_EQ(Run({"list", "--json", "t\"4\xFF.grp"}).Out, "{\"archive\":\"t\\\"4\\ufffd.grp\",\"entries\":[\n"
             "{\"index\":1,\"name\":\"LEVEL1.MAP\",\"stored\":\"LEVEL1.MAP  \",\"size\":8,\"position\":81},\n"
             "{\"index\":2,\"name\":\"TILES.ART\",\"stored\":\"TILES.ART\\u0000\\u0000\\u0000\",\"size\":3,"
             "\"position\":89},\n"
@@ -82,8 +78,7 @@ TEST_F(GrpToolTest, CreateAddDeleteAndExtractByteForByte) {
   // Lines may end in CRLF; empty lines and -0 lists name no files.
   EXPECT_EQ(Run({"add", "pak.grp", "-"}, {.Input = "src/caf\xC3\xA9.txt\r\n\n"}).Status, 0);
   EXPECT_EQ(Run({"add", "-0", "pak.grp", "-"}, {.Input = std::string("src/one.bin\0", 12)}).Status, 0);
-  EXPECT_EQ(ReadAll(dir / "pak.grp"),
-            ArchiveBytes({{Padded("one.bin"), all}, {Padded("averyver.dat"), "xyz"},
+  EXPECT_EQ(ReadAll(dir / "pak.grp"), ArchiveBytes({{Padded("one.bin"), all}, {Padded("averyver.dat"), "xyz"},
                           {Padded("caf\xE9.txt"), "coffee"}, {Padded("one.bin"), all}}));
   // By name in either case and by index; an entry twice is one file.
   r = Run({"extract", "pak.grp", "AVERYVER.DAT", "3", "--directory=out/deeper", "3"});
@@ -94,8 +89,7 @@ TEST_F(GrpToolTest, CreateAddDeleteAndExtractByteForByte) {
             "halvarin-grp: Entries 1, 4 are all named \"ONE.BIN\"; give the index of the one you "
             "mean.\n");
   EXPECT_EQ(Run({"delete", "pak.grp", "4", "averyver.dat"}).Status, 0);
-  EXPECT_EQ(ReadAll(dir / "pak.grp"),
-            ArchiveBytes({{Padded("one.bin"), all}, {Padded("caf\xE9.txt"), "coffee"}}));
+  EXPECT_EQ(ReadAll(dir / "pak.grp"), ArchiveBytes({{Padded("one.bin"), all}, {Padded("caf\xE9.txt"), "coffee"}}));
 
   // Whatever is wrong, nothing at all is written.
   const auto tree = dir.Tree();
@@ -104,8 +98,7 @@ TEST_F(GrpToolTest, CreateAddDeleteAndExtractByteForByte) {
                            {"delete", "pak.grp", "1", "99999999999999999999"},
                            {"extract", "pak.grp", "1", "5", "-C", "new"}})
     EXPECT_EQ(Run(args).Status, 1) << args[0];
-  EXPECT_EQ(Run({"extract", "pak.grp", "5"}).Err,
-            "halvarin-grp: There is no entry 5; the archive has 2 entries.\n");
+  EXPECT_EQ(Run({"extract", "pak.grp", "5"}).Err, "halvarin-grp: There is no entry 5; the archive has 2 entries.\n");
   EXPECT_EQ(dir.Tree(), tree);
   EXPECT_EQ(Run({"create", "-f", "pak", "src/one.bin"}).Status, 0);
   EXPECT_EQ(Run({"create", "none.grp"}).Status, 0);
@@ -127,8 +120,7 @@ TEST_F(GrpToolTest, CheckReportsEveryProblemAndFailsOnlyOnErrors) {
                                {Padded("A.ART", '\0'), "cc"}}) + "tail");
   ProgramResult r = Run({"check", "x.grp"});
   EXPECT_EQ(r.Status, 0);
-  EXPECT_EQ(r.Out,
-            "x.grp: warning: entry 3 (\"A.ART\") has the same name as entry 1; looking entries "
+  EXPECT_EQ(r.Out, "x.grp: warning: entry 3 (\"A.ART\") has the same name as entry 1; looking entries "
             "up by name finds only the first.\n"
             "x.grp: warning: 4 bytes after the last entry's data belong to no entry; a save "
             "drops them.\n"
@@ -145,8 +137,7 @@ TEST_F(GrpToolTest, CheckReportsEveryProblemAndFailsOnlyOnErrors) {
     EXPECT_EQ(r.Status, 1);
     EXPECT_EQ(Lines(r.Out, "x.grp: error: "), d.Errors) << r.Out;
     const std::string model = ModelError(dir / "x.grp");
-    EXPECT_TRUE(r.Out.starts_with("x.grp: error: " + model.substr(model.find(" is damaged: ") + 13)))
-        << r.Out;
+    EXPECT_TRUE(r.Out.starts_with("x.grp: error: " + model.substr(model.find(" is damaged: ") + 13))) << r.Out;
     EXPECT_NE(r.Out.find("\nx.grp: damaged: "), std::string::npos) << r.Out;
     for (const Args& args : {Args{"list", dir / "x.grp"}, {"extract", dir / "x.grp", "-C", "out"},
                              {"add", dir / "x.grp", "file"}, {"delete", dir / "x.grp", "1"}}) {
@@ -168,16 +159,13 @@ TEST_F(GrpToolTest, CheckReportsEveryProblemAndFailsOnlyOnErrors) {
 TEST_F(GrpToolTest, UsageVersionAndOutputThatCannotBeWritten) {
   Write("three.grp", ArchiveBytes(FiveItems()));
   const auto tree = dir.Tree();
-  const std::vector<std::pair<Args, std::string>> cases = {
-      {{}, "no command given."},
-      {{"lst", "three.grp"}, "unknown command \"lst\"."},
-      {{"extract", "-C", "out"}, "\"extract\" needs an archive."},
-      {{"list", "three.grp", "-f"}, "\"list\" does not take the option \"-f\"."},
-      {{"extract", "three.grp", "-C"}, "\"-C\" needs a folder after it."},
-      {{"delete", "three.grp"}, "\"delete\" needs at least one entry name or index."},
-      {{"create", "-", "x"}, "the archive must be a file, not standard input."},
-  };
-  for (const auto& [args, message] : cases) {
+  for (const auto& [args, message] : std::vector<std::pair<Args, std::string>>{
+           {{}, "no command given."}, {{"lst", "three.grp"}, "unknown command \"lst\"."},
+           {{"extract", "-C", "out"}, "\"extract\" needs an archive."},
+           {{"list", "three.grp", "-f"}, "\"list\" does not take the option \"-f\"."},
+           {{"extract", "three.grp", "-C"}, "\"-C\" needs a folder after it."},
+           {{"delete", "three.grp"}, "\"delete\" needs at least one entry name or index."},
+           {{"create", "-", "x"}, "the archive must be a file, not standard input."}}) {
     const ProgramResult r = Run(args);
     EXPECT_EQ(r.Status, 2) << message;
     EXPECT_EQ(r.Err, "halvarin-grp: " + message + "\nTry \"halvarin-grp --help\".\n");
@@ -206,15 +194,11 @@ TEST_F(GrpToolTest, UsageVersionAndOutputThatCannotBeWritten) {
 // the terminal, break a line of output or lead a file out of the folder,
 // and no entry may overwrite another where letter case is ignored.
 TEST_F(GrpToolTest, HostileAndDuplicateNamesAreShownEscapedAndExtractedSafely) {
-  Write("work/bad.grp", ArchiveBytes({{Padded("a\tb\x1b[1m\x7f", '\0'), "1"},
-                                      {Padded("\x81\xE9t\xE9.txt"), "2"},
-                                      {"../../etc/pw", "3"},
-                                      {Padded(".."), "4"},
-                                      {Padded("x\ny", '\0'), "5"},
+  Write("work/bad.grp", ArchiveBytes({{Padded("a\tb\x1b[1m\x7f", '\0'), "1"}, {Padded("\x81\xE9t\xE9.txt"), "2"},
+                                      {"../../etc/pw", "3"}, {Padded(".."), "4"}, {Padded("x\ny", '\0'), "5"},
                                       {Padded("X\nY", '\0'), "6"}}));
   const auto in = [&](const Args& args) { return RunProgram(HALVARIN_GRP, args, dir / "work"); };
-  EXPECT_EQ(in({"list", "bad.grp"}).Out,
-            "    1  a?b?[1m?               1         113\n"
+  EXPECT_EQ(in({"list", "bad.grp"}).Out, "    1  a?b?[1m?               1         113\n"
             "    2  ?\xC3\xA9t\xC3\xA9.txt               1         114\n"
             "    3  ../../etc/pw           1         115\n"
             "    4  ..                     1         116\n"

@@ -27,9 +27,7 @@ namespace {
 
 using namespace std::string_literals;
 
-std::string Bytes(const QString& path) {
-  return QFile::encodeName(path).toStdString();
-}
+std::string Bytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 QLineEdit* NameEdit(QFileDialog* dialog) {
   return dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
@@ -93,8 +91,7 @@ TEST_F(QtDialogTest, OpenShowsTheSettingsAndWritesTheChosenFilterBack) {
     EXPECT_EQ(open->acceptMode(), QFileDialog::AcceptOpen);
     EXPECT_EQ(open->fileMode(), QFileDialog::AnyFile);
     EXPECT_EQ(open->directory().absolutePath(), dir);
-    EXPECT_EQ(open->nameFilters(),
-              (QStringList{"Varn GRP Files (*.grp)", "Maps (*.map *.mp)", "All Files (*)"}));
+    EXPECT_EQ(open->nameFilters(), (QStringList{"Varn GRP Files (*.grp)", "Maps (*.map *.mp)", "All Files (*)"}));
     EXPECT_EQ(open->selectedNameFilter(), "Varn GRP Files");
     auto* types = open->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
     EXPECT_EQ(types->itemText(1), "Maps");  // the description as given

@@ -15,9 +15,7 @@ namespace {
 
 using namespace std::string_literals;
 
-std::string Nuls(size_t n) {
-  return std::string(n, '\0');
-}
+std::string Nuls(size_t n) { return std::string(n, '\0'); }
 
 int ErrorOf(const std::function<void()>& action) {
   try {
@@ -151,10 +149,7 @@ TEST_F(FileDialogTest, MultipleSelectionKeepsTheWholeBufferAndParses) {
   EXPECT_EQ(sDir, "/Data");
   EXPECT_EQ(sFiles, (std::vector<std::string>{"x", "y", "a.grp", "b.grp", "c.grp"}));
   EXPECT_EQ(lFileCount, 5);
-  struct Case {
-    std::string answer, dir;
-    std::vector<std::string> files;
-  };
+  struct Case { std::string answer, dir; std::vector<std::string> files; };
   for (const Case& c : std::vector<Case>{
            {"/Data/a.grp\0"s, "/Data/", {"a.grp"}},  // one file: the path alone
            {"/D\0a\0b\0\0seed-tail\0c"s, "/D", {"a", "b"}},

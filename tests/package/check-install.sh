@@ -25,14 +25,12 @@ icon=$(sed -n 's/^Icon=//p' "$desktop")
 [ -e "$share/icons/hicolor/scalable/apps/$icon.svg" ] || { echo "no icon \"$icon\" installed"; exit 1; }
 
 mkdir -p "$work/home"
-export XDG_DATA_HOME="$work/home" XDG_DATA_DIRS="$share:/usr/share"
-export XDG_CONFIG_HOME="$work/home" XDG_CONFIG_DIRS="$work/home"
 # GIO offers only applications whose command it finds.
-export PATH="$work/usr/bin:$PATH"
+export XDG_DATA_HOME="$work/home" XDG_DATA_DIRS="$share:/usr/share" XDG_CONFIG_HOME="$work/home" \
+  XDG_CONFIG_DIRS="$work/home" PATH="$work/usr/bin:$PATH"
 update-mime-database "$share/mime"
 update-desktop-database "$share/applications"
-cp "$2" "$work/x.grp"
-cp "$2" "$work/renamed archive"
+cp "$2" "$work/x.grp" && cp "$2" "$work/renamed archive"
 echo "plain words" >"$work/notes"
 fail=0
 for pair in "x.grp=application/x-varn-grp" "renamed archive=application/x-varn-grp" "notes=text/plain"; do
@@ -40,8 +38,6 @@ for pair in "x.grp=application/x-varn-grp" "renamed archive=application/x-varn-g
   [ "$got" = "${pair#*=}" ] || { echo "${pair%=*}: $got, expected ${pair#*=}"; fail=1; }
 done
 apps=$(gio mime application/x-varn-grp)
-if [[ "$apps" != *"Default application for “application/x-varn-grp”: org.halvarin.Halvarin.desktop"* ]]; then
-  echo "Halvarin is not the application for application/x-varn-grp: $apps"
-  fail=1
-fi
+[[ "$apps" == *"Default application for “application/x-varn-grp”: org.halvarin.Halvarin.desktop"* ]] ||
+  { echo "Halvarin is not the application for application/x-varn-grp: $apps"; fail=1; }
 exit $fail

@@ -5,9 +5,7 @@
 # then runs both programs unpacked in a throwaway folder.
 # Usage: check-package.sh BUILD_FOLDER VERSION
 set -euo pipefail
-build=$(cd "$1" && pwd)
-version=$2
-work=$(mktemp -d)
+build=$(cd "$1" && pwd) version=$2 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cpack --config "$build/CPackConfig.cmake" -B "$work" -G DEB >"$work/cpack.log" ||
   { cat "$work/cpack.log"; exit 1; }
@@ -29,8 +27,6 @@ depends=$(dpkg-deb -f "$deb" Depends)
 # Errors fail the test; warnings are shown for the log.
 lintian --fail-on error "$deb"
 
-grp=$("$work/root/usr/bin/halvarin-grp" --version)
-window=$(QT_QPA_PLATFORM=offscreen "$work/root/usr/bin/halvarin" --version)
-[[ "$grp" == *"$version"* ]] || { echo "halvarin-grp --version: $grp"; exit 1; }
-[ "$window" = "Halvarin $version" ] || { echo "halvarin --version: $window"; exit 1; }
+grp=$("$work/root/usr/bin/halvarin-grp" --version) window=$(QT_QPA_PLATFORM=offscreen "$work/root/usr/bin/halvarin" --version)
+[ "$grp/$window" = "halvarin-grp $version/Halvarin $version" ] || { echo "--version: $grp, $window"; exit 1; }
 echo "$(basename "$deb"): $(du -k "$deb" | cut -f1) kB, Depends: $depends"

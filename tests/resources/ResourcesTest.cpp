@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
 #include <QImage>
 
 #include <algorithm>
@@ -60,12 +59,3 @@ TEST(ResourceImages, AboutPictureAndIcoMatchTheProgramIcon) {
 
 }  // namespace
 }  // namespace halvarin::resources
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");  // also run at build time, without a display
-  }
-  QGuiApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -35,8 +35,7 @@ inline bool RunningAsRoot() { return ::geteuid() == 0; }
 // Makes a folder and everything in it the unprivileged user's, when the
 // tests run as root; otherwise the files are the user's own already.
 inline void GiveToUnprivileged(const std::filesystem::path& folder) {
-  if (!RunningAsRoot())
-    return;
+  if (!RunningAsRoot()) return;
   (void)::lchown(folder.c_str(), kNobody, kNoGroup);
   for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
     (void)::lchown(e.path().c_str(), kNobody, kNoGroup);
@@ -47,8 +46,7 @@ inline void GiveToUnprivileged(const std::filesystem::path& folder) {
 inline ChildResult InChild(const std::function<std::string()>& body, bool unprivileged = false) {
   int fds[2];
   const pid_t pid = ::pipe(fds) == 0 ? ::fork() : -1;
-  if (pid < 0)
-    return {"pipe or fork failed", -1};
+  if (pid < 0) return {"pipe or fork failed", -1};
   if (pid == 0) {
     ::close(fds[0]);
     std::string report = "cannot become the unprivileged user";

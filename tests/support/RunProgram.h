@@ -102,8 +102,7 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
   }
 #else
   int pipeEnds[2] = {-1, -1};
-  if (o.ClosedStdout && ::pipe(pipeEnds) == 0)
-    ::close(pipeEnds[0]);
+  if (o.ClosedStdout && ::pipe(pipeEnds) == 0) ::close(pipeEnds[0]);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
@@ -122,20 +121,16 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
   posix_spawnattr_setsigmask(&attributes, &blocked);
   posix_spawnattr_setflags(&attributes, o.CtrlC ? POSIX_SPAWN_SETSIGMASK : 0);
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
-  for (const std::string& arg : args)
-    argv.push_back(const_cast<char*>(arg.c_str()));
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
 
   pid_t pid = 0;
-  const bool spawned =
-      ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ) == 0;
+  const bool spawned = ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ) == 0;
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
-  if (o.ClosedStdout)
-    ::close(pipeEnds[1]);
+  if (o.ClosedStdout) ::close(pipeEnds[1]);
   if (spawned) {
-    if (o.CtrlC)
-      ::kill(pid, SIGINT);
+    if (o.CtrlC) ::kill(pid, SIGINT);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
@@ -145,8 +140,7 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
 #endif
   result.Out = ReadAll(out);
   result.Err = ReadAll(err);
-  if (!spawned)
-    throw std::runtime_error("cannot start " + program);
+  if (!spawned) throw std::runtime_error("cannot start " + program);
   return result;
 }
 

@@ -24,39 +24,24 @@ class ScriptedCommonDialogs : public CommonDialogs {
   using Answer = std::function<int32_t(OPENFILENAMEA&)>;
 
   void Push(Answer answer) { answers_.push_back(std::move(answer)); }
-  void PushCancel() {
-    Push([](OPENFILENAMEA&) { return 0; });
+  void PushCancel() { Push([](OPENFILENAMEA&) { return 0; }); }
+  // One chosen file, or several of one folder, written as the platform does.
+  void PushChoice(std::string path) {
+    Push([path](OPENFILENAMEA& ofn) { return StoreSingleAnswer(ofn, path) ? 1 : 0; });
   }
-  // One chosen file, written as the platform does (StoreSingleAnswer). A
-  // filterIndex of 0 leaves the record's nFilterIndex as it came.
-  void PushChoice(std::string path, uint32_t filterIndex = 0) {
-    PushStored(filterIndex, [path](OPENFILENAMEA& ofn) { return StoreSingleAnswer(ofn, path); });
-  }
-  // Several chosen files of one folder (StoreMultipleAnswer).
-  void PushChoices(std::string folder, std::vector<std::string> names, uint32_t filterIndex = 0) {
-    PushStored(filterIndex, [folder, names](OPENFILENAMEA& ofn) {
-      return StoreMultipleAnswer(ofn, folder, names);
-    });
+  void PushChoices(std::string folder, std::vector<std::string> names) {
+    Push([folder, names](OPENFILENAMEA& ofn) { return StoreMultipleAnswer(ofn, folder, names) ? 1 : 0; });
   }
 
   const std::vector<Call>& Calls() const { return calls_; }
-  size_t Pending() const { return answers_.size(); }
 
   int32_t ShowOpenDialog(OPENFILENAMEA& ofn) override { return Respond(Kind::Open, ofn); }
   int32_t ShowSaveDialog(OPENFILENAMEA& ofn) override { return Respond(Kind::Save, ofn); }
 
  private:
-  void PushStored(uint32_t filterIndex, std::function<bool(OPENFILENAMEA&)> store) {
-    Push([filterIndex, store = std::move(store)](OPENFILENAMEA& ofn) {
-      const bool stored = store(ofn);
-      ofn.nFilterIndex = stored && filterIndex != 0 ? filterIndex : ofn.nFilterIndex;
-      return stored ? 1 : 0;
-    });
-  }
   int32_t Respond(Kind kind, OPENFILENAMEA& ofn) {
     calls_.push_back({kind, ofn});
-    if (answers_.empty())
-      return 0;
+    if (answers_.empty()) return 0;
     const Answer answer = std::move(answers_.front());
     answers_.pop_front();
     return answer(ofn);

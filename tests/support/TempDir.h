@@ -35,8 +35,7 @@ class TempDir {
       throw std::runtime_error("no temporary folder");
 #else
     std::string pattern = (fs::temp_directory_path() / "halvarin-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-      throw std::runtime_error("mkdtemp failed");
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 #endif
   }
@@ -59,8 +58,7 @@ class TempDir {
   // Every name in the folder, to catch leftover temporary files.
   std::set<std::string> Names() const {
     std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(path_))
-      names.insert(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(path_)) names.insert(e.path().filename().string());
     return names;
   }
 
