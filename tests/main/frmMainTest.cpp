@@ -57,9 +57,7 @@ class frmMainTest : public ::testing::Test, public Session {
 
   Names Texts() {
     Names texts;
-    for (const auto& item : tk.Items("frmMain", "ListView1")) {
-      texts.push_back(item.Text);
-    }
+    for (const auto& item : tk.Items("frmMain", "ListView1")) texts.push_back(item.Text);
     return texts;
   }
   void Select(int32_t position) { tk.Select("frmMain", "ListView1", position); }
@@ -92,52 +90,38 @@ class frmMainTest : public ::testing::Test, public Session {
   TempDir dir;
 };
 
-TEST(frmMainIconTest, TheExtensionPicksTheImage) {
-  const std::vector<std::pair<std::string, int16_t>> cases = {
-      {"LEVEL1.MAP  ", 5}, {"SETUP.CFG", 1}, {"INTRO.ANM", 2}, {"PLAY1.DMO", 2}, {"a.Voc", 3},
-      {"THEME.MID", 3},    {"x.tar.art", 4}, {"ARTWORK", 4},   {"notes.mapx", 5}, {"file.ar", 1},
-      {"MA", 1},           {"", 1},          {std::string("A.MI\0\0\0\0\0\0\0\0", 12), 1}};
-  for (const auto& [name, icon] : cases) {
+// The image each extension picks, names up to their first NUL in UTF-8, a
+// list that fills the client area above the status bar, the right button's
+// pop-up and the menus' handlers.
+TEST_F(frmMainTest, TheListItsImagesItsSizeItsPopUpAndTheMenus) {
+  for (const auto& [name, icon] : std::vector<std::pair<std::string, int16_t>>{
+           {"LEVEL1.MAP  ", 5}, {"SETUP.CFG", 1}, {"INTRO.ANM", 2}, {"PLAY1.DMO", 2}, {"a.Voc", 3},
+           {"THEME.MID", 3},    {"x.tar.art", 4}, {"ARTWORK", 4},   {"notes.mapx", 5}, {"file.ar", 1},
+           {"MA", 1},           {"", 1},          {std::string("A.MI\0\0\0\0\0\0\0\0", 12), 1}}) {
     EXPECT_EQ(frmMain::IconIndex(name), icon) << name;
   }
-}
-
-TEST_F(frmMainTest, TheListShowsNamesUpToTheirFirstNulInUtf8) {
   form.AddListItem(std::string("\xC9T\xC9.VOC\0junk", 12));
   form.AddListItem("a queued file with a long name.art");
   EXPECT_EQ(tk.Items("frmMain", "ListView1"),
             (std::vector<RecordingToolkit::Item>{{"\xC3\x89T\xC3\x89.VOC", 3, 3},
                                                  {"a queued file with a long name.art", 4, 4}}));
-  Command("mnuFileOpen", Three());  // opening replaces, never adds to, the list
-  EXPECT_EQ(Texts(), (Names{"LEVEL1.MAP  ", "TILES.ART", "SONG.MID    "}));
-}
-
-TEST_F(frmMainTest, TheListFillsTheClientAreaAboveTheStatusBar) {
-  tk.Heights["frmMain.StatusBar1"] = 255;
-  const std::vector<std::tuple<float, float, bool, float, float>> cases = {
-      {28800, 15000, false, 28800, 14745},
-      {2400, 0, true, 28800, 14745},  // minimised: the list keeps its size
-      {6210, 4155, false, 6210, 3900},
-      {3000, 100, false, 3000, 0}};
-  for (const auto& [w, h, minimized, listW, listH] : cases) {
+  tk.Heights["frmMain.StatusBar1"] = 255;  // minimised: the list keeps its size
+  for (const auto& [w, h, minimized, listW, listH] : std::vector<std::tuple<float, float, bool, float, float>>{
+           {28800, 15000, false, 28800, 14745}, {2400, 0, true, 28800, 14745},
+           {6210, 4155, false, 6210, 3900}, {3000, 100, false, 3000, 0}}) {
     form.Resize(w, h, minimized);
-    EXPECT_EQ(tk.ControlWidth("frmMain", "ListView1"), listW) << w << "x" << h;
-    EXPECT_EQ(tk.ControlHeight("frmMain", "ListView1"), listH) << w << "x" << h;
+    EXPECT_EQ(std::pair(tk.ControlWidth("frmMain", "ListView1"), tk.ControlHeight("frmMain", "ListView1")),
+              std::pair(listW, listH)) << w << "x" << h;
   }
   EXPECT_EQ(TwipsToPixels(255, 144), 26);  // 25.5 rounds up
-}
-
-TEST_F(frmMainTest, TheRightButtonOnTheListAndTheMenusReachTheirHandlers) {
-  for (int16_t shift : {0, 3}) {
-    form.MouseDown("ListView1", vbRightButton, shift, 120, 45);
+  for (const auto& [control, button, shift] : {std::tuple{"ListView1", vbRightButton, 0}, {"ListView1", vbRightButton, 3},
+                                               {"ListView1", vbLeftButton, 0}, {"StatusBar1", vbRightButton, 0}}) {
+    form.MouseDown(control, static_cast<int16_t>(button), static_cast<int16_t>(shift), 120, 45);
   }
-  form.MouseDown("ListView1", vbLeftButton, 0, 120, 45);
-  form.MouseDown("StatusBar1", vbRightButton, 0, 10, 10);
-  for (const char* name : {"mnufile", "mnuitem", "mnufiledash", "nosuchmenu", "mnuHelpAbout"}) {
-    form.Click(name);
-  }
-  EXPECT_EQ(tk.Calls,
-            (Names{"PopupMenu(frmMain|mnuitem)", "PopupMenu(frmMain|mnuitem)", "Show(frmAbout)"}));
+  for (const char* name : {"mnufile", "mnuitem", "mnufiledash", "nosuchmenu", "mnuHelpAbout"}) form.Click(name);
+  EXPECT_EQ(tk.Calls, (Names{"PopupMenu(frmMain|mnuitem)", "PopupMenu(frmMain|mnuitem)", "Show(frmAbout)"}));
+  Command("mnuFileOpen", Three());  // opening replaces, never adds to, the list
+  EXPECT_EQ(Texts(), (Names{"LEVEL1.MAP  ", "TILES.ART", "SONG.MID    "}));
 }
 
 TEST_F(frmMainTest, TheQuestionComesOnlyWithChangesAndYesSaves) {
@@ -165,8 +149,7 @@ TEST_F(frmMainTest, TheQuestionComesOnlyWithChangesAndYesSaves) {
   tk.MsgBoxAnswers = {vbNo};
   form.Click("mnuFileNew");
   EXPECT_EQ(EntriesOf(grp).size(), 4u);
-  EXPECT_TRUE(Texts().empty());
-  EXPECT_FALSE(form.HasFile);
+  EXPECT_TRUE(Texts().empty() && !form.HasFile);
 
   // Yes untitled: Save As first, then New goes on.
   Command("mnuitemadd", File("a.art", "aaa"));
@@ -180,10 +163,7 @@ TEST_F(frmMainTest, TheQuestionComesOnlyWithChangesAndYesSaves) {
 
 TEST_F(frmMainTest, ExitAndCloseAskOnceAndEndWhateverTheAnswer) {
   form.Click("mnufileexit");  // unchanged: no question
-  EXPECT_TRUE(Boxes().empty());
-  EXPECT_TRUE(tk.Ended);
-  EXPECT_FALSE(tk.IsLoaded("frmMain"));
-  EXPECT_EQ(form.Archive, nullptr);
+  EXPECT_TRUE(Boxes().empty() && tk.Ended && !tk.IsLoaded("frmMain") && form.Archive == nullptr);
   for (const char* command : {"mnufileexit", "close"}) {
     for (const int32_t answer : {vbNo, vbYes}) {
       Session s;
@@ -214,9 +194,7 @@ TEST_F(frmMainTest, ASaveAfterYesThatFailsOrIsCancelledStopsTheCommand) {
     tk.Close("frmMain");
   };
   for (const int cancelAt : {0, 1}) {
-    if (cancelAt != 0) {
-      WriteAll(gone, "x");
-    }
+    if (cancelAt != 0) WriteAll(gone, "x");
     tk.CancelAtReport = cancelAt;
     for (const char* command : {"mnufileexit", "mnuFileNew", "mnuFileOpen", "close"}) {
       SCOPED_TRACE(command + std::to_string(cancelAt));
@@ -232,9 +210,7 @@ TEST_F(frmMainTest, ASaveAfterYesThatFailsOrIsCancelledStopsTheCommand) {
             << boxes[1];
       }
       EXPECT_EQ(dialogs.Calls().size(), 2u);
-      EXPECT_FALSE(tk.Ended);
-      EXPECT_TRUE(tk.IsLoaded("frmMain"));
-      EXPECT_TRUE(form.Archive->Changed() && form.HasFile);
+      EXPECT_TRUE(!tk.Ended && tk.IsLoaded("frmMain") && form.Archive->Changed() && form.HasFile);
       EXPECT_EQ(Texts().size(), 4u);
       EXPECT_EQ(ReadAll(grp), bytes);
       EXPECT_EQ(dir.Names().size(), cancelAt == 0 ? 1u : 2u);
@@ -252,8 +228,8 @@ TEST_F(frmMainTest, OpenCancelledNotAnArchiveOrFailingChangesNothing) {
   Command("mnuFileOpen", grp);
   Command("mnuitemadd", File("extra.voc", "voc"));
   const auto list = Texts();
-  const std::string text = File("notes.txt", "just some words, not an archive");
-  const std::string damaged = File("damaged.grp", std::string("Quorindavell\x09\0\0\0", 16));
+  const std::string text = File("notes.txt", "just some words, not an archive"),
+                    damaged = File("damaged.grp", std::string("Quorindavell\x09\0\0\0", 16));
   for (const std::string& choice : {std::string(), text, damaged, dir / "nowhere.grp"}) {
     SCOPED_TRACE(choice);
     tk.Calls.clear();
@@ -287,7 +263,6 @@ TEST_F(frmMainTest, OpenCancelledNotAnArchiveOrFailingChangesNothing) {
 TEST_F(frmMainTest, SaveAsWithoutADotThenSaveToTheSameFile) {
   Command("mnuitemadd", File("a.art", "aaa"));
   Command("mnufilesave", dir / "noext");  // untitled: Save is Save As
-  EXPECT_TRUE(form.HasFile);
   EXPECT_FALSE(fs::exists(dir / "noext"));
   EXPECT_TRUE(Record().lpstrDefExt->starts_with("grp"));  // asked about: the name written
   EXPECT_TRUE(Record().Flags & OFN_OVERWRITEPROMPT);
@@ -342,10 +317,8 @@ TEST_F(frmMainTest, AnotherProgramsSaveIsKeptUnlessItOnlyTouchedTheArchive) {
 }
 
 TEST_F(frmMainTest, DeleteAndExtractKeepListAndArchiveInStep) {
-  const std::string grp = File("five.grp", ArchiveBytes({{Padded("ONE.MAP"), "1"},
-                                                         {Padded("TWO.ART"), "22"},
-                                                         {Padded("THREE.VOC"), "333"},
-                                                         {Padded("..\\FOUR.MID"), "4444"},
+  const std::string grp = File("five.grp", ArchiveBytes({{Padded("ONE.MAP"), "1"}, {Padded("TWO.ART"), "22"},
+                                                         {Padded("THREE.VOC"), "333"}, {Padded("..\\FOUR.MID"), "4444"},
                                                          {Padded("FIVE.ANM"), "55555"}}));
   Command("mnuFileOpen", grp);
   Command("mnuitemadd", File("six.dmo", "666666"));
@@ -464,8 +437,7 @@ TEST_F(frmMainTest, FilesAreAddedInOrderAndTheRestRefusedOrSkipped) {
     std::vector<std::string> Files() const override { throw std::bad_alloc(); }
   };
   form.DragDrop("ListView1", Failing());
-  EXPECT_EQ(Boxes(),
-            Names{"MsgBox(There is not enough memory to complete the command.|48|Halvarin)"});
+  EXPECT_EQ(Boxes(), Names{"MsgBox(There is not enough memory to complete the command.|48|Halvarin)"});
 }
 
 TEST(SampleArchiveTest, HasOneEntryPerIconAndLoads) {
@@ -474,9 +446,7 @@ TEST(SampleArchiveTest, HasOneEntryPerIconAndLoads) {
   clsVarnGRP archive;
   ASSERT_TRUE(archive.LoadFile(dir / "sample.grp"));
   std::set<int16_t> icons;
-  for (int16_t i = 1; i <= archive.NumberOfFiles(); ++i) {
-    icons.insert(frmMain::IconIndex(archive.filename(i)));
-  }
+  for (int16_t i = 1; i <= archive.NumberOfFiles(); ++i) icons.insert(frmMain::IconIndex(archive.filename(i)));
   EXPECT_EQ(icons, (std::set<int16_t>{1, 2, 3, 4, 5}));
   EXPECT_THROW(WriteGroupArchive(dir / "x.grp", {{"THIRTEEN.CHRS", ""}}), AppError);
 }

@@ -28,30 +28,23 @@ inline int WatchModals(const std::function<void()>& action,
   int seen = 0;
   QSet<QWidget*> busy;
   QTimer timer;
-  timer.setInterval(5);
   QObject::connect(&timer, &QTimer::timeout, [&] {
     QWidget* open = QApplication::activePopupWidget();
     open = open != nullptr ? open : QApplication::activeModalWidget();
-    if (open == nullptr || !open->isVisible() || busy.contains(open)) {
-      return;
-    }
+    if (open == nullptr || !open->isVisible() || busy.contains(open)) return;
     busy.insert(open);
     QTimer::singleShot(0, &timer, [&, open, watched = QPointer<QWidget>(open)] {
       if (watched) {
         ++seen;
         handle(watched);
       }
-      if (watched && watched->isVisible()) {
-        watched->close();
-      }
+      if (watched && watched->isVisible()) watched->close();
       busy.remove(open);
     });
   });
-  timer.start();
+  timer.start(5);
   action();
-  for (int i = 0; i < 5; ++i) {
-    QTest::qWait(10);
-  }
+  for (int i = 0; i < 5; ++i) QTest::qWait(10);
   return seen;
 }
 
@@ -61,11 +54,9 @@ inline Qt::DropAction Drop(QWidget* target, QMimeData& data) {
   const QPoint at(20, 20);
   const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
   QDragEnterEvent enter(at, offered, &data, Qt::LeftButton, {});
-  QApplication::sendEvent(target, &enter);
   QDragMoveEvent move(at, offered, &data, Qt::LeftButton, {});
-  QApplication::sendEvent(target, &move);
   QDropEvent dropped(QPointF(at), offered, &data, Qt::LeftButton, {});
-  QApplication::sendEvent(target, &dropped);
+  for (QEvent* event : std::initializer_list<QEvent*>{&enter, &move, &dropped}) QApplication::sendEvent(target, event);
   return enter.isAccepted() && dropped.isAccepted() ? dropped.dropAction() : Qt::IgnoreAction;
 }
 

@@ -24,24 +24,20 @@ class RecordingToolkit : public Toolkit {
  public:
   struct Item {
     std::string Text;
-    int16_t LargeIcon = 0;
-    int16_t SmallIcon = 0;
+    int16_t LargeIcon = 0, SmallIcon = 0;
     friend bool operator==(const Item&, const Item&) = default;
   };
+  using Form = const std::string&;
+  using Control = const std::string&;
 
-  void Attach(const std::string& form, FormEvents* events) { Forms[form] = events; }
-  bool IsLoaded(const std::string& form) const { return Loaded.count(form) != 0; }
-  std::vector<Item>& Items(const std::string& form, const std::string& control) {
-    return Lists[Key(form, control)];
-  }
-  void Select(const std::string& form, const std::string& control, int32_t position) {
-    Selection[Key(form, control)] = position;
-  }
+  void Attach(Form form, FormEvents* events) { Forms[form] = events; }
+  bool IsLoaded(Form form) const { return Loaded.count(form) != 0; }
+  std::vector<Item>& Items(Form form, Control control) { return Lists[Key(form, control)]; }
+  void Select(Form form, Control control, int32_t position) { Selection[Key(form, control)] = position; }
   // Next answers of MsgBox, in order; vbOK once the script is used up.
   std::deque<int32_t> MsgBoxAnswers;
   std::vector<std::string> Calls;
-  std::map<std::string, float> Widths;   // by "form.control"
-  std::map<std::string, float> Heights;  // by "form.control"
+  std::map<std::string, float> Widths, Heights;  // by "form.control"
   std::map<std::string, std::string> Captions;
   // RunWithProgress runs the work at once and keeps its reports; report
   // number CancelAtReport (1-based; 0: none) answers as a press on Cancel
@@ -53,37 +49,27 @@ class RecordingToolkit : public Toolkit {
   bool Ended = false;
   std::string Path = "/opt/halvarin";
 
-  static std::string Key(const std::string& form, const std::string& control) {
-    return form + "." + control;
-  }
+  static std::string Key(Form form, Control control) { return form + "." + control; }
 
-  void Show(const std::string& form) override {
+  void Show(Form form) override {
     Calls.push_back("Show(" + form + ")");
-    if (Loaded.insert(form).second && Forms.count(form) != 0) {
-      Forms[form]->Load();
-    }
+    if (Loaded.insert(form).second && Forms.count(form) != 0) Forms[form]->Load();
   }
-  void Unload(const std::string& form) override {
+  void Unload(Form form) override {
     Calls.push_back("Unload(" + form + ")");
     if (Loaded.count(form) != 0 && Unloading.insert(form).second) {
-      if (Forms.count(form) != 0) {
-        Forms[form]->Unload();
-      }
+      if (Forms.count(form) != 0) Forms[form]->Unload();
       Unloading.erase(form);
       Loaded.erase(form);
     }
   }
   // The user closes the window from its title bar: the form may keep it
   // open (QueryUnload); otherwise it is unloaded.
-  void Close(const std::string& form) {
+  void Close(Form form) {
     Calls.push_back("Close(" + form + ")");
     bool cancel = Loaded.count(form) == 0;
-    if (!cancel && Forms.count(form) != 0) {
-      Forms[form]->QueryUnload(cancel);
-    }
-    if (!cancel && !Ended) {
-      Unload(form);
-    }
+    if (!cancel && Forms.count(form) != 0) Forms[form]->QueryUnload(cancel);
+    if (!cancel && !Ended) Unload(form);
   }
   void End() override {
     Calls.push_back("End()");
@@ -91,82 +77,64 @@ class RecordingToolkit : public Toolkit {
   }
   int32_t MsgBox(const std::string& prompt, int32_t buttons, const std::string& title) override {
     Calls.push_back("MsgBox(" + prompt + "|" + std::to_string(buttons) + "|" + title + ")");
-    const int32_t answer = MsgBoxAnswers.empty() ? vbOK : MsgBoxAnswers.front();
-    if (!MsgBoxAnswers.empty()) {
-      MsgBoxAnswers.pop_front();
-    }
+    if (MsgBoxAnswers.empty()) return vbOK;
+    const int32_t answer = MsgBoxAnswers.front();
+    MsgBoxAnswers.pop_front();
     return answer;
   }
-  void ListClear(const std::string& form, const std::string& control) override {
+  void ListClear(Form form, Control control) override {
     Calls.push_back("ListClear(" + Key(form, control) + ")");
     Lists[Key(form, control)].clear();
     Selection[Key(form, control)] = 0;
   }
-  void ListAdd(const std::string& form, const std::string& control, const std::string& text,
-               int16_t largeIcon, int16_t smallIcon) override {
-    Lists[Key(form, control)].push_back(Item{text, largeIcon, smallIcon});
+  void ListAdd(Form form, Control control, const std::string& text, int16_t large, int16_t small) override {
+    Lists[Key(form, control)].push_back(Item{text, large, small});
   }
-  void ListRemove(const std::string& form, const std::string& control, int32_t position) override {
+  void ListRemove(Form form, Control control, int32_t position) override {
     Calls.push_back("ListRemove(" + Key(form, control) + "|" + std::to_string(position) + ")");
     auto& items = Lists[Key(form, control)];
-    if (position < 1 || position > static_cast<int32_t>(items.size())) {
+    if (position < 1 || position > static_cast<int32_t>(items.size()))
       throw AppError(errSubscriptOutOfRange, "ListItems", "List item position out of range");
-    }
     items.erase(items.begin() + (position - 1));
     int32_t& selected = Selection[Key(form, control)];
     selected = selected == position ? 0 : selected > position ? selected - 1 : selected;
   }
-  int32_t ListCount(const std::string& form, const std::string& control) const override {
-    const auto it = Lists.find(Key(form, control));
-    return it == Lists.end() ? 0 : static_cast<int32_t>(it->second.size());
+  int32_t ListCount(Form form, Control control) const override {
+    return static_cast<int32_t>(Get(Lists, Key(form, control), {}).size());
   }
-  int32_t SelectedIndex(const std::string& form, const std::string& control) const override {
+  int32_t SelectedIndex(Form form, Control control) const override {
     return Get(Selection, Key(form, control), 0);
   }
-  std::string SelectedText(const std::string& form, const std::string& control) const override {
+  std::string SelectedText(Form form, Control control) const override {
     const int32_t selected = SelectedIndex(form, control);
-    return selected < 1 || selected > ListCount(form, control)
-               ? std::string()
-               : Lists.at(Key(form, control))[selected - 1].Text;
+    return selected < 1 || selected > ListCount(form, control) ? std::string()
+                                                               : Lists.at(Key(form, control))[selected - 1].Text;
   }
-  void PopupMenu(const std::string& form, const std::string& menu) override {
+  void PopupMenu(Form form, const std::string& menu) override {
     Calls.push_back("PopupMenu(" + form + "|" + menu + ")");
   }
-  float ControlWidth(const std::string& form, const std::string& control) const override {
-    return Get(Widths, Key(form, control), 0.0f);
-  }
-  float ControlHeight(const std::string& form, const std::string& control) const override {
-    return Get(Heights, Key(form, control), 0.0f);
-  }
-  void SetControlWidth(const std::string& form, const std::string& control, float width) override {
+  float ControlWidth(Form form, Control control) const override { return Get(Widths, Key(form, control), 0.0f); }
+  float ControlHeight(Form form, Control control) const override { return Get(Heights, Key(form, control), 0.0f); }
+  void SetControlWidth(Form form, Control control, float width) override {
     Widths[Key(form, control)] = Positive(width, "width");
   }
-  void SetControlHeight(const std::string& form, const std::string& control,
-                        float height) override {
+  void SetControlHeight(Form form, Control control, float height) override {
     Heights[Key(form, control)] = Positive(height, "height");
   }
-  std::string Caption(const std::string& form, const std::string& control) const override {
-    return Get(Captions, Key(form, control), std::string());
-  }
-  void SetCaption(const std::string& form, const std::string& control,
-                  const std::string& text) override {
+  std::string Caption(Form form, Control control) const override { return Get(Captions, Key(form, control), {}); }
+  void SetCaption(Form form, Control control, const std::string& text) override {
     Captions[Key(form, control)] = text;
   }
   void StartProgram(const std::string& path) override {
     Calls.push_back("StartProgram(" + path + ")");
-    if (StartProgramFails) {
-      throw AppError(errFileNotFound, "Toolkit", "File not found: " + path);
-    }
+    if (StartProgramFails) throw AppError(errFileNotFound, "Toolkit", "File not found: " + path);
   }
-  void RunWithProgress(const std::string& file,
-                       const std::function<void(const ProgressReport&)>& work) override {
+  void RunWithProgress(const std::string& file, const std::function<void(const ProgressReport&)>& work) override {
     Calls.push_back("RunWithProgress(" + file + ")");
     Reports.clear();
     work([this](int64_t done, int64_t total) {
       Reports.emplace_back(done, total);
-      if (DuringProgress) {
-        DuringProgress();
-      }
+      if (DuringProgress) DuringProgress();
       return static_cast<int>(Reports.size()) != CancelAtReport;
     });
   }
@@ -183,16 +151,12 @@ class RecordingToolkit : public Toolkit {
     return it == from.end() ? otherwise : it->second;
   }
   static float Positive(float size, const char* what) {
-    if (size < 0) {
-      throw AppError(errInvalidArgument, "Toolkit",
-                     std::string("Invalid property value: negative ") + what);
-    }
+    if (size < 0) throw AppError(errInvalidArgument, "Toolkit", std::string("Invalid property value: negative ") + what);
     return size;
   }
 
   std::map<std::string, FormEvents*> Forms;
-  std::set<std::string> Loaded;
-  std::set<std::string> Unloading;
+  std::set<std::string> Loaded, Unloading;
   std::map<std::string, std::vector<Item>> Lists;
   std::map<std::string, int32_t> Selection;
 };
