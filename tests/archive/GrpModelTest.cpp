@@ -9,11 +9,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/time.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <deque>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -112,7 +109,10 @@ class Model {
     ++version_[name];
   }
 
-  void Log(const std::string& line, int32_t error = 0) { log_ = line + " -> " + std::to_string(error); }
+  void Log(const std::string& line, int32_t error = 0) {
+    log_ = line + " -> " + std::to_string(error);
+    error_ = error;
+  }
 
   // What a successful load of `name` turns the object into.
   void Loaded(const std::string& name) {
@@ -139,10 +139,9 @@ class Model {
       return true;
     if (bytes.compare(0, loadedHead_.size(), loadedHead_) != 0)
       return false;
-    for (const ModelEntry& e : table_) {
+    for (const ModelEntry& e : table_)
       if (e.Position - 1 + static_cast<int64_t>(e.Data.size()) > static_cast<int64_t>(bytes.size()))
         return false;
-    }
     for (ModelEntry& e : table_)
       e.Data = bytes.substr(static_cast<std::size_t>(e.Position - 1), e.Data.size());
     loadedVersion_ = version_[path_];
@@ -299,7 +298,10 @@ class Model {
     injected_ = Uniform(0, 1) ? errPermissionDenied : errPathFileAccess;
     faulty.CopyNatively(native);
     faulty.FailAt(op, nth, injected_);
+    const int reached = faulty.Calls(op) + nth;
     Uniform(0, 1) == 0 ? Save() : Extract();
+    // A failure that was injected must come through, never be passed over.
+    EXPECT_TRUE(faulty.Calls(op) < reached || error_ == injected_) << log_;
     log_ += " with call " + std::to_string(nth) + " of op " +
                    std::to_string(static_cast<int>(op)) + (native ? " (kernel copy)" : "");
     faulty.FailAt(op, 0);
@@ -318,11 +320,10 @@ class Model {
               3 * errSubscriptOutOfRange);
     // Every file in the folder, and nothing else: no temporary file either.
     std::map<std::string, std::string> found;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(dir.Path())) {
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir.Path()))
       if (e.is_regular_file())
         found[std::filesystem::relative(e.path(), dir.Path()).generic_string()] =
             ReadAll(e.path().string());
-    }
     EXPECT_TRUE(found == disk_) << "the folder differs from the model";
 #ifndef _WIN32
     EXPECT_TRUE(std::filesystem::is_fifo(dir / "pipe.grp"));
@@ -345,7 +346,7 @@ class Model {
   int loadedVersion_ = 0;
   std::string loadedHead_;  // header and directory as loaded
   int clock_ = 0;
-  int32_t injected_ = 0;
+  int32_t injected_ = 0, error_ = 0;
   std::string log_;
 };
 
