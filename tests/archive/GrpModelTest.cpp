@@ -33,10 +33,8 @@ std::string ModelName(const std::string& path) {
   return name.size() > 12 && dot != std::string::npos ? name.substr(0, 8) + name.substr(dot) : name;
 }
 
-struct ModelEntry {
-  std::string Name, Data;  // Name: 12 bytes as stored
-  int64_t Position = 0;
-};
+// Name: 12 bytes as stored.
+struct ModelEntry { std::string Name, Data; int64_t Position = 0; };
 
 class Model {
  public:
@@ -342,9 +340,8 @@ class Model {
   std::vector<std::string> queue_;
   bool changed_ = false;
   std::string path_;
-  int loadedVersion_ = 0;
+  int loadedVersion_ = 0, clock_ = 0;
   std::string loadedHead_;  // header and directory as loaded
-  int clock_ = 0;
   int32_t injected_ = 0, error_ = 0;
   std::string log_;
 };
