@@ -6,9 +6,7 @@
 // program truncating the archive, say), and that counts the files still open.
 
 #include <array>
-#include <cerrno>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>

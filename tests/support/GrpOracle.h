@@ -5,7 +5,6 @@
 // against this.
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,7 +31,7 @@ inline OracleArchive OracleRead(std::string_view file) {
   OracleArchive a;
   const auto* p = reinterpret_cast<const unsigned char*>(file.data());
   const auto size = static_cast<int64_t>(file.size());
-  if (size < 12 || std::memcmp(p, "Quorindavell", 12) != 0)
+  if (!file.starts_with("Quorindavell"))
     return a;
   a.Verdict = OracleArchive::Damaged;
   if (size < 16)

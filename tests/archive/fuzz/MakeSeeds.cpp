@@ -15,10 +15,8 @@
 using namespace halvarin::testing;
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
-    return 2;
-  }
+  if (argc != 2)
+    return std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]), 2;
   const std::filesystem::path folder = argv[1];
   std::filesystem::create_directories(folder);
   const std::string magic = "Quorindavell", nul = Padded("tiles000.art", '\0');
@@ -36,9 +34,8 @@ int main(int argc, char** argv) {
       ArchiveBytes({{std::string("\xE9t\xE9\0\x01 x    z", 12), "\x80\xFF"}}),
       ArchiveBytes({{nul, "one"}, {nul, "two"}, {nul, ""}}), ArchiveBytes(three),
       ArchiveBytes(three) + "junk after the data", ArchiveBytes(many)};
-  for (const DamagedArchive& d : DamagedArchives()) {
+  for (const DamagedArchive& d : DamagedArchives())
     seeds.push_back(d.Bytes);
-  }
   for (std::size_t i = 0; i < seeds.size(); ++i) {
     WriteAll((folder / ("seed" + std::to_string(i))).string(), seeds[i]);
     if (std::filesystem::file_size(folder / ("seed" + std::to_string(i))) != seeds[i].size()) {
