@@ -103,7 +103,6 @@ std::optional<io::FileStamp> Replacement::Found() const {
 }
 
 void Replacement::Commit() {
-  out_->Sync();
   Finish();
   Put();
 }

@@ -48,7 +48,8 @@ class Replacement {
   // What was at the target when the replacement began (nothing: empty).
   std::optional<io::FileStamp> Found() const;
 
-  // Flushes, finishes and puts the new file in place.
+  // Finishes and puts the new file in place, once the caller has flushed
+  // Out (before its last progress report, which a cancel may answer).
   void Commit();
   // Commit in steps, for a batch flushed all at once: Finish closes the new
   // file unflushed (keeping open files few), and once TempPath has been

@@ -328,12 +328,11 @@ void clsVarnGRP::writeArchive(const std::string& target) {
   }
 
   out.WriteAt(0, magic.data(), magic.size());
-  if (Progress) {
-    // The flush can take longer than the copy (a slow stick); a cancel
-    // during it is still honoured before the file goes in place.
-    out.Sync();
-    report(dataBytes, dataBytes);
-  }
+  // The last report follows the flush, which can take longer than the copy
+  // (a slow stick): a cancel during it is still honoured before the file
+  // goes in place.
+  out.Sync();
+  report(dataBytes, dataBytes);
   replacement.Commit();
 
   // The new file is in place: from here on the object must describe it, even
@@ -366,10 +365,8 @@ void clsVarnGRP::extractFile(int16_t index, const std::string& FilePath) {
     int64_t done = 0;
     copyReporting(*archive, at - 1, replacement->Out(), size, done, size);
     archive.reset();
-    if (Progress) {
-      replacement->Out().Sync();
-      report(size, size);
-    }
+    replacement->Out().Sync();  // before the last report, as a save does
+    report(size, size);
     replacement->Commit();
     replacement->SyncFolder();
   });
