@@ -226,13 +226,7 @@ void QtListView::mousePressEvent(QMouseEvent* event) {
 }
 
 void QtListView::dragEnterEvent(QDragEnterEvent* event) {
-  if (!acceptDrops_ || !OffersDrop(event->mimeData())) {
-    event->ignore();
-    return;
-  }
-  // Always a copy: a "move" would let the source delete the dragged files.
-  event->setDropAction(Qt::CopyAction);
-  event->accept();
+  dragMoveEvent(event);  // entering is the first move, judged the same way
 }
 
 void QtListView::dragMoveEvent(QDragMoveEvent* event) {
@@ -240,6 +234,7 @@ void QtListView::dragMoveEvent(QDragMoveEvent* event) {
     event->ignore();
     return;
   }
+  // Always a copy: a "move" would let the source delete the dragged files.
   event->setDropAction(Qt::CopyAction);
   event->accept();
 }
