@@ -53,14 +53,16 @@ ArchiveLock::ArchiveLock(io::FileSystem& fs, const std::string& archive,
   auto pause = std::chrono::milliseconds(1);
   for (;;) {
     const io::FileInfo existing = fs.Stat(path_);
-    if (existing.Exists && HeldHere(IdentityOf(existing.Stamp)))
+    if (existing.Exists && HeldHere(IdentityOf(existing.Stamp))) {
       return;
+    }
     std::unique_ptr<io::File> file;
     try {
       file = fs.TryLockFile(path_);
     } catch (const AppError& e) {
-      if (e.Number() == errPermissionDenied || e.Number() == errFileNotFound)
+      if (e.Number() == errPermissionDenied || e.Number() == errFileNotFound) {
         return;
+      }
       throw AppError(e.Number(), e.Source(),
                      "Cannot lock " + Quoted(archive) + ": " + e.Description());
     }
@@ -90,22 +92,25 @@ ArchiveLock::ArchiveLock(io::FileSystem& fs, const std::string& archive,
     }
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline) {
-      throw AppError(errPermissionDenied, "clsVarnGRP",
-                     "Cannot change " + Quoted(archive) +
-                         ": another program is changing it and holds its lock (" + Quoted(path_) +
-                         (wait.count() > 0 ? ") after a wait of " + Seconds(wait) : std::string(")")) +
-                         ". Nothing was changed.");
+      throw AppError(
+          errPermissionDenied, "clsVarnGRP",
+          "Cannot change " + Quoted(archive) +
+              ": another program is changing it and holds its lock (" + Quoted(path_) +
+              (wait.count() > 0 ? ") after a wait of " + Seconds(wait) : std::string(")")) +
+              ". Nothing was changed.");
     }
     // Short at first, as most saves are; never so long that the wait
     // outlasts its turn by much.
-    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+    std::this_thread::sleep_for(
+        std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
     pause = std::min(pause * 2, std::chrono::milliseconds(50));
   }
 }
 
 ArchiveLock::~ArchiveLock() {
-  if (!held_)
+  if (!held_) {
     return;
+  }
   {
     std::lock_guard<std::mutex> guard(heldMutex);
     held.erase(std::find(held.begin(), held.end(), IdentityOf(stamp_)));

@@ -27,11 +27,13 @@ void AppendUtf8(std::string& out, char32_t cp) {
 }
 
 int EncodeCp1252(char32_t cp) {
-  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
+  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
     return static_cast<int>(cp);
+  }
   for (std::size_t i = 0; i < kHighControls.size(); ++i) {
-    if (kHighControls[i] == cp)
+    if (kHighControls[i] == cp) {
       return static_cast<int>(0x80 + i);
+    }
   }
   return -1;
 }
@@ -43,8 +45,9 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
   out.reserve(bytes.size());
   for (unsigned char b : bytes) {
     char32_t cp = b;
-    if (b >= 0x80 && b <= 0x9F)
+    if (b >= 0x80 && b <= 0x9F) {
       cp = kHighControls[b - 0x80];
+    }
     AppendUtf8(out, cp);
   }
   return out;

@@ -105,8 +105,9 @@ std::string SafeFileName(std::string_view name) {
 
 std::string FoldedCase(std::string_view name) {
   std::string folded(name);
-  for (char& c : folded)
+  for (char& c : folded) {
     c = Upper(c);
+  }
   return folded;
 }
 

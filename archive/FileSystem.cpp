@@ -34,8 +34,9 @@ std::string FileSystem::AccountName(uint32_t id, bool) {
 bool FileSystem::RenameIfUnchanged(const std::string& from, const std::string& to,
                                    const std::optional<FileStamp>& expected) {
   const FileInfo now = Stat(to);
-  if (now.Exists != expected.has_value() || (expected && now.Stamp != *expected))
+  if (now.Exists != expected.has_value() || (expected && now.Stamp != *expected)) {
     return false;
+  }
   Rename(from, to);
   return true;
 }
@@ -49,8 +50,9 @@ bool FileSystem::IsLink(const std::string& path) {
 }
 
 void FileSystem::SyncFiles(const std::vector<std::string>& paths) {
-  for (const std::string& path : paths)
+  for (const std::string& path : paths) {
     OpenRead(path)->Sync();
+  }
 }
 
 }  // namespace halvarin::io

@@ -63,7 +63,7 @@ struct FileInfo {
   uint32_t Permissions = 0;  // platform permission bits
   uint32_t Owner = 0;
   uint32_t Group = 0;
-  FileStamp Stamp;  // of the file itself, when it exists
+  FileStamp Stamp;     // of the file itself, when it exists
   uint64_t Links = 0;  // the number of names (hard links) the file has
 };
 

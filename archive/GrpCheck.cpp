@@ -37,18 +37,18 @@ class Checker {
       const int64_t end = position - 1 + size;
       if (!pastLimit_ && (position > kMaxPosition || end > kMaxPosition)) {
         pastLimit_ = true;
-        Error(errOverflow, DescribeEntry(i, name, size, position) +
-                               " lies past position " + std::to_string(kMaxPosition) +
-                               ", the limit of a group archive.");
+        Error(errOverflow, DescribeEntry(i, name, size, position) + " lies past position " +
+                               std::to_string(kMaxPosition) + ", the limit of a group archive.");
       } else if (!pastEnd_ && !pastLimit_ && end > fileSize) {
         pastEnd_ = true;
         std::string text = DescribeEntry(i, name, size, position) +
                            " runs past the end of the file, which ends after " +
                            std::to_string(fileSize) + " bytes.";
-        if (i + 1 == count)
+        if (i + 1 == count) {
           text += " The entry after it lies past it too.";
-        else if (i < count)
+        } else if (i < count) {
           text += " The " + std::to_string(count - i) + " entries after it lie past it too.";
+        }
         Error(errPathFileAccess, std::move(text));
       }
       result_.DataBytes += size;
@@ -116,9 +116,8 @@ CheckResult CheckLayout(const char* bytes, int64_t have, int64_t fileSize) {
     return result;
   }
   if (count > kMaxEntries) {
-    checker.Error(errOverflow, "it claims " + std::to_string(count) +
-                                   " entries, more than the " + std::to_string(kMaxEntries) +
-                                   " a group archive can hold.");
+    checker.Error(errOverflow, "it claims " + std::to_string(count) + " entries, more than the " +
+                                   std::to_string(kMaxEntries) + " a group archive can hold.");
     return result;
   }
   const int64_t directoryEnd = kHeaderSize + kRecordSize * count;
@@ -142,8 +141,9 @@ CheckResult CheckFile(const std::string& path, io::FileSystem& fs) {
 }
 
 std::string QuotedName(std::string_view stored) {
-  while (!stored.empty() && (stored.back() == '\0' || stored.back() == ' '))
+  while (!stored.empty() && (stored.back() == '\0' || stored.back() == ' ')) {
     stored.remove_suffix(1);
+  }
   return "\"" + Cp1252ToUtf8(stored) + "\"";
 }
 

@@ -31,8 +31,9 @@ inline int32_t ReadInt32(const char* p) {
 // pad it. Still raw Windows-1252 bytes.
 inline std::string_view TrimmedName(std::string_view stored) {
   stored = stored.substr(0, stored.find('\0'));
-  while (!stored.empty() && stored.back() == ' ')
+  while (!stored.empty() && stored.back() == ' ') {
     stored.remove_suffix(1);
+  }
   return stored;
 }
 

@@ -23,8 +23,9 @@ constexpr bool IsPathSeparator(char c) {
 // 0 when it has none.
 constexpr std::size_t NameStart(std::string_view path) {
   for (std::size_t i = path.size(); i > 0; --i) {
-    if (IsPathSeparator(path[i - 1]))
+    if (IsPathSeparator(path[i - 1])) {
       return i;
+    }
   }
   return 0;
 }
@@ -38,8 +39,9 @@ inline std::string LastPathComponent(std::string_view path) {
 // when the path names no folder.
 inline std::string FolderOf(std::string_view path) {
   const std::size_t start = NameStart(path);
-  if (start == 0)
+  if (start == 0) {
     return std::string();
+  }
   return std::string(path.substr(0, start == 1 ? 1 : start - 1));
 }
 

@@ -64,8 +64,9 @@ class PosixFile final : public File {
  public:
   PosixFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
   ~PosixFile() override {
-    if (fd_ >= 0)
+    if (fd_ >= 0) {
       ::close(fd_);
+    }
   }
 
   int Descriptor() const { return fd_; }
@@ -73,15 +74,17 @@ class PosixFile final : public File {
 
   int64_t Size() override {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0)
+    if (::fstat(fd_, &st) != 0) {
       ThrowOsError(errno, "read the length of", path_);
+    }
     return st.st_size;
   }
 
   FileStamp Stamp() override {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0)
+    if (::fstat(fd_, &st) != 0) {
       ThrowOsError(errno, "examine", path_);
+    }
     return StampOf(st);
   }
 
@@ -91,12 +94,14 @@ class PosixFile final : public File {
     while (done < length) {
       const ssize_t n = ::pread(fd_, out + done, length - done, static_cast<off_t>(offset) + done);
       if (n < 0) {
-        if (errno == EINTR)
+        if (errno == EINTR) {
           continue;
+        }
         ThrowOsError(errno, "read", path_);
       }
-      if (n == 0)
+      if (n == 0) {
         break;
+      }
       done += static_cast<std::size_t>(n);
     }
     return done;
@@ -107,8 +112,9 @@ class PosixFile final : public File {
     while (length > 0) {
       const ssize_t n = ::write(fd_, in, length);
       if (n < 0) {
-        if (errno == EINTR)
+        if (errno == EINTR) {
           continue;
+        }
         ThrowOsError(errno, "write", path_);
       }
       in += n;
@@ -121,8 +127,9 @@ class PosixFile final : public File {
     while (length > 0) {
       const ssize_t n = ::pwrite(fd_, in, length, static_cast<off_t>(offset));
       if (n < 0) {
-        if (errno == EINTR)
+        if (errno == EINTR) {
           continue;
+        }
         ThrowOsError(errno, "write", path_);
       }
       in += n;
@@ -132,16 +139,18 @@ class PosixFile final : public File {
   }
 
   void Sync() override {
-    if (::fsync(fd_) != 0)
+    if (::fsync(fd_) != 0) {
       ThrowOsError(errno, "flush to disk", path_);
+    }
   }
 
   void Close() override {
     const int fd = fd_;
     fd_ = -1;
     // Some file systems report a failed write-back only here.
-    if (fd >= 0 && ::close(fd) != 0 && errno != EINTR)
+    if (fd >= 0 && ::close(fd) != 0 && errno != EINTR) {
       ThrowOsError(errno, "close", path_);
+    }
   }
 
  private:
@@ -155,16 +164,20 @@ class PosixFileSystem final : public FileSystem {
     // Non-blocking so that a FIFO given by mistake cannot hang the program;
     // it is refused right after.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
+    if (fd < 0) {
       ThrowOsError(errno, "open", path);
+    }
     auto file = std::make_unique<PosixFile>(fd, path);
     struct stat st {};
-    if (::fstat(fd, &st) != 0)
+    if (::fstat(fd, &st) != 0) {
       ThrowOsError(errno, "open", path);
-    if (S_ISDIR(st.st_mode))
+    }
+    if (S_ISDIR(st.st_mode)) {
       ThrowFolder(path);
-    if (!S_ISREG(st.st_mode))
+    }
+    if (!S_ISREG(st.st_mode)) {
       throw AppError(errPathFileAccess, kSource, "\"" + path + "\" is not an ordinary file.");
+    }
     return file;  // O_NONBLOCK means nothing for an ordinary file
   }
 
@@ -172,8 +185,9 @@ class PosixFileSystem final : public FileSystem {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
                           static_cast<mode_t>(permissions & 0777));
     if (fd < 0) {
-      if (errno == EEXIST)
+      if (errno == EEXIST) {
         return nullptr;
+      }
       ThrowOsError(errno, "create", path);
     }
     return std::make_unique<PosixFile>(fd, path);
@@ -183,8 +197,9 @@ class PosixFileSystem final : public FileSystem {
     struct stat st {};
     FileInfo info;
     if (::stat(path.c_str(), &st) != 0) {
-      if (errno == ENOENT)
+      if (errno == ENOENT) {
         return info;
+      }
       ThrowOsError(errno, "examine", path);
     }
     info.Exists = true;
@@ -205,29 +220,35 @@ class PosixFileSystem final : public FileSystem {
     auto& posix = static_cast<PosixFile&>(file);
     const int fd = posix.Descriptor();
     struct stat st {};
-    if (::fstat(fd, &st) != 0)
+    if (::fstat(fd, &st) != 0) {
       ThrowOsError(errno, "examine", file.Path());
+    }
     // Only a privileged user can hand a file to someone else; for anybody
     // else the attempt fails harmlessly and the file stays theirs.
     if ((st.st_uid != like.Owner || st.st_gid != like.Group) &&
         ::fchown(fd, like.Owner, like.Group) != 0) {
       (void)::fchown(fd, static_cast<uid_t>(-1), like.Group);
     }
-    if (::fchmod(fd, static_cast<mode_t>(like.Permissions)) != 0)
+    if (::fchmod(fd, static_cast<mode_t>(like.Permissions)) != 0) {
       ThrowOsError(errno, "set the permissions of", file.Path());
+    }
   }
 
   bool SetOwner(File& file, const FileInfo& like) override {
     const int fd = static_cast<PosixFile&>(file).Descriptor();
     struct stat st {};
-    if (::fstat(fd, &st) != 0)
+    if (::fstat(fd, &st) != 0) {
       ThrowOsError(errno, "examine", file.Path());
-    if (st.st_uid == like.Owner && st.st_gid == like.Group)
+    }
+    if (st.st_uid == like.Owner && st.st_gid == like.Group) {
       return true;
-    if (::fchown(fd, like.Owner, like.Group) == 0)
+    }
+    if (::fchown(fd, like.Owner, like.Group) == 0) {
       return true;
-    if (errno != EPERM)
+    }
+    if (errno != EPERM) {
       ThrowOsError(errno, "set the owner of", file.Path());
+    }
     return false;
   }
 
@@ -236,18 +257,21 @@ class PosixFileSystem final : public FileSystem {
     std::string names;
     for (;;) {
       const ssize_t n = ::listxattr(from.c_str(), nullptr, 0);
-      if (n < 0 && (errno == ENOTSUP))
+      if (n < 0 && (errno == ENOTSUP)) {
         return;  // a file system without them
-      if (n < 0)
+      }
+      if (n < 0) {
         ThrowOsError(errno, "read the extended attributes of", from);
+      }
       names.resize(static_cast<std::size_t>(n));
       const ssize_t got = ::listxattr(from.c_str(), names.data(), names.size());
       if (got >= 0) {
         names.resize(static_cast<std::size_t>(got));
         break;
       }
-      if (errno != ERANGE)  // grew in between: ask again
+      if (errno != ERANGE) {  // grew in between: ask again
         ThrowOsError(errno, "read the extended attributes of", from);
+      }
     }
     std::string value;
     for (std::size_t at = 0; at < names.size();) {
@@ -260,15 +284,19 @@ class PosixFileSystem final : public FileSystem {
           value.resize(static_cast<std::size_t>(n));
           n = ::getxattr(from.c_str(), name.c_str(), value.data(), value.size());
         }
-        if (n >= 0 || errno != ERANGE)
+        if (n >= 0 || errno != ERANGE) {
           break;
+        }
       }
-      if (n < 0 && errno == ENODATA)
+      if (n < 0 && errno == ENODATA) {
         continue;  // removed in between
-      if (n < 0)
+      }
+      if (n < 0) {
         ThrowOsError(errno, "read the extended attribute \"" + name + "\" of", from);
-      if (::fsetxattr(fd, name.c_str(), value.data(), static_cast<std::size_t>(n), 0) != 0)
+      }
+      if (::fsetxattr(fd, name.c_str(), value.data(), static_cast<std::size_t>(n), 0) != 0) {
         ThrowOsError(errno, "give the extended attribute \"" + name + "\" to", to.Path());
+      }
     }
   }
 
@@ -277,13 +305,15 @@ class PosixFileSystem final : public FileSystem {
     if (group) {
       struct group entry {};
       struct group* found = nullptr;
-      if (::getgrgid_r(id, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+      if (::getgrgid_r(id, &entry, buffer.data(), buffer.size(), &found) == 0 && found) {
         return found->gr_name;
+      }
     } else {
       struct passwd entry {};
       struct passwd* found = nullptr;
-      if (::getpwuid_r(id, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+      if (::getpwuid_r(id, &entry, buffer.data(), buffer.size(), &found) == 0 && found) {
         return found->pw_name;
+      }
     }
     return std::to_string(id);
   }
@@ -294,21 +324,26 @@ class PosixFileSystem final : public FileSystem {
     // Nothing may appear at `to` between the look and the rename: the rename
     // itself refuses to replace anything.
     if (!expected) {
-      if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+      if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
         return true;
-      if (errno == EEXIST)
+      }
+      if (errno == EEXIST) {
         return false;
-      if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+      }
+      if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
         ThrowOsError(errno, "replace", to);
+      }
       // A file system that cannot: the look and the rename as below.
     }
 #endif
     struct stat st {};
     if (::stat(to.c_str(), &st) != 0) {
-      if (errno != ENOENT)
+      if (errno != ENOENT) {
         ThrowOsError(errno, "examine", to);
-      if (expected)
+      }
+      if (expected) {
         return false;
+      }
     } else if (!expected || StampOf(st) != *expected) {
       return false;
     }
@@ -317,8 +352,9 @@ class PosixFileSystem final : public FileSystem {
     // calls back to back, loses that file to ours. The system has no "rename
     // only if the target is still this file"; exchanging the two and checking
     // afterwards would only move the gap, and show the wrong file meanwhile.
-    if (::rename(from.c_str(), to.c_str()) != 0)
+    if (::rename(from.c_str(), to.c_str()) != 0) {
       ThrowOsError(errno, "replace", to);
+    }
     return true;
   }
 
@@ -331,22 +367,28 @@ class PosixFileSystem final : public FileSystem {
       (void)::fchmod(fd, 0444);
     } else if (errno == EEXIST) {
       fd = ::open(path.c_str(), flags);
-      if (fd < 0 && errno == ENOENT)
+      if (fd < 0 && errno == ENOENT) {
         return nullptr;  // its holder has just removed it: try again
+      }
     }
-    if (fd < 0)
+    if (fd < 0) {
       ThrowOsError(errno, "open the lock file", path);
+    }
     auto file = std::make_unique<PosixFile>(fd, path);
     struct stat st {};
-    if (::fstat(fd, &st) != 0)
+    if (::fstat(fd, &st) != 0) {
       ThrowOsError(errno, "examine", path);
-    if (!S_ISREG(st.st_mode))
+    }
+    if (!S_ISREG(st.st_mode)) {
       throw AppError(errPathFileAccess, kSource, "\"" + path + "\" is not an ordinary file.");
+    }
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      if (errno == EWOULDBLOCK)
+      if (errno == EWOULDBLOCK) {
         return nullptr;
-      if (errno != EINTR)
+      }
+      if (errno != EINTR) {
         ThrowOsError(errno, "lock", path);
+      }
     }
     return file;
   }
@@ -355,17 +397,20 @@ class PosixFileSystem final : public FileSystem {
     std::string current = path;
     for (int hops = 0; hops < 40; ++hops) {
       struct stat st {};
-      if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+      if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
         return current;
+      }
       std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX), '\0');
       const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
-      if (n < 0)
+      if (n < 0) {
         ThrowOsError(errno, "follow the link", current);
+      }
       target.resize(static_cast<std::size_t>(n));
       if (!target.empty() && target.front() != '/') {
         const std::string folder = FolderOf(current);
-        if (!folder.empty())
+        if (!folder.empty()) {
           target = (folder == "/" ? folder : folder + "/") + target;
+        }
       }
       current = target;
     }
@@ -375,14 +420,16 @@ class PosixFileSystem final : public FileSystem {
   bool SameFile(const std::string& a, const std::string& b) override {
     struct stat sa {
     }, sb{};
-    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0)
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) {
       return false;
+    }
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
   }
 
   void Rename(const std::string& from, const std::string& to) override {
-    if (::rename(from.c_str(), to.c_str()) != 0)
+    if (::rename(from.c_str(), to.c_str()) != 0) {
       ThrowOsError(errno, "replace", to);
+    }
   }
 
   void Remove(const std::string& path) noexcept override { ::unlink(path.c_str()); }
@@ -398,32 +445,37 @@ class PosixFileSystem final : public FileSystem {
     bool first = true;
     for (const std::string& path : paths) {
       const std::string folder = FolderOf(path);
-      if (!first && folder == lastFolder)
+      if (!first && folder == lastFolder) {
         continue;
+      }
       first = false;
       lastFolder = folder;
       const std::string open = folder.empty() ? std::string(".") : folder;
       const int fd = ::open(open.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-      if (fd < 0)
+      if (fd < 0) {
         ThrowOsError(errno, "open the folder", open);
+      }
       const int rc = ::syncfs(fd);
       const int err = errno;
       ::close(fd);
-      if (rc != 0)
+      if (rc != 0) {
         ThrowOsError(err, "flush to disk the folder", open);
+      }
     }
 #else
     // Each file on its own, opened for writing: it was made by this program
     // to be written, while reading it may not be allowed.
     for (const std::string& path : paths) {
       const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-      if (fd < 0)
+      if (fd < 0) {
         ThrowOsError(errno, "open", path);
+      }
       const int rc = ::fsync(fd);
       const int err = errno;
       ::close(fd);
-      if (rc != 0)
+      if (rc != 0) {
         ThrowOsError(err, "flush to disk", path);
+      }
     }
 #endif
   }
@@ -431,14 +483,16 @@ class PosixFileSystem final : public FileSystem {
   void SyncFolder(const std::string& folder) override {
     const std::string path = folder.empty() ? std::string(".") : folder;
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
       ThrowOsError(errno, "open the folder", path);
+    }
     const int rc = ::fsync(fd);
     const int err = errno;
     ::close(fd);
     // Some file systems cannot sync a folder at all; there is nothing to wait for then.
-    if (rc != 0 && err != EINVAL && err != ENOTSUP)
+    if (rc != 0 && err != EINVAL && err != ENOTSUP) {
       ThrowOsError(err, "flush to disk the folder", path);
+    }
   }
 
   void CopyRange(File& from, int64_t offset, File& to, int64_t length) override {
@@ -459,8 +513,9 @@ class PosixFileSystem final : public FileSystem {
       if (at >= 0 && (at - off) % kPageSize != 0) {
         // Where splicing is refused the kernel's copy would meet the same
         // refusal inside; plain reads and writes always work.
-        if (!SpliceRange(*in, off, *out, length))
+        if (!SpliceRange(*in, off, *out, length)) {
           FileSystem::CopyRange(from, off, to, length);
+        }
         return;
       }
     }
@@ -472,8 +527,9 @@ class PosixFileSystem final : public FileSystem {
       const ssize_t n =
           ::copy_file_range(in->Descriptor(), &off, out->Descriptor(), nullptr, want, 0);
       if (n < 0) {
-        if (errno == EINTR)
+        if (errno == EINTR) {
           continue;
+        }
         if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
             errno == EPERM || errno == ETXTBSY) {
           FileSystem::CopyRange(from, off, to, length);
@@ -481,12 +537,14 @@ class PosixFileSystem final : public FileSystem {
         }
         // A full disk or a size limit is the new file's trouble, not the
         // source's; anything else could be either.
-        if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG)
+        if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) {
           ThrowOsError(errno, "write", to.Path());
+        }
         ThrowOsError(errno, "copy data from \"" + from.Path() + "\" to", to.Path());
       }
-      if (n == 0)
+      if (n == 0) {
         ThrowEndsEarly(from.Path(), off);
+      }
       length -= n;
     }
   }
@@ -511,8 +569,9 @@ class PosixFileSystem final : public FileSystem {
   // goes on from `off`.
   static bool SpliceRange(PosixFile& in, off_t& off, PosixFile& out, int64_t& length) {
     int ends[2];
-    if (::pipe2(ends, O_CLOEXEC) != 0)
+    if (::pipe2(ends, O_CLOEXEC) != 0) {
       return false;
+    }
     struct Pipe {
       int read, write;
       ~Pipe() {
@@ -529,30 +588,36 @@ class PosixFileSystem final : public FileSystem {
       const ssize_t n = ::splice(in.Descriptor(), &off, pipe.write, nullptr,
                                  static_cast<std::size_t>(std::min(length, capacity)), 0);
       if (n < 0) {
-        if (errno == EINTR)
+        if (errno == EINTR) {
           continue;
-        if (!wrote && (errno == EINVAL || errno == ENOSYS))
+        }
+        if (!wrote && (errno == EINVAL || errno == ENOSYS)) {
           return false;
+        }
         ThrowOsError(errno, "read", in.Path());
       }
-      if (n == 0)
+      if (n == 0) {
         ThrowEndsEarly(in.Path(), off);
+      }
       for (ssize_t left = n; left > 0;) {
         const ssize_t k = ::splice(pipe.read, nullptr, out.Descriptor(), nullptr,
                                    static_cast<std::size_t>(left), 0);
         if (k < 0) {
-          if (errno == EINTR)
+          if (errno == EINTR) {
             continue;
+          }
           if (!wrote && (errno == EINVAL || errno == ENOSYS)) {
             // The target cannot take spliced data: hand over what the pipe
             // holds the plain way.
             std::string held(static_cast<std::size_t>(left), '\0');
             for (std::size_t got = 0; got < held.size();) {
               const ssize_t r = ::read(pipe.read, held.data() + got, held.size() - got);
-              if (r < 0 && errno == EINTR)
+              if (r < 0 && errno == EINTR) {
                 continue;
-              if (r <= 0)
+              }
+              if (r <= 0) {
                 ThrowOsError(r < 0 ? errno : EIO, "read", in.Path());
+              }
               got += static_cast<std::size_t>(r);
             }
             out.Write(held.data(), held.size());

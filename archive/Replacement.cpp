@@ -18,14 +18,14 @@ std::string Quoted(const std::string& path) {
 
 }  // namespace
 
-Replacement::Replacement(io::FileSystem& fs, const std::string& target, Keep keep,
-                         bool followLink)
+Replacement::Replacement(io::FileSystem& fs, const std::string& target, Keep keep, bool followLink)
     : fs_(fs), keep_(keep), target_(target) {
   const bool replaceLink = !followLink && fs.IsLink(target);
   final_ = followLink ? fs.ResolveLinks(target) : target;
   const io::FileInfo existing = replaceLink ? io::FileInfo{} : fs.Stat(final_);
-  if (existing.IsFolder)
+  if (existing.IsFolder) {
     throw AppError(errPathFileAccess, kSource, Quoted(target) + " is a folder, not a file.");
+  }
   // Renaming over a device or a pipe would put a plain file in its place.
   if (existing.Exists && !existing.IsOrdinary) {
     throw AppError(errPathFileAccess, kSource,
@@ -38,8 +38,9 @@ Replacement::Replacement(io::FileSystem& fs, const std::string& target, Keep kee
     throw AppError(errPermissionDenied, kSource,
                    "Cannot write " + Quoted(target) + ": it is read-only.");
   }
-  if (existing.Exists)
+  if (existing.Exists) {
     like_ = existing;
+  }
   folder_ = FolderOf(final_);
   // A file that replaces another is for its owner's eyes only until it has
   // that file's owner and group: in a folder that hands new files its own
@@ -73,8 +74,9 @@ Replacement::Replacement(io::FileSystem& fs, const std::string& target, Keep kee
 }
 
 void Replacement::KeepOwner() {
-  if (fs_.SetOwner(*out_, *like_) || keep_ != Keep::Everything)
+  if (fs_.SetOwner(*out_, *like_) || keep_ != Keep::Everything) {
     return;
+  }
   // Saving would change who owns the archive, and with that who may read
   // it or change its permissions; the user should decide that, not a save.
   const io::FileInfo mine = fs_.Stat(temp_);
@@ -85,8 +87,10 @@ void Replacement::KeepOwner() {
   }
   throw AppError(errPermissionDenied, kSource,
                  "Cannot save " + Quoted(target_) + ": it belongs to the group " +
-                     fs_.AccountName(like_->Group, true) + ", which you cannot give it; saving "
-                     "it would give it to the group " + fs_.AccountName(mine.Group, true) + ".");
+                     fs_.AccountName(like_->Group, true) +
+                     ", which you cannot give it; saving "
+                     "it would give it to the group " +
+                     fs_.AccountName(mine.Group, true) + ".");
 }
 
 Replacement::~Replacement() {
@@ -97,8 +101,9 @@ Replacement::~Replacement() {
 }
 
 std::optional<io::FileStamp> Replacement::Found() const {
-  if (!like_)
+  if (!like_) {
     return std::nullopt;
+  }
   return like_->Stamp;
 }
 
@@ -113,8 +118,9 @@ void Replacement::Finish() {
     // The mode only now: writing would clear set-user-ID bits again. The
     // attributes after it, as an access list sets the group bits itself.
     fs_.CopyPermissions(*out_, *like_);
-    if (keep_ == Keep::Everything)
+    if (keep_ == Keep::Everything) {
       fs_.CopyAttributes(final_, *out_);
+    }
   }
   out_->Close();
 }
@@ -143,11 +149,13 @@ std::string Replacement::TempFileName(const std::string& folder) {
       (uint64_t{device()} << 32) ^ device() ^
       static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
   std::string unique;
-  for (int i = 0; i < 16; ++i, bits >>= 4)
+  for (int i = 0; i < 16; ++i, bits >>= 4) {
     unique.push_back("0123456789abcdef"[bits & 0xF]);
+  }
   const std::string name = ".halvarin-" + unique + ".tmp";
-  if (folder.empty())
+  if (folder.empty()) {
     return name;
+  }
   const char last = folder.back();
   return (last == '/' || last == '\\') ? folder + name : folder + "/" + name;
 }

@@ -49,8 +49,9 @@ int32_t ErrorNumberFor(DWORD err) {
 std::string Utf8(const wchar_t* text, int length) {
   const int n = ::WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<std::size_t>(std::max(n, 0)), '\0');
-  if (n > 0)
+  if (n > 0) {
     ::WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), n, nullptr, nullptr);
+  }
   return out;
 }
 
@@ -62,8 +63,9 @@ std::string Reason(DWORD err) {
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, err, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::string reason = n > 0 ? Utf8(text, static_cast<int>(n)) : std::string();
-  if (text != nullptr)
+  if (text != nullptr) {
     ::LocalFree(text);
+  }
   while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' ||
                              reason.back() == ' ' || reason.back() == '.')) {
     reason.pop_back();
@@ -84,17 +86,21 @@ std::string Reason(DWORD err) {
 // holds a NUL (the call would see only the part before it, another file),
 // names no file.
 std::wstring Wide(const std::string& path, const std::string& action) {
-  if (path.find('\0') != std::string::npos)
+  if (path.find('\0') != std::string::npos) {
     ThrowOsError(ERROR_INVALID_NAME, action, path);
-  if (path.empty())
+  }
+  if (path.empty()) {
     return std::wstring();
-  if (path.size() > static_cast<std::size_t>(INT_MAX))
+  }
+  if (path.size() > static_cast<std::size_t>(INT_MAX)) {
     ThrowOsError(ERROR_FILENAME_EXCED_RANGE, action, path);
+  }
   const int length = static_cast<int>(path.size());
   const int n =
       ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), length, nullptr, 0);
-  if (n <= 0)
+  if (n <= 0) {
     ThrowOsError(ERROR_NO_UNICODE_TRANSLATION, action, path);
+  }
   std::wstring wide(static_cast<std::size_t>(n), L'\0');
   ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), length, wide.data(), n);
   return wide;
@@ -104,8 +110,9 @@ class Handle {
  public:
   explicit Handle(HANDLE h) : h_(h) {}
   ~Handle() {
-    if (Valid())
+    if (Valid()) {
       ::CloseHandle(h_);
+    }
   }
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
@@ -143,8 +150,9 @@ class WindowsFile final : public File {
  public:
   WindowsFile(HANDLE handle, std::string path) : handle_(handle), path_(std::move(path)) {}
   ~WindowsFile() override {
-    if (handle_ != INVALID_HANDLE_VALUE)
+    if (handle_ != INVALID_HANDLE_VALUE) {
       ::CloseHandle(handle_);
+    }
   }
 
   HANDLE Native() const { return handle_; }
@@ -152,15 +160,17 @@ class WindowsFile final : public File {
 
   int64_t Size() override {
     LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(handle_, &size))
+    if (!::GetFileSizeEx(handle_, &size)) {
       ThrowOsError(::GetLastError(), "read the length of", path_);
+    }
     return size.QuadPart;
   }
 
   FileStamp Stamp() override {
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!::GetFileInformationByHandle(handle_, &info))
+    if (!::GetFileInformationByHandle(handle_, &info)) {
       ThrowOsError(::GetLastError(), "examine", path_);
+    }
     return StampOf(info);
   }
 
@@ -172,12 +182,14 @@ class WindowsFile final : public File {
       DWORD n = 0;
       if (!::ReadFile(handle_, out + done, Piece(length - done), &n, &at)) {
         const DWORD err = ::GetLastError();
-        if (err == ERROR_HANDLE_EOF)
+        if (err == ERROR_HANDLE_EOF) {
           break;
+        }
         ThrowOsError(err, "read", path_);
       }
-      if (n == 0)
+      if (n == 0) {
         break;
+      }
       done += n;
     }
     return done;
@@ -195,10 +207,12 @@ class WindowsFile final : public File {
     while (length > 0) {
       OVERLAPPED at = At(offset);
       DWORD n = 0;
-      if (!::WriteFile(handle_, in, Piece(length), &n, &at))
+      if (!::WriteFile(handle_, in, Piece(length), &n, &at)) {
         ThrowOsError(::GetLastError(), "write", path_);
-      if (n == 0)
+      }
+      if (n == 0) {
         ThrowOsError(ERROR_WRITE_FAULT, "write", path_);
+      }
       in += n;
       offset += n;
       length -= n;
@@ -206,15 +220,17 @@ class WindowsFile final : public File {
   }
 
   void Sync() override {
-    if (!::FlushFileBuffers(handle_))
+    if (!::FlushFileBuffers(handle_)) {
       ThrowOsError(::GetLastError(), "flush to disk", path_);
+    }
   }
 
   void Close() override {
     const HANDLE h = handle_;
     handle_ = INVALID_HANDLE_VALUE;
-    if (h != INVALID_HANDLE_VALUE && !::CloseHandle(h))
+    if (h != INVALID_HANDLE_VALUE && !::CloseHandle(h)) {
       ThrowOsError(::GetLastError(), "close", path_);
+    }
   }
 
  private:
@@ -246,21 +262,23 @@ class WindowsFileSystem final : public FileSystem {
     // Others may read, write, rename or replace the archive while it is open
     // here, as on POSIX systems: a change is noticed from its stamp before
     // any copy, and a replaced archive stays readable through this handle.
-    const HANDLE h =
-        ::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE h = ::CreateFileW(wide.c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
       const DWORD err = ::GetLastError();
       const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         ThrowFolder(path);
+      }
       ThrowOsError(err, "open", path);
     }
     auto file = std::make_unique<WindowsFile>(h, path);
     // A device name (CON, NUL, COM1) or a pipe opens too, and would read
     // forever or block.
-    if (::GetFileType(h) != FILE_TYPE_DISK)
+    if (::GetFileType(h) != FILE_TYPE_DISK) {
       throw AppError(errPathFileAccess, kSource, "\"" + path + "\" is not an ordinary file.");
+    }
     return file;
   }
 
@@ -272,8 +290,9 @@ class WindowsFileSystem final : public FileSystem {
                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
       const DWORD err = ::GetLastError();
-      if (err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS)
+      if (err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS) {
         return nullptr;
+      }
       ThrowOsError(err, "create", path);
     }
     return std::make_unique<WindowsFile>(h, path);
@@ -285,14 +304,16 @@ class WindowsFileSystem final : public FileSystem {
     Handle h(OpenForAttributes(wide));
     if (!h.Valid()) {
       const DWORD err = ::GetLastError();
-      if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND)
+      if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) {
         return info;
+      }
       ThrowOsError(err, "examine", path);
     }
     BY_HANDLE_FILE_INFORMATION data{};
     const DWORD type = ::GetFileType(h.Get());
-    if (type == FILE_TYPE_DISK && !::GetFileInformationByHandle(h.Get(), &data))
+    if (type == FILE_TYPE_DISK && !::GetFileInformationByHandle(h.Get(), &data)) {
       ThrowOsError(::GetLastError(), "examine", path);
+    }
     info.Exists = true;
     info.IsFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     info.IsOrdinary = type == FILE_TYPE_DISK && !info.IsFolder;
@@ -316,17 +337,20 @@ class WindowsFileSystem final : public FileSystem {
   void CopyPermissions(File& file, const FileInfo& like) override {
     auto& windows = static_cast<WindowsFile&>(file);
     FILE_BASIC_INFO basic{};
-    if (!::GetFileInformationByHandleEx(windows.Native(), FileBasicInfo, &basic, sizeof basic))
+    if (!::GetFileInformationByHandleEx(windows.Native(), FileBasicInfo, &basic, sizeof basic)) {
       ThrowOsError(::GetLastError(), "examine", file.Path());
+    }
     const DWORD wanted =
         (basic.FileAttributes & ~kCopiedAttributes) | (like.Permissions & kCopiedAttributes);
-    if (wanted == basic.FileAttributes)
+    if (wanted == basic.FileAttributes) {
       return;
+    }
     // Times of zero stay as they are.
     FILE_BASIC_INFO change{};
     change.FileAttributes = wanted == 0 ? FILE_ATTRIBUTE_NORMAL : wanted;
-    if (!::SetFileInformationByHandle(windows.Native(), FileBasicInfo, &change, sizeof change))
+    if (!::SetFileInformationByHandle(windows.Native(), FileBasicInfo, &change, sizeof change)) {
       ThrowOsError(::GetLastError(), "set the attributes of", file.Path());
+    }
   }
 
   // Windows has no owner to hand over: a replacement gets its folder's
@@ -343,15 +367,18 @@ class WindowsFileSystem final : public FileSystem {
   // the meantime. Otherwise the look and the rename, as everywhere.
   bool RenameIfUnchanged(const std::string& from, const std::string& to,
                          const std::optional<FileStamp>& expected) override {
-    if (expected)
+    if (expected) {
       return FileSystem::RenameIfUnchanged(from, to, expected);
+    }
     const std::wstring wideFrom = Wide(from, "replace");
     const std::wstring wideTo = Wide(to, "replace");
-    if (::MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_WRITE_THROUGH))
+    if (::MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_WRITE_THROUGH)) {
       return true;
+    }
     const DWORD err = ::GetLastError();
-    if (err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS)
+    if (err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS) {
       return false;
+    }
     ThrowOsError(err, "replace", to);
   }
 
@@ -363,28 +390,30 @@ class WindowsFileSystem final : public FileSystem {
     // folder's inherited security, which lets whoever may write the archive
     // there open it too.
     constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    const HANDLE h =
-        ::CreateFileW(wide.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_ALWAYS,
-                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    const HANDLE h = ::CreateFileW(wide.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
       const DWORD err = ::GetLastError();
       // Removed by its holder but not yet closed: the name is still there,
       // and opening it is refused until it goes. Try again.
-      if (err == ERROR_SHARING_VIOLATION || (err == ERROR_ACCESS_DENIED && Listed(wide)))
+      if (err == ERROR_SHARING_VIOLATION || (err == ERROR_ACCESS_DENIED && Listed(wide))) {
         return nullptr;
+      }
       ThrowOsError(err, "open the lock file", path);
     }
     auto file = std::make_unique<WindowsFile>(h, path);
     BY_HANDLE_FILE_INFORMATION info{};
     if (::GetFileType(h) != FILE_TYPE_DISK || !::GetFileInformationByHandle(h, &info) ||
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0)
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
       throw AppError(errPathFileAccess, kSource, "\"" + path + "\" is not an ordinary file.");
+    }
     OVERLAPPED whole{};
     if (!::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD,
                       &whole)) {
       const DWORD err = ::GetLastError();
-      if (err == ERROR_LOCK_VIOLATION || err == ERROR_IO_PENDING)
+      if (err == ERROR_LOCK_VIOLATION || err == ERROR_IO_PENDING) {
         return nullptr;
+      }
       ThrowOsError(err, "lock", path);
     }
     return file;
@@ -393,23 +422,26 @@ class WindowsFileSystem final : public FileSystem {
   std::string ResolveLinks(const std::string& path) override {
     const std::wstring wide = Wide(path, "follow the link");
     const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
       return path;
+    }
     Handle h(OpenForAttributes(wide));
     if (!h.Valid()) {
       const DWORD err = ::GetLastError();
       // A link to nothing: the link itself is what gets replaced.
-      if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND)
+      if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) {
         return path;
+      }
       ThrowOsError(err, "follow the link", path);
     }
     std::wstring target(MAX_PATH, L'\0');
     for (;;) {
-      const DWORD n = ::GetFinalPathNameByHandleW(h.Get(), target.data(),
-                                                  static_cast<DWORD>(target.size()),
-                                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-      if (n == 0)
+      const DWORD n =
+          ::GetFinalPathNameByHandleW(h.Get(), target.data(), static_cast<DWORD>(target.size()),
+                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+      if (n == 0) {
         ThrowOsError(::GetLastError(), "follow the link", path);
+      }
       if (n < target.size()) {
         target.resize(n);
         break;
@@ -417,10 +449,11 @@ class WindowsFileSystem final : public FileSystem {
       target.resize(n + 1);
     }
     // "\\?\C:\..." and "\\?\UNC\server\...": back to the ordinary forms.
-    if (target.starts_with(L"\\\\?\\UNC\\"))
+    if (target.starts_with(L"\\\\?\\UNC\\")) {
       target = L"\\" + target.substr(7);
-    else if (target.starts_with(L"\\\\?\\"))
+    } else if (target.starts_with(L"\\\\?\\")) {
       target = target.substr(4);
+    }
     return Utf8(target.data(), static_cast<int>(target.size()));
   }
 
@@ -464,10 +497,12 @@ class WindowsFileSystem final : public FileSystem {
       const std::wstring wide = Wide(path, "open");
       Handle h(::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-      if (!h.Valid())
+      if (!h.Valid()) {
         ThrowOsError(::GetLastError(), "open", path);
-      if (!::FlushFileBuffers(h.Get()))
+      }
+      if (!::FlushFileBuffers(h.Get())) {
         ThrowOsError(::GetLastError(), "flush to disk", path);
+      }
     }
   }
 
@@ -480,15 +515,17 @@ class WindowsFileSystem final : public FileSystem {
   static bool Listed(const std::wstring& path) {
     WIN32_FIND_DATAW found{};
     const HANDLE h = ::FindFirstFileW(path.c_str(), &found);
-    if (h == INVALID_HANDLE_VALUE)
+    if (h == INVALID_HANDLE_VALUE) {
       return false;
+    }
     ::FindClose(h);
     return true;
   }
 
   static bool Identify(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
-    if (path.find('\0') != std::string::npos)
+    if (path.find('\0') != std::string::npos) {
       return false;
+    }
     std::wstring wide;
     try {
       wide = Wide(path, "examine");

@@ -35,8 +35,9 @@ using grp::ReadInt32;
 
 void AppendInt32(std::string& out, int32_t value) {
   const auto v = static_cast<uint32_t>(value);
-  for (int shift = 0; shift < 32; shift += 8)
+  for (int shift = 0; shift < 32; shift += 8) {
     out.push_back(static_cast<char>((v >> shift) & 0xFF));
+  }
 }
 
 std::string_view AsText(const std::array<char, 12>& name) {
@@ -68,8 +69,9 @@ using grp::DescribeEntry;
 
 [[noreturn]] void ThrowChanged(const std::string& path) {
   throw AppError(errPathFileAccess, kSource,
-                 Quoted(path) + " has been changed by another program since it was opened. Open "
-                                "it again.");
+                 Quoted(path) +
+                     " has been changed by another program since it was opened. Open "
+                     "it again.");
 }
 
 // The new version of a file an entry is extracted to; `archive` itself is
@@ -90,8 +92,9 @@ void NamingTarget(const std::string& what, const std::string& target, Action&& a
   try {
     action();
   } catch (const AppError& e) {
-    if (e.Description().find(Quoted(target)) != std::string::npos)
+    if (e.Description().find(Quoted(target)) != std::string::npos) {
       throw;
+    }
     throw AppError(e.Number(), kSource, what + Quoted(target) + ": " + e.Description());
   }
 }
@@ -117,12 +120,14 @@ bool clsVarnGRP::LoadFile(const std::string& FilePath) {
   file.reset();
   const char* bytes = reinterpret_cast<const char*>(table.data());
 
-  if (have < kMagicSize || std::string_view(bytes, kMagicSize) != kMagic)
+  if (have < kMagicSize || std::string_view(bytes, kMagicSize) != kMagic) {
     return false;
+  }
   const int32_t count = have < kHeaderSize ? -1 : ReadInt32(bytes + kMagicSize);
   const int64_t directoryEnd = kHeaderSize + kRecordSize * count;
-  if (count < 0 || count > kMaxEntries || directoryEnd > have) [[unlikely]]
+  if (count < 0 || count > kMaxEntries || directoryEnd > have) [[unlikely]] {
     ThrowDamaged(FilePath, bytes, have, fileSize);
+  }
 
   // Positions follow from the sizes. Sizes are checked for the whole table at
   // once (any negative one sets the sign of `signs`; with none, positions only
@@ -147,17 +152,20 @@ bool clsVarnGRP::LoadFile(const std::string& FilePath) {
     position += size;
   }
   const int64_t end = position - 1;  // 0-based offset just past the last data
-  if (signs < 0 || lastStart > kMaxPosition || end > kMaxPosition || end > fileSize) [[unlikely]]
+  if (signs < 0 || lastStart > kMaxPosition || end > kMaxPosition || end > fileSize) [[unlikely]] {
     ThrowDamaged(FilePath, bytes, have, fileSize);
+  }
 
   table.resize(static_cast<std::size_t>(count) + 1);
-  if (table.capacity() > 2 * table.size())
+  if (table.capacity() > 2 * table.size()) {
     table.shrink_to_fit();  // a small directory in front of much data
+  }
   // Only a big-endian machine has to turn the sizes around; everywhere else
   // the table is ready as read.
   if constexpr (std::endian::native != std::endian::little) {
-    for (std::size_t i = 1; i < table.size(); ++i)
+    for (std::size_t i = 1; i < table.size(); ++i) {
       table[i].Size = storedSize(i);
+    }
   }
 
   // Only now, with everything checked, does the object take the new archive.
@@ -183,8 +191,9 @@ void clsVarnGRP::deleteFile(int16_t index) {
   if (index <= EntryCount) {
     // Kept to tell a file that was only touched, or written again the same,
     // from one whose directory changed.
-    if (LoadedDirectory.empty())
+    if (LoadedDirectory.empty()) {
       LoadedDirectory = Entries;
+    }
     // Positions stay as they are: they still point at the data in the file
     // on disk, which is where the next save copies it from.
     Entries.erase(Entries.begin() + index);
@@ -204,8 +213,9 @@ std::string clsVarnGRP::addFile(const std::string& FilePath) {
 }
 
 void clsVarnGRP::saveFile(const std::string& FilePath) {
-  if (FilePath.empty() && GrpPath.empty())
+  if (FilePath.empty() && GrpPath.empty()) {
     throw AppError(errInvalidArgument, kSource, "No file name was given to save the archive to.");
+  }
   // The archive's own file is written back under its own name, whatever it
   // is; only a name given for a new file gets ".grp".
   const std::string target = FilePath.empty() ? GrpPath : SavedPath(FilePath);
@@ -220,8 +230,7 @@ void clsVarnGRP::saveFile(const std::string& FilePath) {
 std::string clsVarnGRP::SavedPath(const std::string& FilePath) {
   // The file's own name decides: a dot in a folder's name ("my.dir/mod",
   // "./mod") says nothing about whether the file has an extension.
-  return LastPathComponent(FilePath).find('.') == std::string::npos ? FilePath + ".grp"
-                                                                     : FilePath;
+  return LastPathComponent(FilePath).find('.') == std::string::npos ? FilePath + ".grp" : FilePath;
 }
 
 void clsVarnGRP::writeArchive(const std::string& target) {
@@ -240,8 +249,9 @@ void clsVarnGRP::writeArchive(const std::string& target) {
   // very file that was read, and nothing another program put there since.
   const bool inPlace = !GrpPath.empty() && Fs->SameFile(GrpPath, target);
   std::unique_ptr<io::File> old;
-  if (EntryCount > 0 || inPlace)
+  if (EntryCount > 0 || inPlace) {
     old = openLoaded();
+  }
   std::string magic(kMagic);
   if (EntryCount > 0) {
     char head[kMagicSize];
@@ -356,8 +366,9 @@ void clsVarnGRP::writeArchive(const std::string& target) {
 void clsVarnGRP::extractFile(int16_t index, const std::string& FilePath) {
   const int32_t size = FileSize(index);
   const int32_t at = Positions[static_cast<std::size_t>(index)];
-  if (FilePath.empty())
+  if (FilePath.empty()) {
     throw AppError(errInvalidArgument, kSource, "No file name was given to extract to.");
+  }
 
   NamingTarget("Cannot extract entry " + std::to_string(index) + " to ", FilePath, [&] {
     auto archive = openLoaded();
@@ -376,8 +387,9 @@ void clsVarnGRP::extractFiles(const std::vector<std::pair<int16_t, std::string>>
   int64_t total = 0;
   for (const auto& [index, path] : Targets) {
     total += FileSize(index);
-    if (path.empty())
+    if (path.empty()) {
       throw AppError(errInvalidArgument, kSource, "No file name was given to extract to.");
+    }
   }
   auto archive = openLoaded();
   // Until every file has been written and flushed, destroying `written`
@@ -401,18 +413,18 @@ void clsVarnGRP::extractFiles(const std::vector<std::pair<int16_t, std::string>>
 
   std::vector<std::string> temps;
   temps.reserve(written.size());
-  for (const auto& replacement : written)
+  for (const auto& replacement : written) {
     temps.push_back(replacement->TempPath());
+  }
   try {
     Fs->SyncFiles(temps);
   } catch (const AppError& e) {
     // The user knows the targets, not the temporary files: name the first
     // one the failure is about, by its temporary file or its folder.
     std::size_t k = 0;
-    while (k + 1 < temps.size() &&
-           e.Description().find(Quoted(temps[k])) == std::string::npos &&
-           e.Description().find(Quoted(written[k]->Folder().empty() ? std::string(".")
-                                                                      : written[k]->Folder())) ==
+    while (k + 1 < temps.size() && e.Description().find(Quoted(temps[k])) == std::string::npos &&
+           e.Description().find(
+               Quoted(written[k]->Folder().empty() ? std::string(".") : written[k]->Folder())) ==
                std::string::npos) {
       ++k;
     }
@@ -425,11 +437,13 @@ void clsVarnGRP::extractFiles(const std::vector<std::pair<int16_t, std::string>>
   for (std::size_t k = 0; k < written.size(); ++k) {
     NamingTarget("Cannot extract entry " + std::to_string(Targets[k].first) + " to ",
                  Targets[k].second, [&] { written[k]->Put(); });
-    if (std::find(folders.begin(), folders.end(), written[k]->Folder()) == folders.end())
+    if (std::find(folders.begin(), folders.end(), written[k]->Folder()) == folders.end()) {
       folders.push_back(written[k]->Folder());
+    }
   }
-  for (const std::string& folder : folders)
+  for (const std::string& folder : folders) {
     Fs->SyncFolder(folder);
+  }
 }
 
 void clsVarnGRP::SetProgressHandler(ProgressHandler handler) {
@@ -457,8 +471,9 @@ void clsVarnGRP::copyReporting(io::File& from, int64_t offset, io::File& to, int
 }
 
 void clsVarnGRP::report(int64_t done, int64_t total) {
-  if (Progress && !Progress(done, total))
+  if (Progress && !Progress(done, total)) {
     throw AppError(errDialogCancelled, kSource, "Cancelled; every file is as it was.");
+  }
 }
 
 std::unique_ptr<io::File> clsVarnGRP::openLoaded() {
@@ -469,8 +484,9 @@ std::unique_ptr<io::File> clsVarnGRP::openLoaded() {
   // as loaded the table still holds, and the entries' data is taken as it is
   // now; otherwise the loaded positions may point at anything.
   if (now != GrpStamp) {
-    if (!sameDirectory(*file))
+    if (!sameDirectory(*file)) {
       ThrowChanged(GrpPath);
+    }
     GrpStamp = now;
   }
   // Never true unless the stamp deceives; cheap enough to make sure.
@@ -541,8 +557,9 @@ std::string clsVarnGRP::makeEntryName(const std::string& path) {
   std::string name = Utf8ToCp1252(cut == std::string::npos ? path : path.substr(cut + 1));
   if (name.size() > kNameSize) {
     const auto dot = name.find('.');
-    if (dot != std::string::npos)
+    if (dot != std::string::npos) {
       name = name.substr(0, 8) + name.substr(dot);
+    }
   }
   return name;
 }

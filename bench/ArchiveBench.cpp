@@ -56,24 +56,28 @@ void WriteArchive(const std::string& path, const std::vector<int64_t>& sizes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(header.data(), static_cast<std::streamsize>(header.size()));
   std::string chunk(4 * kMiB, '\0');
-  for (std::size_t i = 0; i < chunk.size(); ++i)
+  for (std::size_t i = 0; i < chunk.size(); ++i) {
     chunk[i] = static_cast<char>((i * 131 + i / 4096) & 0xFF);
+  }
   int64_t total = 0;
-  for (int64_t s : sizes)
+  for (int64_t s : sizes) {
     total += s;
+  }
   for (int64_t left = total; left > 0;) {
     const int64_t n = std::min<int64_t>(left, static_cast<int64_t>(chunk.size()));
     out.write(chunk.data(), static_cast<std::streamsize>(n));
     left -= n;
   }
-  if (!out)
+  if (!out) {
     throw std::runtime_error("cannot write " + path);
+  }
 }
 
 std::string Quote(const std::string& s) {
   std::string q = "'";
-  for (char c : s)
+  for (char c : s) {
     q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  }
   return q + "'";
 }
 
@@ -85,18 +89,22 @@ std::string SelfPath() {
 double TimedRun(const std::string& command, std::string* output = nullptr) {
   const auto start = std::chrono::steady_clock::now();
   FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr)
+  if (pipe == nullptr) {
     throw std::runtime_error("cannot run " + command);
+  }
   std::string text;
   char buffer[256];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
     text += buffer;
+  }
   const int status = ::pclose(pipe);
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-  if (status != 0)
+  if (status != 0) {
     throw std::runtime_error("failed (" + std::to_string(status) + "): " + command + "\n" + text);
-  if (output != nullptr)
+  }
+  if (output != nullptr) {
     *output = text;
+  }
   return took.count();
 }
 
@@ -105,8 +113,9 @@ long PeakRssKiB() {
   std::ifstream status("/proc/self/status");
   std::string line;
   while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0)
+    if (line.rfind("VmHWM:", 0) == 0) {
       return std::stol(line.substr(6));
+    }
   }
   return -1;
 }
@@ -140,8 +149,9 @@ class Workspace {
  public:
   explicit Workspace(const fs::path& parent) {
     std::string pattern = (parent / "halvarin-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr)
+    if (::mkdtemp(pattern.data()) == nullptr) {
       throw std::runtime_error("cannot make a folder in " + parent.string());
+    }
     path_ = pattern;
   }
   ~Workspace() {
@@ -160,19 +170,23 @@ class RecordingReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration)
+      if (run.run_type != Run::RT_Iteration) {
         continue;
+      }
       // The best of the repetitions: the machine's other work only ever adds.
       const std::string& name = run.run_name.function_name;
       const double time = run.GetAdjustedRealTime();
-      if (times.count(name) == 0 || time < times[name])
+      if (times.count(name) == 0 || time < times[name]) {
         times[name] = time;
+      }
       auto ratio = run.counters.find("ratio");
-      if (ratio != run.counters.end())
+      if (ratio != run.counters.end()) {
         ratios[name] = ratio->second.value;
+      }
       auto rss = run.counters.find("peak_rss_MiB");
-      if (rss != run.counters.end())
+      if (rss != run.counters.end()) {
         peakRss[name] = std::max(peakRss[name], rss->second.value);
+      }
     }
     ConsoleReporter::ReportRuns(runs);
   }
@@ -208,18 +222,21 @@ void PrintPairRatio(const RecordingReporter& r, const char* what, const std::str
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 2 && std::strcmp(argv[1], "--child") == 0)
+  if (argc > 2 && std::strcmp(argv[1], "--child") == 0) {
     return ChildMain(argc, argv);
+  }
 
   fs::path parent = fs::temp_directory_path();
-  if (const char* env = std::getenv("HALVARIN_BENCH_DIR"); env != nullptr && *env != '\0')
+  if (const char* env = std::getenv("HALVARIN_BENCH_DIR"); env != nullptr && *env != '\0') {
     parent = env;
+  }
   std::vector<char*> args;
   for (int i = 0; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--dir=", 6) == 0)
+    if (std::strncmp(argv[i], "--dir=", 6) == 0) {
       parent = argv[i] + 6;
-    else
+    } else {
       args.push_back(argv[i]);
+    }
   }
   int count = static_cast<int>(args.size());
   benchmark::Initialize(&count, args.data());
@@ -258,8 +275,9 @@ int main(int argc, char** argv) {
                                    while (done < directoryBytes) {
                                      const ssize_t n =
                                          ::read(fd, buffer.data() + done, buffer.size() - done);
-                                     if (n <= 0)
+                                     if (n <= 0) {
                                        break;
+                                     }
                                      done += n;
                                    }
                                    ::close(fd);
@@ -276,8 +294,9 @@ int main(int argc, char** argv) {
   const auto run = [&](const std::string& command, double& best, double& peak) {
     std::string out;
     best = std::min(best, TimedRun(command, &out) * 1000.0);
-    if (!out.empty())
+    if (!out.empty()) {
       peak = std::max(peak, std::stod(out) / 1024.0);
+    }
     fs::remove(copy);
     ::sync();  // the deletion's own disk work must not land in the next round
   };
@@ -288,10 +307,11 @@ int main(int argc, char** argv) {
                                    for (auto _ : state) {
                                      try {
                                        for (int round = 0; round < 6; ++round) {
-                                         if (baseline.empty() || round % 4 == 0 || round % 4 == 3)
+                                         if (baseline.empty() || round % 4 == 0 || round % 4 == 3) {
                                            run(ours, best, peak);
-                                         else
+                                         } else {
                                            run(baseline, bestBaseline, unused);
+                                         }
                                        }
                                      } catch (const std::exception& e) {
                                        state.SkipWithError(e.what());
@@ -333,8 +353,9 @@ int main(int argc, char** argv) {
     std::printf("%-44s %6.1f MiB\n", ("Peak RSS " + name).c_str(), mib);
     peak = std::max(peak, mib);
   }
-  if (!reporter.peakRss.empty())
+  if (!reporter.peakRss.empty()) {
     std::printf("%-44s %6.1f MiB (target < 64 MiB) %s\n", "Peak RSS, largest", peak,
                 peak < 64 ? "ok" : "OVER");
+  }
   return 0;
 }

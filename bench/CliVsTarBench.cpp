@@ -45,23 +45,26 @@ struct RunResult {
 // Runs `args` with standard output to /dev/null; throws unless it exits 0.
 RunResult Run(const std::vector<std::string>& args) {
   std::vector<char*> argv;
-  for (const std::string& arg : args)
+  for (const std::string& arg : args) {
     argv.push_back(const_cast<char*>(arg.c_str()));
+  }
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   const auto start = std::chrono::steady_clock::now();
   pid_t pid = 0;
-  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
     throw std::runtime_error("cannot start " + args[0]);
+  }
   posix_spawn_file_actions_destroy(&actions);
   int status = 0;
   rusage usage{};
   wait4(pid, &status, 0, &usage);
   const auto end = std::chrono::steady_clock::now();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     throw std::runtime_error(args[0] + " " + args[1] + " failed");
+  }
   return {std::chrono::duration<double>(end - start).count(), usage.ru_maxrss};
 }
 
@@ -77,8 +80,9 @@ void MakeFiles(const fs::path& folder, int count, int64_t minSize, int64_t maxSi
   std::mt19937_64 random(static_cast<uint64_t>(count));
   std::uniform_int_distribution<int64_t> size(minSize, maxSize);
   std::string data(static_cast<std::size_t>(maxSize) + 4096, '\0');
-  for (char& c : data)
+  for (char& c : data) {
     c = static_cast<char>(random());
+  }
   halvarin::clsVarnGRP archive;
   for (int i = 0; i < count; ++i) {
     char name[16];

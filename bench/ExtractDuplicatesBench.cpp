@@ -48,8 +48,9 @@ double Seconds(const timeval& t) {
 // entry) to /dev/null; throws unless it exits 0.
 RunResult Run(const std::vector<std::string>& args) {
   std::vector<char*> argv;
-  for (const std::string& arg : args)
+  for (const std::string& arg : args) {
     argv.push_back(const_cast<char*>(arg.c_str()));
+  }
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -57,15 +58,17 @@ RunResult Run(const std::vector<std::string>& args) {
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   const auto start = std::chrono::steady_clock::now();
   pid_t pid = 0;
-  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
     throw std::runtime_error("cannot start " + args[0]);
+  }
   posix_spawn_file_actions_destroy(&actions);
   int status = 0;
   rusage usage{};
   wait4(pid, &status, 0, &usage);
   const auto end = std::chrono::steady_clock::now();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     throw std::runtime_error(args[0] + " " + args[1] + " failed");
+  }
   return {std::chrono::duration<double>(end - start).count(), Seconds(usage.ru_utime),
           Seconds(usage.ru_stime)};
 }
@@ -98,8 +101,9 @@ int main(int argc, char** argv) {
   try {
     fs::create_directories(dir);
     std::string bytes = "Quorindavell" + Int32(kEntries);
-    for (int i = 0; i < kEntries; ++i)
+    for (int i = 0; i < kEntries; ++i) {
       bytes += "A           " + Int32(0);
+    }
     std::ofstream(dir / "dup.grp", std::ios::binary) << bytes;
 
     std::vector<double> wall, user, system;
@@ -112,9 +116,10 @@ int main(int argc, char** argv) {
       system.push_back(r.SystemSeconds);
     }
     fs::remove_all(dir);
-    std::printf("extract %d empty entries all named \"A\", median of %d runs: %.2f s wall, "
-                "%.2f s user, %.2f s system\n",
-                kEntries, rounds, Median(wall), Median(user), Median(system));
+    std::printf(
+        "extract %d empty entries all named \"A\", median of %d runs: %.2f s wall, "
+        "%.2f s user, %.2f s system\n",
+        kEntries, rounds, Median(wall), Median(user), Median(system));
     return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());

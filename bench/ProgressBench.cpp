@@ -46,7 +46,9 @@ int main(int argc, char* argv[]) {
   }
   QApplication app(argc, argv);
   const char* env = std::getenv("HALVARIN_BENCH_DIR");
-  const fs::path base = argc > 1 ? fs::path(argv[1]) : env ? fs::path(env) : fs::temp_directory_path();
+  const fs::path base = argc > 1 ? fs::path(argv[1])
+                        : env    ? fs::path(env)
+                                 : fs::temp_directory_path();
   const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
   std::string pattern = (base / "progressbenchXXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) {
@@ -113,17 +115,19 @@ int main(int argc, char* argv[]) {
       runPlain();
     }
     ratios.push_back(window.back() / plain.back());
-    std::printf("round %d: plain %.0f ms (processor %.0f ms), with the progress window %.0f ms "
-                "(processor %.0f ms)\n",
-                round + 1, plain.back(), plainCpu.back(), window.back(), windowCpu.back());
+    std::printf(
+        "round %d: plain %.0f ms (processor %.0f ms), with the progress window %.0f ms "
+        "(processor %.0f ms)\n",
+        round + 1, plain.back(), plainCpu.back(), window.back(), windowCpu.back());
     std::fflush(stdout);
   }
   const double a = Median(plain), b = Median(window);
   const double ac = Median(plainCpu), bc = Median(windowCpu);
-  std::printf("medians: plain %.0f ms, with the progress window %.0f ms: %+.1f %%; "
-              "median of the rounds' ratios %+.1f %%\n"
-              "processor time: plain %.0f ms, with the progress window %.0f ms: %+.1f %%\n",
-              a, b, (b / a - 1) * 100, (Median(ratios) - 1) * 100, ac, bc, (bc / ac - 1) * 100);
+  std::printf(
+      "medians: plain %.0f ms, with the progress window %.0f ms: %+.1f %%; "
+      "median of the rounds' ratios %+.1f %%\n"
+      "processor time: plain %.0f ms, with the progress window %.0f ms: %+.1f %%\n",
+      a, b, (b / a - 1) * 100, (Median(ratios) - 1) * 100, ac, bc, (bc / ac - 1) * 100);
   fs::remove_all(dir);
   return 0;
 }

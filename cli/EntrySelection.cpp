@@ -44,13 +44,15 @@ std::vector<int16_t> Select(const clsVarnGRP& archive, const std::vector<std::st
     if (folded.empty()) {
       folded.reserve(static_cast<std::size_t>(count) + 1);
       folded.emplace_back();  // indices are 1-based
-      for (int16_t i = 1; i <= count; ++i)
+      for (int16_t i = 1; i <= count; ++i) {
         folded.push_back(FoldedCase(grp::TrimmedName(archive.filename(i))));
+      }
     }
     std::vector<int16_t> matches;
     for (int16_t i = 1; i <= count; ++i) {
-      if (folded[static_cast<std::size_t>(i)] == wanted)
+      if (folded[static_cast<std::size_t>(i)] == wanted) {
         matches.push_back(i);
+      }
     }
     if (matches.empty()) {
       throw AppError(errFileNotFound, kSource,
@@ -58,8 +60,9 @@ std::vector<int16_t> Select(const clsVarnGRP& archive, const std::vector<std::st
     }
     if (once && matches.size() > 1) {
       std::string list;
-      for (int16_t i : matches)
+      for (int16_t i : matches) {
         list += (list.empty() ? "" : ", ") + std::to_string(i);
+      }
       throw AppError(errInvalidArgument, kSource,
                      "Entries " + list + " are all named \"" + operand +
                          "\"; give the index of the one you mean.");

@@ -28,8 +28,9 @@ bool Takes(const CommandInfo& command, std::string_view option) {
   const std::string_view options = command.Options;
   for (std::size_t at = 0; at < options.size();) {
     const std::size_t end = std::min(options.find(' ', at), options.size());
-    if (options.substr(at, end - at) == option)
+    if (options.substr(at, end - at) == option) {
       return true;
+    }
     at = end + 1;
   }
   return false;
@@ -37,15 +38,19 @@ bool Takes(const CommandInfo& command, std::string_view option) {
 
 // The long name of an option as given ("-C", "--directory", "-f", ...).
 std::string_view LongName(std::string_view arg) {
-  if (arg == "-C")
+  if (arg == "-C") {
     return "directory";
-  if (arg == "-f")
+  }
+  if (arg == "-f") {
     return "force";
-  if (arg == "-0")
+  }
+  if (arg == "-0") {
     return "null";
-  if (arg.starts_with("--"))
+  }
+  if (arg.starts_with("--")) {
     return arg.substr(
         2, arg.find('=') == std::string_view::npos ? std::string_view::npos : arg.find('=') - 2);
+  }
   return {};
 }
 
@@ -55,29 +60,35 @@ Invocation ParseCommandLine(const std::vector<std::string>& args) {
   Invocation invocation;
   // --help and --version win wherever they are, as people type them last.
   for (const std::string& arg : args) {
-    if (arg == "--")
+    if (arg == "--") {
       break;
-    if (arg == "--help" || arg == "-h")
+    }
+    if (arg == "--help" || arg == "-h") {
       return invocation;
+    }
   }
   for (const std::string& arg : args) {
-    if (arg == "--")
+    if (arg == "--") {
       break;
+    }
     if (arg == "--version") {
       invocation.What = Action::Version;
       return invocation;
     }
   }
-  if (args.empty())
+  if (args.empty()) {
     throw UsageError("no command given.");
+  }
 
   const CommandInfo* command = nullptr;
   for (const CommandInfo& info : kCommands) {
-    if (info.Name == args[0])
+    if (info.Name == args[0]) {
       command = &info;
+    }
   }
-  if (command == nullptr)
+  if (command == nullptr) {
     throw UsageError("unknown command \"" + args[0] + "\".");
+  }
   invocation.What = command->What;
 
   std::vector<std::string> operands;
@@ -104,15 +115,15 @@ Invocation ParseCommandLine(const std::vector<std::string>& args) {
     }
     if (name == "wait") {
       std::string value;
-      if (const auto equals = arg.find('='); equals != std::string::npos)
+      if (const auto equals = arg.find('='); equals != std::string::npos) {
         value = arg.substr(equals + 1);
-      else if (i + 1 < args.size())
+      } else if (i + 1 < args.size()) {
         value = args[++i];
+      }
       // A day is more than any save takes; a mistyped number must not hang
       // a build for years.
       if (value.empty() || value.size() > 5 ||
-          value.find_first_not_of("0123456789") != std::string::npos ||
-          std::stoi(value) > 86400) {
+          value.find_first_not_of("0123456789") != std::string::npos || std::stoi(value) > 86400) {
         throw UsageError("\"" + arg + "\" needs a number of seconds after it, 0 to 86400.");
       }
       invocation.WaitSeconds = std::stoi(value);
@@ -126,25 +137,30 @@ Invocation ParseCommandLine(const std::vector<std::string>& args) {
       } else {
         throw UsageError("\"" + arg + "\" needs a folder after it.");
       }
-      if (invocation.Directory.empty())
+      if (invocation.Directory.empty()) {
         throw UsageError("\"" + arg + "\" needs a folder after it.");
+      }
       continue;
     }
-    if (arg.find('=') != std::string::npos)
+    if (arg.find('=') != std::string::npos) {
       throw UsageError("the option \"" + std::string(name) + "\" takes no value.");
-    if (name == "json")
+    }
+    if (name == "json") {
       invocation.Json = true;
-    else if (name == "force")
+    } else if (name == "force") {
       invocation.Force = true;
-    else if (name == "null")
+    } else if (name == "null") {
       invocation.NullSeparated = true;
+    }
   }
 
-  if (operands.empty())
+  if (operands.empty()) {
     throw UsageError("\"" + std::string(command->Name) + "\" needs an archive.");
+  }
   invocation.Archive = operands.front();
-  if (invocation.Archive == "-")
+  if (invocation.Archive == "-") {
     throw UsageError("the archive must be a file, not standard input.");
+  }
   invocation.Operands.assign(operands.begin() + 1, operands.end());
 
   const auto none = [&](const char* what) {
@@ -170,8 +186,9 @@ Invocation ParseCommandLine(const std::vector<std::string>& args) {
   }
   if (invocation.What == Action::Extract || invocation.What == Action::Delete) {
     for (const std::string& operand : invocation.Operands) {
-      if (operand == "-")
+      if (operand == "-") {
         throw UsageError("entries cannot be read from standard input.");
+      }
     }
   }
   return invocation;

@@ -37,8 +37,9 @@ std::string Quoted(const std::string& text) {
 }
 
 void Load(clsVarnGRP& archive, const std::string& path) {
-  if (!archive.LoadFile(path))
+  if (!archive.LoadFile(path)) {
     throw AppError(errInvalidArgument, kSource, Quoted(path) + " is not a Varn GRP archive.");
+  }
 }
 
 // Standard output failed: the reader went away (EPIPE) or the disk is full.
@@ -51,8 +52,9 @@ struct OutputFailed {
 void Print(Console& console, std::string_view text) {
   errno = 0;
   console.Out << text << std::flush;
-  if (!console.Out)
+  if (!console.Out) {
     throw OutputFailed{errno};
+  }
 }
 
 // The name as the window's list shows it: up to the first NUL, padding
@@ -67,8 +69,9 @@ void AppendPadded(std::string& out, int64_t value, std::size_t width) {
   char digits[24];
   const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
   const auto length = static_cast<std::size_t>(end - digits);
-  if (length < width)
+  if (length < width) {
     out.append(width - length, ' ');
+  }
   out.append(digits, length);
 }
 
@@ -126,16 +129,18 @@ int Extract(const Invocation& invocation, Console& console) {
   Load(archive, invocation.Archive);
   std::vector<int16_t> indices;
   if (invocation.Operands.empty()) {
-    for (int16_t i = 1; i <= archive.NumberOfFiles(); ++i)
+    for (int16_t i = 1; i <= archive.NumberOfFiles(); ++i) {
       indices.push_back(i);
+    }
   } else {
     indices = SelectEntries(archive, invocation.Operands);
   }
 
   std::vector<std::string> stored;
   stored.reserve(indices.size());
-  for (int16_t i : indices)
+  for (int16_t i : indices) {
     stored.push_back(archive.filename(i));
+  }
   const std::vector<std::string> files = DistinctFileNames(stored);
 
   std::string folder = invocation.Directory;
@@ -146,8 +151,9 @@ int Extract(const Invocation& invocation, Console& console) {
       throw AppError(errPathFileAccess, kSource,
                      "Cannot make the folder " + Quoted(folder) + ": " + error.message() + ".");
     }
-    if (!IsPathSeparator(folder.back()))
+    if (!IsPathSeparator(folder.back())) {
       folder += '/';
+    }
   }
   std::vector<std::pair<int16_t, std::string>> targets;
   targets.reserve(indices.size());
@@ -179,15 +185,18 @@ std::vector<std::string> FilesToAdd(const Invocation& invocation, Console& conso
       files.push_back(operand);
       continue;
     }
-    if (readInput)
+    if (readInput) {
       continue;  // standard input has been read to its end already
+    }
     readInput = true;
     const char end = invocation.NullSeparated ? '\0' : '\n';
     for (std::string line; std::getline(console.In, line, end);) {
-      if (!invocation.NullSeparated && !line.empty() && line.back() == '\r')
+      if (!invocation.NullSeparated && !line.empty() && line.back() == '\r') {
         line.pop_back();
-      if (!line.empty())
+      }
+      if (!line.empty()) {
         files.push_back(line);
+      }
     }
   }
   return files;
@@ -231,12 +240,14 @@ LeftBehind Examine(const clsVarnGRP& archive, const std::string& path) {
   LeftBehind left;
   left.Names = io::FileSystem::Native().Stat(path).Links;
   int64_t dataEnd = 16 + 16 * int64_t{archive.NumberOfFiles()};
-  for (int16_t i = 1; i <= archive.NumberOfFiles(); ++i)
+  for (int16_t i = 1; i <= archive.NumberOfFiles(); ++i) {
     dataEnd = std::max<int64_t>(dataEnd, archive.FilePosition(i) - 1 + archive.FileSize(i));
+  }
   std::error_code error;
   const auto fileSize = std::filesystem::file_size(PathFromUtf8(path), error);
-  if (!error)
+  if (!error) {
     left.Dropped = static_cast<int64_t>(fileSize) - dataEnd;
+  }
   return left;
 }
 
@@ -260,8 +271,7 @@ void SaveInPlace(clsVarnGRP& archive, const std::string& path, const LeftBehind&
 // commands on one archive run one after another, each seeing the others'
 // work, instead of each writing back what it read and losing theirs.
 ArchiveLock LockArchive(const Invocation& invocation, const std::string& path) {
-  return ArchiveLock(io::FileSystem::Native(), path,
-                     std::chrono::seconds(invocation.WaitSeconds));
+  return ArchiveLock(io::FileSystem::Native(), path, std::chrono::seconds(invocation.WaitSeconds));
 }
 
 int Create(const Invocation& invocation, Console& console) {
@@ -285,8 +295,9 @@ int Add(const Invocation& invocation, Console& console) {
   Load(archive, invocation.Archive);
   const LeftBehind left = Examine(archive, invocation.Archive);
   const std::vector<std::string> files = FilesToAdd(invocation, console);
-  if (files.empty())
+  if (files.empty()) {
     return kSuccess;  // an empty list from standard input: nothing to rewrite
+  }
   AddAll(archive, files, console);
   SaveInPlace(archive, invocation.Archive, left, console);
   return kSuccess;
@@ -299,8 +310,9 @@ int Delete(const Invocation& invocation, Console& console) {
   const LeftBehind left = Examine(archive, invocation.Archive);
   const std::vector<int16_t> indices = SelectEntriesOnce(archive, invocation.Operands);
   // From the last one back, so that the indices still to go stay valid.
-  for (auto it = indices.rbegin(); it != indices.rend(); ++it)
+  for (auto it = indices.rbegin(); it != indices.rend(); ++it) {
     archive.deleteFile(*it);
+  }
   SaveInPlace(archive, invocation.Archive, left, console);
   return kSuccess;
 }
@@ -366,8 +378,9 @@ int Dispatch(const std::vector<std::string>& args, Console& console) {
   } catch (const AppError& error) {
     // Stopped by Ctrl+C with every file as it was: the shell's usual status
     // for that, and nothing to explain.
-    if (error.Number() == errDialogCancelled && InterruptGuard::Requested())
+    if (error.Number() == errDialogCancelled && InterruptGuard::Requested()) {
       return kInterrupted;
+    }
     console.Err << "halvarin-grp: " << Printable(error.Description()) << '\n';
   } catch (const std::exception& error) {
     console.Err << "halvarin-grp: " << Printable(error.what()) << '\n';
@@ -383,20 +396,21 @@ int RunGrpTool(const std::vector<std::string>& args, Console console) {
     const int status = Dispatch(args, console);
     errno = 0;
     console.Out.flush();
-    if (console.Out)
+    if (console.Out) {
       return status;
+    }
     reason = errno;
   } catch (const OutputFailed& failed) {
     reason = failed.Reason;
   }
   // "list | head": the reader has all it wanted. Not an error, and nobody
   // is left to tell; the program ends the way other tools do then.
-  if (reason == EPIPE)
+  if (reason == EPIPE) {
     return kReaderGone;
+  }
   // Output lost to a full disk must not pass for success.
   console.Err << "halvarin-grp: Cannot write to standard output"
-              << (reason != 0 ? ": " + std::string(std::strerror(reason)) : std::string())
-              << ".\n";
+              << (reason != 0 ? ": " + std::string(std::strerror(reason)) : std::string()) << ".\n";
   return kFailure;
 }
 

@@ -15,21 +15,25 @@ std::string Mebibytes(int64_t bytes) {
 
 ProgressLine::ProgressLine(std::ostream& out, bool enabled, std::string doing, Clock clock)
     : out_(out), enabled_(enabled), doing_(std::move(doing)), clock_(std::move(clock)) {
-  if (enabled_)
+  if (enabled_) {
     start_ = clock_();
+  }
 }
 
 ProgressLine::~ProgressLine() {
-  if (shown_)
+  if (shown_) {
     out_ << "\r\033[K" << std::flush;
+  }
 }
 
 void ProgressLine::Report(int64_t done, int64_t total) {
-  if (!enabled_)
+  if (!enabled_) {
     return;
+  }
   const auto now = clock_();
-  if (now - start_ < kQuiet || (shown_ && now - last_ < kInterval))
+  if (now - start_ < kQuiet || (shown_ && now - last_ < kInterval)) {
     return;
+  }
   last_ = now;
   shown_ = true;
   const int64_t percent = total > 0 ? done * 100 / total : 100;

@@ -9,8 +9,9 @@ std::size_t Utf8Length(std::string_view s) {
   const unsigned char lead = byte(0);
   std::size_t length = 0;
   uint32_t code = 0;
-  if (lead < 0x80)
+  if (lead < 0x80) {
     return 1;
+  }
   if (lead >= 0xC2 && lead <= 0xDF) {
     length = 2;
     code = lead & 0x1F;
@@ -23,11 +24,13 @@ std::size_t Utf8Length(std::string_view s) {
   } else {
     return 0;
   }
-  if (s.size() < length)
+  if (s.size() < length) {
     return 0;
+  }
   for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80)
+    if ((byte(i) & 0xC0) != 0x80) {
       return 0;
+    }
     code = code << 6 | (byte(i) & 0x3F);
   }
   const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);

@@ -33,13 +33,15 @@ WindowsConsole::WindowsConsole() {
   DWORD mode = 0;
   if (IsConsole(STD_OUTPUT_HANDLE, &mode) || IsConsole(STD_ERROR_HANDLE, &mode)) {
     const UINT previous = ::GetConsoleOutputCP();
-    if (previous != CP_UTF8 && ::SetConsoleOutputCP(CP_UTF8))
+    if (previous != CP_UTF8 && ::SetConsoleOutputCP(CP_UTF8)) {
       outputCodePage_ = previous;
+    }
   }
   if (IsConsole(STD_INPUT_HANDLE, &mode)) {
     const UINT previous = ::GetConsoleCP();
-    if (previous != CP_UTF8 && ::SetConsoleCP(CP_UTF8))
+    if (previous != CP_UTF8 && ::SetConsoleCP(CP_UTF8)) {
       inputCodePage_ = previous;
+    }
   }
   if (IsConsole(STD_ERROR_HANDLE, &mode)) {
     errMode_ = mode;
@@ -57,23 +59,28 @@ WindowsConsole::WindowsConsole() {
 WindowsConsole::~WindowsConsole() {
   std::fflush(stdout);
   std::fflush(stderr);
-  if (outputCodePage_ != 0)
+  if (outputCodePage_ != 0) {
     ::SetConsoleOutputCP(outputCodePage_);
-  if (inputCodePage_ != 0)
+  }
+  if (inputCodePage_ != 0) {
     ::SetConsoleCP(inputCodePage_);
-  if (errModeChanged_)
+  }
+  if (errModeChanged_) {
     ::SetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), errMode_);
+  }
 }
 
 std::string WindowsConsole::Utf8(const wchar_t* text) {
   const int length = static_cast<int>(std::wcslen(text));
-  if (length == 0)
+  if (length == 0) {
     return std::string();
+  }
   // Unpaired surrogates (possible in a Windows name) become U+FFFD.
   const int n = ::WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0)
+  if (n > 0) {
     ::WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), n, nullptr, nullptr);
+  }
   return out;
 }
 

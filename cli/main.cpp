@@ -22,10 +22,11 @@ int wmain(int argc, wchar_t** argv) {
   const halvarin::cli::WindowsConsole console;
   std::ios::sync_with_stdio(false);
   std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i)
+  for (int i = 1; i < argc; ++i) {
     args.push_back(halvarin::cli::WindowsConsole::Utf8(argv[i]));
-  const int status = halvarin::cli::RunGrpTool(
-      args, {std::cin, std::cout, std::cerr, console.ErrIsTerminal()});
+  }
+  const int status =
+      halvarin::cli::RunGrpTool(args, {std::cin, std::cout, std::cerr, console.ErrIsTerminal()});
   // Windows has no signal for a closed pipe: the reader's going is a failure.
   return status == halvarin::cli::kReaderGone ? halvarin::cli::kFailure : status;
 }
@@ -45,8 +46,9 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   const int status =
       halvarin::cli::RunGrpTool(args, {std::cin, std::cout, std::cerr, ::isatty(2) != 0});
-  if (status != halvarin::cli::kReaderGone)
+  if (status != halvarin::cli::kReaderGone) {
     return status;
+  }
 #ifdef SIGPIPE
   // As "ls | head" ends ls: a shell reports nothing, and a pipeline under
   // pipefail sees the same status as with any other tool.

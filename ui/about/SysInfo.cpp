@@ -20,8 +20,8 @@ constexpr std::uint32_t kBufferSize = 1024;
 
 }  // namespace
 
-bool GetKeyValue(Registry& registry, HKey KeyRoot, const std::string& KeyName, const std::string& SubKeyRef,
-                 std::string& KeyVal) {
+bool GetKeyValue(Registry& registry, HKey KeyRoot, const std::string& KeyName,
+                 const std::string& SubKeyRef, std::string& KeyVal) {
   HKey key = 0;
   if (registry.OpenKeyEx(KeyRoot, KeyName.c_str(), 0, kKeyAccess, &key) != RegSuccess) {
     KeyVal.clear();
@@ -80,7 +80,8 @@ void StartSysInfo(Toolkit& toolkit, Registry& registry, const FileExistsFunction
     std::string SysInfoPath;
     // The tool's own path first; only without it the shared-tools folder.
     if (!GetKeyValue(registry, HKeyLocalMachine, gREGKEYSYSINFO, gREGVALSYSINFO, SysInfoPath)) {
-      if (!GetKeyValue(registry, HKeyLocalMachine, gREGKEYSYSINFOLOC, gREGVALSYSINFOLOC, SysInfoPath)) {
+      if (!GetKeyValue(registry, HKeyLocalMachine, gREGKEYSYSINFOLOC, gREGVALSYSINFOLOC,
+                       SysInfoPath)) {
         toolkit.MsgBox(kSysInfoUnavailable, vbOKOnly, title);
         return;
       }

@@ -29,8 +29,8 @@ void StartSysInfo(Toolkit& toolkit, Registry& registry, const FileExistsFunction
 // values lose one terminating zero; a number value becomes its decimal digits;
 // a value of any other type leaves KeyVal as the caller passed it. A value of
 // zero bytes raises AppError (errInvalidArgument): there is no text to trim.
-bool GetKeyValue(Registry& registry, HKey KeyRoot, const std::string& KeyName, const std::string& SubKeyRef,
-                 std::string& KeyVal);
+bool GetKeyValue(Registry& registry, HKey KeyRoot, const std::string& KeyName,
+                 const std::string& SubKeyRef, std::string& KeyVal);
 
 // Whether an ordinary file of exactly this name exists (not a folder; no
 // wildcards are expanded).

@@ -253,8 +253,9 @@ std::string ExecutableName() {
     std::wstring wide(MAX_PATH, L'\0');
     for (;;) {
       const DWORD n = GetModuleFileNameW(nullptr, wide.data(), static_cast<DWORD>(wide.size()));
-      if (n == 0)
+      if (n == 0) {
         break;
+      }
       if (n < wide.size()) {
         wide.resize(n);
         const std::u8string utf8 = std::filesystem::path(wide).u8string();

@@ -14,9 +14,9 @@ namespace {
 constexpr const char* kSource = "frmMain";
 
 [[noreturn]] void ThrowCannotMake(const std::string& path, const std::error_code& error) {
-  throw AppError(errPathFileAccess, kSource,
-                 "Cannot make the folder \"" + path + "\" for dragged entries: " +
-                     error.message() + ".");
+  throw AppError(
+      errPathFileAccess, kSource,
+      "Cannot make the folder \"" + path + "\" for dragged entries: " + error.message() + ".");
 }
 
 }  // namespace

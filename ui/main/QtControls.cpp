@@ -143,8 +143,8 @@ Qt::Alignment ToQtAlignment(Alignment alignment) {
   return Qt::AlignLeft | Qt::AlignTop;
 }
 
-QtLineControl::QtLineControl(const QPoint& from, const QPoint& to, const QColor& colour,
-                             int width, QWidget* parent)
+QtLineControl::QtLineControl(const QPoint& from, const QPoint& to, const QColor& colour, int width,
+                             QWidget* parent)
     : QWidget(parent), colour_(colour), width_(std::max(1, width)) {
   setAttribute(Qt::WA_TransparentForMouseEvents);
   // The widget covers the line's bounding box, grown by the pen width so

@@ -345,8 +345,7 @@ void QtFormWindow::FireDragDrop(const std::string& control, const DataObject& da
   Dispatch([&] { events_->DragDrop(control, data); });
 }
 
-std::vector<std::string> QtFormWindow::FireStartDrag(const std::string& control,
-                                                     int32_t position) {
+std::vector<std::string> QtFormWindow::FireStartDrag(const std::string& control, int32_t position) {
   std::vector<std::string> files;
   Dispatch([&] { files = events_->StartDrag(control, position); });
   return files;

@@ -48,8 +48,8 @@ QtProgressWindow::QtProgressWindow(QWidget* owner, const QString& file,
 void QtProgressWindow::SetProgress(int64_t done, int64_t total) {
   const QLocale locale;
   bar_->setValue(total > 0 ? static_cast<int>(done * kSteps / total) : 0);
-  bar_->setFormat(tr("%1 of %2").arg(locale.formattedDataSize(done, 1),
-                                     locale.formattedDataSize(total, 1)));
+  bar_->setFormat(
+      tr("%1 of %2").arg(locale.formattedDataSize(done, 1), locale.formattedDataSize(total, 1)));
 }
 
 void QtProgressWindow::Finish() {

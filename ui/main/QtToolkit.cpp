@@ -27,8 +27,8 @@
 #include "ProgramIdentity.h"
 #include "QtCommonDialogs.h"
 #include "QtFormWindow.h"
-#include "QtText.h"
 #include "QtProgressWindow.h"
+#include "QtText.h"
 
 namespace halvarin {
 

@@ -88,8 +88,7 @@ class FormEvents {
   virtual void DragDrop(const std::string& /*control*/, const DataObject& /*data*/) {}
   // The user starts dragging the item at `position` (1-based) out of a list
   // view. Returns the files the drag offers (full paths); none, no drag.
-  virtual std::vector<std::string> StartDrag(const std::string& /*control*/,
-                                             int32_t /*position*/) {
+  virtual std::vector<std::string> StartDrag(const std::string& /*control*/, int32_t /*position*/) {
     return {};
   }
 };

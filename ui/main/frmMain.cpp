@@ -41,9 +41,9 @@ void RequireOrdinaryFile(const std::string& path) {
   } else {
     reason = "it is not an ordinary file (a device, pipe or socket)";
   }
-  throw AppError(status.type() == std::filesystem::file_type::not_found ? errFileNotFound
-                                                                         : errPathFileAccess,
-                 kSource, "Cannot add \"" + path + "\": " + reason + ".");
+  throw AppError(
+      status.type() == std::filesystem::file_type::not_found ? errFileNotFound : errPathFileAccess,
+      kSource, "Cannot add \"" + path + "\": " + reason + ".");
 }
 
 FormDefinition MakeDefinition() {
@@ -273,8 +273,7 @@ void frmMain::OpenArchive(const std::string& path) {
   HasFile = true;
 }
 
-void frmMain::Lengthy(const std::string& file,
-                      const std::function<void(clsVarnGRP&)>& operation) {
+void frmMain::Lengthy(const std::string& file, const std::function<void(clsVarnGRP&)>& operation) {
   clsVarnGRP& archive = CurrentArchive();
   Busy = true;
   struct Done {
@@ -333,7 +332,6 @@ void frmMain::AddItem(const std::string& path) {
   }
   AddListItem(CurrentArchive().addFile(path));
 }
-
 
 void frmMain::mnuitemadd_Click() {
   clsFileDialog dialog(Dialogs);
@@ -419,8 +417,7 @@ std::vector<std::string> frmMain::ListView1_OLEStartDrag(int32_t position) {
   if (index > archive.NumberOfFiles()) {
     return {archive.AddedFile(index)};
   }
-  const std::string path =
-      Drags.Next() + "/" + SafeFileName(Cp1252ToUtf8(archive.filename(index)));
+  const std::string path = Drags.Next() + "/" + SafeFileName(Cp1252ToUtf8(archive.filename(index)));
   // Written before the drag starts: a drop target takes the file as it is.
   // Only a large entry takes long enough for the progress window to show.
   Lengthy(path, [&](clsVarnGRP& a) { a.extractFiles({{index, path}}); });
