@@ -181,16 +181,19 @@ TEST_F(QtDialogTest, SeedOwnerAndAnswersTooLongForTheBuffer) {
   ShowOpen();
   EXPECT_EQ(dialog.filename(), Path("sub/seed.grp"));
 
-  // An answer without room for its NUL is refused in the dialog, not cut
-  // (where the room suffices is the dialog answer table's business).
-  OPENFILENAMEA ofn;
-  ofn.lpstrInitialDir = Bytes(dir) + "\0\0"s;
-  ofn.lpstrFile = std::string(Path("a.grp").size(), '\0');
-  ofn.nMaxFile = static_cast<uint32_t>(ofn.lpstrFile->size());
-  Typing("a.grp");
-  Show([&] { EXPECT_EQ(QtCommonDialogs().ShowOpenDialog(ofn), 0); });
-  EXPECT_EQ(messages.size(), 1u);
-  EXPECT_EQ(ofn.lpstrFile, std::string(Path("a.grp").size(), '\0'));
+  // An answer without room for its NUL is refused in the dialog, not cut.
+  for (const size_t room : {Path("a.grp").size(), Path("a.grp").size() + 1}) {
+    const bool fits = room > Path("a.grp").size();
+    OPENFILENAMEA ofn;
+    ofn.lpstrInitialDir = Bytes(dir) + "\0\0"s;
+    ofn.lpstrFile = std::string(room, '\0');
+    ofn.nMaxFile = static_cast<uint32_t>(room);
+    messages.clear();
+    Typing("a.grp");
+    Show([&] { EXPECT_EQ(QtCommonDialogs().ShowOpenDialog(ofn), fits ? 1 : 0); });
+    EXPECT_EQ(messages.size(), fits ? 0u : 1u);
+    EXPECT_EQ(ofn.lpstrFile, fits ? Path("a.grp") + '\0' : std::string(room, '\0'));
+  }
 }
 
 }  // namespace

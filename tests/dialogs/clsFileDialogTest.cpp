@@ -58,6 +58,7 @@ TEST_F(FileDialogTest, FiltersUpTo32766BytesAreTaken) {
   dialog.Filter(std::string(32766, 'x'));
   dialog.ShowOpen();
   EXPECT_EQ(Received().lpstrFilter, std::string(32766, 'x') + Nuls(2));
+  EXPECT_EQ(Received().nFilterIndex, 1u);  // the first filter until one is chosen
   // One more overflows; the text is kept, the record keeps the last encoding.
   EXPECT_EQ(ErrorOf([&] { dialog.Filter(std::string(32767, 'y')); }), errOverflow);
   EXPECT_EQ(dialog.Filter(), std::string(32767, 'y'));
