@@ -71,7 +71,9 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
     return ::CreateFileW(Utf8Path(path).c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ, &inherited,
                          write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   };
-  STARTUPINFOW startup{.cb = sizeof(STARTUPINFOW), .dwFlags = STARTF_USESTDHANDLES};
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = open(in, false);
   startup.hStdOutput = open(stdoutPath, true);
   startup.hStdError = open(err, true);
