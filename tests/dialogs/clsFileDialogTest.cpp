@@ -34,10 +34,9 @@ class FileDialogTest : public ::testing::Test {
   const OPENFILENAMEA& Received() const { return dialogs.Calls().back().record; }
   // The dialog writes `answer` over the start of the buffer, as a platform
   // does, leaving the rest of the seed behind it.
-  void Answer(const std::string& answer, uint32_t filterIndex = 0) {
+  void Answer(const std::string& answer) {
     dialogs.Push([=](OPENFILENAMEA& ofn) {
       ofn.lpstrFile->replace(0, answer.size(), answer);
-      ofn.nFilterIndex = filterIndex != 0 ? filterIndex : ofn.nFilterIndex;
       return 1;
     });
   }
