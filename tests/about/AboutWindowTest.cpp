@@ -1,9 +1,8 @@
 // The About box as the user meets it: the program's two windows on the Qt
-// toolkit, wired as start-up wires them.
+// toolkit, wired by start-up itself.
 #include <gtest/gtest.h>
 
 #include <iterator>
-#include <memory>
 
 #include <QAction>
 #include <QApplication>
@@ -12,9 +11,9 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "Program.h"
 #include "QtAbout.h"
 #include "QtFormWindow.h"
-#include "QtToolkit.h"
 #include "QtWatch.h"
 #include "frmAbout.h"
 #include "frmMain.h"
@@ -25,12 +24,8 @@ namespace {
 class AboutWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    mainForm = std::make_unique<frmMain>(toolkit);
-    toolkit.RegisterWindow(frmMain::FormName, [this](QtToolkit& tk) {
-      return std::make_unique<QtFormWindow>(tk, frmMain::Definition(), mainForm.get());
-    });
-    RegisterAboutWindow(toolkit, noSysInfo);
-    toolkit.Show(frmMain::FormName);
+    RegisterAboutWindow(program.toolkit, noSysInfo);  // as start-up does, with no information program
+    program.Start({});
   }
   void TearDown() override {
     toolkit.End();
@@ -47,9 +42,9 @@ class AboutWindowTest : public ::testing::Test {
   template <class T = QLabel>
   T* Control(const char* name) { return qobject_cast<T*>(About()->Control(name)); }
 
-  SysInfoRegistry noSysInfo{{}, {}};  // no information program anywhere
-  QtToolkit toolkit;
-  std::unique_ptr<frmMain> mainForm;
+  SysInfoRegistry noSysInfo{{}, {}};
+  Program program;
+  QtToolkit& toolkit = program.toolkit;
 };
 
 TEST_F(AboutWindowTest, WhatTheUserSees) {

@@ -122,6 +122,7 @@ TEST(StartSysInfoTest, PathFirstThenTheFolderElseOneMessage) {
   }
 }
 
+// 1.0.0 in the window would not show two numbers swapped.
 TEST(AboutTest, VersionLineComesFromTheToolkitsNumbers) {
   struct Version2157 : RecordingToolkit {
     int32_t AppMajor() const override { return 2; }
@@ -131,8 +132,6 @@ TEST(AboutTest, VersionLineComesFromTheToolkitsNumbers) {
   frmAbout about(toolkit);
   about.Load();
   EXPECT_EQ(toolkit.Caption(frmAbout::FormName, "lblVersion"), "Version 2.15.7");
-  about.Click("cmdOK");
-  EXPECT_EQ(toolkit.Calls.back(), "Unload(frmAbout)");
 }
 
 void MakeProgram(const fs::path& path, bool executable = true) {

@@ -1,6 +1,6 @@
 // What halvarin-grp owes its user beyond the archive itself: a word about
-// what a rewrite leaves behind, and nothing on the terminal that could
-// drive it or forge a line.
+// what a rewrite leaves behind, nothing on the terminal that could drive it
+// or forge a line, and every file as it was after a Ctrl+C.
 
 #include <gtest/gtest.h>
 
@@ -60,6 +60,31 @@ TEST(GrpToolSafetyTest, NamesPrintedCannotDriveTheTerminalOrForgeALine) {
     const ProgramResult r = RunProgram(HALVARIN_GRP, c.Args, dir.Path());
     EXPECT_EQ(r.Out, c.Out);
     EXPECT_EQ(r.Err.substr(0, r.Err.find("Try \"halvarin-grp --help\"")), c.Err);
+  }
+}
+#endif
+
+#ifdef _WIN32
+TEST(GrpInterruptTest, CtrlCLeavesEveryFileAsItWasWithStatus130) {
+  GTEST_SKIP() << "POSIX-only: Ctrl+C is SIGINT, held back and sent with kill";
+}
+#else
+// The Ctrl+C is waiting from the start and arrives as soon as the program
+// listens for it: the operation is stopped at its very first progress report.
+TEST(GrpInterruptTest, CtrlCLeavesEveryFileAsItWasWithStatus130) {
+  for (const std::vector<std::string>& command : std::vector<std::vector<std::string>>{
+           {"add", "a.grp", "new.voc"}, {"delete", "a.grp", "1"}, {"create", "b.grp", "new.voc"},
+           {"create", "-f", "a.grp", "new.voc"}, {"extract", "a.grp", "-C", "out"}}) {
+    SCOPED_TRACE(command[0] + " " + command[1]);
+    TempDir dir;
+    WriteAll(dir / "a.grp", ArchiveBytes({{Padded("BIG.ART"), Content(1, 5 << 20)}, {Padded("S.MAP"), "map"}}));
+    WriteAll(dir / "new.voc", "new");
+    fs::create_directory(dir.Path() / "out");
+    WriteAll(dir / "out/S.MAP", "older");
+    fs::create_symlink("../new.voc", dir.Path() / "out/BIG.ART");
+    const auto before = dir.Tree();
+    EXPECT_EQ(RunProgram(HALVARIN_GRP, command, dir.Path(), {.CtrlC = true}).Status, 130);
+    EXPECT_EQ(dir.Tree(), before);
   }
 }
 #endif

@@ -17,14 +17,16 @@ using namespace std::string_literals;
 
 std::string Nuls(size_t n) { return std::string(n, '\0'); }
 
-int ErrorOf(const std::function<void()>& action) {
+// The error the action throws; number 0 when it throws none.
+AppError Caught(const std::function<void()>& action) {
   try {
     action();
   } catch (const AppError& error) {
-    return error.Number();
+    return error;
   }
-  return 0;
+  return AppError(0, "", "");
 }
+int ErrorOf(const std::function<void()>& action) { return Caught(action).Number(); }
 
 class FileDialogTest : public ::testing::Test {
  protected:
@@ -32,10 +34,9 @@ class FileDialogTest : public ::testing::Test {
   const OPENFILENAMEA& Received() const { return dialogs.Calls().back().record; }
   // The dialog writes `answer` over the start of the buffer, as a platform
   // does, leaving the rest of the seed behind it.
-  void Answer(const std::string& answer, uint32_t filterIndex = 0) {
+  void Answer(const std::string& answer) {
     dialogs.Push([=](OPENFILENAMEA& ofn) {
       ofn.lpstrFile->replace(0, answer.size(), answer);
-      ofn.nFilterIndex = filterIndex != 0 ? filterIndex : ofn.nFilterIndex;
       return 1;
     });
   }
@@ -50,16 +51,13 @@ class FileDialogTest : public ::testing::Test {
   int32_t lFileCount = 1;
 };
 
-TEST_F(FileDialogTest, FilterIsEncodedUpTo32766Bytes) {
-  for (const auto& [filter, encoded] : std::vector<std::pair<std::string, std::string>>{
-           {"All Files|*.*", "All Files\0*.*\0\0"s}, {"", "\0\0"s}, {"All Files:*.*", "All Files\0*.*\0\0"s},
-           {"Varn GRP Files|*.grp|", "Varn GRP Files\0*.grp\0\0\0"s}, {"|a||b", "\0a\0\0b\0\0"s},
-           {std::string(32766, 'x'), std::string(32766, 'x') + Nuls(2)}}) {
-    dialog.Filter(filter);
-    EXPECT_EQ(dialog.Filter(), filter);
-    dialog.ShowOpen();
-    EXPECT_EQ(Received().lpstrFilter, encoded);
-  }
+// How "|" and ":" split a filter shows in the Qt dialogs' test; here, how
+// long one may be.
+TEST_F(FileDialogTest, FiltersUpTo32766BytesAreTaken) {
+  dialog.Filter(std::string(32766, 'x'));
+  dialog.ShowOpen();
+  EXPECT_EQ(Received().lpstrFilter, std::string(32766, 'x') + Nuls(2));
+  EXPECT_EQ(Received().nFilterIndex, 1u);  // the first filter until one is chosen
   // One more overflows; the text is kept, the record keeps the last encoding.
   EXPECT_EQ(ErrorOf([&] { dialog.Filter(std::string(32767, 'y')); }), errOverflow);
   EXPECT_EQ(dialog.Filter(), std::string(32767, 'y'));
@@ -90,18 +88,13 @@ TEST_F(FileDialogTest, CancelIsQuietUnlessCancelErrorIsSet) {
   dialog.filename("a.grp");
   dialog.ShowSave();
   dialog.ShowOpen();
-  EXPECT_EQ(Received().lpstrFile, "a.grp" + Nuls(1019));
   EXPECT_EQ(dialog.filename(), "a.grp");
   dialog.CancelError(true);
   for (const bool save : {false, true}) {
-    try {
-      save ? dialog.ShowSave() : dialog.ShowOpen();
-      ADD_FAILURE() << "no cancel error";
-    } catch (const AppError& error) {
-      EXPECT_EQ(error.Number(), 32755);
-      EXPECT_EQ(error.Source(), save ? "dialogs_tests.cFilenDialog" : "dialogs_tests.cFileDialog");
-      EXPECT_EQ(error.Description(), "User selected cancel.");
-    }
+    const AppError error = Caught([&] { save ? dialog.ShowSave() : dialog.ShowOpen(); });
+    EXPECT_EQ(error.Number(), 32755);
+    EXPECT_EQ(error.Source(), save ? "dialogs_tests.cFilenDialog" : "dialogs_tests.cFileDialog");
+    EXPECT_EQ(error.Description(), "User selected cancel.");
     EXPECT_EQ(dialog.filename(), "a.grp");
   }
   for (const auto& [path, name] : {std::pair{"/usr/bin/halvarin", "halvarin"},
@@ -110,21 +103,13 @@ TEST_F(FileDialogTest, CancelIsQuietUnlessCancelErrorIsSet) {
     EXPECT_EQ(ExecutableBaseName(path), name);
 }
 
-TEST_F(FileDialogTest, AnswersAndTheFilterIndexComeBack) {
-  dialog.Filter("Varn GRP Files|*.grp|All Files|*.*");
-  dialog.filename("/some/much/longer/seeded/name.grp");
-  Answer("/Data/Maps.grp\0"s, 2);
-  dialog.ShowOpen();
-  EXPECT_EQ(Received().nFilterIndex, 1u);
-  EXPECT_EQ(Received().Flags, 0u);
-  EXPECT_EQ(dialog.filename(), "/Data/Maps.grp");
-  EXPECT_EQ(dialog.FilterIndex(), 2);
-  // Save ignores multiple selection and cuts at the first NUL.
+// The filter index and the seeded answer come back through the Qt dialogs'
+// test; what only the record shows is kept here.
+TEST_F(FileDialogTest, SaveIgnoresMultipleSelectionAndCutsAtTheFirstNul) {
   dialog.flags(static_cast<int32_t>(OFN_ALLOWMULTISELECT | OFN_OVERWRITEPROMPT));
   Answer("/Data\0a.grp\0b.grp\0\0"s);
   dialog.ShowSave();
-  EXPECT_EQ(Received().nFilterIndex, 2u);
-  EXPECT_EQ(Received().lpstrFile, "/Data/Maps.grp" + Nuls(1024 - 14));
+  EXPECT_EQ(Received().nMaxFile, 1024u);
   EXPECT_EQ(Received().Flags, OFN_ALLOWMULTISELECT | OFN_OVERWRITEPROMPT);
   EXPECT_EQ(dialog.filename(), "/Data");
 }
@@ -139,7 +124,6 @@ TEST_F(FileDialogTest, MultipleSelectionKeepsTheWholeBufferAndParses) {
   dialog.ShowOpen();
   EXPECT_EQ(Received().Flags, OFN_ALLOWMULTISELECT | OFN_EXPLORER);
   EXPECT_EQ(dialog.flags(), static_cast<int32_t>(OFN_ALLOWMULTISELECT));
-  EXPECT_EQ(dialog.filename(), "/Data\0a.grp\0b.grp\0c.grp"s + Nuls(8192 - 23));
   // A count that would index before the list is refused; nothing changes.
   EXPECT_NE(ErrorOf([&] { Parse(-1); }), 0);
   EXPECT_EQ(sDir, "keep");

@@ -33,9 +33,7 @@ TEST(ResourceImages, AboutPictureAndIcoMatchTheProgramIcon) {
   const QImage icon = QImage(kProgramIconPath).convertToFormat(QImage::Format_ARGB32);
   const QImage about(kAboutPicturePath);
   const QImage ico = QImage(QStringLiteral(HALVARIN_ICO_PATH)).convertToFormat(QImage::Format_ARGB32);
-  ASSERT_EQ(icon.size(), QSize(32, 32));
-  ASSERT_EQ(about.size(), QSize(32, 32));
-  ASSERT_EQ(ico.size(), QSize(32, 32));
+  ASSERT_EQ((std::vector{icon.size(), about.size(), ico.size()}), std::vector(3, QSize(32, 32)));
   EXPECT_FALSE(about.hasAlphaChannel());
   for (int y = 0; y < 32; ++y) {
     for (int x = 0; x < 32; ++x) {

@@ -44,23 +44,17 @@ struct RunOptions {
 };
 
 #ifdef _WIN32
-// One argument as the C runtime of the started program splits it back out.
+// One argument, always quoted, as the C runtime of the started program
+// splits it back out: backslashes double only before a quote.
 inline std::wstring QuotedArgument(const std::wstring& arg) {
-  if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos)
-    return arg;
   std::wstring out = L"\"";
-  for (auto it = arg.begin();; ++it) {
-    std::size_t backslashes = 0;
-    for (; it != arg.end() && *it == L'\\'; ++it)
-      ++backslashes;
-    if (it == arg.end()) {
-      out.append(backslashes * 2, L'\\');
-      break;
-    }
-    out.append(*it == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-    out.push_back(*it);
+  std::size_t backslashes = 0;
+  for (const wchar_t c : arg) {
+    if (c == L'"') out.append(backslashes + 1, L'\\');
+    backslashes = c == L'\\' ? backslashes + 1 : 0;
+    out.push_back(c);
   }
-  return out + L"\"";
+  return out.append(backslashes, L'\\') + L"\"";
 }
 #endif
 
@@ -68,35 +62,31 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
                                 const std::filesystem::path& folder, const RunOptions& o = {}) {
   const TempDir scratch;
   const std::string in = scratch / "in", out = scratch / "out", err = scratch / "err";
+  const std::string& stdoutPath = o.StdoutPath.empty() ? out : o.StdoutPath;
   WriteAll(in, o.Input);
   ProgramResult result;
 #ifdef _WIN32
   SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   const auto open = [&](const std::string& path, bool write) {
-    return ::CreateFileW(Utf8Path(path).c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ,
-                         &inherited, write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
+    return ::CreateFileW(Utf8Path(path).c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ, &inherited,
+                         write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   };
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = open(in, false);
-  startup.hStdOutput = open(o.StdoutPath.empty() ? out : o.StdoutPath, true);
+  startup.hStdOutput = open(stdoutPath, true);
   startup.hStdError = open(err, true);
   std::wstring commandLine = QuotedArgument(Utf8Path(program).wstring());
-  for (const std::string& arg : args)
-    commandLine += L" " + QuotedArgument(Utf8Path(arg).wstring());
+  for (const std::string& arg : args) commandLine += L" " + QuotedArgument(Utf8Path(arg).wstring());
   PROCESS_INFORMATION process{};
-  const bool spawned =
-      ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                       nullptr, folder.c_str(), &startup, &process);
-  for (HANDLE h : {startup.hStdInput, startup.hStdOutput, startup.hStdError})
-    ::CloseHandle(h);
+  const bool spawned = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                                        nullptr, folder.c_str(), &startup, &process);
+  for (HANDLE h : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) ::CloseHandle(h);
   if (spawned) {
     ::WaitForSingleObject(process.hProcess, INFINITE);
     DWORD status = 0;
-    if (::GetExitCodeProcess(process.hProcess, &status))
-      result.Status = static_cast<int>(status);
+    if (::GetExitCodeProcess(process.hProcess, &status)) result.Status = static_cast<int>(status);
     ::CloseHandle(process.hProcess);
     ::CloseHandle(process.hThread);
   }
@@ -106,12 +96,12 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
+  const int create = O_WRONLY | O_CREAT | O_TRUNC;
   if (o.ClosedStdout)
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
   else
-    posix_spawn_file_actions_addopen(&actions, 1, o.StdoutPath.empty() ? out.c_str() : o.StdoutPath.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(), create, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), create, 0600);
   posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
@@ -123,7 +113,6 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
-
   pid_t pid = 0;
   const bool spawned = ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ) == 0;
   posix_spawn_file_actions_destroy(&actions);
@@ -132,8 +121,7 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
   if (spawned) {
     if (o.CtrlC) ::kill(pid, SIGINT);
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) continue;
     result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.Signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   }
