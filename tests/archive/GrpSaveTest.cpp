@@ -3,7 +3,6 @@
 // (GrpModelTest) checks the bytes of every other save.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "ArchiveBytes.h"
 #include "ArchiveChecks.h"
@@ -14,32 +13,26 @@
 namespace halvarin::testing {
 namespace {
 
-uint32_t PermissionsOf(const std::string& path) {
-  struct stat st {};
-  ::stat(path.c_str(), &st);
-  return st.st_mode & 07777;
-}
-
 TEST(GrpSave, KeepsPermissionsAndSymbolicLinks) {
 #ifdef _WIN32
   GTEST_SKIP() << "POSIX permission bits; symbolic links need a privilege on Windows";
 #endif
   TempDir dir;
-  std::filesystem::create_directory(dir / "real");
+  fs::create_directory(dir / "real");
   WriteAll(dir / "real/a.grp", ArchiveBytes(FiveItems()));
-  ::chmod((dir / "real/a.grp").c_str(), 0604);
-  std::filesystem::create_symlink("real/a.grp", dir / "link.grp");
+  fs::permissions(dir / "real/a.grp", fs::perms(0604));
+  fs::create_symlink("real/a.grp", dir / "link.grp");
   WriteAll(dir / "out.dat", std::string(1000, 'x'));
-  ::chmod((dir / "out.dat").c_str(), 0640);
+  fs::permissions(dir / "out.dat", fs::perms(0640));
   clsVarnGRP grp;
   ASSERT_TRUE(grp.LoadFile(dir / "link.grp"));
   grp.extractFile(3, dir / "out.dat");
   EXPECT_EQ(ReadAll(dir / "out.dat"), FiveItems()[2].Data);
-  EXPECT_EQ(PermissionsOf(dir / "out.dat"), 0640u);
+  EXPECT_EQ(fs::status(dir / "out.dat").permissions(), fs::perms(0640));
   grp.deleteFile(5);
   grp.saveFile("");
-  EXPECT_EQ(std::filesystem::read_symlink(dir / "link.grp"), "real/a.grp");
-  EXPECT_EQ(PermissionsOf(dir / "real/a.grp"), 0604u);
+  EXPECT_EQ(fs::read_symlink(dir / "link.grp"), "real/a.grp");
+  EXPECT_EQ(fs::status(dir / "real/a.grp").permissions(), fs::perms(0604));
   auto items = FiveItems();
   items.pop_back();
   EXPECT_EQ(ReadAll(dir / "real/a.grp"), ArchiveBytes(items));
@@ -72,7 +65,7 @@ TEST(GrpSave, WhatTheFormatCannotHoldIsRefusedBeforeWriting) {
   for (const auto& [name, size] :
        {std::pair<const char*, uintmax_t>{"huge.bin", 3ull << 30}, {"edge.bin", 2147483647ull}}) {
     WriteAll(dir / name, "");
-    std::filesystem::resize_file(dir / name, size);
+    fs::resize_file(dir / name, size);
     clsVarnGRP big(counting);
     big.addFile(dir / name);
     const int creates = counting.Calls(Op::CreateNew);
@@ -81,7 +74,7 @@ TEST(GrpSave, WhatTheFormatCannotHoldIsRefusedBeforeWriting) {
     EXPECT_NE(why.find("2147483647"), std::string::npos) << why;
     EXPECT_EQ(counting.Calls(Op::CreateNew), creates);
   }
-  EXPECT_FALSE(std::filesystem::exists(dir / "t2.grp"));
+  EXPECT_FALSE(fs::exists(dir / "t2.grp"));
 }
 
 }  // namespace
