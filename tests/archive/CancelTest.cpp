@@ -14,26 +14,20 @@ namespace halvarin::testing {
 namespace {
 
 TEST(CancelTest, CancellingAtAnyReportLeavesEverythingAsItWas) {
-  const std::map<std::string, std::function<void(clsVarnGRP&, const TempDir&)>> operations = {
-      {"save in place", [](clsVarnGRP& grp, const TempDir&) { grp.saveFile(""); }},
-      {"save as", [](clsVarnGRP& grp, const TempDir& dir) { grp.saveFile(dir / "old.grp"); }},
-      {"extract", [](clsVarnGRP& grp, const TempDir& dir) { grp.extractFile(1, dir / "x"); }},
-      {"extract into a folder",
-       [](clsVarnGRP& grp, const TempDir& dir) { grp.extractFiles({{1, dir / "x"}, {2, dir / "new"}}); }}};
+  TempDir dir;
+  const std::map<std::string, std::function<void(clsVarnGRP&)>> operations = {
+      {"save in place", [](clsVarnGRP& grp) { grp.saveFile(""); }},
+      {"save as", [&](clsVarnGRP& grp) { grp.saveFile(dir / "old.grp"); }},
+      {"extract", [&](clsVarnGRP& grp) { grp.extractFile(1, dir / "x"); }},
+      {"extract into a folder", [&](clsVarnGRP& grp) { grp.extractFiles({{1, dir / "x"}, {2, dir / "new"}}); }}};
   for (const auto& [name, operation] : operations) {
-    TempDir dir;
+    // Written afresh for each: the one before ended with a complete run.
     // Two pieces of copying, the queued file, then the flush.
     WriteAll(dir / "a.grp", ArchiveBytes({{Padded("BIG.ART"), Content(1, (4 << 20) + 5)}, {Padded("S.MAP"), "map"}}));
     WriteAll(dir / "old.grp", "an older archive");
     WriteAll(dir / "x", "an older x");
     WriteAll(dir / "q.voc", "queued");
-    const auto files = [&] {
-      std::map<std::string, std::string> all;
-      for (const std::string& file : dir.Names())
-        all[file] = ReadAll(dir / file);
-      return all;
-    };
-    const auto before = files();
+    const auto before = dir.Tree();
     // Cancelled at report 1, 2, ... until the operation ends before that.
     for (int cancelAt = 1;; ++cancelAt) {
       SCOPED_TRACE(name + " cancelled at report " + std::to_string(cancelAt));
@@ -49,7 +43,7 @@ TEST(CancelTest, CancellingAtAnyReportLeavesEverythingAsItWas) {
         lastTotal = total;
         return ++seen < cancelAt;
       });
-      const int32_t error = ErrorOf([&] { operation(grp, dir); });
+      const int32_t error = ErrorOf([&] { operation(grp); });
       if (seen < cancelAt) {
         EXPECT_EQ(error, 0);
         EXPECT_EQ(lastDone, lastTotal);  // the last report says all is done
@@ -57,7 +51,7 @@ TEST(CancelTest, CancellingAtAnyReportLeavesEverythingAsItWas) {
         break;
       }
       EXPECT_EQ(error, errDialogCancelled);
-      EXPECT_TRUE(files() == before);
+      EXPECT_TRUE(dir.Tree() == before);
       EXPECT_EQ(Snapshot(grp), snapshot);
     }
   }

@@ -70,18 +70,12 @@ TEST(GrpExtract, FilesTheirOwnerMayNotReadAreExtracted) {
 }
 #endif
 
-// A flush that fails for the whole batch, the way a failing disk would.
-class FailingFlush : public FaultyFileSystem {
- public:
-  void SyncFiles(const std::vector<std::string>& paths) override {
-    throw AppError(errPathFileAccess, "test", "Cannot flush to disk \"" + paths.back() + "\": Input/output error.");
-  }
-};
-
 TEST(GrpExtract, AFailedFlushNamesATargetAndLeavesNoneInPlace) {
   TempDir dir;
   WriteAll(dir / "a.grp", ArchiveBytes(FiveItems()));
-  FailingFlush fs;
+  // The flush of the batch fails at its second file, the way a failing disk would.
+  FaultyFileSystem fs;
+  fs.FailAt(Op::Sync, 2);
   clsVarnGRP grp(fs);
   grp.LoadFile(dir / "a.grp");
   std::string why;

@@ -31,9 +31,10 @@ namespace {
 class GrpFault : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const auto& [name, bytes] : {std::pair<std::string, std::string>{"a.grp", original},
-          {"target.grp", "previous target"}, {"x.dat", "previous extraction target"}, {"q.txt", "queued data"}})
-      WriteAll(dir / name, bytes);
+    WriteAll(dir / "a.grp", original);
+    WriteAll(dir / "target.grp", "previous target");
+    WriteAll(dir / "x.dat", "previous extraction target");
+    WriteAll(dir / "q.txt", "queued data");
     Edit();
     before = Snapshot(grp);
     names = dir.Names();
@@ -66,7 +67,9 @@ class GrpFault : public ::testing::Test {
 
   // s: save to another file, p: save in place, x: extract.
   std::function<void()> Action(char what) {
-    return [this, what] { what == 'x' ? grp.extractFile(3, dir / "x.dat") : grp.saveFile(what == 'p' ? "" : dir / "target.grp"); };
+    return [this, what] {
+      what == 'x' ? grp.extractFile(3, dir / "x.dat") : grp.saveFile(what == 'p' ? "" : dir / "target.grp");
+    };
   }
 
   TempDir dir;
@@ -140,7 +143,8 @@ TEST_F(GrpFault, AFullDiskAndFilesThatMayNotBeTouched) {
       {0, [&] { grp.saveFile(dir / "locked/t.grp"); }, errPermissionDenied, "locked/t.grp"},
       {0, [&] { grp.extractFile(1, dir / "locked/n.dat"); }, errPermissionDenied, "locked/n.dat"},
       {0, Action('p'), errPermissionDenied, "a.grp"},
-      {0, [&] { grp.addFile(dir / "unreadable.txt"), grp.saveFile(dir / "new.grp"); }, errPermissionDenied, "unreadable.txt"},
+      {0, [&] { grp.addFile(dir / "unreadable.txt"), grp.saveFile(dir / "new.grp"); }, errPermissionDenied,
+       "unreadable.txt"},
   };
   // Another user's archive that anybody may write: saving would make it ours.
   if (RunningAsRoot())

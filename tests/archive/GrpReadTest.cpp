@@ -44,14 +44,11 @@ TEST(GrpRead, RefusalsLeaveTheObjectAsItWas) {
     EXPECT_EQ(ErrorOf([&] { grp.LoadFile(dir / "bad.grp"); }, &why), d.Number) << why;
     for (const std::string& word : d.Mentions)
       EXPECT_NE(why.find(word), std::string::npos) << why << " lacks " << word;
-    const auto size = static_cast<int64_t>(d.Bytes.size());
-    const grp::CheckResult check = grp::CheckLayout(d.Bytes.data(), size, size);
+    const grp::CheckResult check = grp::CheckLayout(d.Bytes.data(), std::ssize(d.Bytes), std::ssize(d.Bytes));
     ASSERT_NE(check.FirstError(), nullptr);
     EXPECT_EQ(check.FirstError()->Number, d.Number);
     EXPECT_EQ(why, "\"" + (dir / "bad.grp") + "\" is damaged: " + check.FirstError()->Text);
-    EXPECT_EQ(std::count_if(check.Findings.begin(), check.Findings.end(),
-                            [](const grp::Finding& f) { return f.IsError; }),
-              d.Errors);
+    EXPECT_EQ(std::ranges::count_if(check.Findings, &grp::Finding::IsError), d.Errors);
   }
   EXPECT_EQ(Snapshot(grp), before);
 }
