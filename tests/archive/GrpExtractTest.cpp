@@ -52,7 +52,7 @@ TEST(GrpExtract, FilesTheirOwnerMayNotReadAreExtracted) {
   fs::create_directory(dir / "out");
   WriteAll(dir / "out/old.dat", "a read-protected file to replace");
   GiveToUnprivileged(dir.Path());
-  ::chmod((dir / "out/old.dat").c_str(), 0200);
+  ::chmod((dir / "out/old.dat").c_str(), 0220);
   const ChildResult r = InChild(
       [&] {
         ::umask(0477);  // new files: written by their owner, read by nobody
@@ -67,6 +67,8 @@ TEST(GrpExtract, FilesTheirOwnerMayNotReadAreExtracted) {
   EXPECT_EQ(ReadAll(dir / "out/one.dat"), FiveItems()[0].Data);
   EXPECT_EQ(ReadAll(dir / "out/old.dat"), FiveItems()[1].Data);
   EXPECT_EQ(fs::status(dir / "out/one.dat").permissions(), fs::perms::owner_write);
+  // The file replaced keeps its permissions, beyond what the umask allows.
+  EXPECT_EQ(fs::status(dir / "out/old.dat").permissions(), fs::perms::owner_write | fs::perms::group_write);
 }
 #endif
 

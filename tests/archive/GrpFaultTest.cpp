@@ -39,8 +39,8 @@ class GrpFault : public ::testing::Test {
     before = Snapshot(grp);
     names = dir.Names();
   }
-  void Edit() {
-    ASSERT_TRUE(grp.LoadFile(dir / "a.grp"));
+  void Edit(const std::string& from = "a.grp") {
+    ASSERT_TRUE(grp.LoadFile(dir / from));
     grp.deleteFile(2);
     grp.addFile(dir / "q.txt");
   }
@@ -206,8 +206,12 @@ TEST_F(GrpFault, AFileThatArrivesJustBeforeTheRenameIsKept) {
 // Set-user-ID, a group the saving user is not in (as root), an access list
 // and a user attribute all survive a save, and the new file is its owner's
 // alone until its data is in. An attribute that cannot be copied fails it.
-TEST_F(GrpFault, ASaveKeepsOwnerModeAccessListAndAttributes) {
+// Loaded through a symbolic link, the link stays and its file is replaced.
+TEST_F(GrpFault, ASaveKeepsOwnerModeAccessListAttributesAndLinks) {
   const std::string path = dir / "a.grp";
+  std::filesystem::create_symlink("a.grp", dir / "link.grp");
+  Edit("link.grp");
+  names = dir.Names();
   // user::rw- user:nobody:r-- group::--- mask::r-- other::---, each entry a
   // 16-bit tag, 16-bit permissions and 32-bit id.
   std::string acl("\x02\0\0\0", 4);
@@ -243,6 +247,7 @@ TEST_F(GrpFault, ASaveKeepsOwnerModeAccessListAndAttributes) {
   EXPECT_EQ(seen, owner(path).substr(0, owner(path).find(' ')) + " " + std::to_string(0600));
   EXPECT_EQ(ReadAll(path), SavedBytes());
   EXPECT_EQ(describe(path), before);
+  EXPECT_EQ(std::filesystem::read_symlink(dir / "link.grp"), "a.grp");
 }
 
 // Large entries whose data and copy do not line up within a page go through

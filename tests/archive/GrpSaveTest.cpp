@@ -1,5 +1,4 @@
-// Saves and extractions that keep what the user set up (permissions, links),
-// and the ones refused before a byte is written. The random model test
+// The saves refused before a byte is written. The random model test
 // (GrpModelTest) checks the bytes of every other save.
 
 #include <gtest/gtest.h>
@@ -12,32 +11,6 @@
 
 namespace halvarin::testing {
 namespace {
-
-TEST(GrpSave, KeepsPermissionsAndSymbolicLinks) {
-#ifdef _WIN32
-  GTEST_SKIP() << "POSIX permission bits; symbolic links need a privilege on Windows";
-#endif
-  TempDir dir;
-  fs::create_directory(dir / "real");
-  WriteAll(dir / "real/a.grp", ArchiveBytes(FiveItems()));
-  fs::permissions(dir / "real/a.grp", fs::perms(0604));
-  fs::create_symlink("real/a.grp", dir / "link.grp");
-  WriteAll(dir / "out.dat", std::string(1000, 'x'));
-  fs::permissions(dir / "out.dat", fs::perms(0640));
-  clsVarnGRP grp;
-  ASSERT_TRUE(grp.LoadFile(dir / "link.grp"));
-  grp.extractFile(3, dir / "out.dat");
-  EXPECT_EQ(ReadAll(dir / "out.dat"), FiveItems()[2].Data);
-  EXPECT_EQ(fs::status(dir / "out.dat").permissions(), fs::perms(0640));
-  grp.deleteFile(5);
-  grp.saveFile("");
-  EXPECT_EQ(fs::read_symlink(dir / "link.grp"), "real/a.grp");
-  EXPECT_EQ(fs::status(dir / "real/a.grp").permissions(), fs::perms(0604));
-  auto items = FiveItems();
-  items.pop_back();
-  EXPECT_EQ(ReadAll(dir / "real/a.grp"), ArchiveBytes(items));
-  EXPECT_EQ(dir.Names(), (std::set<std::string>{"link.grp", "out.dat", "real"}));
-}
 
 // 32766 entries load, check sound and save; one more is refused, as are
 // positions past 2^31 - 1, all before anything is opened or made.
