@@ -1,7 +1,7 @@
 // Extraction into a folder: a symbolic link planted under an entry's name is
 // replaced, never followed (a path the user picked is written through, as a
 // save is); the one flush that ends a batch needs no read access to the new
-// files, and when it fails names a file the user asked for.
+// files.
 
 #include <gtest/gtest.h>
 #ifndef _WIN32  // modes, a umask and a child process as another user
@@ -12,7 +12,6 @@
 
 #include "ArchiveBytes.h"
 #include "ArchiveChecks.h"
-#include "FaultyFileSystem.h"
 #include "TempDir.h"
 
 namespace halvarin::testing {
@@ -71,21 +70,6 @@ TEST(GrpExtract, FilesTheirOwnerMayNotReadAreExtracted) {
   EXPECT_EQ(fs::status(dir / "out/old.dat").permissions(), fs::perms::owner_write | fs::perms::group_write);
 }
 #endif
-
-TEST(GrpExtract, AFailedFlushNamesATargetAndLeavesNoneInPlace) {
-  TempDir dir;
-  WriteAll(dir / "a.grp", ArchiveBytes(FiveItems()));
-  // The flush of the batch fails at its second file, the way a failing disk would.
-  FaultyFileSystem fs;
-  fs.FailAt(Op::Sync, 2);
-  clsVarnGRP grp(fs);
-  grp.LoadFile(dir / "a.grp");
-  std::string why;
-  EXPECT_EQ(ErrorOf([&] { grp.extractFiles({{1, dir / "one.dat"}, {3, dir / "three.dat"}}); }, &why),
-            errPathFileAccess);
-  EXPECT_NE(why.find("Cannot extract entry 3 to \"" + (dir / "three.dat") + "\": "), std::string::npos) << why;
-  EXPECT_EQ(dir.Names(), (std::set<std::string>{"a.grp"}));
-}
 
 }  // namespace
 }  // namespace halvarin::testing

@@ -101,11 +101,20 @@ TEST_F(GrpFault, AnArchiveCutShortWhileItIsCopiedChangesNothing) {
   EXPECT_EQ(ReadAll(dir / "target.grp"), SavedBytes());
 }
 
-TEST_F(GrpFault, TheTemporaryFileGoesBesideTheTargetAndAFailedFlushAfterTheRenameKeepsTheNewFile) {
+// A batch of extractions whose one flush fails (at its second file, as a
+// failing disk would) puts no target in place and names one the user asked
+// for. A save's temporary file goes beside the target, and a failed flush of
+// the folder after the rename keeps the new file.
+TEST_F(GrpFault, FailedFlushes) {
+  faulty.FailAt(Op::Sync, 2);
+  std::string why;
+  EXPECT_EQ(ErrorOf([&] { grp.extractFiles({{1, dir / "one.dat"}, {3, dir / "x.dat"}}); }, &why), errPathFileAccess);
+  EXPECT_NE(why.find("Cannot extract entry 3 to \"" + (dir / "x.dat") + "\": "), std::string::npos) << why;
+  EXPECT_EQ(Unchanged(), "");
   faulty.FailAt(Op::SyncFolder, 1);
   EXPECT_EQ(ErrorOf(Action('s')), errPathFileAccess);
-  ASSERT_EQ(faulty.Created().size(), 1u);
-  EXPECT_EQ(std::filesystem::path(faulty.Created()[0]).parent_path(), dir.Path());
+  ASSERT_EQ(faulty.Created().size(), 3u);
+  EXPECT_EQ(std::filesystem::path(faulty.Created()[2]).parent_path(), dir.Path());
   // The new archive is in place: the object must describe it, not the old one.
   EXPECT_FALSE(grp.Changed());
   clsVarnGRP reread;
