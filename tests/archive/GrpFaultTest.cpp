@@ -101,12 +101,11 @@ TEST_F(GrpFault, AnArchiveCutShortWhileItIsCopiedChangesNothing) {
   EXPECT_EQ(ReadAll(dir / "target.grp"), SavedBytes());
 }
 
-// A batch of extractions whose one flush fails (at its second file, as a
-// failing disk would) puts no target in place and names one the user asked
-// for. A save's temporary file goes beside the target, and a failed flush of
+// A batch of extractions whose one flush fails puts no target in place and
+// names one the user asked for. A save's temporary file goes beside the target, and a failed flush of
 // the folder after the rename keeps the new file.
 TEST_F(GrpFault, FailedFlushes) {
-  faulty.FailAt(Op::Sync, 2);
+  faulty.FailAt(Op::SyncFiles, 1);
   std::string why;
   EXPECT_EQ(ErrorOf([&] { grp.extractFiles({{1, dir / "one.dat"}, {3, dir / "x.dat"}}); }, &why), errPathFileAccess);
   EXPECT_NE(why.find("Cannot extract entry 3 to \"" + (dir / "x.dat") + "\": "), std::string::npos) << why;
@@ -165,12 +164,10 @@ TEST_F(GrpFault, AFullDiskAndFilesThatMayNotBeTouched) {
   bool locked = false;
   for (const auto& c : cases) {
     if (c.limit == 0 && !std::exchange(locked, true)) {
-      for (const char* name : {"target.grp", "x.dat", "a.grp"})
-        ::chmod((dir / name).c_str(), 0444);
       GiveToUnprivileged(dir.Path());
-      ::chmod((dir / "locked").c_str(), 0555);
-      ::chmod((dir / "unreadable.txt").c_str(), 0);
-      ::chmod((dir / "theirs.grp").c_str(), 0666);
+      for (const auto& [name, mode] : std::map<std::string, mode_t>{{"target.grp", 0444}, {"x.dat", 0444},
+               {"a.grp", 0444}, {"locked", 0555}, {"unreadable.txt", 0}, {"theirs.grp", 0666}})
+        ::chmod((dir / name).c_str(), mode);
       (void)::lchown((dir / "theirs.grp").c_str(), 1, 1);
     }
     SCOPED_TRACE(c.names + " limit " + std::to_string(c.limit));

@@ -19,7 +19,7 @@ namespace halvarin::testing {
 
 enum class Op {
   OpenRead, CreateNew, Read, Write, Sync, Close, CopyPermissions, Rename, SyncFolder, Stat,
-  CopyRange, CopyAttributes, Count
+  CopyRange, CopyAttributes, SyncFiles, Count
 };
 
 class FaultyFileSystem : public io::FileSystem {
@@ -68,6 +68,10 @@ class FaultyFileSystem : public io::FileSystem {
   void Rename(const std::string& from, const std::string& to) override { Step(Op::Rename, to), real_.Rename(from, to); }
   void Remove(const std::string& path) noexcept override { real_.Remove(path); }
   void SyncFolder(const std::string& folder) override { Step(Op::SyncFolder, folder), real_.SyncFolder(folder); }
+  // A failure names the last file, as a failing disk would name one of them.
+  void SyncFiles(const std::vector<std::string>& paths) override {
+    Step(Op::SyncFiles, paths.empty() ? "" : paths.back()), real_.SyncFiles(paths);
+  }
   void CopyRange(io::File& from, int64_t offset, io::File& to, int64_t length) override {
     Step(Op::CopyRange, to.Path());
     native_ ? real_.CopyRange(Real(from), offset, Real(to), length)
