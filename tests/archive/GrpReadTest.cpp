@@ -1,6 +1,8 @@
 // Loading and the layout checker beside it, on archives written byte by byte
-// that are damaged or no archives at all; and the names entries get going
-// into an archive and coming out of one.
+// that are damaged or no archives at all; the saves refused before a byte is
+// written, as the format cannot hold them (the random model test checks the
+// bytes of every other save); and the names entries get going into an
+// archive and coming out of one.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +10,7 @@
 #include "ArchiveChecks.h"
 #include "Cp1252.h"
 #include "DamagedArchives.h"
+#include "FaultyFileSystem.h"
 #include "FileNames.h"
 #include "GrpCheck.h"
 #include "TempDir.h"
@@ -51,6 +54,44 @@ TEST(GrpRead, RefusalsLeaveTheObjectAsItWas) {
     EXPECT_EQ(std::ranges::count_if(check.Findings, &grp::Finding::IsError), d.Errors);
   }
   EXPECT_EQ(Snapshot(grp), before);
+}
+
+// 32766 entries load, check sound and save; one more is refused, as are
+// positions past 2^31 - 1, all before anything is opened or made.
+TEST(GrpSave, WhatTheFormatCannotHoldIsRefusedBeforeWriting) {
+  TempDir dir;
+  FaultyFileSystem counting;
+  clsVarnGRP grp(counting);
+  WriteAll(dir / "q.txt", "q");
+  WriteAll(dir / "big.grp", ArchiveBytes(std::vector<Item>(32765, Item{Padded("e"), ""})));
+  ASSERT_TRUE(grp.LoadFile(dir / "big.grp"));
+  grp.addFile(dir / "q.txt");
+  grp.addFile(dir / "q.txt");
+  const auto before = Snapshot(grp);
+  const int opens = counting.Calls(Op::OpenRead);
+  EXPECT_EQ(ErrorOf([&] { grp.saveFile(dir / "t.grp"); }), errOverflow);
+  EXPECT_EQ(counting.Calls(Op::OpenRead), opens);
+  EXPECT_EQ(Snapshot(grp), before);
+  grp.deleteFile(32767);
+  grp.saveFile(dir / "t.grp");
+  ASSERT_TRUE(clsVarnGRP().LoadFile(dir / "t.grp"));
+  EXPECT_EQ(grp.FilePosition(32766), 16 * 32766 + 17);
+  EXPECT_TRUE(grp::CheckFile(dir / "t.grp", counting).Sound());
+
+  // Data past the largest position; sparse files, so no disk space is used.
+  for (const auto& [name, size] :
+       {std::pair<const char*, uintmax_t>{"huge.bin", 3ull << 30}, {"edge.bin", 2147483647ull}}) {
+    WriteAll(dir / name, "");
+    fs::resize_file(dir / name, size);
+    clsVarnGRP big(counting);
+    big.addFile(dir / name);
+    const int creates = counting.Calls(Op::CreateNew);
+    std::string why;
+    EXPECT_EQ(ErrorOf([&] { big.saveFile(dir / "t2.grp"); }, &why), errOverflow) << name;
+    EXPECT_NE(why.find("2147483647"), std::string::npos) << why;
+    EXPECT_EQ(counting.Calls(Op::CreateNew), creates);
+  }
+  EXPECT_FALSE(fs::exists(dir / "t2.grp"));
 }
 
 TEST(GrpNames, AddedFilesAreNamedByTheTwelveCharacterRule) {
