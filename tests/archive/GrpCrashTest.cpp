@@ -82,8 +82,7 @@ TEST(GrpCrash, AKilledSaveLeavesTheOldOrTheNewArchiveAndNothingMistakable) {
     for (const std::string& path : added)
       grp.addFile(path);
     grp.saveFile(inPlace ? "" : other);
-    if (killAt > 0)
-      ::kill(::getpid(), SIGKILL);
+    killAt > 0 ? void(::kill(::getpid(), SIGKILL)) : void();
     return calls;
   };
   const auto restore = [&] { WriteAll(source, oldBytes), WriteAll(other, oldBytes); };
