@@ -74,9 +74,7 @@ class Model {
 
  private:
   int Uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng_); }
-  const std::string& Any(const std::vector<std::string>& from) {
-    return from[static_cast<std::size_t>(Uniform(0, static_cast<int>(from.size()) - 1))];
-  }
+  const std::string& Any(const std::vector<std::string>& from) { return from[Uniform(0, int(from.size()) - 1)]; }
 
   std::string RandomBytes(int most) {
     std::string bytes(static_cast<std::size_t>(Uniform(0, most)), '\0');
@@ -104,10 +102,7 @@ class Model {
     ++version_[name];
   }
 
-  void Log(const std::string& line, int32_t error = 0) {
-    log_ = line + " -> " + std::to_string(error);
-    error_ = error;
-  }
+  void Log(const std::string& line, int32_t error = 0) { log_ = line + " -> " + std::to_string(error), error_ = error; }
 
   // What a successful load of `name` turns the object into.
   void Loaded(const std::string& name) {
