@@ -17,12 +17,11 @@ namespace halvarin::testing {
 inline int32_t ErrorOf(const std::function<void()>& action, std::string* description = nullptr) {
   try {
     action();
+    return 0;
   } catch (const AppError& e) {
-    if (description != nullptr)
-      *description = e.Description();
+    description != nullptr ? void(*description = e.Description()) : void();
     return e.Number();
   }
-  return 0;
 }
 
 inline std::vector<std::string> Snapshot(const clsVarnGRP& grp) {

@@ -16,15 +16,12 @@
 //   HALVARIN_CRASH_KILLS=100 HALVARIN_CRASH_MIB=320 archive_crash_tests
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <random>
 
 #include "ArchiveBytes.h"
 #include "ArchiveChecks.h"
+#include "ChildProcess.h"
 #include "FaultyFileSystem.h"
 #include "TempDir.h"
 
@@ -85,13 +82,10 @@ TEST(GrpCrash, AKilledSaveLeavesTheOldOrTheNewArchiveAndNothingMistakable) {
     for (const std::string& path : added)
       grp.addFile(path);
     grp.saveFile(inPlace ? "" : other);
-    if (killAt > 0)
-      ::kill(::getpid(), SIGKILL);
+    killAt > 0 ? void(::kill(::getpid(), SIGKILL)) : void();
     return calls;
   };
-  const auto restore = [&] {
-    for (const std::string& live : {source, other}) WriteAll(live, oldBytes);
-  };
+  const auto restore = [&] { WriteAll(source, oldBytes), WriteAll(other, oldBytes); };
 
   // A save of each kind left alone, to see it work and to count its calls.
   int calls[2];
@@ -107,16 +101,12 @@ TEST(GrpCrash, AKilledSaveLeavesTheOldOrTheNewArchiveAndNothingMistakable) {
     const int killAt = std::uniform_int_distribution<int>(1, calls[inPlace] + 1)(rng);
     SCOPED_TRACE("trial " + std::to_string(trial) + ", killed at call " + std::to_string(killAt));
     restore();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
+    const ChildResult r = InChild([&] {
       std::string why;
       ErrorOf([&] { save(inPlace, killAt); }, &why);
-      std::fprintf(stderr, "save failed: %s\n", why.c_str());
-      ::_exit(3);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "status " << status;
+      return "save failed: " + why;
+    });
+    ASSERT_TRUE(r.KilledBy(SIGKILL)) << "status " << r.Status << ": " << r.Report;
     ASSERT_TRUE(Loads(target)) << target << " does not load";
     ASSERT_TRUE(ReadAll(target) == oldBytes || ReadAll(target) == newBytes)
         << target << " is neither archive";

@@ -1,6 +1,8 @@
 // Loading and the layout checker beside it, on archives written byte by byte
-// that are damaged or no archives at all; and the names entries get going
-// into an archive and coming out of one.
+// that are damaged or no archives at all; the saves refused before a byte is
+// written, as the format cannot hold them (the random model test checks the
+// bytes of every other save); and the names entries get going into an
+// archive and coming out of one.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +10,7 @@
 #include "ArchiveChecks.h"
 #include "Cp1252.h"
 #include "DamagedArchives.h"
+#include "FaultyFileSystem.h"
 #include "FileNames.h"
 #include "GrpCheck.h"
 #include "TempDir.h"
@@ -44,23 +47,57 @@ TEST(GrpRead, RefusalsLeaveTheObjectAsItWas) {
     EXPECT_EQ(ErrorOf([&] { grp.LoadFile(dir / "bad.grp"); }, &why), d.Number) << why;
     for (const std::string& word : d.Mentions)
       EXPECT_NE(why.find(word), std::string::npos) << why << " lacks " << word;
-    const auto size = static_cast<int64_t>(d.Bytes.size());
-    const grp::CheckResult check = grp::CheckLayout(d.Bytes.data(), size, size);
+    const grp::CheckResult check = grp::CheckLayout(d.Bytes.data(), std::ssize(d.Bytes), std::ssize(d.Bytes));
     ASSERT_NE(check.FirstError(), nullptr);
     EXPECT_EQ(check.FirstError()->Number, d.Number);
     EXPECT_EQ(why, "\"" + (dir / "bad.grp") + "\" is damaged: " + check.FirstError()->Text);
-    EXPECT_EQ(std::count_if(check.Findings.begin(), check.Findings.end(),
-                            [](const grp::Finding& f) { return f.IsError; }),
-              d.Errors);
+    EXPECT_EQ(std::ranges::count_if(check.Findings, &grp::Finding::IsError), d.Errors);
   }
   EXPECT_EQ(Snapshot(grp), before);
+}
+
+// 32766 entries load, check sound and save; one more is refused, as are
+// positions past 2^31 - 1, all before anything is opened or made.
+TEST(GrpSave, WhatTheFormatCannotHoldIsRefusedBeforeWriting) {
+  TempDir dir;
+  FaultyFileSystem counting;
+  clsVarnGRP grp(counting);
+  WriteAll(dir / "q.txt", "q");
+  WriteAll(dir / "big.grp", ArchiveBytes(std::vector<Item>(32765, Item{Padded("e"), ""})));
+  ASSERT_TRUE(grp.LoadFile(dir / "big.grp"));
+  grp.addFile(dir / "q.txt");
+  grp.addFile(dir / "q.txt");
+  const auto before = Snapshot(grp);
+  const int opens = counting.Calls(Op::OpenRead);
+  EXPECT_EQ(ErrorOf([&] { grp.saveFile(dir / "t.grp"); }), errOverflow);
+  EXPECT_EQ(counting.Calls(Op::OpenRead), opens);
+  EXPECT_EQ(Snapshot(grp), before);
+  grp.deleteFile(32767);
+  grp.saveFile(dir / "t.grp");
+  ASSERT_TRUE(clsVarnGRP().LoadFile(dir / "t.grp"));
+  EXPECT_EQ(grp.FilePosition(32766), 16 * 32766 + 17);
+  EXPECT_TRUE(grp::CheckFile(dir / "t.grp", counting).Sound());
+
+  // Data past the largest position; sparse files, so no disk space is used.
+  for (const auto& [name, size] :
+       {std::pair<const char*, uintmax_t>{"huge.bin", 3ull << 30}, {"edge.bin", 2147483647ull}}) {
+    WriteAll(dir / name, "");
+    fs::resize_file(dir / name, size);
+    clsVarnGRP big(counting);
+    big.addFile(dir / name);
+    const int creates = counting.Calls(Op::CreateNew);
+    std::string why;
+    EXPECT_EQ(ErrorOf([&] { big.saveFile(dir / "t2.grp"); }, &why), errOverflow) << name;
+    EXPECT_NE(why.find("2147483647"), std::string::npos) << why;
+    EXPECT_EQ(counting.Calls(Op::CreateNew), creates);
+  }
+  EXPECT_FALSE(fs::exists(dir / "t2.grp"));
 }
 
 TEST(GrpNames, AddedFilesAreNamedByTheTwelveCharacterRule) {
   const std::vector<std::pair<std::string, std::string>> examples = {
       {"C:\\games\\tiles000.art", "tiles000.art"},
       {"/mixed\\sep/a.b", "a.b"},
-      {"D:\\x\\my.long.file.dat", "my.long..long.file.dat"},
       {"dir/", ""},
       // Converted to Windows-1252 first, then counted in bytes.
       {"/home/u/\u00E9\u00E9\u00E9\u00E9\u00E9\u00E9\u00E9\u00E9\u00E9.txt",

@@ -20,20 +20,20 @@ namespace {
 
 using namespace halvarin::testing;
 
-std::wstring Wide(const std::string& path) {
-  return PathFromUtf8(path).wstring();
-}
-
 // Another program's handle on a file, with the sharing it allows.
 struct OtherProgram {
   OtherProgram(const std::string& path, DWORD access, DWORD share)
-      : h(::CreateFileW(Wide(path).c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr)) {}
-  ~OtherProgram() {
-    if (h != INVALID_HANDLE_VALUE)
-      ::CloseHandle(h);
-  }
+      : h(::CreateFileW(PathFromUtf8(path).c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+  ~OtherProgram() { h != INVALID_HANDLE_VALUE ? void(::CloseHandle(h)) : void(); }
   HANDLE h;
 };
+
+std::set<std::wstring> NamesIn(const std::string& folder) {
+  std::set<std::wstring> names;
+  for (const auto& e : fs::directory_iterator(PathFromUtf8(folder)))
+    names.insert(e.path().filename().wstring());
+  return names;
+}
 
 TEST(WindowsFileSystem, NamesBeyondAsciiSaveLoadAndExtract) {
   TempDir dir;
@@ -44,43 +44,46 @@ TEST(WindowsFileSystem, NamesBeyondAsciiSaveLoadAndExtract) {
   grp.addFile(dir / "naïve.txt");
   grp.saveFile(archive);
   EXPECT_EQ(ReadAll(archive), ArchiveBytes({{Padded("na\xEFve.txt"), "queued"}}));
-
-  clsVarnGRP again;
-  ASSERT_TRUE(again.LoadFile(archive));
-  again.extractFiles({{1, dir / "Grüße 中文/ö.dat"}});
+  ASSERT_TRUE(grp.LoadFile(archive));
+  grp.extractFiles({{1, dir / "Grüße 中文/ö.dat"}});
   EXPECT_EQ(ReadAll(dir / "Grüße 中文/ö.dat"), "queued");
   // The names on disk are the wide ones, not their bytes read in a code page.
-  std::set<std::wstring> names;
-  for (const auto& e : fs::directory_iterator(PathFromUtf8(dir / "Grüße 中文")))
-    names.insert(e.path().filename().wstring());
-  EXPECT_EQ(names, (std::set<std::wstring>{L"arch\u00EDv.grp", L"\u00F6.dat"}));
+  EXPECT_EQ(NamesIn(dir / "Grüße 中文"), (std::set<std::wstring>{L"arch\u00EDv.grp", L"\u00F6.dat"}));
 }
 
-TEST(WindowsFileSystem, OthersReadTheArchiveWhileItIsOpenHere) {
+// Others read the archive while it is open here; a file another program
+// holds open or a read-only one stays whole, and the error says why.
+TEST(WindowsFileSystem, OtherProgramsAndReadOnlyFiles) {
   TempDir dir;
-  const auto items = FiveItems();
-  WriteAll(dir / "a.grp", ArchiveBytes(items));
-  auto open = io::FileSystem::Native().OpenRead(dir / "a.grp");
-  // Even a reader that lets others read only, and nobody write.
-  OtherProgram reader(dir / "a.grp", GENERIC_READ, FILE_SHARE_READ);
-  EXPECT_NE(reader.h, INVALID_HANDLE_VALUE) << ::GetLastError();
-  EXPECT_EQ(ReadAll(dir / "a.grp"), ArchiveBytes(items));
-}
-
-TEST(WindowsFileSystem, AFileLockedByAnotherProgramStaysWholeAndTheErrorSaysWhy) {
-  TempDir dir;
-  const auto items = FiveItems();
-  WriteAll(dir / "a.grp", ArchiveBytes(items));
+  const std::string original = ArchiveBytes(FiveItems());
+  WriteAll(dir / "a.grp", original);
   WriteAll(dir / "x.dat", "previous");
   clsVarnGRP grp;
   ASSERT_TRUE(grp.LoadFile(dir / "a.grp"));
-  OtherProgram holder(dir / "x.dat", GENERIC_READ, FILE_SHARE_READ);
-  ASSERT_NE(holder.h, INVALID_HANDLE_VALUE);
   std::string why;
-  EXPECT_NE(ErrorOf([&] { grp.extractFile(1, dir / "x.dat"); }, &why), 0);
-  EXPECT_NE(why.find("\"" + (dir / "x.dat") + "\""), std::string::npos) << why;
+  {
+    auto open = io::FileSystem::Native().OpenRead(dir / "a.grp");
+    // Even a reader that lets others read only, and nobody write.
+    OtherProgram reader(dir / "a.grp", GENERIC_READ, FILE_SHARE_READ);
+    EXPECT_NE(reader.h, INVALID_HANDLE_VALUE) << ::GetLastError();
+  }
+  {
+    OtherProgram holder(dir / "x.dat", GENERIC_READ, FILE_SHARE_READ);
+    ASSERT_NE(holder.h, INVALID_HANDLE_VALUE);
+    EXPECT_NE(ErrorOf([&] { grp.extractFile(1, dir / "x.dat"); }, &why), 0);
+    EXPECT_NE(why.find("\"" + (dir / "x.dat") + "\""), std::string::npos) << why;
+  }
+  for (const char* name : {"a.grp", "x.dat"})
+    ASSERT_TRUE(::SetFileAttributesW(PathFromUtf8(dir / name).c_str(), FILE_ATTRIBUTE_READONLY));
+  grp.deleteFile(1);
+  EXPECT_EQ(ErrorOf([&] { grp.saveFile(""); }, &why), errPermissionDenied);
+  EXPECT_NE(why.find("read-only"), std::string::npos) << why;
+  EXPECT_EQ(ErrorOf([&] { grp.extractFile(1, dir / "x.dat"); }), errPermissionDenied);
+  EXPECT_EQ(ReadAll(dir / "a.grp"), original);
   EXPECT_EQ(ReadAll(dir / "x.dat"), "previous");
   EXPECT_EQ(dir.Names(), (std::set<std::string>{"a.grp", "x.dat"}));
+  for (const char* name : {"a.grp", "x.dat"})
+    ::SetFileAttributesW(PathFromUtf8(dir / name).c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(WindowsFileSystem, ErrorsNameTheFileAndTheSystemsReason) {
@@ -93,73 +96,41 @@ TEST(WindowsFileSystem, ErrorsNameTheFileAndTheSystemsReason) {
   ASSERT_TRUE(why.starts_with(start)) << why;
   // One sentence: the system's words without their own full stop or line break.
   const std::string reason = why.substr(start.size());
-  EXPECT_GT(reason.size(), 2u) << why;
-  EXPECT_TRUE(reason.ends_with(".") && !reason.ends_with("..")) << why;
+  EXPECT_TRUE(reason.size() > 2 && reason.ends_with(".") && !reason.ends_with("..")) << why;
   EXPECT_EQ(reason.find_first_of("\r\n"), std::string::npos) << why;
-
   // Bytes that are no UTF-8 name no file; a NUL would cut the name short.
   WriteAll(dir / "a", ArchiveBytes(FiveItems()));
   const std::string folder = dir.Path().string() + "\\";
-  for (const std::string& bad : {folder + "\xFF.grp", folder + "a" + std::string(1, '\0') + ".grp"}) {
-    EXPECT_NE(ErrorOf([&] { grp.LoadFile(bad); }), 0);
-    EXPECT_NE(ErrorOf([&] { clsVarnGRP().saveFile(bad); }), 0);
-  }
+  for (const std::string& bad : {folder + "\xFF.grp", folder + "a" + std::string(1, '\0') + ".grp"})
+    EXPECT_TRUE(ErrorOf([&] { grp.LoadFile(bad); }) != 0 && ErrorOf([&] { clsVarnGRP().saveFile(bad); }) != 0) << bad;
   EXPECT_EQ(dir.Names(), (std::set<std::string>{"a"}));
-}
-
-TEST(WindowsFileSystem, ReadOnlyFilesAreRefused) {
-  TempDir dir;
-  WriteAll(dir / "a.grp", ArchiveBytes(FiveItems()));
-  WriteAll(dir / "x.dat", "previous");
-  for (const char* name : {"a.grp", "x.dat"})
-    ASSERT_TRUE(::SetFileAttributesW(Wide(dir / name).c_str(), FILE_ATTRIBUTE_READONLY));
-  clsVarnGRP grp;
-  ASSERT_TRUE(grp.LoadFile(dir / "a.grp"));
-  grp.deleteFile(1);
-  std::string why;
-  EXPECT_EQ(ErrorOf([&] { grp.saveFile(""); }, &why), errPermissionDenied);
-  EXPECT_NE(why.find("read-only"), std::string::npos) << why;
-  EXPECT_EQ(ErrorOf([&] { grp.extractFile(1, dir / "x.dat"); }), errPermissionDenied);
-  EXPECT_EQ(ReadAll(dir / "a.grp"), ArchiveBytes(FiveItems()));
-  EXPECT_EQ(ReadAll(dir / "x.dat"), "previous");
-  EXPECT_EQ(dir.Names(), (std::set<std::string>{"a.grp", "x.dat"}));
-  for (const char* name : {"a.grp", "x.dat"})
-    ::SetFileAttributesW(Wide(dir / name).c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(WindowsFileSystem, ReservedNamesAreExtractedAsOrdinaryFilesInTheFolder) {
   // Each would be a device, a stream, another file or no file at all if
   // used as it is stored.
-  const std::vector<std::string> stored = {"CON",     "nul.txt",  "COM1",    "lpt9.dat",
-                                           "aux.",    "a<b>c",    "d:e",     "f|g?h*",
-                                           "\"q\"",   "dots...",  "spc  ",   "Prn .x"};
+  const std::vector<std::string> stored = {"CON", "nul.txt", "COM1",  "lpt9.dat", "aux.",  "a<b>c",
+                                           "d:e", "f|g?h*",  "\"q\"", "dots...",  "spc  ", "Prn .x"};
   TempDir dir;
   std::vector<Item> items;
-  for (std::size_t i = 0; i < stored.size(); ++i)
+  std::vector<std::pair<int16_t, std::string>> targets;
+  std::set<std::wstring> expected;
+  for (std::size_t i = 0; i < stored.size(); ++i) {
     items.push_back({Padded(stored[i], '\0'), "entry " + std::to_string(i)});
+    targets.emplace_back(static_cast<int16_t>(i + 1), dir / ("out/" + SafeFileName(stored[i])));
+    expected.insert(PathFromUtf8(SafeFileName(stored[i])).wstring());
+  }
   WriteAll(dir / "r.grp", ArchiveBytes(items));
   fs::create_directory(PathFromUtf8(dir / "out"));
   clsVarnGRP grp;
   ASSERT_TRUE(grp.LoadFile(dir / "r.grp"));
-  std::vector<std::pair<int16_t, std::string>> targets;
-  std::set<std::string> expected;
-  for (std::size_t i = 0; i < stored.size(); ++i) {
-    const std::string safe = SafeFileName(stored[i]);
-    targets.emplace_back(static_cast<int16_t>(i + 1), dir / ("out/" + safe));
-    expected.insert(safe);
-  }
   grp.extractFiles(targets);
-  std::set<std::string> names;
-  for (const auto& e : fs::directory_iterator(PathFromUtf8(dir / "out")))
-    names.insert(e.path().filename().string());
-  EXPECT_EQ(names, expected);
+  EXPECT_EQ(NamesIn(dir / "out"), expected);
   for (std::size_t i = 0; i < stored.size(); ++i)
     EXPECT_EQ(ReadAll(targets[i].second), items[i].Data) << stored[i];
-
   // Used as they are, device names are refused rather than written to.
   for (const char* device : {"CON", "nul.txt", "COM1"}) {
-    std::string why;
-    EXPECT_EQ(ErrorOf([&] { grp.extractFile(1, dir / device); }, &why), errPathFileAccess);
+    EXPECT_EQ(ErrorOf([&] { grp.extractFile(1, dir / device); }), errPathFileAccess) << device;
     EXPECT_EQ(ErrorOf([&] { grp.LoadFile(dir / device); }), errPathFileAccess) << device;
   }
 }

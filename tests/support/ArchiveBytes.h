@@ -47,19 +47,16 @@ struct Item {
 };
 
 inline std::string ArchiveBytes(const std::vector<Item>& items) {
-  std::string bytes = "Quorindavell" + Int32(static_cast<int64_t>(items.size()));
+  std::string head = "Quorindavell" + Int32(std::ssize(items)), data;
   for (const Item& item : items)
-    bytes += item.Name + Int32(static_cast<int64_t>(item.Data.size()));
-  for (const Item& item : items)
-    bytes += item.Data;
-  return bytes;
+    head += item.Name + Int32(std::ssize(item.Data)), data += item.Data;
+  return head + data;
 }
 
 // `size` bytes that differ for every seed and offset, so that data copied
 // from the wrong place never matches.
 inline std::string Content(uint64_t seed, int64_t size) {
   std::string out;
-  out.reserve(static_cast<std::size_t>(size));
   uint64_t x = seed * 0x9E3779B97F4A7C15ull + 1;
   for (int64_t i = 0; i < size; i += 8) {
     x ^= x << 13;
@@ -88,14 +85,12 @@ struct Sized {
 // Writes an archive of `parts` without holding more than one entry.
 inline void WriteArchive(const std::string& path, const std::vector<Sized>& parts) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  std::string header = "Quorindavell" + Int32(static_cast<int64_t>(parts.size()));
+  std::string header = "Quorindavell" + Int32(std::ssize(parts));
   for (const Sized& p : parts)
     header += p.Name + Int32(p.Size);
-  out.write(header.data(), static_cast<std::streamsize>(header.size()));
-  for (const Sized& p : parts) {
-    const std::string data = Content(p.Seed, p.Size);
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
-  }
+  out << header;
+  for (const Sized& p : parts)
+    out << Content(p.Seed, p.Size);
   if (!out)
     throw std::runtime_error("cannot write " + path);
 }

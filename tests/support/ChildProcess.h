@@ -64,13 +64,11 @@ inline ChildResult InChild(const std::function<std::string()>& body, bool unpriv
   ::close(fds[1]);
   ChildResult result;
   char buffer[4096];
-  for (ssize_t n = 1; n > 0 || (n < 0 && errno == EINTR);) {
-    n = ::read(fds[0], buffer, sizeof buffer);
-    result.Report.append(buffer, n > 0 ? std::size_t(n) : 0);
-  }
+  for (ssize_t n = 1; n > 0 || (n < 0 && errno == EINTR);)
+    result.Report.append(buffer, (n = ::read(fds[0], buffer, sizeof buffer)) > 0 ? std::size_t(n) : 0);
   ::close(fds[0]);
-  while (::waitpid(pid, &result.Status, 0) < 0 && errno == EINTR) {
-  }
+  while (::waitpid(pid, &result.Status, 0) < 0 && errno == EINTR)
+    continue;
   return result;
 }
 

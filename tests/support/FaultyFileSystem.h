@@ -19,69 +19,58 @@ namespace halvarin::testing {
 
 enum class Op {
   OpenRead, CreateNew, Read, Write, Sync, Close, CopyPermissions, Rename, SyncFolder, Stat,
-  CopyRange, CopyAttributes, Count
+  CopyRange, CopyAttributes, SyncFiles, Count
 };
 
 class FaultyFileSystem : public io::FileSystem {
  public:
+  using Handle = std::unique_ptr<io::File>;
   explicit FaultyFileSystem(io::FileSystem& real = io::FileSystem::Native()) : real_(real) {}
 
   // The `nth` call (1-based, counted from now) of `op` throws error `number`.
   void FailAt(Op op, int nth, int32_t number = errPathFileAccess) {
-    failAt_[static_cast<int>(op)] = calls_[static_cast<int>(op)] + nth;
+    failAt_[int(op)] = calls_[int(op)] + nth;
     failNumber_ = number;
   }
   // Runs `action` right before the `nth` call of `op` (counted from now).
   void Before(Op op, int nth, std::function<void()> action) {
-    hookAt_[static_cast<int>(op)] = calls_[static_cast<int>(op)] + nth;
-    hooks_[static_cast<int>(op)] = std::move(action);
+    hookAt_[int(op)] = calls_[int(op)] + nth;
+    hooks_[int(op)] = std::move(action);
   }
   // Runs `action` before every counted call, whatever its kind.
   void BeforeEach(std::function<void()> action) { each_ = std::move(action); }
   // Data copies go to the real file system's own copy (the kernel's) rather
   // than through Read and Write calls that can be made to fail.
   void CopyNatively(bool native) { native_ = native; }
-  int Calls(Op op) const { return calls_[static_cast<int>(op)]; }
+  int Calls(Op op) const { return calls_[int(op)]; }
   int OpenFiles() const { return openFiles_; }
   const std::vector<std::string>& Created() const { return created_; }
 
-  std::unique_ptr<io::File> OpenRead(const std::string& path) override {
-    return Step(Op::OpenRead, path), Wrap(real_.OpenRead(path));
+  Handle OpenRead(const std::string& path) override { return Step(Op::OpenRead, path), Wrap(real_.OpenRead(path)); }
+  Handle CreateNew(const std::string& path, uint32_t permissions) override {
+    return Step(Op::CreateNew, path), created_.push_back(path), Wrap(real_.CreateNew(path, permissions));
   }
-  std::unique_ptr<io::File> CreateNew(const std::string& path, uint32_t permissions) override {
-    Step(Op::CreateNew, path);
-    created_.push_back(path);
-    return Wrap(real_.CreateNew(path, permissions));
-  }
-  io::FileInfo Stat(const std::string& path) override {
-    return Step(Op::Stat, path), real_.Stat(path);
-  }
+  io::FileInfo Stat(const std::string& path) override { return Step(Op::Stat, path), real_.Stat(path); }
   void CopyPermissions(io::File& file, const io::FileInfo& like) override {
     Step(Op::CopyPermissions, file.Path()), real_.CopyPermissions(Real(file), like);
   }
-  bool SetOwner(io::File& file, const io::FileInfo& like) override {
-    return real_.SetOwner(Real(file), like);
-  }
+  bool SetOwner(io::File& file, const io::FileInfo& like) override { return real_.SetOwner(Real(file), like); }
   void CopyAttributes(const std::string& from, io::File& to) override {
     Step(Op::CopyAttributes, to.Path()), real_.CopyAttributes(from, Real(to));
   }
-  std::unique_ptr<io::File> TryLockFile(const std::string& path) override {
-    return real_.TryLockFile(path);
-  }
+  Handle TryLockFile(const std::string& path) override { return real_.TryLockFile(path); }
   bool RenameIfUnchanged(const std::string& from, const std::string& to,
                          const std::optional<io::FileStamp>& expected) override {
     return Step(Op::Rename, to), real_.RenameIfUnchanged(from, to, expected);
   }
   std::string ResolveLinks(const std::string& path) override { return real_.ResolveLinks(path); }
-  bool SameFile(const std::string& a, const std::string& b) override {
-    return real_.SameFile(a, b);
-  }
-  void Rename(const std::string& from, const std::string& to) override {
-    Step(Op::Rename, to), real_.Rename(from, to);
-  }
+  bool SameFile(const std::string& a, const std::string& b) override { return real_.SameFile(a, b); }
+  void Rename(const std::string& from, const std::string& to) override { Step(Op::Rename, to), real_.Rename(from, to); }
   void Remove(const std::string& path) noexcept override { real_.Remove(path); }
-  void SyncFolder(const std::string& folder) override {
-    Step(Op::SyncFolder, folder), real_.SyncFolder(folder);
+  void SyncFolder(const std::string& folder) override { Step(Op::SyncFolder, folder), real_.SyncFolder(folder); }
+  // A failure names the last file, as a failing disk would name one of them.
+  void SyncFiles(const std::vector<std::string>& paths) override {
+    Step(Op::SyncFiles, paths.empty() ? "" : paths.back()), real_.SyncFiles(paths);
   }
   void CopyRange(io::File& from, int64_t offset, io::File& to, int64_t length) override {
     Step(Op::CopyRange, to.Path());
@@ -92,10 +81,7 @@ class FaultyFileSystem : public io::FileSystem {
  private:
   class Faulty final : public io::File {
    public:
-    Faulty(FaultyFileSystem& owner, std::unique_ptr<io::File> real)
-        : owner_(owner), real_(std::move(real)) {
-      ++owner_.openFiles_;
-    }
+    Faulty(FaultyFileSystem& owner, Handle real) : owner_(owner), real_(std::move(real)) { ++owner_.openFiles_; }
     ~Faulty() override { --owner_.openFiles_; }
     io::File& Real() { return *real_; }
     const std::string& Path() const override { return real_->Path(); }
@@ -118,21 +104,16 @@ class FaultyFileSystem : public io::FileSystem {
 
    private:
     FaultyFileSystem& owner_;
-    std::unique_ptr<io::File> real_;
+    Handle real_;
   };
 
   static io::File& Real(io::File& file) { return static_cast<Faulty&>(file).Real(); }
-  std::unique_ptr<io::File> Wrap(std::unique_ptr<io::File> real) {
-    return real ? std::make_unique<Faulty>(*this, std::move(real)) : nullptr;
-  }
+  Handle Wrap(Handle real) { return real ? std::make_unique<Faulty>(*this, std::move(real)) : nullptr; }
   bool Fails(Op op) {
-    if (each_)
-      each_();
-    const int i = static_cast<int>(op);
-    ++calls_[i];
-    if (calls_[i] == hookAt_[i] && hooks_[i])
-      hooks_[i]();
-    return calls_[i] == failAt_[i];
+    each_ ? each_() : void();
+    if (++calls_[int(op)] == hookAt_[int(op)] && hooks_[int(op)])
+      hooks_[int(op)]();
+    return calls_[int(op)] == failAt_[int(op)];
   }
   void Step(Op op, const std::string& path) { Fails(op) ? Throw("use", path) : void(); }
   [[noreturn]] void Throw(const std::string& what, const std::string& path) {
@@ -140,9 +121,8 @@ class FaultyFileSystem : public io::FileSystem {
   }
 
   io::FileSystem& real_;
-  static constexpr int kOps = static_cast<int>(Op::Count);
-  std::array<int, kOps> calls_{}, failAt_{}, hookAt_{};
-  std::array<std::function<void()>, kOps> hooks_;
+  std::array<int, int(Op::Count)> calls_{}, failAt_{}, hookAt_{};
+  std::array<std::function<void()>, int(Op::Count)> hooks_;
   std::function<void()> each_;
   bool native_ = false;
   int32_t failNumber_ = errPathFileAccess;

@@ -34,18 +34,13 @@ inline OracleArchive OracleRead(std::string_view file) {
   if (!file.starts_with("Quorindavell"))
     return a;
   a.Verdict = OracleArchive::Damaged;
-  if (size < 16)
-    return a;
-  const int32_t count = OracleInt32(p + 12);
+  const int32_t count = size < 16 ? -1 : OracleInt32(p + 12);
   if (count < 0 || count > 32766 || 16 + 16 * int64_t{count} > size)
     return a;
   int64_t position = 16 + 16 * int64_t{count} + 1;
   for (int32_t i = 0; i < count; ++i) {
     const unsigned char* record = p + 16 + 16 * i;
-    OracleEntry e;
-    e.Name.assign(reinterpret_cast<const char*>(record), 12);
-    e.Size = OracleInt32(record + 12);
-    e.Position = position;
+    OracleEntry e{std::string(reinterpret_cast<const char*>(record), 12), OracleInt32(record + 12), position};
     // Every byte of the data must lie inside the file, and every position
     // must fit the format's signed 32 bits.
     if (e.Size < 0 || position > INT32_MAX || position - 1 + e.Size > size)

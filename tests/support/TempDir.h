@@ -3,8 +3,6 @@
 // A private folder for one test, removed with everything in it afterwards,
 // even where a test took away its own permissions.
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -22,29 +20,22 @@ namespace fs = std::filesystem;
 
 class TempDir {
  public:
+  // A random name, made only if nobody has it yet (Windows has no mkdtemp).
   TempDir() {
-#ifdef _WIN32
-    // No mkdtemp: a random name, made only if nobody has it yet.
     std::random_device random;
     for (int attempt = 0; path_.empty() && attempt < 100; ++attempt) {
       const fs::path candidate = fs::temp_directory_path() / ("halvarin-test-" + std::to_string(random()));
-      if (fs::create_directory(candidate))
-        path_ = candidate;
+      path_ = fs::create_directory(candidate) ? candidate : path_;
     }
     if (path_.empty())
       throw std::runtime_error("no temporary folder");
-#else
-    std::string pattern = (fs::temp_directory_path() / "halvarin-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-#endif
+    fs::permissions(path_, fs::perms::owner_all);  // as mkdtemp makes it: nobody else's business
   }
   ~TempDir() {
     std::error_code ec;
-    for (const auto& e : fs::recursive_directory_iterator(path_, ec)) {
+    for (const auto& e : fs::recursive_directory_iterator(path_, ec))
       if (e.is_directory(ec) && !e.is_symlink(ec))
         fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    }
     fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(path_, ec);
   }

@@ -58,10 +58,8 @@ std::vector<Item> ExpectDescribes(const clsVarnGRP& grp, std::string_view file) 
 
 // Exactly these files in the work folder: no temporary file left over.
 void ExpectOnlyFiles(std::set<std::string> names) {
-  for (const auto& e : fs::directory_iterator(g_work)) {
-    if (names.erase(e.path().filename().string()) == 0)
-      std::fprintf(stderr, "unexpected file left behind: %s\n", e.path().c_str());
-  }
+  for (const auto& e : fs::directory_iterator(g_work))
+    names.erase(e.path().filename().string()) == 1 ? void() : Fail(e.path().c_str(), 0, "a file left behind");
   FUZZ_CHECK(names.empty());
 }
 
@@ -118,16 +116,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // Files are written and flushed for every input: a memory-backed folder
   // keeps that from dominating the run.
   const char* env = std::getenv("HALVARIN_FUZZ_TMP");
-  std::string pattern = (env != nullptr && *env != '\0'       ? std::string(env)
-                         : ::access("/dev/shm", W_OK) == 0 ? std::string("/dev/shm")
-                                                           : std::string("/tmp")) +
+  std::string pattern = std::string(env != nullptr && *env != '\0' ? env
+                                    : ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
                         "/halvarin-fuzz-XXXXXX";
   FUZZ_CHECK(::mkdtemp(pattern.data()) != nullptr);
   g_work = pattern;
-  std::atexit([] {
-    std::error_code ec;
-    fs::remove_all(g_work, ec);
-  });
+  std::atexit([] { std::error_code ec; fs::remove_all(g_work, ec); });
   WriteAll(Work("base.grp"), kBase);
   return 0;
 }

@@ -23,10 +23,8 @@ int main(int argc, char** argv) {
   const std::vector<Item> three = {
       {Padded("a.art", '\0'), "first entry"}, {Padded("b.map", ' '), ""}, {"TWELVECHARS!", "xyz"}};
   std::vector<Item> many;  // most of them empty, for the loops over the table
-  for (int i = 0; i < 40; ++i) {
-    many.push_back({Padded("e" + std::to_string(i), i % 2 ? ' ' : '\0'),
-                    std::string(static_cast<std::size_t>(i % 5), static_cast<char>('a' + i))});
-  }
+  for (int i = 0; i < 40; ++i)
+    many.push_back({Padded("e" + std::to_string(i), i % 2 ? ' ' : '\0'), std::string(i % 5, char('a' + i))});
   std::vector<std::string> seeds = {
       "", magic, magic.substr(0, 11), "QUORINDAVELL" + Int32(0), ArchiveBytes({}),
       ArchiveBytes({}) + "trailing", ArchiveBytes({{Padded("empty"), ""}}),
@@ -37,11 +35,10 @@ int main(int argc, char** argv) {
   for (const DamagedArchive& d : DamagedArchives())
     seeds.push_back(d.Bytes);
   for (std::size_t i = 0; i < seeds.size(); ++i) {
-    WriteAll((folder / ("seed" + std::to_string(i))).string(), seeds[i]);
-    if (std::filesystem::file_size(folder / ("seed" + std::to_string(i))) != seeds[i].size()) {
-      std::fprintf(stderr, "cannot write into %s\n", folder.c_str());
-      return 1;
-    }
+    const std::filesystem::path file = folder / ("seed" + std::to_string(i));
+    WriteAll(file.string(), seeds[i]);
+    if (std::filesystem::file_size(file) != seeds[i].size())
+      return std::fprintf(stderr, "cannot write into %s\n", folder.c_str()), 1;
   }
   return 0;
 }
