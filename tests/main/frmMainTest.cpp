@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/time.h>
 
 #include <new>
 
@@ -44,17 +43,6 @@ struct Session {
     tk.Show("frmMain");
     tk.Calls.clear();
   }
-  RecordingToolkit tk;
-  ScriptedCommonDialogs dialogs;
-  frmMain form{tk, dialogs};
-};
-
-class frmMainTest : public ::testing::Test, public Session {
- protected:
-  // A wrong relative path lands in the test's folder, nowhere else.
-  void SetUp() override { fs::current_path(dir.Path()); }
-  void TearDown() override { fs::current_path(previous); }
-
   Names Texts() {
     Names texts;
     for (const auto& item : tk.Items("frmMain", "ListView1")) texts.push_back(item.Text);
@@ -67,6 +55,25 @@ class frmMainTest : public ::testing::Test, public Session {
                  [](const std::string& call) { return call.starts_with("MsgBox("); });
     return boxes;
   }
+  // A menu command, or "close" for the title bar's close button.
+  void Do(const std::string& command) { command == "close" ? tk.Close("frmMain") : form.Click(command); }
+  void Command(const char* command, const std::string& choice) {
+    dialogs.PushChoice(choice);
+    Do(command);
+  }
+  const OPENFILENAMEA& Record() const { return dialogs.Calls().back().record; }
+
+  RecordingToolkit tk;
+  ScriptedCommonDialogs dialogs;
+  frmMain form{tk, dialogs};
+};
+
+class frmMainTest : public ::testing::Test, public Session {
+ protected:
+  // A wrong relative path lands in the test's folder, nowhere else.
+  void SetUp() override { fs::current_path(dir.Path()); }
+  void TearDown() override { fs::current_path(previous); }
+
   std::string File(const std::string& name, const std::string& bytes) {
     WriteAll(dir / name, bytes);
     return dir / name;
@@ -76,15 +83,6 @@ class frmMainTest : public ::testing::Test, public Session {
                                            {Padded("TILES.ART", '\0'), "art"},
                                            {Padded("SONG.MID"), "mid"}}));
   }
-  void Command(const char* command, const std::string& choice) {
-    dialogs.PushChoice(choice);
-    Do(command);
-  }
-  // A menu command, or "close" for the title bar's close button.
-  void Do(const std::string& command) {
-    command == "close" ? tk.Close("frmMain") : form.Click(command);
-  }
-  const OPENFILENAMEA& Record() const { return dialogs.Calls().back().record; }
 
   fs::path previous = fs::current_path();
   TempDir dir;
@@ -167,11 +165,10 @@ TEST_F(frmMainTest, ExitAndCloseAskOnceAndEndWhateverTheAnswer) {
   for (const char* command : {"mnufileexit", "close"}) {
     for (const int32_t answer : {vbNo, vbYes}) {
       Session s;
-      s.dialogs.PushChoice(File("a.art", "aaa"));
-      s.form.Click("mnuitemadd");
+      s.Command("mnuitemadd", File("a.art", "aaa"));
       s.tk.MsgBoxAnswers = {answer};
       s.dialogs.PushCancel();  // the Save As after Yes
-      command == std::string("close") ? s.tk.Close("frmMain") : s.form.Click(command);
+      s.Do(command);
       EXPECT_EQ(std::count(s.tk.Calls.begin(), s.tk.Calls.end(), kQuestion), 1) << command;
       EXPECT_TRUE(s.tk.Ended && !s.tk.IsLoaded("frmMain"));
       EXPECT_EQ(s.dialogs.Calls().size(), answer == vbYes ? 2u : 1u);
@@ -289,25 +286,20 @@ TEST_F(frmMainTest, SaveAsWithoutADotThenSaveToTheSameFile) {
   EXPECT_EQ(EntriesOf(dir / "noext.grp").size(), 3u);
 }
 
-// Save when another program has saved the archive meanwhile: refused with
-// the edits kept, unless the other program only touched it.
-TEST_F(frmMainTest, AnotherProgramsSaveIsKeptUnlessItOnlyTouchedTheArchive) {
-  const std::string grp = File("mod", ReadAll(Three()));  // saved to itself, no ".grp" added
+// Save writes back to the file opened, ".grp" or not, and refuses with the
+// edits kept when another program has saved it meanwhile.
+TEST_F(frmMainTest, SaveRefusesToOverwriteAnotherProgramsSave) {
+  const std::string grp = File("mod", ReadAll(Three()));
   Command("mnuFileOpen", grp);
   Command("mnuitemadd", File("a.art", "aaa"));
-  const timeval times[2] = {{1000000000, 0}, {1000000000, 0}};
-  ASSERT_EQ(::utimes(grp.c_str(), times), 0);
   form.Click("mnufilesave");
-  EXPECT_TRUE(Boxes().empty());
   EXPECT_EQ(EntriesOf(grp).size(), 4u);
 
   Command("mnuitemadd", File("b.art", "bbb"));
-  const std::string theirs = File("theirs", ArchiveBytes({{Padded("THEIRS.DAT"), "their work"}}));
-  fs::rename(theirs, grp);
+  fs::rename(File("theirs", ArchiveBytes({{Padded("THEIRS.DAT"), "their work"}})), grp);
   form.Click("mnufilesave");
   ASSERT_EQ(Boxes().size(), 1u);
-  EXPECT_NE(Boxes()[0].find("mod\" has been changed by another program since it was "
-                            "opened. Open it again.|48|"),
+  EXPECT_NE(Boxes()[0].find("mod\" has been changed by another program since it was opened. Open it again.|48|"),
             std::string::npos)
       << Boxes()[0];
   EXPECT_EQ(EntriesOf(grp), Names{"THEIRS.DAT  =their work"});
@@ -316,88 +308,77 @@ TEST_F(frmMainTest, AnotherProgramsSaveIsKeptUnlessItOnlyTouchedTheArchive) {
   EXPECT_EQ(Texts().size(), 5u);
 }
 
-TEST_F(frmMainTest, DeleteAndExtractKeepListAndArchiveInStep) {
-  const std::string grp = File("five.grp", ArchiveBytes({{Padded("ONE.MAP"), "1"}, {Padded("TWO.ART"), "22"},
-                                                         {Padded("THREE.VOC"), "333"}, {Padded("..\\FOUR.MID"), "4444"},
-                                                         {Padded("FIVE.ANM"), "55555"}}));
-  Command("mnuFileOpen", grp);
-  Command("mnuitemadd", File("six.dmo", "666666"));
-  Command("mnuitemadd", File("seven.txt", "7777777"));
-  const size_t shown = dialogs.Calls().size();
-  Select(0);  // nothing selected: nothing happens
-  form.Click("mnuitemdelete");
-  form.Click("mnuitemextract");
-  EXPECT_EQ(dialogs.Calls().size(), shown);
-  EXPECT_EQ(Texts().size(), 7u);
-
-  Select(2);
-  form.Click("mnuitemdelete");
-  EXPECT_EQ(Texts(), (Names{"ONE.MAP     ", "THREE.VOC   ", "..\\FOUR.MID ", "FIVE.ANM    ",
-                            "six.dmo", "seven.txt"}));
-  Select(4);  // now the entry that was fifth
-  Command("mnuitemextract", dir / "out.bin");
-  EXPECT_EQ(ReadAll(dir / "out.bin"), "55555");
-  EXPECT_EQ(dialogs.Calls().back().kind, Kind::Save);
-  EXPECT_EQ(Record().lpstrFilter, std::string("All Files\0*.*\0\0", 15));
-  EXPECT_EQ(Record().lpstrInitialDir, std::nullopt);
-  EXPECT_TRUE(Record().Flags & OFN_OVERWRITEPROMPT);
-  EXPECT_TRUE(Record().lpstrFile->starts_with(std::string("FIVE.ANM\0", 9)));
-  Select(3);  // the offered name stays in the folder; a cancel that keeps it is a cancel
-  dialogs.Push([](OPENFILENAMEA&) { return 0; });
-  form.Click("mnuitemextract");
-  EXPECT_TRUE(Record().lpstrFile->starts_with(std::string(".._FOUR.MID\0", 12)));
-  EXPECT_EQ(dir.Names().count(".._FOUR.MID"), 0u);
-
-  // A queued file: the dialog shows with its name, nothing is written.
-  Select(5);
-  Command("mnuitemextract", dir / "queued.bin");
-  EXPECT_TRUE(Record().lpstrFile->starts_with("six.dmo"));
-  EXPECT_FALSE(fs::exists(dir / "queued.bin"));
-  form.Click("mnuitemdelete");
-  form.Click("mnufilesave");
-  EXPECT_EQ(EntriesOf(grp), (Names{"ONE.MAP     =1", "THREE.VOC   =333", "..\\FOUR.MID =4444",
-                                   "FIVE.ANM    =55555", "seven.txt   =7777777"}));
-  tk.Calls.clear();  // into a folder that does not exist
-  Select(1);
-  Command("mnuitemextract", dir / "no/such/folder.art");
-  ASSERT_EQ(Boxes().size(), 1u);
-  EXPECT_TRUE(Boxes()[0].find("folder.art") != std::string::npos);
-  EXPECT_FALSE(form.Archive->Changed());
-}
-
-// A drag offers the entry as a file under the name Extract Item offers, in a
-// folder of its own inside one private folder that goes with the window; a
-// queued item offers its own file.
-TEST_F(frmMainTest, ADragOffersTheEntryAsAFileUnderItsSafeName) {
+// Extract Item offers an entry under a name safe to write and writes its
+// bytes; a drag writes the same file, in a folder of its own inside one
+// private folder that goes with the window. A queued item offers its own
+// file, and Delete keeps list and archive in step.
+TEST_F(frmMainTest, ExtractDragAndDeleteKeepListAndArchiveInStep) {
   const std::vector<ArchiveEntry> entries = {
       {"../../x.map", "up"},     {"CON", "device"}, {"a/b\\c.art", "slashes"},
       {"\x01" "bad.dat", "ctl"}, {"end...", "dots"}, {"caf\xE9.mid", std::string(70000, 'm')}};
   WriteGroupArchive(dir / "a.grp", entries);
-  const std::string bytes = ReadAll(dir / "a.grp");
+  const std::string grp = dir / "a.grp", bytes = ReadAll(grp);
   fs::path root;
   {
     Session s;
-    s.dialogs.PushChoice(dir / "a.grp");
-    s.form.Click("mnuFileOpen");
-    s.dialogs.PushChoice(File("queued.voc", "queued"));
-    s.form.Click("mnuitemadd");
+    s.Command("mnuFileOpen", grp);
+    s.Command("mnuitemadd", File("queued.voc", "queued"));
+    s.Do("mnuitemextract");  // nothing selected: nothing happens
+    s.Do("mnuitemdelete");
+    EXPECT_EQ(s.dialogs.Calls().size(), 2u);
+    EXPECT_EQ(s.Texts().size(), 7u);
     EXPECT_EQ(s.form.StartDrag("ListView1", 8), Names{});
     EXPECT_EQ(s.form.StartDrag("ListView1", 7), Names{dir / "queued.voc"});
     for (int32_t position = 1; position <= 6; ++position) {
       SCOPED_TRACE(position);
-      s.tk.Select("frmMain", "ListView1", position);
-      s.dialogs.PushCancel();
-      s.form.Click("mnuitemextract");
+      s.Select(position);
+      s.Command("mnuitemextract", dir / "out.bin");
+      EXPECT_EQ(ReadAll(dir / "out.bin"), entries[static_cast<size_t>(position - 1)].Data);
       const Names files = s.form.StartDrag("ListView1", position);
       ASSERT_EQ(files.size(), 1u);
       const fs::path file = files[0];
-      EXPECT_EQ(file.filename().string(), s.dialogs.Calls().back().record.lpstrFile->c_str());
+      EXPECT_EQ(file.filename().string(), s.Record().lpstrFile->c_str());
       EXPECT_EQ(ReadAll(file), entries[static_cast<size_t>(position - 1)].Data);
       root = root.empty() ? file.parent_path().parent_path() : root;
       EXPECT_EQ(file.parent_path().parent_path(), root);
     }
     EXPECT_EQ(fs::status(root).permissions(), fs::perms::owner_all);
-    EXPECT_EQ(ReadAll(dir / "a.grp"), bytes);
+    EXPECT_TRUE(s.Record().lpstrFile->starts_with(std::string("caf\xC3\xA9.mid\0", 10)));
+    EXPECT_EQ(s.Record().lpstrFilter, std::string("All Files\0*.*\0\0", 15));
+    EXPECT_EQ(s.Record().lpstrInitialDir, std::nullopt);
+    EXPECT_TRUE(s.Record().Flags & OFN_OVERWRITEPROMPT);
+    // The offered name stays in the record: a cancel that keeps it is a
+    // cancel, and so is one in the progress window.
+    const auto names = dir.Names();
+    s.Select(1);
+    s.dialogs.PushCancel();
+    s.Do("mnuitemextract");
+    s.tk.CancelAtReport = 1;
+    s.Command("mnuitemextract", dir / "out.bin");
+    s.tk.CancelAtReport = 0;
+    EXPECT_EQ(dir.Names(), names);
+    EXPECT_EQ(ReadAll(dir / "out.bin"), entries[5].Data);
+    EXPECT_EQ(ReadAll(grp), bytes);
+    EXPECT_TRUE(s.Boxes().empty());
+
+    s.Select(2);
+    s.Do("mnuitemdelete");
+    s.Select(6);  // the queued file, now sixth: its name offered, nothing written
+    s.Command("mnuitemextract", dir / "queued.bin");
+    EXPECT_TRUE(s.Record().lpstrFile->starts_with("queued.voc"));
+    EXPECT_FALSE(fs::exists(dir / "queued.bin"));
+    s.Do("mnuitemdelete");
+    s.Select(2);  // the entry that was third
+    s.Command("mnuitemextract", dir / "out.bin");
+    EXPECT_EQ(ReadAll(dir / "out.bin"), "slashes");
+    s.Do("mnufilesave");
+    EXPECT_EQ(EntriesOf(grp), (Names{"../../x.map =up", "a/b\\c.art   =slashes", "\x01" "bad.dat    =ctl",
+                                     "end...      =dots", "caf\xE9.mid    =" + entries[5].Data}));
+    s.Select(1);
+    s.Command("mnuitemextract", dir / "no/such/folder.art");
+    ASSERT_EQ(s.Boxes().size(), 1u);
+    EXPECT_NE(s.Boxes()[0].find("folder.art"), std::string::npos);
+    EXPECT_FALSE(s.form.Archive->Changed());
   }
   EXPECT_FALSE(fs::exists(root));
 }
