@@ -126,7 +126,7 @@ TEST_F(frmMainTest, TheQuestionComesOnlyWithChangesAndYesSaves) {
   const std::string grp = Three();
   Command("mnuFileOpen", grp);
   EXPECT_EQ(Record().lpstrFilter, kGrpFilter);
-  EXPECT_EQ(Record().lpstrInitialDir, tk.Path + std::string(2, '\0'));
+  EXPECT_EQ(Record().lpstrInitialDir, tk.AppPath() + std::string(2, '\0'));
   form.Click("mnuFileNew");
   Command("mnuFileOpen", grp);
   EXPECT_TRUE(Boxes().empty());
@@ -257,7 +257,10 @@ TEST_F(frmMainTest, OpenCancelledNotAnArchiveOrFailingChangesNothing) {
   EXPECT_EQ(dialogs.Calls().back().kind, Kind::Save);
 }
 
-TEST_F(frmMainTest, SaveAsWithoutADotThenSaveToTheSameFile) {
+// Save As adds ".grp"; Save writes back to the file opened, ".grp" or not,
+// and never over another program's save; a failed or cancelled save keeps
+// the edits and the file the document is tied to.
+TEST_F(frmMainTest, SaveAsThenSaveToTheSameFileAndNeverOverAnotherProgramsSave) {
   Command("mnuitemadd", File("a.art", "aaa"));
   Command("mnufilesave", dir / "noext");  // untitled: Save is Save As
   EXPECT_FALSE(fs::exists(dir / "noext"));
@@ -269,43 +272,31 @@ TEST_F(frmMainTest, SaveAsWithoutADotThenSaveToTheSameFile) {
   EXPECT_EQ(dialogs.Calls().size(), shown);
   EXPECT_EQ(EntriesOf(dir / "noext.grp"), (Names{"a.art       =aaa", "b.map       =bbbb"}));
   EXPECT_FALSE(form.Archive->Changed());
-  // The list shows the names as stored once saved.
-  EXPECT_EQ(Texts(), (Names{"a.art       ", "b.map       "}));
+  EXPECT_EQ(Texts(), (Names{"a.art       ", "b.map       "}));  // as stored, once saved
 
-  // Cancelled, or into a folder that does not exist: nothing written, still
-  // tied to the same file.
   Command("mnuitemadd", File("c.mid", "c"));
   dialogs.PushCancel();
   form.Click("mnufilesaveas");
-  tk.Calls.clear();
   Command("mnufilesaveas", dir / "no/such.grp");
   EXPECT_EQ(Boxes().size(), 1u);
   EXPECT_TRUE(form.HasFile && form.Archive->Changed());
   EXPECT_EQ(EntriesOf(dir / "noext.grp").size(), 2u);
   form.Click("mnufilesave");
   EXPECT_EQ(EntriesOf(dir / "noext.grp").size(), 3u);
-}
 
-// Save writes back to the file opened, ".grp" or not, and refuses with the
-// edits kept when another program has saved it meanwhile.
-TEST_F(frmMainTest, SaveRefusesToOverwriteAnotherProgramsSave) {
-  const std::string grp = File("mod", ReadAll(Three()));
-  Command("mnuFileOpen", grp);
-  Command("mnuitemadd", File("a.art", "aaa"));
+  const std::string mod = File("mod", ReadAll(dir / "noext.grp"));
+  Command("mnuFileOpen", mod);
+  Command("mnuitemadd", File("d.art", "d"));
   form.Click("mnufilesave");
-  EXPECT_EQ(EntriesOf(grp).size(), 4u);
-
-  Command("mnuitemadd", File("b.art", "bbb"));
-  fs::rename(File("theirs", ArchiveBytes({{Padded("THEIRS.DAT"), "their work"}})), grp);
+  EXPECT_EQ(EntriesOf(mod).size(), 4u);
+  Command("mnuitemadd", File("e.art", "e"));
+  fs::rename(File("theirs", ArchiveBytes({{Padded("THEIRS.DAT"), "their work"}})), mod);
+  tk.Calls.clear();
   form.Click("mnufilesave");
-  ASSERT_EQ(Boxes().size(), 1u);
-  EXPECT_NE(Boxes()[0].find("mod\" has been changed by another program since it was opened. Open it again.|48|"),
-            std::string::npos)
-      << Boxes()[0];
-  EXPECT_EQ(EntriesOf(grp), Names{"THEIRS.DAT  =their work"});
-  EXPECT_EQ(dir.Names(), (std::set<std::string>{"a.art", "b.art", "mod", "three.grp"}));
-  EXPECT_TRUE(form.Archive->Changed());
-  EXPECT_EQ(Texts().size(), 5u);
+  EXPECT_EQ(Boxes(), Names{"MsgBox(\"" + mod + "\" has been changed by another program since it was opened. "
+                           "Open it again.|48|Halvarin)"});
+  EXPECT_EQ(EntriesOf(mod), Names{"THEIRS.DAT  =their work"});
+  EXPECT_TRUE(form.Archive->Changed() && Texts().size() == 5u);
 }
 
 // Extract Item offers an entry under a name safe to write and writes its
@@ -356,6 +347,7 @@ TEST_F(frmMainTest, ExtractDragAndDeleteKeepListAndArchiveInStep) {
     s.tk.CancelAtReport = 1;
     s.Command("mnuitemextract", dir / "out.bin");
     s.tk.CancelAtReport = 0;
+    EXPECT_EQ(s.tk.Calls.back(), "RunWithProgress(out.bin)");
     EXPECT_EQ(dir.Names(), names);
     EXPECT_EQ(ReadAll(dir / "out.bin"), entries[5].Data);
     EXPECT_EQ(ReadAll(grp), bytes);
