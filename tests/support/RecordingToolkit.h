@@ -16,8 +16,10 @@ namespace halvarin {
 
 // A toolkit without windows for tests of form logic. It keeps the state the
 // forms can read back (list items, selection, control sizes, captions),
-// answers message boxes from a script, and records every call in `Calls` as
-// one readable line, e.g. "MsgBox(File has changed.\r\nSave now?|36|Save Changes?)".
+// answers message boxes from a script, and records the calls a user would
+// see (windows, boxes, pop-ups, programs started, progress windows) in
+// `Calls`, one readable line each, e.g.
+// "MsgBox(File has changed.\r\nSave now?|36|Save Changes?)".
 // Forms attached with Attach() receive Load on their first Show and Unload on
 // Unload, as in the real toolkit, so exit sequences can be followed.
 class RecordingToolkit : public Toolkit {
@@ -64,7 +66,6 @@ class RecordingToolkit : public Toolkit {
   // The user closes the window from its title bar: the form may keep it
   // open (QueryUnload); otherwise it is unloaded.
   void Close(Form form) {
-    Calls.push_back("Close(" + form + ")");
     bool cancel = Loaded.count(form) == 0;
     if (!cancel && Forms.count(form) != 0) Forms[form]->QueryUnload(cancel);
     if (!cancel && !Ended) Unload(form);
