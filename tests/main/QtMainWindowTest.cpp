@@ -105,7 +105,8 @@ TEST_F(QtMainWindowTest, TheWindowAsTheUserSeesIt) {
   QStringList menus;
   for (QAction* bar : window->menuBar()->actions()) {
     menus << bar->text();
-    for (QAction* a : bar->menu()->actions()) menus << (a->isSeparator() ? "-" : a->text() + " " + a->shortcut().toString());
+    for (QAction* a : bar->menu()->actions())
+      menus << (a->isSeparator() ? "-" : a->text() + " " + a->shortcut().toString());
   }
   EXPECT_EQ(menus.join("|").toStdString(),
             "&File|&New Ctrl+N|&Open Ctrl+O|&Save Ctrl+S|Save &As |-|E&xit |&Item|&Add Item |"
@@ -141,26 +142,11 @@ TEST_F(QtMainWindowTest, ShortcutsMouseButtonsAndAFailingCommandShownNotThrownIn
                                          "Halvarin|Unavailable|0"}));
 }
 
-TEST_F(QtMainWindowTest, TheRightClickPopsUpTheItemMenuOnTheClickedItem) {
-  Show(&form);
-  tk.ListAdd("frmMain", "ListView1", "ONE.MAP", 5, 5);
-  tk.ListAdd("frmMain", "ListView1", "TWO.ART", 4, 4);
-  list->doItemsLayout();
-  const QPoint onSecond = list->visualItemRect(list->item(1)).center();
-  for (Qt::MouseButton button : {Qt::RightButton, Qt::LeftButton}) {
-    QWidget* shown = nullptr;
-    WatchModals([&] { QTest::mousePress(list->viewport(), button, Qt::ShiftModifier, onSecond); },
-                [&](QWidget* popup) { shown = popup; });
-    QTest::mouseRelease(list->viewport(), button, Qt::ShiftModifier, onSecond);
-    EXPECT_EQ(shown, button == Qt::RightButton ? window->Menu("mnuitem") : nullptr);
-  }
-  EXPECT_EQ(tk.SelectedText("frmMain", "ListView1"), "TWO.ART");
-}
-
 // Real drops add files, as a copy, and a short name added last cuts no
 // label; a drag out of the list offers the entry's bytes as a file, which
-// dropped back on the list adds nothing.
-TEST_F(QtMainWindowTest, RealDropsAndDrags) {
+// dropped back on the list adds nothing; the right button pops up the Item
+// menu on the item it selects.
+TEST_F(QtMainWindowTest, RealDropsDragsAndTheRightClickPopUp) {
   Show(&form);
   WriteGroupArchive(dir / "a.grp", {{"LEVEL1.MAP", "1"}, {"../TWO.ART", "22"}});
   scripted.PushChoice(dir / "a.grp");
@@ -181,6 +167,18 @@ TEST_F(QtMainWindowTest, RealDropsAndDrags) {
   list->doItemsLayout();
   const int needed = list->fontMetrics().horizontalAdvance(QStringLiteral("LEVEL1.MAP"));
   for (int i = 0; i < list->count(); ++i) EXPECT_GT(list->visualItemRect(list->item(i)).width(), needed) << i;
+  const QPoint onSecond = list->visualItemRect(list->item(1)).center();
+  for (Qt::MouseButton button : {Qt::RightButton, Qt::LeftButton}) {
+    list->setCurrentRow(0);
+    std::string shown;  // with the item selected when it shows
+    WatchModals([&] { QTest::mousePress(list->viewport(), button, Qt::ShiftModifier, onSecond); },
+                [&](QWidget* popup) {
+                  shown = popup == window->Menu("mnuitem") ? tk.SelectedText("frmMain", "ListView1") : "?";
+                });
+    QTest::mouseRelease(list->viewport(), button, Qt::ShiftModifier, onSecond);
+    EXPECT_EQ(shown, button == Qt::RightButton ? "../TWO.ART  " : "");
+  }
+  EXPECT_EQ(tk.SelectedText("frmMain", "ListView1"), "../TWO.ART  ");
 }
 
 TEST_F(QtMainWindowTest, AFailedSaveKeepsTheWindowOpenWithTheEdits) {
@@ -209,15 +207,15 @@ TEST_F(QtMainWindowTest, AFailedSaveKeepsTheWindowOpenWithTheEdits) {
 // nothing else; a box with neither must be answered with a button.
 TEST_F(QtMainWindowTest, EscAndCloseAnswerOnlyCancelOrALoneOk) {
   for (const bool byKey : {true, false}) {
-    for (const auto& [style, escape] : {std::pair<int32_t, int32_t>{vbOKOnly, vbOK}, {vbOKCancel, vbCancel}, {vbAbortRetryIgnore, 0},
-                                        {vbYesNoCancel, vbCancel}, {vbYesNo | vbQuestion, 0}, {vbRetryCancel, vbCancel}}) {
+    for (const auto& [style, escape] : {std::pair<int32_t, int32_t>{vbOKOnly, vbOK}, {vbOKCancel, vbCancel},
+                                        {vbAbortRetryIgnore, 0}, {vbYesNoCancel, vbCancel},
+                                        {vbYesNo | vbQuestion, 0}, {vbRetryCancel, vbCancel}}) {
       SCOPED_TRACE(std::to_string(style) + (byKey ? " Esc" : " close"));
       bool stayed = false;
       boxes = {[&, byKey](QMessageBox* box) {
-                 byKey ? QTest::keyClick(box, Qt::Key_Escape) : void(box->close());
-                 stayed = box->isVisible();
-               },
-               [](QMessageBox* box) { box->buttons().front()->click(); }};
+        byKey ? QTest::keyClick(box, Qt::Key_Escape) : void(box->close());
+        if ((stayed = box->isVisible())) box->buttons().front()->click();
+      }};
       int32_t answer = 0;
       Run([&] { answer = tk.MsgBox("Sure?", style, "Question"); });
       EXPECT_EQ(stayed, escape == 0);
@@ -247,7 +245,9 @@ TEST_F(QtMainWindowTest, CancelInTheProgressWindow) {
   } painted;
   list->viewport()->installEventFilter(&painted);
   std::promise<void> cancelled;
-  faulty.Before(Op::Sync, 1, [pressed = cancelled.get_future().share()] { pressed.wait_for(std::chrono::seconds(20)); });
+  faulty.Before(Op::Sync, 1, [pressed = cancelled.get_future().share()] {
+    pressed.wait_for(std::chrono::seconds(20));
+  });
   QString shown;
   Run([&] { window->MenuAction("mnufilesave")->trigger(); }, [&](QWidget* open) {
     auto* progress = qobject_cast<QtProgressWindow*>(open);
