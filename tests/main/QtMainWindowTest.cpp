@@ -15,7 +15,6 @@
 #include <QStatusBar>
 #include <QUrl>
 #include <chrono>
-#include <deque>
 #include <future>
 
 #include "AppError.h"
@@ -63,27 +62,17 @@ class QtMainWindowTest : public ::testing::Test {
   }
   void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
-  // Runs `action`; each box that opens takes the next step, or with none
-  // left No or OK, and is kept as "title|text|icon". Any other window goes
+  // Runs `action`; each box that opens is kept as "title|text|icon" and
+  // answered by `answer`, or without one by No or OK. Any other window goes
   // to `other`.
   void Run(const std::function<void()>& action, const std::function<void(QWidget*)>& other = {}) {
     WatchModals(action, [&](QWidget* open) {
       auto* box = qobject_cast<QMessageBox*>(open);
       if (box == nullptr) return other ? other(open) : void();
       texts.push_back(box->windowTitle() + "|" + box->text() + "|" + QString::number(box->icon()));
-      if (boxes.empty()) return box->button(box->button(QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok)->click();
-      const auto step = boxes.front();
-      boxes.pop_front();
-      step(box);
+      if (answer) return answer(box);
+      box->button(box->button(QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok)->click();
     });
-  }
-  Qt::DropAction DropFiles(const std::vector<std::string>& paths) {
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const std::string& path : paths) urls.push_back(QUrl::fromLocalFile(QString::fromStdString(path)));
-    data.setUrls(urls);
-    data.setText(QString::fromStdString(paths.front()));  // file managers offer text too
-    return Drop(list->viewport(), data);
   }
 
   TempDir dir;
@@ -93,7 +82,7 @@ class QtMainWindowTest : public ::testing::Test {
   RecordingEvents events;
   QtFormWindow* window = nullptr;
   QtListView* list = nullptr;
-  std::deque<std::function<void(QMessageBox*)>> boxes;
+  std::function<void(QMessageBox*)> answer;
   std::vector<QString> texts;
 };
 
@@ -157,7 +146,12 @@ TEST_F(QtMainWindowTest, RealDropsDragsAndTheRightClickPopUp) {
   WriteAll(dir / "a.mid", "midi");
   WriteAll(dir / "play.dmo", "demo");
   fs::create_directories(dir / "folder");
-  EXPECT_EQ(DropFiles({dir / "a.mid", dir / "folder", dir / "play.dmo"}), Qt::CopyAction);  // a move deletes
+  QMimeData files;
+  files.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir / "a.mid")),
+                 QUrl::fromLocalFile(QString::fromStdString(dir / "folder")),
+                 QUrl::fromLocalFile(QString::fromStdString(dir / "play.dmo"))});
+  files.setText(files.urls()[0].toLocalFile());  // file managers offer text too
+  EXPECT_EQ(Drop(list->viewport(), files), Qt::CopyAction);  // a move would delete the files
   QMimeData text;
   text.setText(QString::fromStdString(dir / "a.mid"));  // a text selection adds nothing
   Drop(list->viewport(), text);
@@ -193,10 +187,10 @@ TEST_F(QtMainWindowTest, EscAndCloseAnswerOnlyCancelOrALoneOk) {
                                         {vbYesNo | vbQuestion, 0}, {vbRetryCancel, vbCancel}}) {
       SCOPED_TRACE(std::to_string(style) + (byKey ? " Esc" : " close"));
       bool stayed = false;
-      boxes = {[&, byKey](QMessageBox* box) {
+      answer = [&, byKey](QMessageBox* box) {
         byKey ? QTest::keyClick(box, Qt::Key_Escape) : void(box->close());
         if ((stayed = box->isVisible())) box->buttons().front()->click();
-      }};
+      };
       int32_t answer = 0;
       Run([&] { answer = tk.MsgBox("Sure?", style, "Question"); });
       EXPECT_EQ(stayed, escape == 0);
@@ -232,7 +226,7 @@ TEST_F(QtMainWindowTest, ASaveCancelledInTheProgressWindowKeepsTheWindowOpen) {
   });
   QString shown;
   QPointer<QtFormWindow> watched(window);
-  boxes = {[](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); }};
+  answer = [](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); };
   Run([&] { window->close(); }, [&](QWidget* open) {
     auto* progress = qobject_cast<QtProgressWindow*>(open);
     if (progress == nullptr || !progress->CancelButton()->isEnabled()) return;
@@ -249,6 +243,7 @@ TEST_F(QtMainWindowTest, ASaveCancelledInTheProgressWindowKeepsTheWindowOpen) {
   EXPECT_EQ(ReadAll(dir / "a.grp"), before);
   ASSERT_TRUE(!tk.Ending() && watched && window->isVisible() && form.Archive->Changed() && list->count() == 1);
 
+  answer = nullptr;
   Run([&] { window->close(); });  // No
   EXPECT_TRUE(texts.size() == 2u && tk.Ending() && tk.Window("frmMain") == nullptr);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
