@@ -141,37 +141,33 @@ TEST_F(frmMainTest, TheQuestionComesOnlyWithChangesAndYesSaves) {
   EXPECT_EQ(dialogs.Calls().back().kind, Kind::Open);
   EXPECT_EQ(EntriesOf(grp).back(), "extra.voc   =voc!");
   EXPECT_EQ(Texts().back(), "extra.voc   ");
-
-  // No: nothing written, the list emptied.
-  Command("mnuitemadd", File("a.art", "aaa"));
-  tk.MsgBoxAnswers = {vbNo};
-  form.Click("mnuFileNew");
-  EXPECT_EQ(EntriesOf(grp).size(), 4u);
-  EXPECT_TRUE(Texts().empty() && !form.HasFile);
-
-  // Yes untitled: Save As first, then New goes on.
-  Command("mnuitemadd", File("a.art", "aaa"));
-  tk.MsgBoxAnswers = {vbYes};
-  Command("mnuFileNew", dir / "new.grp");
-  EXPECT_EQ(dialogs.Calls().back().kind, Kind::Save);
-  EXPECT_EQ(Record().lpstrInitialDir, std::nullopt);
-  EXPECT_EQ(EntriesOf(dir / "new.grp"), Names{"a.art       =aaa"});
-  EXPECT_TRUE(Texts().empty());
 }
 
-TEST_F(frmMainTest, ExitAndCloseAskOnceAndEndWhateverTheAnswer) {
+// Every command that drops the document asks once about unsaved edits. No
+// writes nothing; Yes on an untitled document shows Save As first and writes
+// what is chosen there; either way, and with Save As cancelled, the command
+// goes on.
+TEST_F(frmMainTest, NoOrYesToTheQuestionAndTheCommandGoesOn) {
   form.Click("mnufileexit");  // unchanged: no question
   EXPECT_TRUE(Boxes().empty() && tk.Ended && !tk.IsLoaded("frmMain") && form.Archive == nullptr);
-  for (const char* command : {"mnufileexit", "close"}) {
-    for (const int32_t answer : {vbNo, vbYes}) {
+  const std::string saved = dir / "new.grp";
+  for (const std::string command : {"mnuFileNew", "mnuFileOpen", "mnufileexit", "close"}) {
+    for (const std::string& choice : {std::string("No"), std::string(), saved}) {  // Save As cancelled, or saved
+      SCOPED_TRACE(command + " " + choice);
       Session s;
       s.Command("mnuitemadd", File("a.art", "aaa"));
-      s.tk.MsgBoxAnswers = {answer};
-      s.dialogs.PushCancel();  // the Save As after Yes
+      s.tk.MsgBoxAnswers = {choice == "No" ? vbNo : vbYes};
+      if (choice != "No") choice.empty() ? s.dialogs.PushCancel() : s.dialogs.PushChoice(choice);
       s.Do(command);
-      EXPECT_EQ(std::count(s.tk.Calls.begin(), s.tk.Calls.end(), kQuestion), 1) << command;
-      EXPECT_TRUE(s.tk.Ended && !s.tk.IsLoaded("frmMain"));
-      EXPECT_EQ(s.dialogs.Calls().size(), answer == vbYes ? 2u : 1u);
+      EXPECT_EQ(s.Boxes(), Names{kQuestion});
+      const auto& shown = s.dialogs.Calls();
+      ASSERT_EQ(shown.size(), 1u + (choice != "No") + (command == "mnuFileOpen"));
+      EXPECT_TRUE(choice == "No" || (shown[1].kind == Kind::Save && !shown[1].record.lpstrInitialDir));
+      EXPECT_EQ(choice == saved ? EntriesOf(saved) : Names{}, choice == saved ? Names{"a.art       =aaa"} : Names{});
+      EXPECT_EQ(fs::remove(saved), choice == saved);
+      EXPECT_EQ(s.tk.Ended && !s.tk.IsLoaded("frmMain"), command == "mnufileexit" || command == "close");
+      EXPECT_TRUE(command != "mnuFileNew" || s.Texts().empty());
+      EXPECT_TRUE(command != "mnuFileOpen" || shown.back().kind == Kind::Open);
     }
   }
 }
