@@ -146,71 +146,48 @@ TEST_F(frmMainTest, TheQuestionComesOnlyWithChangesAndYesSaves) {
 // Every command that drops the document asks once about unsaved edits. No
 // writes nothing; Yes on an untitled document shows Save As first and writes
 // what is chosen there; either way, and with Save As cancelled, the command
-// goes on.
-TEST_F(frmMainTest, NoOrYesToTheQuestionAndTheCommandGoesOn) {
+// goes on. A save that fails, or is cancelled in its progress window, stops
+// the command with the edits kept; only a failure says why, and nothing the
+// user tries while the save runs happens.
+TEST_F(frmMainTest, NoOrYesToTheQuestionAndTheCommandGoesOnUnlessTheSaveFails) {
   form.Click("mnufileexit");  // unchanged: no question
   EXPECT_TRUE(Boxes().empty() && tk.Ended && !tk.IsLoaded("frmMain") && form.Archive == nullptr);
   const std::string saved = dir / "new.grp";
+  enum Answer { No, YesSaveAsCancelled, YesSaved, YesSaveFails, YesSaveCancelled };
   for (const std::string command : {"mnuFileNew", "mnuFileOpen", "mnufileexit", "close"}) {
-    for (const std::string& choice : {std::string("No"), std::string(), saved}) {  // Save As cancelled, or saved
-      SCOPED_TRACE(command + " " + choice);
+    for (const Answer answer : {No, YesSaveAsCancelled, YesSaved, YesSaveFails, YesSaveCancelled}) {
+      SCOPED_TRACE(command + " " + std::to_string(answer));
       Session s;
       s.Command("mnuitemadd", File("a.art", "aaa"));
-      s.tk.MsgBoxAnswers = {choice == "No" ? vbNo : vbYes};
-      if (choice != "No") choice.empty() ? s.dialogs.PushCancel() : s.dialogs.PushChoice(choice);
+      if (answer == YesSaveFails) fs::remove(dir / "a.art");
+      s.tk.MsgBoxAnswers = {answer == No ? vbNo : vbYes};
+      s.tk.CancelAtReport = answer == YesSaveCancelled ? 1 : 0;
+      s.tk.DuringProgress = [&s] {
+        s.Select(1);
+        s.Do("mnuitemdelete");
+        s.Do("close");
+      };
+      if (answer != No) answer == YesSaveAsCancelled ? s.dialogs.PushCancel() : s.dialogs.PushChoice(saved);
       s.Do(command);
-      EXPECT_EQ(s.Boxes(), Names{kQuestion});
-      const auto& shown = s.dialogs.Calls();
-      ASSERT_EQ(shown.size(), 1u + (choice != "No") + (command == "mnuFileOpen"));
-      EXPECT_TRUE(choice == "No" || (shown[1].kind == Kind::Save && !shown[1].record.lpstrInitialDir));
-      EXPECT_EQ(choice == saved ? EntriesOf(saved) : Names{}, choice == saved ? Names{"a.art       =aaa"} : Names{});
-      EXPECT_EQ(fs::remove(saved), choice == saved);
-      EXPECT_EQ(s.tk.Ended && !s.tk.IsLoaded("frmMain"), command == "mnufileexit" || command == "close");
-      EXPECT_TRUE(command != "mnuFileNew" || s.Texts().empty());
-      EXPECT_TRUE(command != "mnuFileOpen" || shown.back().kind == Kind::Open);
-    }
-  }
-}
-
-// A save after Yes that fails, or that is cancelled in its progress window,
-// stops the command that asked and keeps the edits; a cancel says nothing
-// more, and nothing the user tries while the save runs happens.
-TEST_F(frmMainTest, ASaveAfterYesThatFailsOrIsCancelledStopsTheCommand) {
-  const std::string grp = Three(), bytes = ReadAll(grp);
-  Command("mnuFileOpen", grp);
-  const std::string gone = File("gone.voc", "x");
-  Command("mnuitemadd", gone);
-  fs::remove(gone);
-  tk.DuringProgress = [&] {
-    Select(1);
-    form.Click("mnuitemdelete");
-    tk.Close("frmMain");
-  };
-  for (const int cancelAt : {0, 1}) {
-    if (cancelAt != 0) WriteAll(gone, "x");
-    tk.CancelAtReport = cancelAt;
-    for (const char* command : {"mnufileexit", "mnuFileNew", "mnuFileOpen", "close"}) {
-      SCOPED_TRACE(command + std::to_string(cancelAt));
-      tk.Calls.clear();
-      tk.MsgBoxAnswers = {vbYes};
-      Do(command);
-      const Names boxes = Boxes();
-      ASSERT_EQ(boxes.size(), cancelAt == 0 ? 2u : 1u);
+      const bool stops = answer >= YesSaveFails, ends = !stops && (command == "mnufileexit" || command == "close");
+      const Names boxes = s.Boxes();
+      ASSERT_EQ(boxes.size(), answer == YesSaveFails ? 2u : 1u);
       EXPECT_EQ(boxes[0], kQuestion);
-      EXPECT_TRUE(cancelAt != 0 || (boxes[1].find("gone.voc") != std::string::npos &&
-                                    boxes[1].ends_with("|48|Halvarin)"))) << boxes.back();
-      EXPECT_EQ(dialogs.Calls().size(), 2u);
-      EXPECT_TRUE(!tk.Ended && tk.IsLoaded("frmMain") && form.Archive->Changed() && form.HasFile);
-      EXPECT_EQ(Texts().size(), 4u);
-      EXPECT_EQ(ReadAll(grp), bytes);
-      EXPECT_EQ(dir.Names().size(), cancelAt == 0 ? 1u : 2u);
+      EXPECT_TRUE(answer != YesSaveFails ||
+                  (boxes[1].find("a.art") != std::string::npos && boxes[1].ends_with("|48|Halvarin)")))
+          << boxes.back();
+      const auto& shown = s.dialogs.Calls();
+      ASSERT_EQ(shown.size(), 1u + (answer != No) + (command == "mnuFileOpen" && !stops));
+      EXPECT_TRUE(answer == No || (shown[1].kind == Kind::Save && !shown[1].record.lpstrInitialDir));
+      EXPECT_TRUE(command != "mnuFileOpen" || stops || shown.back().kind == Kind::Open);
+      EXPECT_TRUE(answer != YesSaved || EntriesOf(saved) == Names{"a.art       =aaa"});
+      EXPECT_EQ(fs::remove(saved), answer == YesSaved);
+      EXPECT_LE(dir.Names().size(), 1u);
+      EXPECT_EQ(std::pair(s.tk.Ended, s.tk.IsLoaded("frmMain")), std::pair(ends, !ends));
+      EXPECT_EQ(s.Texts().size(), command == "mnuFileNew" && !stops ? 0u : 1u);
+      EXPECT_TRUE(!stops || s.form.Archive->Changed());
     }
   }
-  tk.CancelAtReport = 0;  // with the file back the save works again
-  tk.MsgBoxAnswers = {vbYes};
-  form.Click("mnufileexit");
-  EXPECT_TRUE(tk.Ended);
-  EXPECT_EQ(EntriesOf(grp).back(), "gone.voc    =x");
 }
 
 TEST_F(frmMainTest, OpenCancelledNotAnArchiveOrFailingChangesNothing) {
