@@ -1,6 +1,6 @@
 // The real main window on Qt, headless: what the recording toolkit cannot
 // show (the window as built, shortcuts, the right-click pop-up, real drops
-// and drags, Qt's boxes, the close a failed save vetoes, the command guard,
+// and drags, Qt's boxes, the close an unfinished save vetoes, the command guard,
 // the progress window), one check each, and one script run against both
 // toolkits so that the double cannot drift from Qt. The commands' logic is
 // frmMainTest's, on the double.
