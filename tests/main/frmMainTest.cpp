@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/time.h>
 
 #include <new>
 
@@ -44,17 +43,6 @@ struct Session {
     tk.Show("frmMain");
     tk.Calls.clear();
   }
-  RecordingToolkit tk;
-  ScriptedCommonDialogs dialogs;
-  frmMain form{tk, dialogs};
-};
-
-class frmMainTest : public ::testing::Test, public Session {
- protected:
-  // A wrong relative path lands in the test's folder, nowhere else.
-  void SetUp() override { fs::current_path(dir.Path()); }
-  void TearDown() override { fs::current_path(previous); }
-
   Names Texts() {
     Names texts;
     for (const auto& item : tk.Items("frmMain", "ListView1")) texts.push_back(item.Text);
@@ -67,6 +55,25 @@ class frmMainTest : public ::testing::Test, public Session {
                  [](const std::string& call) { return call.starts_with("MsgBox("); });
     return boxes;
   }
+  // A menu command, or "close" for the title bar's close button.
+  void Do(const std::string& command) { command == "close" ? tk.Close("frmMain") : form.Click(command); }
+  void Command(const char* command, const std::string& choice) {
+    dialogs.PushChoice(choice);
+    Do(command);
+  }
+  const OPENFILENAMEA& Record() const { return dialogs.Calls().back().record; }
+
+  RecordingToolkit tk;
+  ScriptedCommonDialogs dialogs;
+  frmMain form{tk, dialogs};
+};
+
+class frmMainTest : public ::testing::Test, public Session {
+ protected:
+  // A wrong relative path lands in the test's folder, nowhere else.
+  void SetUp() override { fs::current_path(dir.Path()); }
+  void TearDown() override { fs::current_path(previous); }
+
   std::string File(const std::string& name, const std::string& bytes) {
     WriteAll(dir / name, bytes);
     return dir / name;
@@ -76,15 +83,6 @@ class frmMainTest : public ::testing::Test, public Session {
                                            {Padded("TILES.ART", '\0'), "art"},
                                            {Padded("SONG.MID"), "mid"}}));
   }
-  void Command(const char* command, const std::string& choice) {
-    dialogs.PushChoice(choice);
-    Do(command);
-  }
-  // A menu command, or "close" for the title bar's close button.
-  void Do(const std::string& command) {
-    command == "close" ? tk.Close("frmMain") : form.Click(command);
-  }
-  const OPENFILENAMEA& Record() const { return dialogs.Calls().back().record; }
 
   fs::path previous = fs::current_path();
   TempDir dir;
@@ -128,7 +126,7 @@ TEST_F(frmMainTest, TheQuestionComesOnlyWithChangesAndYesSaves) {
   const std::string grp = Three();
   Command("mnuFileOpen", grp);
   EXPECT_EQ(Record().lpstrFilter, kGrpFilter);
-  EXPECT_EQ(Record().lpstrInitialDir, tk.Path + std::string(2, '\0'));
+  EXPECT_EQ(Record().lpstrInitialDir, tk.AppPath() + std::string(2, '\0'));
   form.Click("mnuFileNew");
   Command("mnuFileOpen", grp);
   EXPECT_TRUE(Boxes().empty());
@@ -143,84 +141,53 @@ TEST_F(frmMainTest, TheQuestionComesOnlyWithChangesAndYesSaves) {
   EXPECT_EQ(dialogs.Calls().back().kind, Kind::Open);
   EXPECT_EQ(EntriesOf(grp).back(), "extra.voc   =voc!");
   EXPECT_EQ(Texts().back(), "extra.voc   ");
-
-  // No: nothing written, the list emptied.
-  Command("mnuitemadd", File("a.art", "aaa"));
-  tk.MsgBoxAnswers = {vbNo};
-  form.Click("mnuFileNew");
-  EXPECT_EQ(EntriesOf(grp).size(), 4u);
-  EXPECT_TRUE(Texts().empty() && !form.HasFile);
-
-  // Yes untitled: Save As first, then New goes on.
-  Command("mnuitemadd", File("a.art", "aaa"));
-  tk.MsgBoxAnswers = {vbYes};
-  Command("mnuFileNew", dir / "new.grp");
-  EXPECT_EQ(dialogs.Calls().back().kind, Kind::Save);
-  EXPECT_EQ(Record().lpstrInitialDir, std::nullopt);
-  EXPECT_EQ(EntriesOf(dir / "new.grp"), Names{"a.art       =aaa"});
-  EXPECT_TRUE(Texts().empty());
 }
 
-TEST_F(frmMainTest, ExitAndCloseAskOnceAndEndWhateverTheAnswer) {
+// Every command that drops the document asks once about unsaved edits. No
+// writes nothing; Yes on an untitled document shows Save As first and writes
+// what is chosen there; either way, and with Save As cancelled, the command
+// goes on. A save that fails, or is cancelled in its progress window, stops
+// the command with the edits kept; only a failure says why, and nothing the
+// user tries while the save runs happens.
+TEST_F(frmMainTest, NoOrYesToTheQuestionAndTheCommandGoesOnUnlessTheSaveFails) {
   form.Click("mnufileexit");  // unchanged: no question
   EXPECT_TRUE(Boxes().empty() && tk.Ended && !tk.IsLoaded("frmMain") && form.Archive == nullptr);
-  for (const char* command : {"mnufileexit", "close"}) {
-    for (const int32_t answer : {vbNo, vbYes}) {
+  const std::string saved = dir / "new.grp";
+  enum Answer { No, YesSaveAsCancelled, YesSaved, YesSaveFails, YesSaveCancelled };
+  for (const std::string command : {"mnuFileNew", "mnuFileOpen", "mnufileexit", "close"}) {
+    for (const Answer answer : {No, YesSaveAsCancelled, YesSaved, YesSaveFails, YesSaveCancelled}) {
+      SCOPED_TRACE(command + " " + std::to_string(answer));
       Session s;
-      s.dialogs.PushChoice(File("a.art", "aaa"));
-      s.form.Click("mnuitemadd");
-      s.tk.MsgBoxAnswers = {answer};
-      s.dialogs.PushCancel();  // the Save As after Yes
-      command == std::string("close") ? s.tk.Close("frmMain") : s.form.Click(command);
-      EXPECT_EQ(std::count(s.tk.Calls.begin(), s.tk.Calls.end(), kQuestion), 1) << command;
-      EXPECT_TRUE(s.tk.Ended && !s.tk.IsLoaded("frmMain"));
-      EXPECT_EQ(s.dialogs.Calls().size(), answer == vbYes ? 2u : 1u);
-    }
-  }
-}
-
-// A save after Yes that fails, or that is cancelled in its progress window,
-// stops the command that asked and keeps the edits; a cancel says nothing
-// more, and nothing the user tries while the save runs happens.
-TEST_F(frmMainTest, ASaveAfterYesThatFailsOrIsCancelledStopsTheCommand) {
-  const std::string grp = Three(), bytes = ReadAll(grp);
-  Command("mnuFileOpen", grp);
-  const std::string gone = File("gone.voc", "x");
-  Command("mnuitemadd", gone);
-  fs::remove(gone);
-  tk.DuringProgress = [&] {
-    Select(1);
-    form.Click("mnuitemdelete");
-    tk.Close("frmMain");
-  };
-  for (const int cancelAt : {0, 1}) {
-    if (cancelAt != 0) WriteAll(gone, "x");
-    tk.CancelAtReport = cancelAt;
-    for (const char* command : {"mnufileexit", "mnuFileNew", "mnuFileOpen", "close"}) {
-      SCOPED_TRACE(command + std::to_string(cancelAt));
-      tk.Calls.clear();
-      tk.MsgBoxAnswers = {vbYes};
-      Do(command);
-      const Names boxes = Boxes();
-      ASSERT_EQ(boxes.size(), cancelAt == 0 ? 2u : 1u);
+      s.Command("mnuitemadd", File("a.art", "aaa"));
+      if (answer == YesSaveFails) fs::remove(dir / "a.art");
+      s.tk.MsgBoxAnswers = {answer == No ? vbNo : vbYes};
+      s.tk.CancelAtReport = answer == YesSaveCancelled ? 1 : 0;
+      s.tk.DuringProgress = [&s] {
+        s.Select(1);
+        s.Do("mnuitemdelete");
+        s.Do("close");
+      };
+      if (answer != No) answer == YesSaveAsCancelled ? s.dialogs.PushCancel() : s.dialogs.PushChoice(saved);
+      s.Do(command);
+      const bool stops = answer >= YesSaveFails, ends = !stops && (command == "mnufileexit" || command == "close");
+      const Names boxes = s.Boxes();
+      ASSERT_EQ(boxes.size(), answer == YesSaveFails ? 2u : 1u);
       EXPECT_EQ(boxes[0], kQuestion);
-      if (cancelAt == 0) {
-        EXPECT_TRUE(boxes[1].find("gone.voc") != std::string::npos &&
-                    boxes[1].ends_with("|48|Halvarin)"))
-            << boxes[1];
-      }
-      EXPECT_EQ(dialogs.Calls().size(), 2u);
-      EXPECT_TRUE(!tk.Ended && tk.IsLoaded("frmMain") && form.Archive->Changed() && form.HasFile);
-      EXPECT_EQ(Texts().size(), 4u);
-      EXPECT_EQ(ReadAll(grp), bytes);
-      EXPECT_EQ(dir.Names().size(), cancelAt == 0 ? 1u : 2u);
+      EXPECT_TRUE(answer != YesSaveFails ||
+                  (boxes[1].find("a.art") != std::string::npos && boxes[1].ends_with("|48|Halvarin)")))
+          << boxes.back();
+      const auto& shown = s.dialogs.Calls();
+      ASSERT_EQ(shown.size(), 1u + (answer != No) + (command == "mnuFileOpen" && !stops));
+      EXPECT_TRUE(answer == No || (shown[1].kind == Kind::Save && !shown[1].record.lpstrInitialDir));
+      EXPECT_TRUE(command != "mnuFileOpen" || stops || shown.back().kind == Kind::Open);
+      EXPECT_TRUE(answer != YesSaved || EntriesOf(saved) == Names{"a.art       =aaa"});
+      EXPECT_EQ(fs::remove(saved), answer == YesSaved);
+      EXPECT_LE(dir.Names().size(), 1u);
+      EXPECT_EQ(std::pair(s.tk.Ended, s.tk.IsLoaded("frmMain")), std::pair(ends, !ends));
+      EXPECT_EQ(s.Texts().size(), command == "mnuFileNew" && !stops ? 0u : 1u);
+      EXPECT_TRUE(!stops || s.form.Archive->Changed());
     }
   }
-  tk.CancelAtReport = 0;  // with the file back the save works again
-  tk.MsgBoxAnswers = {vbYes};
-  form.Click("mnufileexit");
-  EXPECT_TRUE(tk.Ended);
-  EXPECT_EQ(EntriesOf(grp).back(), "gone.voc    =x");
 }
 
 TEST_F(frmMainTest, OpenCancelledNotAnArchiveOrFailingChangesNothing) {
@@ -230,21 +197,17 @@ TEST_F(frmMainTest, OpenCancelledNotAnArchiveOrFailingChangesNothing) {
   const auto list = Texts();
   const std::string text = File("notes.txt", "just some words, not an archive"),
                     damaged = File("damaged.grp", std::string("Quorindavell\x09\0\0\0", 16));
-  for (const std::string& choice : {std::string(), text, damaged, dir / "nowhere.grp"}) {
+  // The question, then the box that says why, naming the file.
+  for (const auto& [choice, box] : std::vector<std::pair<std::string, std::string>>{
+           {"", kQuestion}, {text, "MsgBox(notes.txt is not a Varn GRP archive.|0|Halvarin)"},
+           {damaged, "damaged.grp"}, {dir / "nowhere.grp", "nowhere.grp"}}) {
     SCOPED_TRACE(choice);
     tk.Calls.clear();
     tk.MsgBoxAnswers = {vbNo};
     choice.empty() ? dialogs.PushCancel() : dialogs.PushChoice(choice);
     form.Click("mnuFileOpen");
-    const auto boxes = Boxes();
-    ASSERT_EQ(boxes.size(), choice.empty() ? 1u : 2u);
-    if (choice == text) {
-      EXPECT_EQ(boxes[1], "MsgBox(notes.txt is not a Varn GRP archive.|0|Halvarin)");
-    } else if (!choice.empty()) {
-      EXPECT_TRUE(boxes[1].find(fs::path(choice).filename().string()) != std::string::npos &&
-                  boxes[1].ends_with("|48|Halvarin)"))
-          << boxes[1];
-    }
+    ASSERT_EQ(Boxes().size(), choice.empty() ? 1u : 2u);
+    EXPECT_NE(Boxes().back().find(box), std::string::npos) << Boxes().back();
     EXPECT_EQ(Texts(), list);
     EXPECT_TRUE(form.HasFile && form.Archive->Changed());
   }
@@ -260,7 +223,10 @@ TEST_F(frmMainTest, OpenCancelledNotAnArchiveOrFailingChangesNothing) {
   EXPECT_EQ(dialogs.Calls().back().kind, Kind::Save);
 }
 
-TEST_F(frmMainTest, SaveAsWithoutADotThenSaveToTheSameFile) {
+// Save As adds ".grp"; Save writes back to the file opened, ".grp" or not,
+// and never over another program's save; a failed or cancelled save keeps
+// the edits and the file the document is tied to.
+TEST_F(frmMainTest, SaveAsThenSaveToTheSameFileAndNeverOverAnotherProgramsSave) {
   Command("mnuitemadd", File("a.art", "aaa"));
   Command("mnufilesave", dir / "noext");  // untitled: Save is Save As
   EXPECT_FALSE(fs::exists(dir / "noext"));
@@ -272,132 +238,105 @@ TEST_F(frmMainTest, SaveAsWithoutADotThenSaveToTheSameFile) {
   EXPECT_EQ(dialogs.Calls().size(), shown);
   EXPECT_EQ(EntriesOf(dir / "noext.grp"), (Names{"a.art       =aaa", "b.map       =bbbb"}));
   EXPECT_FALSE(form.Archive->Changed());
-  // The list shows the names as stored once saved.
-  EXPECT_EQ(Texts(), (Names{"a.art       ", "b.map       "}));
+  EXPECT_EQ(Texts(), (Names{"a.art       ", "b.map       "}));  // as stored, once saved
 
-  // Cancelled, or into a folder that does not exist: nothing written, still
-  // tied to the same file.
   Command("mnuitemadd", File("c.mid", "c"));
   dialogs.PushCancel();
   form.Click("mnufilesaveas");
-  tk.Calls.clear();
   Command("mnufilesaveas", dir / "no/such.grp");
   EXPECT_EQ(Boxes().size(), 1u);
   EXPECT_TRUE(form.HasFile && form.Archive->Changed());
   EXPECT_EQ(EntriesOf(dir / "noext.grp").size(), 2u);
   form.Click("mnufilesave");
   EXPECT_EQ(EntriesOf(dir / "noext.grp").size(), 3u);
+
+  const std::string mod = File("mod", ReadAll(dir / "noext.grp"));
+  Command("mnuFileOpen", mod);
+  Command("mnuitemadd", File("d.art", "d"));
+  form.Click("mnufilesave");
+  EXPECT_EQ(EntriesOf(mod).size(), 4u);
+  Command("mnuitemadd", File("e.art", "e"));
+  fs::rename(File("theirs", ArchiveBytes({{Padded("THEIRS.DAT"), "their work"}})), mod);
+  tk.Calls.clear();
+  form.Click("mnufilesave");
+  EXPECT_EQ(Boxes(), Names{"MsgBox(\"" + mod + "\" has been changed by another program since it was opened. "
+                           "Open it again.|48|Halvarin)"});
+  EXPECT_EQ(EntriesOf(mod), Names{"THEIRS.DAT  =their work"});
+  EXPECT_TRUE(form.Archive->Changed() && Texts().size() == 5u);
 }
 
-// Save when another program has saved the archive meanwhile: refused with
-// the edits kept, unless the other program only touched it.
-TEST_F(frmMainTest, AnotherProgramsSaveIsKeptUnlessItOnlyTouchedTheArchive) {
-  const std::string grp = File("mod", ReadAll(Three()));  // saved to itself, no ".grp" added
-  Command("mnuFileOpen", grp);
-  Command("mnuitemadd", File("a.art", "aaa"));
-  const timeval times[2] = {{1000000000, 0}, {1000000000, 0}};
-  ASSERT_EQ(::utimes(grp.c_str(), times), 0);
-  form.Click("mnufilesave");
-  EXPECT_TRUE(Boxes().empty());
-  EXPECT_EQ(EntriesOf(grp).size(), 4u);
-
-  Command("mnuitemadd", File("b.art", "bbb"));
-  const std::string theirs = File("theirs", ArchiveBytes({{Padded("THEIRS.DAT"), "their work"}}));
-  fs::rename(theirs, grp);
-  form.Click("mnufilesave");
-  ASSERT_EQ(Boxes().size(), 1u);
-  EXPECT_NE(Boxes()[0].find("mod\" has been changed by another program since it was "
-                            "opened. Open it again.|48|"),
-            std::string::npos)
-      << Boxes()[0];
-  EXPECT_EQ(EntriesOf(grp), Names{"THEIRS.DAT  =their work"});
-  EXPECT_EQ(dir.Names(), (std::set<std::string>{"a.art", "b.art", "mod", "three.grp"}));
-  EXPECT_TRUE(form.Archive->Changed());
-  EXPECT_EQ(Texts().size(), 5u);
-}
-
-TEST_F(frmMainTest, DeleteAndExtractKeepListAndArchiveInStep) {
-  const std::string grp = File("five.grp", ArchiveBytes({{Padded("ONE.MAP"), "1"}, {Padded("TWO.ART"), "22"},
-                                                         {Padded("THREE.VOC"), "333"}, {Padded("..\\FOUR.MID"), "4444"},
-                                                         {Padded("FIVE.ANM"), "55555"}}));
-  Command("mnuFileOpen", grp);
-  Command("mnuitemadd", File("six.dmo", "666666"));
-  Command("mnuitemadd", File("seven.txt", "7777777"));
-  const size_t shown = dialogs.Calls().size();
-  Select(0);  // nothing selected: nothing happens
-  form.Click("mnuitemdelete");
-  form.Click("mnuitemextract");
-  EXPECT_EQ(dialogs.Calls().size(), shown);
-  EXPECT_EQ(Texts().size(), 7u);
-
-  Select(2);
-  form.Click("mnuitemdelete");
-  EXPECT_EQ(Texts(), (Names{"ONE.MAP     ", "THREE.VOC   ", "..\\FOUR.MID ", "FIVE.ANM    ",
-                            "six.dmo", "seven.txt"}));
-  Select(4);  // now the entry that was fifth
-  Command("mnuitemextract", dir / "out.bin");
-  EXPECT_EQ(ReadAll(dir / "out.bin"), "55555");
-  EXPECT_EQ(dialogs.Calls().back().kind, Kind::Save);
-  EXPECT_EQ(Record().lpstrFilter, std::string("All Files\0*.*\0\0", 15));
-  EXPECT_EQ(Record().lpstrInitialDir, std::nullopt);
-  EXPECT_TRUE(Record().Flags & OFN_OVERWRITEPROMPT);
-  EXPECT_TRUE(Record().lpstrFile->starts_with(std::string("FIVE.ANM\0", 9)));
-  Select(3);  // the offered name stays in the folder; a cancel that keeps it is a cancel
-  dialogs.Push([](OPENFILENAMEA&) { return 0; });
-  form.Click("mnuitemextract");
-  EXPECT_TRUE(Record().lpstrFile->starts_with(std::string(".._FOUR.MID\0", 12)));
-  EXPECT_EQ(dir.Names().count(".._FOUR.MID"), 0u);
-
-  // A queued file: the dialog shows with its name, nothing is written.
-  Select(5);
-  Command("mnuitemextract", dir / "queued.bin");
-  EXPECT_TRUE(Record().lpstrFile->starts_with("six.dmo"));
-  EXPECT_FALSE(fs::exists(dir / "queued.bin"));
-  form.Click("mnuitemdelete");
-  form.Click("mnufilesave");
-  EXPECT_EQ(EntriesOf(grp), (Names{"ONE.MAP     =1", "THREE.VOC   =333", "..\\FOUR.MID =4444",
-                                   "FIVE.ANM    =55555", "seven.txt   =7777777"}));
-  tk.Calls.clear();  // into a folder that does not exist
-  Select(1);
-  Command("mnuitemextract", dir / "no/such/folder.art");
-  ASSERT_EQ(Boxes().size(), 1u);
-  EXPECT_TRUE(Boxes()[0].find("folder.art") != std::string::npos);
-  EXPECT_FALSE(form.Archive->Changed());
-}
-
-// A drag offers the entry as a file under the name Extract Item offers, in a
-// folder of its own inside one private folder that goes with the window; a
-// queued item offers its own file.
-TEST_F(frmMainTest, ADragOffersTheEntryAsAFileUnderItsSafeName) {
+// Extract Item offers an entry under a name safe to write and writes its
+// bytes; a drag writes the same file, in a folder of its own inside one
+// private folder that goes with the window. A queued item offers its own
+// file, and Delete keeps list and archive in step.
+TEST_F(frmMainTest, ExtractDragAndDeleteKeepListAndArchiveInStep) {
   const std::vector<ArchiveEntry> entries = {
       {"../../x.map", "up"},     {"CON", "device"}, {"a/b\\c.art", "slashes"},
       {"\x01" "bad.dat", "ctl"}, {"end...", "dots"}, {"caf\xE9.mid", std::string(70000, 'm')}};
   WriteGroupArchive(dir / "a.grp", entries);
-  const std::string bytes = ReadAll(dir / "a.grp");
+  const std::string grp = dir / "a.grp", bytes = ReadAll(grp);
   fs::path root;
   {
     Session s;
-    s.dialogs.PushChoice(dir / "a.grp");
-    s.form.Click("mnuFileOpen");
-    s.dialogs.PushChoice(File("queued.voc", "queued"));
-    s.form.Click("mnuitemadd");
+    s.Command("mnuFileOpen", grp);
+    s.Command("mnuitemadd", File("queued.voc", "queued"));
+    s.Do("mnuitemextract");  // nothing selected: nothing happens
+    s.Do("mnuitemdelete");
+    EXPECT_EQ(s.dialogs.Calls().size(), 2u);
+    EXPECT_EQ(s.Texts().size(), 7u);
     EXPECT_EQ(s.form.StartDrag("ListView1", 8), Names{});
     EXPECT_EQ(s.form.StartDrag("ListView1", 7), Names{dir / "queued.voc"});
     for (int32_t position = 1; position <= 6; ++position) {
       SCOPED_TRACE(position);
-      s.tk.Select("frmMain", "ListView1", position);
-      s.dialogs.PushCancel();
-      s.form.Click("mnuitemextract");
+      s.Select(position);
+      s.Command("mnuitemextract", dir / "out.bin");
+      EXPECT_EQ(ReadAll(dir / "out.bin"), entries[static_cast<size_t>(position - 1)].Data);
       const Names files = s.form.StartDrag("ListView1", position);
       ASSERT_EQ(files.size(), 1u);
       const fs::path file = files[0];
-      EXPECT_EQ(file.filename().string(), s.dialogs.Calls().back().record.lpstrFile->c_str());
+      EXPECT_EQ(file.filename().string(), s.Record().lpstrFile->c_str());
       EXPECT_EQ(ReadAll(file), entries[static_cast<size_t>(position - 1)].Data);
       root = root.empty() ? file.parent_path().parent_path() : root;
       EXPECT_EQ(file.parent_path().parent_path(), root);
     }
     EXPECT_EQ(fs::status(root).permissions(), fs::perms::owner_all);
-    EXPECT_EQ(ReadAll(dir / "a.grp"), bytes);
+    EXPECT_TRUE(s.Record().lpstrFile->starts_with(std::string("caf\xC3\xA9.mid\0", 10)));
+    EXPECT_EQ(s.Record().lpstrFilter, std::string("All Files\0*.*\0\0", 15));
+    EXPECT_EQ(s.Record().lpstrInitialDir, std::nullopt);
+    EXPECT_TRUE(s.Record().Flags & OFN_OVERWRITEPROMPT);
+    // The offered name stays in the record: a cancel that keeps it is a
+    // cancel, and so is one in the progress window.
+    const auto names = dir.Names();
+    s.Select(1);
+    s.dialogs.PushCancel();
+    s.Do("mnuitemextract");
+    s.tk.CancelAtReport = 1;
+    s.Command("mnuitemextract", dir / "out.bin");
+    s.tk.CancelAtReport = 0;
+    EXPECT_EQ(s.tk.Calls.back(), "RunWithProgress(out.bin)");
+    EXPECT_EQ(dir.Names(), names);
+    EXPECT_EQ(ReadAll(dir / "out.bin"), entries[5].Data);
+    EXPECT_EQ(ReadAll(grp), bytes);
+    EXPECT_TRUE(s.Boxes().empty());
+
+    s.Select(2);
+    s.Do("mnuitemdelete");
+    s.Select(6);  // the queued file, now sixth: its name offered, nothing written
+    s.Command("mnuitemextract", dir / "queued.bin");
+    EXPECT_TRUE(s.Record().lpstrFile->starts_with("queued.voc"));
+    EXPECT_FALSE(fs::exists(dir / "queued.bin"));
+    s.Do("mnuitemdelete");
+    s.Select(2);  // the entry that was third
+    s.Command("mnuitemextract", dir / "out.bin");
+    EXPECT_EQ(ReadAll(dir / "out.bin"), "slashes");
+    s.Do("mnufilesave");
+    EXPECT_EQ(EntriesOf(grp), (Names{"../../x.map =up", "a/b\\c.art   =slashes", "\x01" "bad.dat    =ctl",
+                                     "end...      =dots", "caf\xE9.mid    =" + entries[5].Data}));
+    s.Select(1);
+    s.Command("mnuitemextract", dir / "no/such/folder.art");
+    ASSERT_EQ(s.Boxes().size(), 1u);
+    EXPECT_NE(s.Boxes()[0].find("folder.art"), std::string::npos);
+    EXPECT_FALSE(s.form.Archive->Changed());
   }
   EXPECT_FALSE(fs::exists(root));
 }

@@ -16,8 +16,10 @@ namespace halvarin {
 
 // A toolkit without windows for tests of form logic. It keeps the state the
 // forms can read back (list items, selection, control sizes, captions),
-// answers message boxes from a script, and records every call in `Calls` as
-// one readable line, e.g. "MsgBox(File has changed.\r\nSave now?|36|Save Changes?)".
+// answers message boxes from a script, and records the calls a user would
+// see (windows, boxes, pop-ups, programs started, progress windows) in
+// `Calls`, one readable line each, e.g.
+// "MsgBox(File has changed.\r\nSave now?|36|Save Changes?)".
 // Forms attached with Attach() receive Load on their first Show and Unload on
 // Unload, as in the real toolkit, so exit sequences can be followed.
 class RecordingToolkit : public Toolkit {
@@ -39,15 +41,13 @@ class RecordingToolkit : public Toolkit {
   std::vector<std::string> Calls;
   std::map<std::string, float> Widths, Heights;  // by "form.control"
   std::map<std::string, std::string> Captions;
-  // RunWithProgress runs the work at once and keeps its reports; report
-  // number CancelAtReport (1-based; 0: none) answers as a press on Cancel
-  // would. DuringProgress runs at every report: what a user might try then.
+  // RunWithProgress runs the work at once; report number CancelAtReport
+  // (1-based; 0: none) answers as a press on Cancel would. DuringProgress
+  // runs at every report: what a user might try then.
   int CancelAtReport = 0;
-  std::vector<std::pair<int64_t, int64_t>> Reports;
   std::function<void()> DuringProgress;
   bool StartProgramFails = false;
   bool Ended = false;
-  std::string Path = "/opt/halvarin";
 
   static std::string Key(Form form, Control control) { return form + "." + control; }
 
@@ -66,7 +66,6 @@ class RecordingToolkit : public Toolkit {
   // The user closes the window from its title bar: the form may keep it
   // open (QueryUnload); otherwise it is unloaded.
   void Close(Form form) {
-    Calls.push_back("Close(" + form + ")");
     bool cancel = Loaded.count(form) == 0;
     if (!cancel && Forms.count(form) != 0) Forms[form]->QueryUnload(cancel);
     if (!cancel && !Ended) Unload(form);
@@ -83,7 +82,6 @@ class RecordingToolkit : public Toolkit {
     return answer;
   }
   void ListClear(Form form, Control control) override {
-    Calls.push_back("ListClear(" + Key(form, control) + ")");
     Lists[Key(form, control)].clear();
     Selection[Key(form, control)] = 0;
   }
@@ -91,7 +89,6 @@ class RecordingToolkit : public Toolkit {
     Lists[Key(form, control)].push_back(Item{text, large, small});
   }
   void ListRemove(Form form, Control control, int32_t position) override {
-    Calls.push_back("ListRemove(" + Key(form, control) + "|" + std::to_string(position) + ")");
     auto& items = Lists[Key(form, control)];
     if (position < 1 || position > static_cast<int32_t>(items.size()))
       throw AppError(errSubscriptOutOfRange, "ListItems", "List item position out of range");
@@ -131,14 +128,13 @@ class RecordingToolkit : public Toolkit {
   }
   void RunWithProgress(const std::string& file, const std::function<void(const ProgressReport&)>& work) override {
     Calls.push_back("RunWithProgress(" + file + ")");
-    Reports.clear();
-    work([this](int64_t done, int64_t total) {
-      Reports.emplace_back(done, total);
+    int reports = 0;
+    work([&](int64_t, int64_t) {
       if (DuringProgress) DuringProgress();
-      return static_cast<int>(Reports.size()) != CancelAtReport;
+      return ++reports != CancelAtReport;
     });
   }
-  std::string AppPath() const override { return Path; }
+  std::string AppPath() const override { return "/opt/halvarin"; }
   std::string AppTitle() const override { return std::string(ProgramIdentity::Title); }
   int32_t AppMajor() const override { return ProgramIdentity::Major; }
   int32_t AppMinor() const override { return ProgramIdentity::Minor; }
@@ -162,18 +158,14 @@ class RecordingToolkit : public Toolkit {
 };
 
 // Dropped data for tests.
-class FakeDataObject : public DataObject {
- public:
-  FakeDataObject(bool text, std::vector<std::string> files)
-      : text_(text), files_(std::move(files)) {}
+struct FakeDataObject : DataObject {
+  FakeDataObject(bool text, std::vector<std::string> files) : text(text), files(std::move(files)) {}
   bool GetFormat(int16_t format) const override {
-    return format == vbCFText ? text_ : (format == vbCFFiles && !files_.empty());
+    return format == vbCFText ? text : (format == vbCFFiles && !files.empty());
   }
-  std::vector<std::string> Files() const override { return files_; }
-
- private:
-  bool text_;
-  std::vector<std::string> files_;
+  std::vector<std::string> Files() const override { return files; }
+  bool text;
+  std::vector<std::string> files;
 };
 
 }  // namespace halvarin
