@@ -26,9 +26,10 @@ inline int32_t ErrorOf(const std::function<void()>& action, std::string* descrip
 
 inline std::vector<std::string> Snapshot(const clsVarnGRP& grp) {
   std::vector<std::string> rows{std::to_string(grp.NumberOfFiles()) + (grp.Changed() ? "*" : "")};
-  for (int16_t i = 1; i <= grp.NumberOfFiles(); ++i)
+  for (int16_t i = 1; i <= grp.NumberOfFiles(); ++i) {
     rows.push_back(grp.filename(i) + "|" + std::to_string(grp.FileSize(i)) + "|" +
                    std::to_string(grp.FilePosition(i)));
+  }
   return rows;
 }
 

@@ -59,7 +59,10 @@ TEST(GrpCrash, AKilledSaveLeavesTheOldOrTheNewArchiveAndNothingMistakable) {
   std::vector<std::string> added;
   for (int k = 0; k < 8; ++k) {
     now.push_back({Padded("added" + std::to_string(k) + ".bin"),
-                   k == 3 ? 0 : k == 5 ? 4 * kMiB : size(rng), 1000000u + k});
+                   k == 3   ? 0
+                   : k == 5 ? 4 * kMiB
+                            : size(rng),
+                   1000000u + k});
     added.push_back(dir / ("added" + std::to_string(k) + ".bin"));
     WriteAll(added.back(), Content(now.back().Seed, now.back().Size));
   }
@@ -77,10 +80,12 @@ TEST(GrpCrash, AKilledSaveLeavesTheOldOrTheNewArchiveAndNothingMistakable) {
     fs.BeforeEach([&] { ++calls == killAt ? void(::kill(::getpid(), SIGKILL)) : void(); });
     clsVarnGRP grp(fs);
     grp.LoadFile(source);
-    for (int16_t index : deleted)  // from the last
+    for (int16_t index : deleted) {  // from the last
       grp.deleteFile(index);
-    for (const std::string& path : added)
+    }
+    for (const std::string& path : added) {
       grp.addFile(path);
+    }
     grp.saveFile(inPlace ? "" : other);
     killAt > 0 ? void(::kill(::getpid(), SIGKILL)) : void();
     return calls;

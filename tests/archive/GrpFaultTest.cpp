@@ -51,7 +51,9 @@ class GrpFault : public ::testing::Test {
   // Empty when the files and the object are as they were.
   std::string Unchanged() {
     std::string wrong;
-    const auto expect = [&](bool ok, const char* what) { wrong += ok ? "" : std::string(what) + "; "; };
+    const auto expect = [&](bool ok, const char* what) {
+      wrong += ok ? "" : std::string(what) + "; ";
+    };
     expect(ReadAll(dir / "a.grp") == original, "the archive changed");
     expect(ReadAll(dir / "target.grp") == "previous target", "the target changed");
     expect(ReadAll(dir / "x.dat") == "previous extraction target", "the extraction target changed");
@@ -71,7 +73,8 @@ class GrpFault : public ::testing::Test {
   // s: save to another file, p: save in place, x: extract.
   std::function<void()> Action(char what) {
     return [this, what] {
-      what == 'x' ? grp.extractFile(3, dir / "x.dat") : grp.saveFile(what == 'p' ? "" : dir / "target.grp");
+      what == 'x' ? grp.extractFile(3, dir / "x.dat")
+                  : grp.saveFile(what == 'p' ? "" : dir / "target.grp");
     };
   }
 
@@ -105,13 +108,19 @@ TEST_F(GrpFault, AnArchiveCutShortWhileItIsCopiedChangesNothing) {
 }
 
 // A batch of extractions whose one flush fails puts no target in place and
-// names one the user asked for. A save's temporary file goes beside the target, and a failed flush of
-// the folder after the rename keeps the new file.
+// names one the user asked for. A save's temporary file goes beside the target, and a failed flush
+// of the folder after the rename keeps the new file.
 TEST_F(GrpFault, FailedFlushes) {
   faulty.FailAt(Op::SyncFiles, 1);
   std::string why;
-  EXPECT_EQ(ErrorOf([&] { grp.extractFiles({{1, dir / "one.dat"}, {3, dir / "x.dat"}}); }, &why), errPathFileAccess);
-  EXPECT_NE(why.find("Cannot extract entry 3 to \"" + (dir / "x.dat") + "\": "), std::string::npos) << why;
+  EXPECT_EQ(ErrorOf(
+                [&] {
+                  grp.extractFiles({{1, dir / "one.dat"}, {3, dir / "x.dat"}});
+                },
+                &why),
+            errPathFileAccess);
+  EXPECT_NE(why.find("Cannot extract entry 3 to \"" + (dir / "x.dat") + "\": "), std::string::npos)
+      << why;
   EXPECT_EQ(Unchanged(), "");
   faulty.FailAt(Op::SyncFolder, 1);
   EXPECT_EQ(ErrorOf(Action('s')), errPathFileAccess);
@@ -132,11 +141,14 @@ TEST(CancelTest, CancellingAtAnyReportLeavesEverythingAsItWas) {
       {"save in place", [](clsVarnGRP& grp) { grp.saveFile(""); }},
       {"save as", [&](clsVarnGRP& grp) { grp.saveFile(dir / "old.grp"); }},
       {"extract", [&](clsVarnGRP& grp) { grp.extractFile(1, dir / "x"); }},
-      {"extract into a folder", [&](clsVarnGRP& grp) { grp.extractFiles({{1, dir / "x"}, {2, dir / "new"}}); }}};
+      {"extract into a folder", [&](clsVarnGRP& grp) {
+         grp.extractFiles({{1, dir / "x"}, {2, dir / "new"}});
+       }}};
   for (const auto& [name, operation] : operations) {
     // Written afresh for each: the one before ended with a complete run.
     // Two pieces of copying, the queued file, then the flush.
-    WriteAll(dir / "a.grp", ArchiveBytes({{Padded("BIG.ART"), Content(1, (4 << 20) + 5)}, {Padded("S.MAP"), "map"}}));
+    WriteAll(dir / "a.grp", ArchiveBytes({{Padded("BIG.ART"), Content(1, (4 << 20) + 5)},
+                                          {Padded("S.MAP"), "map"}}));
     WriteAll(dir / "old.grp", "an older archive");
     WriteAll(dir / "x", "an older x");
     WriteAll(dir / "q.voc", "queued");
@@ -173,7 +185,9 @@ TEST(CancelTest, CancellingAtAnyReportLeavesEverythingAsItWas) {
 TEST(GrpExtract, APlantedLinkIsReplacedNeverFollowed) {
   // Into a folder (extractFiles, as `extract -C` and dragging out do) or picked.
   for (const auto& [points, intoFolder] : {std::pair<std::string, bool>{"victim", true},
-                                           {"missing", true}, {"folder", true}, {"victim", false}}) {
+                                           {"missing", true},
+                                           {"folder", true},
+                                           {"victim", false}}) {
     SCOPED_TRACE(points + (intoFolder ? " into a folder" : " picked"));
     TempDir dir;
     const std::string data = Content(7, 3000), target = dir / "out/GAME.CON";
@@ -183,8 +197,9 @@ TEST(GrpExtract, APlantedLinkIsReplacedNeverFollowed) {
     fs::create_directories(dir.Path() / "out");
     std::error_code linked;
     fs::create_symlink(dir.Path() / points, target, linked);
-    if (linked)  // Windows: a privilege, or no symbolic links in the C++ library
+    if (linked) {  // Windows: a privilege, or no symbolic links in the C++ library
       GTEST_SKIP() << "no symbolic links can be made here: " << linked.message();
+    }
     clsVarnGRP grp;
     ASSERT_TRUE(grp.LoadFile(dir / "mod.grp"));
     intoFolder ? grp.extractFiles({{1, target}}) : grp.extractFile(1, target);
@@ -215,7 +230,12 @@ TEST_F(GrpFault, AFullDiskAndFilesThatMayNotBeTouched) {
   WriteAll(dir / "unreadable.txt", "");
   WriteAll(dir / "theirs.grp", original);
   // limit 0: no limit, but run as an ordinary user.
-  struct Case { rlim_t limit; std::function<void()> act; int32_t number; std::string names; };
+  struct Case {
+    rlim_t limit;
+    std::function<void()> act;
+    int32_t number;
+    std::string names;
+  };
   std::vector<Case> cases = {
       {20, Action('s'), errPathFileAccess, "target.grp"},
       {150, Action('s'), errPathFileAccess, "target.grp"},
@@ -227,23 +247,32 @@ TEST_F(GrpFault, AFullDiskAndFilesThatMayNotBeTouched) {
       {0, [&] { grp.saveFile(dir / "locked/t.grp"); }, errPermissionDenied, "locked/t.grp"},
       {0, [&] { grp.extractFile(1, dir / "locked/n.dat"); }, errPermissionDenied, "locked/n.dat"},
       {0, Action('p'), errPermissionDenied, "a.grp"},
-      {0, [&] { grp.addFile(dir / "unreadable.txt"), grp.saveFile(dir / "new.grp"); }, errPermissionDenied,
-       "unreadable.txt"},
+      {0, [&] { grp.addFile(dir / "unreadable.txt"), grp.saveFile(dir / "new.grp"); },
+       errPermissionDenied, "unreadable.txt"},
   };
   // Another user's archive that anybody may write: saving would make it ours.
-  if (RunningAsRoot())
-    cases.push_back({0, [&] {
+  if (RunningAsRoot()) {
+    cases.push_back({0,
+                     [&] {
                        clsVarnGRP mine;
-                       mine.LoadFile(dir / "theirs.grp"), mine.addFile(dir / "q.txt"), mine.saveFile("");
-                     }, errPermissionDenied, "belongs to daemon; saving it would make it yours"});
+                       mine.LoadFile(dir / "theirs.grp"), mine.addFile(dir / "q.txt"),
+                           mine.saveFile("");
+                     },
+                     errPermissionDenied, "belongs to daemon; saving it would make it yours"});
+  }
   names = dir.Names();
   bool locked = false;
   for (const auto& c : cases) {
     if (c.limit == 0 && !std::exchange(locked, true)) {
       GiveToUnprivileged(dir.Path());
-      for (const auto& [name, mode] : std::map<std::string, mode_t>{{"target.grp", 0444}, {"x.dat", 0444},
-               {"a.grp", 0444}, {"locked", 0555}, {"unreadable.txt", 0}, {"theirs.grp", 0666}})
+      for (const auto& [name, mode] : std::map<std::string, mode_t>{{"target.grp", 0444},
+                                                                    {"x.dat", 0444},
+                                                                    {"a.grp", 0444},
+                                                                    {"locked", 0555},
+                                                                    {"unreadable.txt", 0},
+                                                                    {"theirs.grp", 0666}}) {
         ::chmod((dir / name).c_str(), mode);
+      }
       (void)::lchown((dir / "theirs.grp").c_str(), 1, 1);
     }
     SCOPED_TRACE(c.names + " limit " + std::to_string(c.limit));
@@ -252,8 +281,9 @@ TEST_F(GrpFault, AFullDiskAndFilesThatMayNotBeTouched) {
           c.limit != 0 ? LimitFileSize(c.limit) : void();
           std::string why;
           const int32_t got = ErrorOf(c.act, &why);
-          if (got != c.number || why.find(c.names) == std::string::npos)
+          if (got != c.number || why.find(c.names) == std::string::npos) {
             return "error " + std::to_string(got) + ": " + why;
+          }
           return Unchanged();
         },
         c.limit == 0);
@@ -276,7 +306,8 @@ TEST_F(GrpFault, AFileThatArrivesJustBeforeTheRenameIsKept) {
       std::filesystem::rename(dir / "their.tmp", dir / target);
     });
     std::string why;
-    EXPECT_EQ(ErrorOf([&] { grp.saveFile(target == "a.grp" ? "" : dir / target); }, &why), errPathFileAccess);
+    EXPECT_EQ(ErrorOf([&] { grp.saveFile(target == "a.grp" ? "" : dir / target); }, &why),
+              errPathFileAccess);
     EXPECT_NE(why.find("\"" + (dir / target) + "\" has been "), std::string::npos) << why;
     EXPECT_EQ(ReadAll(dir / target), theirs);
     WriteAll(dir / target, target == "a.grp" ? original : "previous target");
@@ -297,23 +328,31 @@ TEST_F(GrpFault, ASaveKeepsOwnerModeAccessListAttributesAndLinks) {
   // user::rw- user:nobody:r-- group::--- mask::r-- other::---, each entry a
   // 16-bit tag, 16-bit permissions and 32-bit id.
   std::string acl("\x02\0\0\0", 4);
-  for (const auto& [tag, perm, id] : {std::tuple<int, int, uint32_t>{1, 6, ~0u}, {2, 4, kNobody},
-                                      {4, 0, ~0u}, {0x10, 4, ~0u}, {0x20, 0, ~0u}})
+  for (const auto& [tag, perm, id] : {std::tuple<int, int, uint32_t>{1, 6, ~0u},
+                                      {2, 4, kNobody},
+                                      {4, 0, ~0u},
+                                      {0x10, 4, ~0u},
+                                      {0x20, 0, ~0u}}) {
     acl += std::string{char(tag), 0, char(perm), 0} + Int32(id);
+  }
   if (::setxattr(path.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0 ||
-      ::setxattr(path.c_str(), "user.origin", "mod kit", 7, 0) != 0)
+      ::setxattr(path.c_str(), "user.origin", "mod kit", 7, 0) != 0) {
     GTEST_SKIP() << "no access lists or user attributes on this file system";
-  ASSERT_TRUE((!RunningAsRoot() || ::chown(path.c_str(), 1, 1) == 0) && ::chmod(path.c_str(), 04640) == 0);
+  }
+  ASSERT_TRUE((!RunningAsRoot() || ::chown(path.c_str(), 1, 1) == 0) &&
+              ::chmod(path.c_str(), 04640) == 0);
   const auto owner = [](const std::string& file) {
     struct stat st {};
     ::stat(file.c_str(), &st);
-    return std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid) + " " + std::to_string(st.st_mode & 07777);
+    return std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid) + " " +
+           std::to_string(st.st_mode & 07777);
   };
   const auto describe = [&](const std::string& file) {
     std::string value = owner(file);
     for (const char* name : {"system.posix_acl_access", "user.origin"}) {
       std::string one(256, '\0');
-      one.resize(std::size_t(std::max<ssize_t>(0, ::getxattr(file.c_str(), name, one.data(), one.size()))));
+      one.resize(std::size_t(
+          std::max<ssize_t>(0, ::getxattr(file.c_str(), name, one.data(), one.size()))));
       value += " " + one;
     }
     return value;
@@ -369,9 +408,13 @@ TEST(GrpLargeCopy, FaultsOnTheKernelsRoad) {
   const auto appending = [](bool on) {
     for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) {
       std::error_code ec;
-      if (std::filesystem::read_symlink(e.path(), ec).filename().string().starts_with(".halvarin-")) {
+      if (std::filesystem::read_symlink(e.path(), ec)
+              .filename()
+              .string()
+              .starts_with(".halvarin-")) {
         const int fd = std::stoi(e.path().filename().string());
-        ::fcntl(fd, F_SETFL, on ? ::fcntl(fd, F_GETFL) | O_APPEND : ::fcntl(fd, F_GETFL) & ~O_APPEND);
+        ::fcntl(fd, F_SETFL,
+                on ? ::fcntl(fd, F_GETFL) | O_APPEND : ::fcntl(fd, F_GETFL) & ~O_APPEND);
       }
     }
   };
@@ -395,7 +438,11 @@ TEST(GrpExtract, FilesTheirOwnerMayNotReadAreExtracted) {
         clsVarnGRP grp;
         grp.LoadFile(dir / "a.grp");
         std::string why;
-        ErrorOf([&] { grp.extractFiles({{1, dir / "out/one.dat"}, {2, dir / "out/old.dat"}}); }, &why);
+        ErrorOf(
+            [&] {
+              grp.extractFiles({{1, dir / "out/one.dat"}, {2, dir / "out/old.dat"}});
+            },
+            &why);
         return why;
       },
       true);
@@ -404,7 +451,8 @@ TEST(GrpExtract, FilesTheirOwnerMayNotReadAreExtracted) {
   EXPECT_EQ(ReadAll(dir / "out/old.dat"), FiveItems()[1].Data);
   EXPECT_EQ(fs::status(dir / "out/one.dat").permissions(), fs::perms::owner_write);
   // The file replaced keeps its permissions, beyond what the umask allows.
-  EXPECT_EQ(fs::status(dir / "out/old.dat").permissions(), fs::perms::owner_write | fs::perms::group_write);
+  EXPECT_EQ(fs::status(dir / "out/old.dat").permissions(),
+            fs::perms::owner_write | fs::perms::group_write);
 }
 #endif  // _WIN32
 

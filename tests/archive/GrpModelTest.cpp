@@ -34,7 +34,10 @@ std::string ModelName(const std::string& path) {
 }
 
 // Name: 12 bytes as stored.
-struct ModelEntry { std::string Name, Data; int64_t Position = 0; };
+struct ModelEntry {
+  std::string Name, Data;
+  int64_t Position = 0;
+};
 
 class Model {
  public:
@@ -49,20 +52,28 @@ class Model {
 #else
     ::mkfifo((dir / "pipe.grp").c_str(), 0644);
 #endif
-    for (const char* name : {"a.grp", "b.grp", "c.grp"})
+    for (const char* name : {"a.grp", "b.grp", "c.grp"}) {
       Put(name, RandomArchive());
+    }
     Put("junk.bin", "not an archive at all");
     Put("bad.grp", "Quorindavell" + Int32(3) + Padded("x") + Int32(5));
-    for (const std::string& source : sources_)
-      if (source != "src/never-there.dat")
+    for (const std::string& source : sources_) {
+      if (source != "src/never-there.dat") {
         Put(source, source == "src/empty.dat" ? "" : RandomBytes(300));
+      }
+    }
   }
 
   // Returns what the step did, for the failure message.
   std::string Step() {
     const int pick = Uniform(0, 99);
-    pick < 12 ? Load() : pick < 34 ? Add() : pick < 50 ? Delete() : pick < 66 ? Save()
-        : pick < 80 ? Extract() : pick < 90 ? ChangeBehindItsBack() : FailOneCall();
+    pick < 12   ? Load()
+    : pick < 34 ? Add()
+    : pick < 50 ? Delete()
+    : pick < 66 ? Save()
+    : pick < 80 ? Extract()
+    : pick < 90 ? ChangeBehindItsBack()
+                : FailOneCall();
     SCOPED_TRACE(log_);
     Check();
     return log_;
@@ -74,7 +85,9 @@ class Model {
 
  private:
   int Uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng_); }
-  const std::string& Any(const std::vector<std::string>& from) { return from[Uniform(0, int(from.size()) - 1)]; }
+  const std::string& Any(const std::vector<std::string>& from) {
+    return from[Uniform(0, int(from.size()) - 1)];
+  }
 
   std::string RandomBytes(int most) {
     std::string bytes(static_cast<std::size_t>(Uniform(0, most)), '\0');
@@ -102,15 +115,18 @@ class Model {
     ++version_[name];
   }
 
-  void Log(const std::string& line, int32_t error = 0) { log_ = line + " -> " + std::to_string(error), error_ = error; }
+  void Log(const std::string& line, int32_t error = 0) {
+    log_ = line + " -> " + std::to_string(error), error_ = error;
+  }
 
   // What a successful load of `name` turns the object into.
   void Loaded(const std::string& name) {
     const std::string& bytes = disk_.at(name);
     const OracleArchive a = OracleRead(bytes);
     table_.clear();
-    for (const OracleEntry& e : a.Entries)
+    for (const OracleEntry& e : a.Entries) {
       table_.push_back({e.Name, std::string(OracleData(bytes, e)), e.Position});
+    }
     queue_.clear();
     changed_ = false;
     path_ = name;
@@ -122,23 +138,29 @@ class Model {
   // loaded (or wrote), or one with the very same header and directory, whose
   // data it then takes as it is now.
   bool ArchiveIntact() {
-    if (disk_.count(path_) == 0 || version_[path_] == loadedVersion_)
+    if (disk_.count(path_) == 0 || version_[path_] == loadedVersion_) {
       return disk_.count(path_) != 0;
+    }
     const std::string& bytes = disk_.at(path_);
-    if (bytes.compare(0, loadedHead_.size(), loadedHead_) != 0)
+    if (bytes.compare(0, loadedHead_.size(), loadedHead_) != 0) {
       return false;
-    for (const ModelEntry& e : table_)
-      if (e.Position - 1 + static_cast<int64_t>(e.Data.size()) > static_cast<int64_t>(bytes.size()))
+    }
+    for (const ModelEntry& e : table_) {
+      if (e.Position - 1 + static_cast<int64_t>(e.Data.size()) >
+          static_cast<int64_t>(bytes.size())) {
         return false;
-    for (ModelEntry& e : table_)
+      }
+    }
+    for (ModelEntry& e : table_) {
       e.Data = bytes.substr(static_cast<std::size_t>(e.Position - 1), e.Data.size());
+    }
     loadedVersion_ = version_[path_];
     return true;
   }
 
   void Load() {
-    const std::string name =
-        Any({"a.grp", "b.grp", "c.grp", "d.grp", "junk.bin", "bad.grp", "out.d/e.grp", "missing.grp"});
+    const std::string name = Any(
+        {"a.grp", "b.grp", "c.grp", "d.grp", "junk.bin", "bad.grp", "out.d/e.grp", "missing.grp"});
     bool result = false;
     const int32_t error = ErrorOf([&] { result = grp.LoadFile(dir / name); });
     Log("LoadFile " + name, error);
@@ -147,16 +169,18 @@ class Model {
     EXPECT_EQ(error, missing ? errFileNotFound : verdict == OracleArchive::Damaged ? error : 0);
     EXPECT_EQ(error != 0, missing || verdict == OracleArchive::Damaged);
     EXPECT_EQ(result, verdict == OracleArchive::Valid);
-    if (result)
+    if (result) {
       Loaded(name);
+    }
   }
 
   void Add() {
     // A file that never exists blocks every save until it is deleted again:
     // rarely, so that most sequences get to save.
     std::string source = Any(sources_);
-    while (source == "src/never-there.dat" && Uniform(0, 9) != 0)
+    while (source == "src/never-there.dat" && Uniform(0, 9) != 0) {
       source = Any(sources_);
+    }
     Log("addFile " + source);
     EXPECT_EQ(grp.addFile(dir / source), ModelName(source));
     queue_.push_back(source);
@@ -170,8 +194,9 @@ class Model {
     Log("deleteFile " + std::to_string(index), error);
     const bool outside = index < 1 || index > total;
     EXPECT_EQ(error, outside ? errSubscriptOutOfRange : 0);
-    if (outside)
+    if (outside) {
       return;
+    }
     const int rows = static_cast<int>(table_.size());
     index <= rows ? void(table_.erase(table_.begin() + (index - 1)))
                   : void(queue_.erase(queue_.begin() + (index - 1 - rows)));
@@ -182,19 +207,23 @@ class Model {
   // must fail.
   std::optional<std::string> SaveOutcome(const std::string& given, std::string& target) {
     target = given.empty() ? path_ : given;
-    if (target.find('.', target.rfind('/') + 1) == std::string::npos)
+    if (target.find('.', target.rfind('/') + 1) == std::string::npos) {
       target += ".grp";
+    }
     // Over its own file, the save must also find there what it loaded.
     const bool inPlace = target == path_ && disk_.count(path_) != 0;
     if (target == ".grp" || target == "folder.grp" || target == "pipe.grp" ||
-        ((!table_.empty() || inPlace) && !ArchiveIntact()))
+        ((!table_.empty() || inPlace) && !ArchiveIntact())) {
       return std::nullopt;
+    }
     std::vector<Item> items;
-    for (const ModelEntry& e : table_)
+    for (const ModelEntry& e : table_) {
       items.push_back({e.Name, e.Data});
+    }
     for (const std::string& source : queue_) {
-      if (disk_.count(source) == 0)
+      if (disk_.count(source) == 0) {
         return std::nullopt;
+      }
       items.push_back({Padded(ModelName(source)).substr(0, 12), disk_.at(source)});
     }
     return ArchiveBytes(items);
@@ -206,7 +235,8 @@ class Model {
     EXPECT_NE(error, 0);
     EXPECT_TRUE(why.find("Injected failure") == std::string::npos || error == injected_) << why;
     // ".grp": nowhere to save a new archive.
-    EXPECT_TRUE(file == ".grp" ? error == errInvalidArgument : why.find(file) != std::string::npos) << why;
+    EXPECT_TRUE(file == ".grp" ? error == errInvalidArgument : why.find(file) != std::string::npos)
+        << why;
   }
 
   void Save() {
@@ -215,8 +245,9 @@ class Model {
     const std::optional<std::string> expected = SaveOutcome(given, target);
     const int32_t error = ErrorOf([&] { grp.saveFile(given.empty() ? "" : dir / given); }, &why);
     Log("saveFile \"" + given + "\"", error);
-    if (!expected || why.find("Injected failure") != std::string::npos)
+    if (!expected || why.find("Injected failure") != std::string::npos) {
       return ExpectFailure(error, why, target);
+    }
     ASSERT_EQ(error, 0) << why;
     disk_[target] = *expected;
     ++version_[target];
@@ -227,15 +258,17 @@ class Model {
     const int index = Uniform(0, static_cast<int>(table_.size()) + 1);
     const std::string& out = Any(outputs_);
     std::string why;
-    const int32_t error = ErrorOf([&] { grp.extractFile(static_cast<int16_t>(index), dir / out); }, &why);
+    const int32_t error =
+        ErrorOf([&] { grp.extractFile(static_cast<int16_t>(index), dir / out); }, &why);
     Log("extractFile " + std::to_string(index) + " " + out, error);
     if (index < 1 || index > static_cast<int>(table_.size())) {
       EXPECT_EQ(error, errSubscriptOutOfRange);
       return;
     }
     if (out == path_ || out == "folder.grp" || out == "pipe.grp" || !ArchiveIntact() ||
-        why.find("Injected failure") != std::string::npos)
+        why.find("Injected failure") != std::string::npos) {
       return ExpectFailure(error, why, out);
+    }
     ASSERT_EQ(error, 0) << why;
     disk_[out] = table_[static_cast<std::size_t>(index - 1)].Data;
     ++version_[out];
@@ -243,9 +276,12 @@ class Model {
 
   void ChangeBehindItsBack() {
     const int what = Uniform(0, 4);
-    std::string name = what < 2 ? Any(sources_) : what == 2 ? Any({"a.grp", "b.grp", "c.grp", path_}) : path_;
-    if (name.empty() || disk_.count(name) == 0)
+    std::string name = what < 2    ? Any(sources_)
+                       : what == 2 ? Any({"a.grp", "b.grp", "c.grp", path_})
+                                   : path_;
+    if (name.empty() || disk_.count(name) == 0) {
       name = "c.grp";
+    }
     Log("change " + std::to_string(what) + " of " + name);
     if (what == 1) {
       std::filesystem::remove(dir / name);
@@ -256,15 +292,18 @@ class Model {
     std::string bytes = disk_.count(name) != 0 ? disk_.at(name) : "";
     // One byte written in place: in the data the object reads on, in the
     // header or directory it must refuse the file.
-    if (what == 4 && !bytes.empty())
+    if (what == 4 && !bytes.empty()) {
       bytes[static_cast<std::size_t>(Uniform(0, static_cast<int>(bytes.size()) - 1))] ^= 0x20;
-    if (what != 3)
+    }
+    if (what != 3) {
       Put(name, what == 0 ? RandomBytes(300) : what == 2 ? RandomArchive() : bytes);
+    }
     // A time stamp of its own: two writes within one tick of a coarse file
     // system clock are told apart only by length or identity.
     const std::chrono::sys_seconds when{std::chrono::seconds(1000000000 + ++clock_)};
-    if (disk_.count(name) != 0)  // a source removed earlier falls back on c.grp, removed in turn
+    if (disk_.count(name) != 0) {  // a source removed earlier falls back on c.grp, removed in turn
       std::filesystem::last_write_time(dir / name, std::chrono::file_clock::from_sys(when));
+    }
   }
 
   // One call of the next save or extraction fails, or none if the operation
@@ -282,7 +321,8 @@ class Model {
     Uniform(0, 1) == 0 ? Save() : Extract();
     // A failure that was injected must come through, never be passed over.
     EXPECT_TRUE(faulty.Calls(op) < reached || error_ == injected_) << log_;
-    log_ += " with call " + std::to_string(nth) + " of op " + std::to_string(int(op)) + (native ? " (kernel copy)" : "");
+    log_ += " with call " + std::to_string(nth) + " of op " + std::to_string(int(op)) +
+            (native ? " (kernel copy)" : "");
     faulty.FailAt(op, 0);
     faulty.CopyNatively(false);
   }
@@ -290,8 +330,10 @@ class Model {
   void Check() {
     EXPECT_EQ(faulty.OpenFiles(), 0);
     std::vector<std::string> rows{std::to_string(table_.size()) + (changed_ ? "*" : "")};
-    for (const ModelEntry& e : table_)
-      rows.push_back(e.Name + "|" + std::to_string(e.Data.size()) + "|" + std::to_string(e.Position));
+    for (const ModelEntry& e : table_) {
+      rows.push_back(e.Name + "|" + std::to_string(e.Data.size()) + "|" +
+                     std::to_string(e.Position));
+    }
     EXPECT_EQ(Snapshot(grp), rows);
     const auto past = static_cast<int16_t>(table_.size() + 1);
     EXPECT_EQ(ErrorOf([&] { grp.filename(past); }) + ErrorOf([&] { grp.FilePosition(past); }) +
@@ -299,9 +341,12 @@ class Model {
               3 * errSubscriptOutOfRange);
     // Every file in the folder, and nothing else: no temporary file either.
     std::map<std::string, std::string> found;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(dir.Path()))
-      if (e.is_regular_file())
-        found[std::filesystem::relative(e.path(), dir.Path()).generic_string()] = ReadAll(e.path().string());
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir.Path())) {
+      if (e.is_regular_file()) {
+        found[std::filesystem::relative(e.path(), dir.Path()).generic_string()] =
+            ReadAll(e.path().string());
+      }
+    }
     EXPECT_TRUE(found == disk_) << "the folder differs from the model";
 #ifndef _WIN32
     EXPECT_TRUE(std::filesystem::is_fifo(dir / "pipe.grp"));
@@ -310,11 +355,18 @@ class Model {
   }
 
   std::mt19937 rng_;
-  const std::vector<std::string> sources_ = {
-      "src/f1.dat", "src/f2.dat", "src/sub/f3.dat", "src/empty.dat", "src/a very long name.text",
-      "src/my.long.file.dat", "src/noextensionatallhere", "src/never-there.dat"};
-  const std::vector<std::string> targets_ = {"a.grp", "b.grp", "d.grp", "out.d/e", "d", "folder.grp", "pipe.grp"};
-  const std::vector<std::string> outputs_ = {"out.d/x1.dat", "out.d/x2.dat", "src/x3.dat", "a.grp", "folder.grp", "pipe.grp"};
+  const std::vector<std::string> sources_ = {"src/f1.dat",
+                                             "src/f2.dat",
+                                             "src/sub/f3.dat",
+                                             "src/empty.dat",
+                                             "src/a very long name.text",
+                                             "src/my.long.file.dat",
+                                             "src/noextensionatallhere",
+                                             "src/never-there.dat"};
+  const std::vector<std::string> targets_ = {"a.grp", "b.grp",      "d.grp",   "out.d/e",
+                                             "d",     "folder.grp", "pipe.grp"};
+  const std::vector<std::string> outputs_ = {"out.d/x1.dat", "out.d/x2.dat", "src/x3.dat",
+                                             "a.grp",        "folder.grp",   "pipe.grp"};
   std::map<std::string, std::string> disk_;  // every ordinary file in the folder
   std::map<std::string, int> version_;       // bumped by every write
   std::vector<ModelEntry> table_;
@@ -334,7 +386,8 @@ TEST(GrpModel, RandomSequencesAgreeWithTheModel) {
     Model model(static_cast<uint32_t>(seed));
     for (int step = 1; step <= EnvOr("HALVARIN_MODEL_STEPS", 400); ++step) {
       const std::string did = model.Step();
-      ASSERT_FALSE(::testing::Test::HasFailure()) << "seed " << seed << ", step " << step << ": " << did;
+      ASSERT_FALSE(::testing::Test::HasFailure())
+          << "seed " << seed << ", step " << step << ": " << did;
     }
   }
 }

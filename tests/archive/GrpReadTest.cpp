@@ -29,7 +29,8 @@ TEST(GrpRead, RefusalsLeaveTheObjectAsItWas) {
   grp.deleteFile(1);
   const auto before = Snapshot(grp);
 
-  for (const std::string& bytes : {std::string(), std::string("Quorindavel"), "QUORINDAVELL" + Int32(0)}) {
+  for (const std::string& bytes :
+       {std::string(), std::string("Quorindavel"), "QUORINDAVELL" + Int32(0)}) {
     WriteAll(dir / "other.bin", bytes);
     EXPECT_FALSE(grp.LoadFile(dir / "other.bin")) << bytes;
   }
@@ -45,9 +46,11 @@ TEST(GrpRead, RefusalsLeaveTheObjectAsItWas) {
     SCOPED_TRACE(d.What);
     WriteAll(dir / "bad.grp", d.Bytes);
     EXPECT_EQ(ErrorOf([&] { grp.LoadFile(dir / "bad.grp"); }, &why), d.Number) << why;
-    for (const std::string& word : d.Mentions)
+    for (const std::string& word : d.Mentions) {
       EXPECT_NE(why.find(word), std::string::npos) << why << " lacks " << word;
-    const grp::CheckResult check = grp::CheckLayout(d.Bytes.data(), std::ssize(d.Bytes), std::ssize(d.Bytes));
+    }
+    const grp::CheckResult check =
+        grp::CheckLayout(d.Bytes.data(), std::ssize(d.Bytes), std::ssize(d.Bytes));
     ASSERT_NE(check.FirstError(), nullptr);
     EXPECT_EQ(check.FirstError()->Number, d.Number);
     EXPECT_EQ(why, "\"" + (dir / "bad.grp") + "\" is damaged: " + check.FirstError()->Text);
@@ -107,11 +110,13 @@ TEST(GrpNames, AddedFilesAreNamedByTheTwelveCharacterRule) {
       {"/home/u/\xC0\xAF\xED\xA0\x80", "_____"},        // an overlong "/", a surrogate
   };
   clsVarnGRP grp;
-  for (const auto& [path, name] : examples)
+  for (const auto& [path, name] : examples) {
     EXPECT_EQ(grp.addFile(path), name) << path;
+  }
   std::string all;
-  for (int b = 0; b < 256; ++b)
+  for (int b = 0; b < 256; ++b) {
     all.push_back(static_cast<char>(b));
+  }
   EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(all)), all);
   EXPECT_EQ(Cp1252ToUtf8("\x80 caf\xE9 \x8A\x99"), "\u20AC caf\u00E9 \u0160\u2122");
 }
@@ -131,13 +136,16 @@ TEST(GrpNames, ExtractedNamesStayInTheirFolder) {
       {"name...", "name"},
       {"..a", "..a"},
       {"C:boot.ini  ", "C_boot.ini"},
-      {"a\tb\x7f" "c\xC2\x81.txt   ", "a_b_c_.txt"},
+      {"a\tb\x7f"
+       "c\xC2\x81.txt   ",
+       "a_b_c_.txt"},
       {"CON.TXT     ", "_CON.TXT"},
       {"lpt1", "_lpt1"},
       {"COM10.txt", "COM10.txt"},
   };
-  for (const auto& [stored, offered] : cases)
+  for (const auto& [stored, offered] : cases) {
     EXPECT_EQ(SafeFileName(stored), offered) << stored;
+  }
 }
 
 }  // namespace

@@ -23,15 +23,17 @@ using namespace halvarin::testing;
 // Another program's handle on a file, with the sharing it allows.
 struct OtherProgram {
   OtherProgram(const std::string& path, DWORD access, DWORD share)
-      : h(::CreateFileW(PathFromUtf8(path).c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+      : h(::CreateFileW(PathFromUtf8(path).c_str(), access, share, nullptr, OPEN_EXISTING, 0,
+                        nullptr)) {}
   ~OtherProgram() { h != INVALID_HANDLE_VALUE ? void(::CloseHandle(h)) : void(); }
   HANDLE h;
 };
 
 std::set<std::wstring> NamesIn(const std::string& folder) {
   std::set<std::wstring> names;
-  for (const auto& e : fs::directory_iterator(PathFromUtf8(folder)))
+  for (const auto& e : fs::directory_iterator(PathFromUtf8(folder))) {
     names.insert(e.path().filename().wstring());
+  }
   return names;
 }
 
@@ -48,7 +50,8 @@ TEST(WindowsFileSystem, NamesBeyondAsciiSaveLoadAndExtract) {
   grp.extractFiles({{1, dir / "Grüße 中文/ö.dat"}});
   EXPECT_EQ(ReadAll(dir / "Grüße 中文/ö.dat"), "queued");
   // The names on disk are the wide ones, not their bytes read in a code page.
-  EXPECT_EQ(NamesIn(dir / "Grüße 中文"), (std::set<std::wstring>{L"arch\u00EDv.grp", L"\u00F6.dat"}));
+  EXPECT_EQ(NamesIn(dir / "Grüße 中文"),
+            (std::set<std::wstring>{L"arch\u00EDv.grp", L"\u00F6.dat"}));
 }
 
 // Others read the archive while it is open here; a file another program
@@ -73,8 +76,9 @@ TEST(WindowsFileSystem, OtherProgramsAndReadOnlyFiles) {
     EXPECT_NE(ErrorOf([&] { grp.extractFile(1, dir / "x.dat"); }, &why), 0);
     EXPECT_NE(why.find("\"" + (dir / "x.dat") + "\""), std::string::npos) << why;
   }
-  for (const char* name : {"a.grp", "x.dat"})
+  for (const char* name : {"a.grp", "x.dat"}) {
     ASSERT_TRUE(::SetFileAttributesW(PathFromUtf8(dir / name).c_str(), FILE_ATTRIBUTE_READONLY));
+  }
   grp.deleteFile(1);
   EXPECT_EQ(ErrorOf([&] { grp.saveFile(""); }, &why), errPermissionDenied);
   EXPECT_NE(why.find("read-only"), std::string::npos) << why;
@@ -82,8 +86,9 @@ TEST(WindowsFileSystem, OtherProgramsAndReadOnlyFiles) {
   EXPECT_EQ(ReadAll(dir / "a.grp"), original);
   EXPECT_EQ(ReadAll(dir / "x.dat"), "previous");
   EXPECT_EQ(dir.Names(), (std::set<std::string>{"a.grp", "x.dat"}));
-  for (const char* name : {"a.grp", "x.dat"})
+  for (const char* name : {"a.grp", "x.dat"}) {
     ::SetFileAttributesW(PathFromUtf8(dir / name).c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
 }
 
 TEST(WindowsFileSystem, ErrorsNameTheFileAndTheSystemsReason) {
@@ -101,16 +106,21 @@ TEST(WindowsFileSystem, ErrorsNameTheFileAndTheSystemsReason) {
   // Bytes that are no UTF-8 name no file; a NUL would cut the name short.
   WriteAll(dir / "a", ArchiveBytes(FiveItems()));
   const std::string folder = dir.Path().string() + "\\";
-  for (const std::string& bad : {folder + "\xFF.grp", folder + "a" + std::string(1, '\0') + ".grp"})
-    EXPECT_TRUE(ErrorOf([&] { grp.LoadFile(bad); }) != 0 && ErrorOf([&] { clsVarnGRP().saveFile(bad); }) != 0) << bad;
+  for (const std::string& bad :
+       {folder + "\xFF.grp", folder + "a" + std::string(1, '\0') + ".grp"}) {
+    EXPECT_TRUE(ErrorOf([&] { grp.LoadFile(bad); }) != 0 &&
+                ErrorOf([&] { clsVarnGRP().saveFile(bad); }) != 0)
+        << bad;
+  }
   EXPECT_EQ(dir.Names(), (std::set<std::string>{"a"}));
 }
 
 TEST(WindowsFileSystem, ReservedNamesAreExtractedAsOrdinaryFilesInTheFolder) {
   // Each would be a device, a stream, another file or no file at all if
   // used as it is stored.
-  const std::vector<std::string> stored = {"CON", "nul.txt", "COM1",  "lpt9.dat", "aux.",  "a<b>c",
-                                           "d:e", "f|g?h*",  "\"q\"", "dots...",  "spc  ", "Prn .x"};
+  const std::vector<std::string> stored = {"CON",   "nul.txt", "COM1",  "lpt9.dat",
+                                           "aux.",  "a<b>c",   "d:e",   "f|g?h*",
+                                           "\"q\"", "dots...", "spc  ", "Prn .x"};
   TempDir dir;
   std::vector<Item> items;
   std::vector<std::pair<int16_t, std::string>> targets;
@@ -126,8 +136,9 @@ TEST(WindowsFileSystem, ReservedNamesAreExtractedAsOrdinaryFilesInTheFolder) {
   ASSERT_TRUE(grp.LoadFile(dir / "r.grp"));
   grp.extractFiles(targets);
   EXPECT_EQ(NamesIn(dir / "out"), expected);
-  for (std::size_t i = 0; i < stored.size(); ++i)
+  for (std::size_t i = 0; i < stored.size(); ++i) {
     EXPECT_EQ(ReadAll(targets[i].second), items[i].Data) << stored[i];
+  }
   // Used as they are, device names are refused rather than written to.
   for (const char* device : {"CON", "nul.txt", "COM1"}) {
     EXPECT_EQ(ErrorOf([&] { grp.extractFile(1, dir / device); }), errPathFileAccess) << device;

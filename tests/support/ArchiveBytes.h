@@ -48,8 +48,9 @@ struct Item {
 
 inline std::string ArchiveBytes(const std::vector<Item>& items) {
   std::string head = "Quorindavell" + Int32(std::ssize(items)), data;
-  for (const Item& item : items)
+  for (const Item& item : items) {
     head += item.Name + Int32(std::ssize(item.Data)), data += item.Data;
+  }
   return head + data;
 }
 
@@ -62,16 +63,18 @@ inline std::string Content(uint64_t seed, int64_t size) {
     x ^= x << 13;
     x ^= x >> 7;
     x ^= x << 17;
-    for (int64_t b = 0; b < 8 && i + b < size; ++b)
+    for (int64_t b = 0; b < 8 && i + b < size; ++b) {
       out.push_back(static_cast<char>(x >> (8 * b)));
+    }
   }
   return out;
 }
 
 inline std::vector<Item> FiveItems() {
   std::vector<Item> items;
-  for (int n = 1; n <= 5; ++n)
+  for (int n = 1; n <= 5; ++n) {
     items.push_back({Padded("entry" + std::to_string(n) + ".dat", '\0'), Content(n, 10 * n)});
+  }
   return items;
 }
 
@@ -86,13 +89,16 @@ struct Sized {
 inline void WriteArchive(const std::string& path, const std::vector<Sized>& parts) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   std::string header = "Quorindavell" + Int32(std::ssize(parts));
-  for (const Sized& p : parts)
+  for (const Sized& p : parts) {
     header += p.Name + Int32(p.Size);
+  }
   out << header;
-  for (const Sized& p : parts)
+  for (const Sized& p : parts) {
     out << Content(p.Seed, p.Size);
-  if (!out)
+  }
+  if (!out) {
     throw std::runtime_error("cannot write " + path);
+  }
 }
 
 }  // namespace halvarin::testing

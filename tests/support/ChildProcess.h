@@ -30,15 +30,20 @@ struct ChildResult {
   bool KilledBy(int signal) const { return WIFSIGNALED(Status) && WTERMSIG(Status) == signal; }
 };
 
-inline bool RunningAsRoot() { return ::geteuid() == 0; }
+inline bool RunningAsRoot() {
+  return ::geteuid() == 0;
+}
 
 // Makes a folder and everything in it the unprivileged user's, when the
 // tests run as root; otherwise the files are the user's own already.
 inline void GiveToUnprivileged(const std::filesystem::path& folder) {
-  if (!RunningAsRoot()) return;
+  if (!RunningAsRoot()) {
+    return;
+  }
   (void)::lchown(folder.c_str(), kNobody, kNoGroup);
-  for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
+  for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
     (void)::lchown(e.path().c_str(), kNobody, kNoGroup);
+  }
 }
 
 // `body` returns an empty string when everything it checked held, or a
@@ -46,29 +51,36 @@ inline void GiveToUnprivileged(const std::filesystem::path& folder) {
 inline ChildResult InChild(const std::function<std::string()>& body, bool unprivileged = false) {
   int fds[2];
   const pid_t pid = ::pipe(fds) == 0 ? ::fork() : -1;
-  if (pid < 0) return {"pipe or fork failed", -1};
+  if (pid < 0) {
+    return {"pipe or fork failed", -1};
+  }
   if (pid == 0) {
     ::close(fds[0]);
     std::string report = "cannot become the unprivileged user";
     try {
       if (!unprivileged || !RunningAsRoot() ||
-          (::setgroups(0, nullptr) == 0 && ::setgid(kNoGroup) == 0 && ::setuid(kNobody) == 0))
+          (::setgroups(0, nullptr) == 0 && ::setgid(kNoGroup) == 0 && ::setuid(kNobody) == 0)) {
         report = body();
+      }
     } catch (const std::exception& e) {
       report = std::string("unexpected exception: ") + e.what();
     }
-    for (ssize_t done = 0, n = 1; n > 0 && done < ssize_t(report.size()); done += n)
+    for (ssize_t done = 0, n = 1; n > 0 && done < ssize_t(report.size()); done += n) {
       n = ::write(fds[1], report.data() + done, report.size() - std::size_t(done));
+    }
     ::_exit(0);  // no destructors, no test runner clean-up: those are the parent's
   }
   ::close(fds[1]);
   ChildResult result;
   char buffer[4096];
-  for (ssize_t n = 1; n > 0 || (n < 0 && errno == EINTR);)
-    result.Report.append(buffer, (n = ::read(fds[0], buffer, sizeof buffer)) > 0 ? std::size_t(n) : 0);
+  for (ssize_t n = 1; n > 0 || (n < 0 && errno == EINTR);) {
+    result.Report.append(buffer,
+                         (n = ::read(fds[0], buffer, sizeof buffer)) > 0 ? std::size_t(n) : 0);
+  }
   ::close(fds[0]);
-  while (::waitpid(pid, &result.Status, 0) < 0 && errno == EINTR)
+  while (::waitpid(pid, &result.Status, 0) < 0 && errno == EINTR) {
     continue;
+  }
   return result;
 }
 

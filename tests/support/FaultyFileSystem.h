@@ -18,8 +18,20 @@
 namespace halvarin::testing {
 
 enum class Op {
-  OpenRead, CreateNew, Read, Write, Sync, Close, CopyPermissions, Rename, SyncFolder, Stat,
-  CopyRange, CopyAttributes, SyncFiles, Count
+  OpenRead,
+  CreateNew,
+  Read,
+  Write,
+  Sync,
+  Close,
+  CopyPermissions,
+  Rename,
+  SyncFolder,
+  Stat,
+  CopyRange,
+  CopyAttributes,
+  SyncFiles,
+  Count
 };
 
 class FaultyFileSystem : public io::FileSystem {
@@ -46,15 +58,22 @@ class FaultyFileSystem : public io::FileSystem {
   int OpenFiles() const { return openFiles_; }
   const std::vector<std::string>& Created() const { return created_; }
 
-  Handle OpenRead(const std::string& path) override { return Step(Op::OpenRead, path), Wrap(real_.OpenRead(path)); }
-  Handle CreateNew(const std::string& path, uint32_t permissions) override {
-    return Step(Op::CreateNew, path), created_.push_back(path), Wrap(real_.CreateNew(path, permissions));
+  Handle OpenRead(const std::string& path) override {
+    return Step(Op::OpenRead, path), Wrap(real_.OpenRead(path));
   }
-  io::FileInfo Stat(const std::string& path) override { return Step(Op::Stat, path), real_.Stat(path); }
+  Handle CreateNew(const std::string& path, uint32_t permissions) override {
+    return Step(Op::CreateNew, path), created_.push_back(path),
+           Wrap(real_.CreateNew(path, permissions));
+  }
+  io::FileInfo Stat(const std::string& path) override {
+    return Step(Op::Stat, path), real_.Stat(path);
+  }
   void CopyPermissions(io::File& file, const io::FileInfo& like) override {
     Step(Op::CopyPermissions, file.Path()), real_.CopyPermissions(Real(file), like);
   }
-  bool SetOwner(io::File& file, const io::FileInfo& like) override { return real_.SetOwner(Real(file), like); }
+  bool SetOwner(io::File& file, const io::FileInfo& like) override {
+    return real_.SetOwner(Real(file), like);
+  }
   void CopyAttributes(const std::string& from, io::File& to) override {
     Step(Op::CopyAttributes, to.Path()), real_.CopyAttributes(from, Real(to));
   }
@@ -64,10 +83,16 @@ class FaultyFileSystem : public io::FileSystem {
     return Step(Op::Rename, to), real_.RenameIfUnchanged(from, to, expected);
   }
   std::string ResolveLinks(const std::string& path) override { return real_.ResolveLinks(path); }
-  bool SameFile(const std::string& a, const std::string& b) override { return real_.SameFile(a, b); }
-  void Rename(const std::string& from, const std::string& to) override { Step(Op::Rename, to), real_.Rename(from, to); }
+  bool SameFile(const std::string& a, const std::string& b) override {
+    return real_.SameFile(a, b);
+  }
+  void Rename(const std::string& from, const std::string& to) override {
+    Step(Op::Rename, to), real_.Rename(from, to);
+  }
   void Remove(const std::string& path) noexcept override { real_.Remove(path); }
-  void SyncFolder(const std::string& folder) override { Step(Op::SyncFolder, folder), real_.SyncFolder(folder); }
+  void SyncFolder(const std::string& folder) override {
+    Step(Op::SyncFolder, folder), real_.SyncFolder(folder);
+  }
   // A failure names the last file, as a failing disk would name one of them.
   void SyncFiles(const std::vector<std::string>& paths) override {
     Step(Op::SyncFiles, paths.empty() ? "" : paths.back()), real_.SyncFiles(paths);
@@ -81,7 +106,9 @@ class FaultyFileSystem : public io::FileSystem {
  private:
   class Faulty final : public io::File {
    public:
-    Faulty(FaultyFileSystem& owner, Handle real) : owner_(owner), real_(std::move(real)) { ++owner_.openFiles_; }
+    Faulty(FaultyFileSystem& owner, Handle real) : owner_(owner), real_(std::move(real)) {
+      ++owner_.openFiles_;
+    }
     ~Faulty() override { --owner_.openFiles_; }
     io::File& Real() { return *real_; }
     const std::string& Path() const override { return real_->Path(); }
@@ -108,11 +135,14 @@ class FaultyFileSystem : public io::FileSystem {
   };
 
   static io::File& Real(io::File& file) { return static_cast<Faulty&>(file).Real(); }
-  Handle Wrap(Handle real) { return real ? std::make_unique<Faulty>(*this, std::move(real)) : nullptr; }
+  Handle Wrap(Handle real) {
+    return real ? std::make_unique<Faulty>(*this, std::move(real)) : nullptr;
+  }
   bool Fails(Op op) {
     each_ ? each_() : void();
-    if (++calls_[int(op)] == hookAt_[int(op)] && hooks_[int(op)])
+    if (++calls_[int(op)] == hookAt_[int(op)] && hooks_[int(op)]) {
       hooks_[int(op)]();
+    }
     return calls_[int(op)] == failAt_[int(op)];
   }
   void Step(Op op, const std::string& path) { Fails(op) ? Throw("use", path) : void(); }

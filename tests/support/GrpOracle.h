@@ -31,20 +31,24 @@ inline OracleArchive OracleRead(std::string_view file) {
   OracleArchive a;
   const auto* p = reinterpret_cast<const unsigned char*>(file.data());
   const auto size = static_cast<int64_t>(file.size());
-  if (!file.starts_with("Quorindavell"))
+  if (!file.starts_with("Quorindavell")) {
     return a;
+  }
   a.Verdict = OracleArchive::Damaged;
   const int32_t count = size < 16 ? -1 : OracleInt32(p + 12);
-  if (count < 0 || count > 32766 || 16 + 16 * int64_t{count} > size)
+  if (count < 0 || count > 32766 || 16 + 16 * int64_t{count} > size) {
     return a;
+  }
   int64_t position = 16 + 16 * int64_t{count} + 1;
   for (int32_t i = 0; i < count; ++i) {
     const unsigned char* record = p + 16 + 16 * i;
-    OracleEntry e{std::string(reinterpret_cast<const char*>(record), 12), OracleInt32(record + 12), position};
+    OracleEntry e{std::string(reinterpret_cast<const char*>(record), 12), OracleInt32(record + 12),
+                  position};
     // Every byte of the data must lie inside the file, and every position
     // must fit the format's signed 32 bits.
-    if (e.Size < 0 || position > INT32_MAX || position - 1 + e.Size > size)
+    if (e.Size < 0 || position > INT32_MAX || position - 1 + e.Size > size) {
       return a;
+    }
     position += e.Size;
     a.Entries.push_back(std::move(e));
   }

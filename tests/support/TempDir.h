@@ -7,8 +7,8 @@
 #include <fstream>
 #include <map>
 #include <random>
-#include <sstream>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -24,18 +24,22 @@ class TempDir {
   TempDir() {
     std::random_device random;
     for (int attempt = 0; path_.empty() && attempt < 100; ++attempt) {
-      const fs::path candidate = fs::temp_directory_path() / ("halvarin-test-" + std::to_string(random()));
+      const fs::path candidate =
+          fs::temp_directory_path() / ("halvarin-test-" + std::to_string(random()));
       path_ = fs::create_directory(candidate) ? candidate : path_;
     }
-    if (path_.empty())
+    if (path_.empty()) {
       throw std::runtime_error("no temporary folder");
+    }
     fs::permissions(path_, fs::perms::owner_all);  // as mkdtemp makes it: nobody else's business
   }
   ~TempDir() {
     std::error_code ec;
-    for (const auto& e : fs::recursive_directory_iterator(path_, ec))
-      if (e.is_directory(ec) && !e.is_symlink(ec))
+    for (const auto& e : fs::recursive_directory_iterator(path_, ec)) {
+      if (e.is_directory(ec) && !e.is_symlink(ec)) {
         fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+      }
+    }
     fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(path_, ec);
   }
@@ -49,7 +53,9 @@ class TempDir {
   // Every name in the folder, to catch leftover temporary files.
   std::set<std::string> Names() const {
     std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(path_)) names.insert(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(path_)) {
+      names.insert(e.path().filename().string());
+    }
     return names;
   }
 
@@ -59,12 +65,13 @@ class TempDir {
     std::map<std::string, std::string> tree;
     for (const auto& e : fs::recursive_directory_iterator(path_)) {
       std::ostringstream content;
-      if (e.is_symlink())
+      if (e.is_symlink()) {
         content << "-> " << fs::read_symlink(e.path()).string();
-      else if (e.is_directory())
+      } else if (e.is_directory()) {
         content << "<folder>";
-      else
+      } else {
         content << std::ifstream(e.path(), std::ios::binary).rdbuf();
+      }
       tree[fs::relative(e.path(), path_).generic_string()] = content.str();
     }
     return tree;

@@ -2,8 +2,8 @@
 // agree with an independent reading of the bytes (GrpOracle.h) on whether it
 // is an archive at all, damaged or valid, and so must the layout checker,
 // whose first error is the reason loading gives. It must answer every query
-// as the bytes say; extract every entry byte for byte; and save it to a new file and back in place after an edit, writing
-// exactly the bytes the format prescribes, with no temporary file left over.
+// as the bytes say; extract every entry byte for byte; and save it to a new file and back in place
+// after an edit, writing exactly the bytes the format prescribes, with no temporary file left over.
 // Any disagreement aborts, which libFuzzer reports with the input that
 // caused it.
 
@@ -39,7 +39,9 @@ using namespace halvarin::testing;
 
 fs::path g_work;
 
-std::string Work(const std::string& name) { return (g_work / name).string(); }
+std::string Work(const std::string& name) {
+  return (g_work / name).string();
+}
 
 // The object must describe exactly the archive file `file`; returns its entries.
 std::vector<Item> ExpectDescribes(const clsVarnGRP& grp, std::string_view file) {
@@ -49,7 +51,8 @@ std::vector<Item> ExpectDescribes(const clsVarnGRP& grp, std::string_view file) 
   std::vector<Item> entries;
   for (std::size_t i = 0; i < a.Entries.size(); ++i) {
     const auto index = static_cast<int16_t>(i + 1);
-    FUZZ_CHECK(grp.filename(index) == a.Entries[i].Name && grp.FileSize(index) == a.Entries[i].Size &&
+    FUZZ_CHECK(grp.filename(index) == a.Entries[i].Name &&
+               grp.FileSize(index) == a.Entries[i].Size &&
                grp.FilePosition(index) == a.Entries[i].Position);
     entries.push_back({a.Entries[i].Name, std::string(OracleData(file, a.Entries[i]))});
   }
@@ -58,8 +61,11 @@ std::vector<Item> ExpectDescribes(const clsVarnGRP& grp, std::string_view file) 
 
 // Exactly these files in the work folder: no temporary file left over.
 void ExpectOnlyFiles(std::set<std::string> names) {
-  for (const auto& e : fs::directory_iterator(g_work))
-    names.erase(e.path().filename().string()) == 1 ? void() : Fail(e.path().c_str(), 0, "a file left behind");
+  for (const auto& e : fs::directory_iterator(g_work)) {
+    names.erase(e.path().filename().string()) == 1
+        ? void()
+        : Fail(e.path().c_str(), 0, "a file left behind");
+  }
   FUZZ_CHECK(names.empty());
 }
 
@@ -71,8 +77,9 @@ void RunValid(clsVarnGRP& grp, std::string_view input) {
   const std::vector<Item> entries = ExpectDescribes(grp, input);
   // All at once, as the command line extracts; the last one by itself.
   std::vector<std::pair<int16_t, std::string>> targets;
-  for (std::size_t i = 0; i < entries.size(); ++i)
+  for (std::size_t i = 0; i < entries.size(); ++i) {
     targets.emplace_back(static_cast<int16_t>(i + 1), Work("b" + std::to_string(i)));
+  }
   grp.extractFiles(targets);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     FUZZ_CHECK(ReadAll(targets[i].second) == entries[i].Data);
@@ -116,12 +123,16 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // Files are written and flushed for every input: a memory-backed folder
   // keeps that from dominating the run.
   const char* env = std::getenv("HALVARIN_FUZZ_TMP");
-  std::string pattern = std::string(env != nullptr && *env != '\0' ? env
-                                    : ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
+  std::string pattern = std::string(env != nullptr && *env != '\0'    ? env
+                                    : ::access("/dev/shm", W_OK) == 0 ? "/dev/shm"
+                                                                      : "/tmp") +
                         "/halvarin-fuzz-XXXXXX";
   FUZZ_CHECK(::mkdtemp(pattern.data()) != nullptr);
   g_work = pattern;
-  std::atexit([] { std::error_code ec; fs::remove_all(g_work, ec); });
+  std::atexit([] {
+    std::error_code ec;
+    fs::remove_all(g_work, ec);
+  });
   WriteAll(Work("base.grp"), kBase);
   return 0;
 }
@@ -129,8 +140,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   // Files from the previous input go, so that leftovers can be told apart.
-  for (const char* name : {"out.grp", "queued.bin", "x.out"})
+  for (const char* name : {"out.grp", "queued.bin", "x.out"}) {
     ::unlink(Work(name).c_str());
+  }
   WriteAll(Work("in.grp"), std::string(input));
   const OracleArchive want = OracleRead(input);
   // The checker reaches the same verdict from the bytes alone.
@@ -158,10 +170,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RunValid(grp, input);  // an error escaping it aborts the run with its description
     return 0;
   }
-  FUZZ_CHECK(!loaded && (want.Verdict == OracleArchive::NotAnArchive
-                             ? error == 0
-                             : error == halvarin::errPathFileAccess || error == halvarin::errOverflow ||
-                                   error == halvarin::errSubscriptOutOfRange));
+  FUZZ_CHECK(!loaded &&
+             (want.Verdict == OracleArchive::NotAnArchive
+                  ? error == 0
+                  : error == halvarin::errPathFileAccess || error == halvarin::errOverflow ||
+                        error == halvarin::errSubscriptOutOfRange));
   // Refused: the object still holds the base archive with its edit, and
   // that edit still saves to the base archive's file.
   FUZZ_CHECK(grp.NumberOfFiles() == 0 && grp.Changed());
