@@ -11,13 +11,15 @@
 #endif
 
 int main(int argc, char* argv[]) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
   // Qt's file dialog keeps its state (last folder, sidebar) in the user's
   // configuration; tests must neither read nor change the real one.
   QTemporaryDir config;
-  if (config.isValid())
+  if (config.isValid()) {
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+  }
   QApplication app(argc, argv);
 #ifdef HALVARIN_TEST_IDENTITY
   halvarin::ApplyProgramIdentity();

@@ -31,20 +31,24 @@ inline int WatchModals(const std::function<void()>& action,
   QObject::connect(&timer, &QTimer::timeout, [&] {
     QWidget* open = QApplication::activePopupWidget();
     open = open != nullptr ? open : QApplication::activeModalWidget();
-    if (open == nullptr || !open->isVisible() || busy.contains(open)) return;
+    if (open == nullptr || !open->isVisible() || busy.contains(open)) {
+      return;
+    }
     busy.insert(open);
     QTimer::singleShot(0, &timer, [&, open, watched = QPointer<QWidget>(open)] {
       if (watched) {
         ++seen;
         handle(watched);
       }
-      if (watched && watched->isVisible()) watched->close();
+      if (watched && watched->isVisible()) {
+        watched->close();
+      }
       busy.remove(open);
     });
   });
   timer.start(5);
   action();
-  for (int i = 0; i < 5; ++i) QTest::qWait(10);
+  QTest::qWait(50);
   return seen;
 }
 
@@ -56,7 +60,9 @@ inline Qt::DropAction Drop(QWidget* target, QMimeData& data) {
   QDragEnterEvent enter(at, offered, &data, Qt::LeftButton, {});
   QDragMoveEvent move(at, offered, &data, Qt::LeftButton, {});
   QDropEvent dropped(QPointF(at), offered, &data, Qt::LeftButton, {});
-  for (QEvent* event : std::initializer_list<QEvent*>{&enter, &move, &dropped}) QApplication::sendEvent(target, event);
+  for (QEvent* event : std::initializer_list<QEvent*>{&enter, &move, &dropped}) {
+    QApplication::sendEvent(target, event);
+  }
   return enter.isAccepted() && dropped.isAccepted() ? dropped.dropAction() : Qt::IgnoreAction;
 }
 
