@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "AppError.h"
 #include "RecordingToolkit.h"
@@ -17,39 +18,43 @@ namespace {
 
 using namespace std::string_literals;
 namespace fs = std::filesystem;
+using U32 = std::uint32_t;
 
 // A registry whose values the test sets; a denied key exists but cannot be
 // opened. `open` counts keys not closed yet. As Windows answers a standard
 // user, any right beyond reading is refused.
 struct ScriptedRegistry : Registry {
-  std::map<std::string, std::map<std::string, std::pair<std::uint32_t, std::string>>> keys;
+  std::map<std::string, std::map<std::string, std::pair<U32, std::string>>> keys;
   std::string denied;
   std::vector<std::string> handles;
   int open = 0;
 
-  long OpenKeyEx(HKey root, const char* sub, std::uint32_t, std::uint32_t rights, HKey* result) override {
-    *result = 0;
-    if (root != HKeyLocalMachine || keys.count(sub) == 0) return RegFileNotFound;
-    if (denied == sub || (rights & ~RegKeyRead) != 0) return RegAccessDenied;
+  long OpenKeyEx(HKey root, const char* sub, U32, U32 rights, HKey* out) override {
+    *out = 0;
+    if (root != HKeyLocalMachine || !keys.count(sub) || denied == sub || (rights & ~RegKeyRead)) {
+      return RegAccessDenied;
+    }
     handles.push_back(sub);
-    *result = handles.size();
-    ++open;
-    return RegSuccess;
+    *out = handles.size();
+    return ++open, RegSuccess;
   }
-  long QueryValueEx(HKey key, const char* name, std::uint32_t* type, std::uint8_t* data, std::uint32_t* size) override {
+  long QueryValueEx(HKey key, const char* name, U32* type, std::uint8_t* data, U32* size) override {
     const auto& values = keys[handles.at(key - 1)];
     const auto v = values.find(name);
-    return v == values.end() ? RegFileNotFound
-                             : CopyRegistryValue(v->second.first, {v->second.second.begin(), v->second.second.end()},
-                                                 type, data, size);
+    if (v == values.end()) {
+      return RegFileNotFound;
+    }
+    const std::string& bytes = v->second.second;
+    return CopyRegistryValue(v->second.first, {bytes.begin(), bytes.end()}, type, data, size);
   }
   long CloseKey(HKey) override { return --open, RegSuccess; }
 };
 
 TEST(GetKeyValueTest, ValuesAsText) {
-  struct Case { std::uint32_t type; std::string stored; bool read; std::string text; };
   const std::string x1024(1024, 'x'), y1023(1023, 'y');
-  const Case cases[] = {
+  ScriptedRegistry reg;
+  // Type, bytes stored, whether it is read, the text the caller then holds.
+  for (const auto& [type, stored, read, text] : std::vector<std::tuple<U32, std::string, bool, std::string>>{
       {RegTypeSz, "C:\\m.exe\0"s, true, "C:\\m.exe"}, {RegTypeSz, "C:\\m.exe", true, "C:\\m.exe"},
       {RegTypeSz, "ab\0\0"s, true, "ab\0"s} /* one zero only */, {RegTypeSz, "\0"s, true, ""},
       {RegTypeSz, x1024, true, x1024}, {RegTypeSz, y1023 + '\0', true, y1023},
@@ -59,13 +64,11 @@ TEST(GetKeyValueTest, ValuesAsText) {
       // other types leave the text alone
       {RegTypeBinary, "ab\0"s, true, "caller's"}, {RegTypeExpandSz, "ab\0"s, true, "caller's"},
       {RegTypeNone, "ab\0"s, true, "caller's"},
-  };
-  ScriptedRegistry reg;
-  for (const Case& c : cases) {
-    reg.keys["K"]["V"] = {c.type, c.stored};
+       }) {
+    reg.keys["K"]["V"] = {type, stored};
     std::string value = "caller's";
-    EXPECT_EQ(GetKeyValue(reg, HKeyLocalMachine, "K", "V", value), c.read) << c.text;
-    EXPECT_EQ(value, c.text);
+    EXPECT_EQ(GetKeyValue(reg, HKeyLocalMachine, "K", "V", value), read) << text;
+    EXPECT_EQ(value, text);
     EXPECT_EQ(reg.open, 0);
   }
   reg.keys["D"]["V"] = {RegTypeSz, "x\0"s};
@@ -100,7 +103,7 @@ TEST(StartSysInfoTest, PathFirstThenTheFolderElseOneMessage) {
       {"path wins, unchecked", "C:\\P\\m.exe\0"s, "C:\\Tools", {"StartProgram(C:\\P\\m.exe)"}},
       {"folder", {}, "C:\\Tools\0"s, {"StartProgram(C:\\Tools\\MSINFO32.EXE)"}},
       {"folder as stored", {}, "C:\\Tools\\", {"StartProgram(C:\\Tools\\\\MSINFO32.EXE)"}},
-      {"too long path", std::string(1100, 'p'), "C:\\Tools", {"StartProgram(C:\\Tools\\MSINFO32.EXE)"}},
+      {"too long", std::string(1100, 'p'), "C:\\Tools", {"StartProgram(C:\\Tools\\MSINFO32.EXE)"}},
       {"nothing", {}, {}, {unavailable}}, {"no MSINFO32.EXE there", {}, "C:\\Empty", {unavailable}},
       {"start fails", "C:\\gone.exe", {}, {"StartProgram(C:\\gone.exe)", unavailable}, false, true},
       {"path denied, empty folder", "C:\\x.exe", ""s, {unavailable}, true},

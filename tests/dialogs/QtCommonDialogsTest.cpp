@@ -68,8 +68,8 @@ class QtDialogTest : public ::testing::Test {
       }
     });
   }
-  void ShowOpen() { Show([this] { dialog.ShowOpen(); }); }
-  void ShowSave() { Show([this] { dialog.ShowSave(); }); }
+  void ShowOpen() { Show(std::bind(&clsFileDialog::ShowOpen, &dialog)); }
+  void ShowSave() { Show(std::bind(&clsFileDialog::ShowSave, &dialog)); }
   std::string Path(const char* name) const { return Bytes(dir) + '/' + name; }
   void Typing(const char* name) {
     steps.push_back([name](QFileDialog* d) { TypeAndAccept(d, QString::fromUtf8(name)); });
@@ -143,17 +143,16 @@ TEST_F(QtDialogTest, SaveAsksBeforeReplacingOnlyWithItsFlagAndAddsTheExtension) 
 }
 
 TEST_F(QtDialogTest, MustExistFlagsRefuseMissingFilesAndFolders) {
-  for (const bool withFlag : {true, false}) {
-    for (const bool save : {false, true}) {
-      const char* typed = save ? "nosuchdir/x.grp" : "missing.grp";
-      dialog.flags(withFlag ? static_cast<int32_t>(save ? OFN_PATHMUSTEXIST : OFN_FILEMUSTEXIST) : 0);
-      dialog.filename("");
-      messages.clear();
-      Typing(typed);
-      save ? ShowSave() : ShowOpen();
-      EXPECT_EQ(messages.size(), withFlag ? 1u : 0u) << typed;
-      EXPECT_EQ(dialog.filename(), withFlag ? "" : Path(typed)) << typed;
-    }
+  for (const auto& [save, flag] : {std::pair{false, OFN_FILEMUSTEXIST}, {false, 0u},
+                                   {true, OFN_PATHMUSTEXIST}, {true, 0u}}) {
+    const char* typed = save ? "nosuchdir/x.grp" : "missing.grp";
+    dialog.flags(static_cast<int32_t>(flag));
+    dialog.filename("");
+    messages.clear();
+    Typing(typed);
+    save ? ShowSave() : ShowOpen();
+    EXPECT_EQ(messages.size(), flag ? 1u : 0u) << typed;
+    EXPECT_EQ(dialog.filename(), flag ? "" : Path(typed)) << typed;
   }
 }
 

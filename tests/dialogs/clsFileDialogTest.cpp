@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "AppError.h"
@@ -105,25 +106,19 @@ TEST_F(FileDialogTest, CancelIsQuietUnlessCancelErrorIsSet) {
 
 // The filter index and the seeded answer come back through the Qt dialogs'
 // test; what only the record shows is kept here.
-TEST_F(FileDialogTest, SaveIgnoresMultipleSelectionAndCutsAtTheFirstNul) {
+TEST_F(FileDialogTest, MultipleSelectionKeepsTheWholeBufferOnOpenOnly) {
   dialog.flags(static_cast<int32_t>(OFN_ALLOWMULTISELECT | OFN_OVERWRITEPROMPT));
   Answer("/Data\0a.grp\0b.grp\0\0"s);
-  dialog.ShowSave();
+  dialog.ShowSave();  // a save takes one name, cut at the first NUL
   EXPECT_EQ(Received().nMaxFile, 1024u);
   EXPECT_EQ(Received().Flags, OFN_ALLOWMULTISELECT | OFN_OVERWRITEPROMPT);
   EXPECT_EQ(dialog.filename(), "/Data");
-}
-
-TEST_F(FileDialogTest, MultipleSelectionKeepsTheWholeBufferAndParses) {
-  dialog.flags(static_cast<int32_t>(OFN_ALLOWMULTISELECT));
   // Nothing to parse before a multiple-selection answer.
-  EXPECT_EQ(ErrorOf([&] { Parse(1); }), 5);
-  dialog.filename("/Data/a.grp");
   EXPECT_EQ(ErrorOf([&] { Parse(1); }), 5);
   dialogs.PushChoices("/Data", {"a.grp", "b.grp", "c.grp"});
   dialog.ShowOpen();
-  EXPECT_EQ(Received().Flags, OFN_ALLOWMULTISELECT | OFN_EXPLORER);
-  EXPECT_EQ(dialog.flags(), static_cast<int32_t>(OFN_ALLOWMULTISELECT));
+  EXPECT_EQ(Received().Flags, OFN_ALLOWMULTISELECT | OFN_OVERWRITEPROMPT | OFN_EXPLORER);
+  EXPECT_EQ(dialog.flags(), static_cast<int32_t>(OFN_ALLOWMULTISELECT | OFN_OVERWRITEPROMPT));
   // A count that would index before the list is refused; nothing changes.
   EXPECT_NE(ErrorOf([&] { Parse(-1); }), 0);
   EXPECT_EQ(sDir, "keep");
@@ -133,20 +128,21 @@ TEST_F(FileDialogTest, MultipleSelectionKeepsTheWholeBufferAndParses) {
   EXPECT_EQ(sDir, "/Data");
   EXPECT_EQ(sFiles, (std::vector<std::string>{"x", "y", "a.grp", "b.grp", "c.grp"}));
   EXPECT_EQ(lFileCount, 5);
-  struct Case { std::string answer, dir; std::vector<std::string> files; };
-  for (const Case& c : std::vector<Case>{
+  // The answer, then the folder and the names parsed from it.
+  for (const auto& [answer, dir, files] :
+       std::vector<std::tuple<std::string, std::string, std::vector<std::string>>>{
            {"/Data/a.grp\0"s, "/Data/", {"a.grp"}},  // one file: the path alone
            {"/D\0a\0b\0\0seed-tail\0c"s, "/D", {"a", "b"}},
 #ifndef _WIN32
            {"/Data/odd\\name.grp\0"s, "/Data/", {"odd\\name.grp"}},  // "\" is part of a name here
 #endif
        }) {
-    Answer(c.answer + '\0');
+    Answer(answer + '\0');
     dialog.ShowOpen();
     Parse();
-    EXPECT_EQ(sDir, c.dir);
-    EXPECT_EQ(sFiles, c.files);
-    EXPECT_EQ(lFileCount, static_cast<int32_t>(c.files.size()));
+    EXPECT_EQ(sDir, dir);
+    EXPECT_EQ(sFiles, files);
+    EXPECT_EQ(lFileCount, static_cast<int32_t>(files.size()));
   }
 }
 
