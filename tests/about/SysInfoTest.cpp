@@ -32,7 +32,7 @@ struct ScriptedRegistry : Registry {
   long OpenKeyEx(HKey root, const char* sub, U32, U32 rights, HKey* out) override {
     *out = 0;
     if (root != HKeyLocalMachine || !keys.count(sub) || denied == sub || (rights & ~RegKeyRead)) {
-      return RegAccessDenied;
+      return keys.count(sub) ? RegAccessDenied : RegFileNotFound;
     }
     handles.push_back(sub);
     *out = handles.size();
@@ -92,36 +92,34 @@ TEST(GetKeyValueTest, ValuesAsText) {
 }
 
 TEST(StartSysInfoTest, PathFirstThenTheFolderElseOneMessage) {
+  using Calls = std::vector<std::string>;
+  using Text = std::optional<std::string>;
   const std::string unavailable = "MsgBox("s + kSysInfoUnavailable + "|0|Halvarin)";
-  struct Case {
-    const char* what;
-    std::optional<std::string> path, folder;
-    std::vector<std::string> calls;
-    bool denyPath = false, startFails = false;
-  };
-  const Case cases[] = {
-      {"path wins, unchecked", "C:\\P\\m.exe\0"s, "C:\\Tools", {"StartProgram(C:\\P\\m.exe)"}},
-      {"folder", {}, "C:\\Tools\0"s, {"StartProgram(C:\\Tools\\MSINFO32.EXE)"}},
-      {"folder as stored", {}, "C:\\Tools\\", {"StartProgram(C:\\Tools\\\\MSINFO32.EXE)"}},
-      {"too long", std::string(1100, 'p'), "C:\\Tools", {"StartProgram(C:\\Tools\\MSINFO32.EXE)"}},
-      {"nothing", {}, {}, {unavailable}}, {"no MSINFO32.EXE there", {}, "C:\\Empty", {unavailable}},
-      {"start fails", "C:\\gone.exe", {}, {"StartProgram(C:\\gone.exe)", unavailable}, false, true},
-      {"path denied, empty folder", "C:\\x.exe", ""s, {unavailable}, true},
-      {"empty path: an error, no fallback", ""s, "C:\\Tools", {unavailable}},
-  };
-  for (const Case& c : cases) {
+  // The path stored, the folder stored, what the user meets.
+  for (const auto& [path, folder, calls] : std::vector<std::tuple<Text, Text, Calls>>{
+           {"C:\\P\\m.exe\0"s, "C:\\Tools", {"StartProgram(C:\\P\\m.exe)"}},  // unchecked
+           {{}, "C:\\Tools\0"s, {"StartProgram(C:\\Tools\\MSINFO32.EXE)"}},
+           {{}, "C:\\Tools\\", {"StartProgram(C:\\Tools\\\\MSINFO32.EXE)"}},  // as stored
+           {{}, {}, {unavailable}},
+           {{}, "C:\\Empty", {unavailable}},  // no MSINFO32.EXE there
+           {"C:\\gone.exe", {}, {"StartProgram(C:\\gone.exe)", unavailable}},  // fails to start
+           {""s, "C:\\Tools", {unavailable}},  // an empty path is an error: no fallback
+       }) {
     ScriptedRegistry reg;
-    if (c.path) reg.keys[gREGKEYSYSINFO][gREGVALSYSINFO] = {RegTypeSz, *c.path};
-    if (c.folder) reg.keys[gREGKEYSYSINFOLOC][gREGVALSYSINFOLOC] = {RegTypeSz, *c.folder};
-    reg.denied = c.denyPath ? gREGKEYSYSINFO : "";
+    if (path) {
+      reg.keys[gREGKEYSYSINFO][gREGVALSYSINFO] = {RegTypeSz, *path};
+    }
+    if (folder) {
+      reg.keys[gREGKEYSYSINFOLOC][gREGVALSYSINFOLOC] = {RegTypeSz, *folder};
+    }
     RecordingToolkit toolkit;
-    toolkit.StartProgramFails = c.startFails;
-    frmAbout about(toolkit, reg, [](const std::string& path) {
-      return path == "C:\\Tools\\MSINFO32.EXE" || path == "C:\\Tools\\\\MSINFO32.EXE";
+    toolkit.StartProgramFails = path == "C:\\gone.exe";
+    frmAbout about(toolkit, reg, [](const std::string& file) {
+      return file == "C:\\Tools\\MSINFO32.EXE" || file == "C:\\Tools\\\\MSINFO32.EXE";
     });
     about.Click("cmdSysInfo");
-    EXPECT_EQ(toolkit.Calls, c.calls) << c.what;
-    EXPECT_EQ(reg.open, 0) << c.what;
+    EXPECT_EQ(toolkit.Calls, calls) << path.value_or("-") << " " << folder.value_or("-");
+    EXPECT_EQ(reg.open, 0);
   }
 }
 
