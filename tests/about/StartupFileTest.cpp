@@ -9,7 +9,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <QApplication>
 #include <QMessageBox>
 
 #include "CommandLine.h"

@@ -1,14 +1,13 @@
 // The real dialog layer, driven headless: the test finds the open file
 // dialog, acts on it like a user and checks what comes back.
+#include <QAbstractButton>
 #include <QAbstractItemView>
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
