@@ -27,7 +27,6 @@ AppError Caught(const std::function<void()>& action) {
   }
   return AppError(0, "", "");
 }
-int ErrorOf(const std::function<void()>& action) { return Caught(action).Number(); }
 
 class FileDialogTest : public ::testing::Test {
  protected:
@@ -57,7 +56,7 @@ class FileDialogTest : public ::testing::Test {
 TEST_F(FileDialogTest, FiltersUpTo32766BytesAreTaken) {
   dialog.Filter(std::string(32766, 'x'));
   // One more overflows; the text is kept, the record keeps the last encoding.
-  EXPECT_EQ(ErrorOf([&] { dialog.Filter(std::string(32767, 'y')); }), errOverflow);
+  EXPECT_EQ(Caught([&] { dialog.Filter(std::string(32767, 'y')); }).Number(), errOverflow);
   EXPECT_EQ(dialog.Filter(), std::string(32767, 'y'));
   dialog.ShowSave();
   EXPECT_EQ(Received().lpstrFilter, std::string(32766, 'x') + Nuls(2));
@@ -68,9 +67,9 @@ TEST_F(FileDialogTest, NamesLongerThanTheBufferAreRefusedBeforeAnyDialog) {
   dialog.filename(std::string(1024, 'a'));
   dialog.ShowOpen();
   EXPECT_EQ(Received().lpstrFile, std::string(1024, 'a'));  // no NUL left
-  EXPECT_EQ(ErrorOf([&] { dialog.filename(std::string(1025, 'b')); }), errInvalidArgument);
+  EXPECT_EQ(Caught([&] { dialog.filename(std::string(1025, 'b')); }).Number(), errInvalidArgument);
   EXPECT_EQ(dialog.filename(), std::string(1025, 'b'));  // stored all the same
-  EXPECT_EQ(ErrorOf([&] { dialog.ShowOpen(); }), errInvalidArgument);
+  EXPECT_EQ(Caught([&] { dialog.ShowOpen(); }).Number(), errInvalidArgument);
   EXPECT_EQ(dialogs.Calls().size(), 1u);
   // A multiple-selection open has room for 8192.
   dialog.flags(static_cast<int32_t>(OFN_ALLOWMULTISELECT));
@@ -79,7 +78,7 @@ TEST_F(FileDialogTest, NamesLongerThanTheBufferAreRefusedBeforeAnyDialog) {
   EXPECT_EQ(Received().nMaxFileTitle, 8192u);
   clsFileDialog titled(dialogs);
   titled.FileTitle(std::string(1025, 't'));
-  EXPECT_EQ(ErrorOf([&] { titled.ShowSave(); }), errInvalidArgument);
+  EXPECT_EQ(Caught([&] { titled.ShowSave(); }).Number(), errInvalidArgument);
 }
 
 TEST_F(FileDialogTest, CancelIsQuietUnlessCancelErrorIsSet) {
@@ -111,13 +110,13 @@ TEST_F(FileDialogTest, MultipleSelectionKeepsTheWholeBufferOnOpenOnly) {
   EXPECT_EQ(Received().Flags, OFN_ALLOWMULTISELECT | OFN_OVERWRITEPROMPT);
   EXPECT_EQ(dialog.filename(), "/Data");
   // Nothing to parse before a multiple-selection answer.
-  EXPECT_EQ(ErrorOf([&] { Parse(1); }), 5);
+  EXPECT_EQ(Caught([&] { Parse(1); }).Number(), 5);
   dialogs.PushChoices("/Data", {"a.grp", "b.grp", "c.grp"});
   dialog.ShowOpen();
   EXPECT_EQ(Received().Flags, OFN_ALLOWMULTISELECT | OFN_OVERWRITEPROMPT | OFN_EXPLORER);
   EXPECT_EQ(dialog.flags(), static_cast<int32_t>(OFN_ALLOWMULTISELECT | OFN_OVERWRITEPROMPT));
   // A count that would index before the list is refused; nothing changes.
-  EXPECT_NE(ErrorOf([&] { Parse(-1); }), 0);
+  EXPECT_NE(Caught([&] { Parse(-1); }).Number(), 0);
   EXPECT_EQ(sDir, "keep");
   // Names go after the count already held; entries past it are dropped.
   sFiles = {"x", "y", "stale"};
