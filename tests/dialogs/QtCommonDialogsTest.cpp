@@ -12,9 +12,9 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "QtCommonDialogs.h"
@@ -40,7 +40,7 @@ void TypeAndAccept(QFileDialog* dialog, const QString& text) {
   static_cast<QDialog*>(dialog)->accept();
 }
 
-// File dialogs that open get the queued steps in turn, and whatever a step
+// The file dialog that opens gets the step set for it, and whatever the step
 // leaves open is rejected; message boxes are recorded and answered.
 class QtDialogTest : public ::testing::Test {
  protected:
@@ -53,17 +53,15 @@ class QtDialogTest : public ::testing::Test {
     ASSERT_TRUE(QDir(dir).mkdir(QStringLiteral("sub")));
     dialog.InitDir(Bytes(dir));
   }
-  void TearDown() override { EXPECT_TRUE(steps.empty()); }
+  void TearDown() override { EXPECT_FALSE(step); }
   void Show(const std::function<void()>& show) {
     testing::WatchModals(show, [this](QWidget* shown) {
       if (auto* box = qobject_cast<QMessageBox*>(shown)) {
         messages.push_back(box->text());
         box->button(answer) ? box->button(answer)->click() : box->reject();
       } else if (auto* file = qobject_cast<QFileDialog*>(shown)) {
-        ASSERT_FALSE(steps.empty()) << "unexpected dialog";
-        const auto step = std::move(steps.front());
-        steps.pop_front();
-        step(file);
+        ASSERT_TRUE(step) << "unexpected dialog";
+        std::exchange(step, nullptr)(file);
       }
     });
   }
@@ -71,13 +69,13 @@ class QtDialogTest : public ::testing::Test {
   void ShowSave() { Show(std::bind(&clsFileDialog::ShowSave, &dialog)); }
   std::string Path(const char* name) const { return Bytes(dir) + '/' + name; }
   void Typing(const char* name) {
-    steps.push_back([name](QFileDialog* d) { TypeAndAccept(d, QString::fromUtf8(name)); });
+    step = [name](QFileDialog* d) { TypeAndAccept(d, QString::fromUtf8(name)); };
   }
 
   QTemporaryDir temp;
   QString dir;
   clsFileDialog dialog;
-  std::deque<std::function<void(QFileDialog*)>> steps;
+  std::function<void(QFileDialog*)> step;  // for the next file dialog
   std::vector<QString> messages;
   QMessageBox::StandardButton answer = QMessageBox::Yes;
 };
@@ -85,7 +83,7 @@ class QtDialogTest : public ::testing::Test {
 TEST_F(QtDialogTest, OpenShowsTheSettingsAndWritesTheChosenFilterBack) {
   dialog.Filter("Varn GRP Files|*.grp|Maps:*.map;*.mp|All Files|*.*|");  // ":" splits as "|" does
   dialog.DialogTitle("Open Archive");
-  steps.push_back([&](QFileDialog* open) {
+  step = [&](QFileDialog* open) {
     EXPECT_EQ(open->windowTitle(), "Open Archive");
     EXPECT_EQ(open->acceptMode(), QFileDialog::AcceptOpen);
     EXPECT_EQ(open->fileMode(), QFileDialog::AnyFile);
@@ -97,25 +95,25 @@ TEST_F(QtDialogTest, OpenShowsTheSettingsAndWritesTheChosenFilterBack) {
     types->setCurrentIndex(1);
     emit types->activated(1);
     TypeAndAccept(open, QStringLiteral("c.map"));
-  });
+  };
   ShowOpen();
   EXPECT_EQ(dialog.filename(), Path("c.map"));
   EXPECT_EQ(dialog.FilterIndex(), 2);
 
-  steps.push_back([&](QFileDialog* open) {
+  step = [&](QFileDialog* open) {
     EXPECT_EQ(open->selectedNameFilter(), "Maps");
     EXPECT_EQ(NameEdit(open)->text(), "c.map");  // seeded with the last answer
-  });
+  };
   ShowOpen();
 }
 
 TEST_F(QtDialogTest, SaveAsksBeforeReplacingOnlyWithItsFlagAndAddsTheExtension) {
   dialog.DefaultExt("grp");
-  steps.push_back([](QFileDialog* save) {
+  step = [](QFileDialog* save) {
     EXPECT_EQ(save->acceptMode(), QFileDialog::AcceptSave);
     EXPECT_EQ(save->windowTitle(), "Save As");
     TypeAndAccept(save, QStringLiteral("a.grp"));
-  });
+  };
   ShowSave();
   EXPECT_EQ(dialog.filename(), Path("a.grp"));  // replaced unasked: see the count below
 
@@ -149,10 +147,10 @@ TEST_F(QtDialogTest, MustExistFlagsRefuseMissingFilesAndFolders) {
 TEST_F(QtDialogTest, SeedOwnerAndAnswersInTheRecord) {
   // Several files come back in the platform's form, in the larger buffer.
   dialog.flags(static_cast<int32_t>(OFN_ALLOWMULTISELECT));
-  steps.push_back([](QFileDialog* open) {
+  step = [](QFileDialog* open) {
     EXPECT_EQ(open->fileMode(), QFileDialog::ExistingFiles);
     TypeAndAccept(open, QStringLiteral("\"a.grp\" \"k\u00e4rt\u00e4.grp\""));
-  });
+  };
   ShowOpen();
   const std::string answer = Bytes(dir) + "\0a.grp\0k\xc3\xa4rt\xc3\xa4.grp"s;
   EXPECT_EQ(dialog.filename(), answer + std::string(8192 - answer.size(), '\0'));
@@ -161,11 +159,11 @@ TEST_F(QtDialogTest, SeedOwnerAndAnswersInTheRecord) {
   window.show();
   dialog.hWnd(WindowHandle(&window));
   dialog.filename(Path("sub/seed.grp"));  // its folder wins over InitDir
-  steps.push_back([&](QFileDialog* open) {
+  step = [&](QFileDialog* open) {
     EXPECT_EQ(open->parentWidget(), &window);
     EXPECT_EQ(open->directory().absolutePath(), dir + "/sub");
     EXPECT_EQ(NameEdit(open)->text(), "seed.grp");
-  });
+  };
   ShowOpen();
   EXPECT_EQ(dialog.filename(), Path("sub/seed.grp"));
 
