@@ -52,23 +52,20 @@ class FileDialogTest : public ::testing::Test {
 };
 
 // How "|" and ":" split a filter shows in the Qt dialogs' test; here, how
-// long one may be.
-TEST_F(FileDialogTest, FiltersUpTo32766BytesAreTaken) {
+// long a filter and a name may be.
+TEST_F(FileDialogTest, FiltersAndNamesUpToTheirLimitsAreTakenLongerOnesRefused) {
   dialog.Filter(std::string(32766, 'x'));
   // One more overflows; the text is kept, the record keeps the last encoding.
   EXPECT_EQ(Caught([&] { dialog.Filter(std::string(32767, 'y')); }).Number(), errOverflow);
   EXPECT_EQ(dialog.Filter(), std::string(32767, 'y'));
-  dialog.ShowSave();
-  EXPECT_EQ(Received().lpstrFilter, std::string(32766, 'x') + Nuls(2));
-  EXPECT_EQ(Received().nFilterIndex, 1u);  // the first filter until one is chosen
-}
-
-TEST_F(FileDialogTest, NamesLongerThanTheBufferAreRefusedBeforeAnyDialog) {
   dialog.filename(std::string(1024, 'a'));
   dialog.ShowOpen();
+  EXPECT_EQ(Received().lpstrFilter, std::string(32766, 'x') + Nuls(2));
+  EXPECT_EQ(Received().nFilterIndex, 1u);  // the first filter until one is chosen
   EXPECT_EQ(Received().lpstrFile, std::string(1024, 'a'));  // no NUL left
+  // A longer name is stored all the same, and refused by any dialog before it shows.
   EXPECT_EQ(Caught([&] { dialog.filename(std::string(1025, 'b')); }).Number(), errInvalidArgument);
-  EXPECT_EQ(dialog.filename(), std::string(1025, 'b'));  // stored all the same
+  EXPECT_EQ(dialog.filename(), std::string(1025, 'b'));
   EXPECT_EQ(Caught([&] { dialog.ShowOpen(); }).Number(), errInvalidArgument);
   EXPECT_EQ(dialogs.Calls().size(), 1u);
   // A multiple-selection open has room for 8192.
@@ -94,9 +91,9 @@ TEST_F(FileDialogTest, CancelIsQuietUnlessCancelErrorIsSet) {
     EXPECT_EQ(error.Description(), "User selected cancel.");
     EXPECT_EQ(dialog.filename(), "a.grp");
   }
-  for (const auto& [path, name] : {std::pair{"/usr/bin/halvarin", "halvarin"},
-                                   {"/opt/tools.d/halvarin.exe", "halvarin"}, {"halvarin.1.0.bin", "halvarin.1.0"},
-                                   {"/home/u/.hidden", ".hidden"}, {"", ""}})
+  // The name of this test program, in the source above, is one without an extension.
+  for (const auto& [path, name] : {std::pair{"/opt/tools.d/halvarin.exe", "halvarin"},
+                                   {"halvarin.1.0.bin", "halvarin.1.0"}, {"/home/u/.hidden", ".hidden"}, {"", ""}})
     EXPECT_EQ(ExecutableBaseName(path), name);
 }
 
