@@ -47,8 +47,7 @@ class QtDialogTest : public ::testing::Test {
   void SetUp() override {
     dir = QFileInfo(temp.path()).canonicalFilePath();
     for (const char* name : {"a.grp", "b.grp", "c.map", "k\xc3\xa4rt\xc3\xa4.grp"}) {
-      QFile file(dir + u'/' + QString::fromUtf8(name));
-      ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+      ASSERT_TRUE(QFile(dir + u'/' + QString::fromUtf8(name)).open(QIODevice::WriteOnly));
     }
     ASSERT_TRUE(QDir(dir).mkdir(QStringLiteral("sub")));
     dialog.InitDir(Bytes(dir));
