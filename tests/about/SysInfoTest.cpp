@@ -53,30 +53,36 @@ struct ScriptedRegistry : Registry {
 TEST(GetKeyValueTest, ValuesAsText) {
   const std::string x1024(1024, 'x'), y1023(1023, 'y');
   ScriptedRegistry reg;
-  // Type, bytes stored, whether it is read, the text the caller then holds.
-  for (const auto& [type, stored, read, text] : std::vector<std::tuple<U32, std::string, bool, std::string>>{
-      {RegTypeSz, "C:\\m.exe\0"s, true, "C:\\m.exe"}, {RegTypeSz, "C:\\m.exe", true, "C:\\m.exe"},
-      {RegTypeSz, "ab\0\0"s, true, "ab\0"s} /* one zero only */, {RegTypeSz, "\0"s, true, ""},
-      {RegTypeSz, x1024, true, x1024}, {RegTypeSz, y1023 + '\0', true, y1023},
-      {RegTypeSz, x1024 + '\0', false, ""},  // too long for the buffer
-      {RegTypeDword, "\x0A\x01\0\0"s, true, "266"}, {RegTypeDword, "\0\0\0\x01"s, true, "16777216"},
-      {RegTypeDword, "\xFF\xFF\xFF\xFF", true, "4294967295"},
-      // other types leave the text alone
-      {RegTypeBinary, "ab\0"s, true, "caller's"}, {RegTypeExpandSz, "ab\0"s, true, "caller's"},
-      {RegTypeNone, "ab\0"s, true, "caller's"},
+  reg.keys["D"]["V"] = {RegTypeSz, "x\0"s};
+  reg.denied = "D";
+  // The key and value asked for (K\V holds what is stored), the type and bytes
+  // stored, whether the value is read, and the text the caller then holds.
+  for (const auto& [key, name, type, stored, read, text] :
+       std::vector<std::tuple<const char*, const char*, U32, std::string, bool, std::string>>{
+           {"K", "V", RegTypeSz, "C:\\m.exe\0"s, true, "C:\\m.exe"},
+           {"K", "V", RegTypeSz, "C:\\m.exe", true, "C:\\m.exe"},
+           {"K", "V", RegTypeSz, "ab\0\0"s, true, "ab\0"s} /* one zero only */,
+           {"K", "V", RegTypeSz, "\0"s, true, ""},
+           {"K", "V", RegTypeSz, x1024, true, x1024},
+           {"K", "V", RegTypeSz, y1023 + '\0', true, y1023},
+           {"K", "V", RegTypeSz, x1024 + '\0', false, ""},  // too long for the buffer
+           {"K", "V", RegTypeDword, "\x0A\x01\0\0"s, true, "266"},
+           {"K", "V", RegTypeDword, "\0\0\0\x01"s, true, "16777216"},
+           {"K", "V", RegTypeDword, "\xFF\xFF\xFF\xFF", true, "4294967295"},
+           // other types leave the text alone
+           {"K", "V", RegTypeBinary, "ab\0"s, true, "caller's"},
+           {"K", "V", RegTypeExpandSz, "ab\0"s, true, "caller's"},
+           {"K", "V", RegTypeNone, "ab\0"s, true, "caller's"},
+           // what is not there, or not to be opened, is read as nothing
+           {"K", "W", RegTypeSz, "x\0"s, false, ""},
+           {"Nowhere", "V", RegTypeSz, "x\0"s, false, ""},
+           {"D", "V", RegTypeSz, "x\0"s, false, ""},
        }) {
     reg.keys["K"]["V"] = {type, stored};
     std::string value = "caller's";
-    EXPECT_EQ(GetKeyValue(reg, HKeyLocalMachine, "K", "V", value), read) << text;
+    EXPECT_EQ(GetKeyValue(reg, HKeyLocalMachine, key, name, value), read) << key << name << text;
     EXPECT_EQ(value, text);
     EXPECT_EQ(reg.open, 0);
-  }
-  reg.keys["D"]["V"] = {RegTypeSz, "x\0"s};
-  reg.denied = "D";
-  for (auto [key, name] : {std::pair{"K", "W"}, {"Nowhere", "V"}, {"D", "V"}}) {
-    std::string value = "caller's";
-    EXPECT_FALSE(GetKeyValue(reg, HKeyLocalMachine, key, name, value)) << key;
-    EXPECT_EQ(value, "");
   }
   // A value of no bytes at all names nothing: an error, the key still closed.
   reg.keys["K"]["V"] = {RegTypeSz, ""};
