@@ -97,7 +97,15 @@ TEST(GetKeyValueTest, ValuesAsText) {
   EXPECT_EQ(reg.open, 0);
 }
 
-TEST(StartSysInfoTest, PathFirstThenTheFolderElseOneMessage) {
+// Loaded with numbers that 1.0.0 in the real window could not tell apart
+// when swapped; System Info tries the path first, then the folder, else it
+// shows one message.
+TEST(AboutBoxTest, ShowsTheToolkitsVersionAndStartsSystemInformation) {
+  struct Version2157 : RecordingToolkit {
+    int32_t AppMajor() const override { return 2; }
+    int32_t AppMinor() const override { return 15; }
+    int32_t AppRevision() const override { return 7; }
+  };
   using Calls = std::vector<std::string>;
   using Text = std::optional<std::string>;
   const std::string unavailable = "MsgBox("s + kSysInfoUnavailable + "|0|Halvarin)";
@@ -118,27 +126,17 @@ TEST(StartSysInfoTest, PathFirstThenTheFolderElseOneMessage) {
     if (folder) {
       reg.keys[gREGKEYSYSINFOLOC][gREGVALSYSINFOLOC] = {RegTypeSz, *folder};
     }
-    RecordingToolkit toolkit;
+    Version2157 toolkit;
     toolkit.StartProgramFails = path == "C:\\gone.exe";
     frmAbout about(toolkit, reg, [](const std::string& file) {
       return file == "C:\\Tools\\MSINFO32.EXE" || file == "C:\\Tools\\\\MSINFO32.EXE";
     });
+    about.Load();
+    EXPECT_EQ(toolkit.Caption(frmAbout::FormName, "lblVersion"), "Version 2.15.7");
     about.Click("cmdSysInfo");
     EXPECT_EQ(toolkit.Calls, calls) << path.value_or("-") << " " << folder.value_or("-");
     EXPECT_EQ(reg.open, 0);
   }
-}
-
-// 1.0.0 in the window would not show two numbers swapped.
-TEST(AboutTest, VersionLineComesFromTheToolkitsNumbers) {
-  struct Version2157 : RecordingToolkit {
-    int32_t AppMajor() const override { return 2; }
-    int32_t AppMinor() const override { return 15; }
-    int32_t AppRevision() const override { return 7; }
-  } toolkit;
-  frmAbout about(toolkit);
-  about.Load();
-  EXPECT_EQ(toolkit.Caption(frmAbout::FormName, "lblVersion"), "Version 2.15.7");
 }
 
 void MakeProgram(const fs::path& path, bool executable = true) {
