@@ -41,7 +41,9 @@ class AboutWindowTest : public ::testing::Test {
   }
   QString Text(const char* name) { return About()->Control(name)->property("text").toString(); }
   template <class T = QLabel>
-  T* Control(const char* name) { return qobject_cast<T*>(About()->Control(name)); }
+  T* Control(const char* name) {
+    return qobject_cast<T*>(About()->Control(name));
+  }
 
   SysInfoRegistry noSysInfo{{}, {}};
   Program program;
@@ -56,11 +58,13 @@ TEST_F(AboutWindowTest, WhatTheUserSees) {
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);  // modeless
   EXPECT_EQ(about->windowTitle(), "About Halvarin");
   EXPECT_EQ(about->windowFlags() & Qt::WindowType_Mask, Qt::Dialog);
-  EXPECT_FALSE(about->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+  EXPECT_FALSE(about->windowFlags() &
+               (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
   EXPECT_EQ(about->minimumSize(), about->maximumSize());
   EXPECT_EQ(about->parentWidget(), Main());  // not in the task bar
-  EXPECT_EQ(Text("lblTitle") + '|' + Text("lblVersion") + '|' + Text("Label1") + '|' + Text("cmdSysInfo"),
-            "Halvarin|Version 1.0.0|The Halvarin developers <halvarin@example.org>|&System Info...");
+  EXPECT_EQ(
+      Text("lblTitle") + '|' + Text("lblVersion") + '|' + Text("Label1") + '|' + Text("cmdSysInfo"),
+      "Halvarin|Version 1.0.0|The Halvarin developers <halvarin@example.org>|&System Info...");
   EXPECT_TRUE(Text("lblDescription").endsWith("email me at:"));
   EXPECT_TRUE(Text("lblDisclaimer").startsWith("Warning: Use this program"));
   EXPECT_TRUE(Control("lblTitle")->font().bold());
@@ -116,7 +120,8 @@ TEST_F(AboutWindowTest, OneBoxAtATimeOpenAfterSystemInfoClosedByEnterEscOkOrTheC
     ASSERT_NE(ChooseHelpAbout(), nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowActive(About()));
     Control<QPushButton>("cmdSysInfo")->setFocus();
-    key != 0 ? QTest::keyClick(Control<QPushButton>("cmdSysInfo"), Qt::Key(key)) : void(About()->close());
+    key != 0 ? QTest::keyClick(Control<QPushButton>("cmdSysInfo"), Qt::Key(key))
+             : void(About()->close());
     QApplication::processEvents();
     EXPECT_EQ(About(), nullptr) << key;
   }

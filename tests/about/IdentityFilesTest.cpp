@@ -10,7 +10,9 @@
 namespace halvarin {
 namespace {
 
-std::string ReadText(const std::string& name) { return testing::ReadAll(HALVARIN_RESOURCES_DIR "/" + name); }
+std::string ReadText(const std::string& name) {
+  return testing::ReadAll(HALVARIN_RESOURCES_DIR "/" + name);
+}
 const std::string kIco = ReadText("halvarin.ico");
 
 // The committed files must be what the identity and the icon make today;
@@ -36,9 +38,12 @@ TEST(IdentityFilesTest, OnlyA32x32TwentyFourBitIconIsTaken) {
   auto eightBit = ico, farAway = ico;
   eightBit[22 + 14] = 8;       // the bitmap header's bit count
   farAway[6 + 12 + 3] = 0x7F;  // image offset beyond the end
-  for (const std::vector<std::uint8_t>& broken :
-       {std::vector<std::uint8_t>{}, {'P', 'K', 3, 4, 0, 0}, {ico.begin(), ico.begin() + 20},
-        {ico.begin(), ico.end() - 1}, eightBit, farAway}) {
+  for (const std::vector<std::uint8_t>& broken : {std::vector<std::uint8_t>{},
+                                                  {'P', 'K', 3, 4, 0, 0},
+                                                  {ico.begin(), ico.begin() + 20},
+                                                  {ico.begin(), ico.end() - 1},
+                                                  eightBit,
+                                                  farAway}) {
     EXPECT_THROW(ReadIconImage(broken), AppError);
   }
 }

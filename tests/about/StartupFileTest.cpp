@@ -31,9 +31,9 @@ class StartupFileTest : public ::testing::Test {
   void TearDown() override { fs::current_path(fs::temp_directory_path()); }
   std::vector<std::string> Start(Program& program, const std::vector<std::string>& files) {
     std::vector<std::string> texts;
-    testing::WatchModals([&] { program.Start(files); }, [&](QWidget* w) {
-      texts.push_back(qobject_cast<QMessageBox*>(w)->text().toStdString());
-    });
+    testing::WatchModals(
+        [&] { program.Start(files); },
+        [&](QWidget* w) { texts.push_back(qobject_cast<QMessageBox*>(w)->text().toStdString()); });
     return texts;
   }
   testing::TempDir dir;
@@ -44,7 +44,8 @@ TEST_F(StartupFileTest, OpensARelativePathOfAnyBytesAndSavesBackToIt) {
   WriteGroupArchive(name, SampleEntries());
   Program program;
   EXPECT_TRUE(Start(program, {name}).empty());
-  ASSERT_EQ(program.toolkit.ListCount(frmMain::FormName, "ListView1"), static_cast<int32_t>(SampleEntries().size()));
+  ASSERT_EQ(program.toolkit.ListCount(frmMain::FormName, "ListView1"),
+            static_cast<int32_t>(SampleEntries().size()));
 
   // Save writes back to the file named, even after the current folder moved.
   fs::current_path(fs::temp_directory_path());

@@ -158,19 +158,22 @@ TEST(SysInfoRegistryTest, NamesTheFirstExecutableFoundAndNothingElse) {
   MakeProgram(b / "first");
   MakeProgram(a / "first", false);  // not executable
   fs::create_directories(temp.Path() / "c" / "first");
-  EXPECT_TRUE(GetKeyValue(reg, HKeyLocalMachine, "software\\microsoft\\shared tools\\msinfo", "Path", value));
+  EXPECT_TRUE(GetKeyValue(reg, HKeyLocalMachine, "software\\microsoft\\shared tools\\msinfo",
+                          "Path", value));
   EXPECT_EQ(value, (b / "first").string());
   EXPECT_EQ(SysInfoRegistry({"first"}, {temp.Path() / "c"}).FindProgram(), "");  // a folder
   EXPECT_FALSE(GetKeyValue(reg, HKeyLocalMachine, gREGKEYSYSINFOLOC, gREGVALSYSINFOLOC, value));
   EXPECT_FALSE(GetKeyValue(reg, HKeyLocalMachine, gREGKEYSYSINFO, "Other", value));
 
-  for (const auto& folder : SysInfoRegistry::ProgramFolders())
+  for (const auto& folder : SysInfoRegistry::ProgramFolders()) {
     EXPECT_TRUE(folder.is_absolute()) << folder;  // no search path from the environment
+  }
 
   // The fallback's look for the program in its folder: ordinary files only.
   EXPECT_TRUE(FileExists((b / "first").string()));
-  for (const fs::path& no : {a, temp.Path() / "c" / "firs?", temp.Path() / "missing", fs::path()})
+  for (const fs::path& no : {a, temp.Path() / "c" / "firs?", temp.Path() / "missing", fs::path()}) {
     EXPECT_FALSE(FileExists(no.string())) << no;
+  }
 }
 
 }  // namespace

@@ -26,7 +26,9 @@ namespace {
 
 using namespace std::string_literals;
 
-std::string Bytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+std::string Bytes(const QString& path) {
+  return QFile::encodeName(path).toStdString();
+}
 
 QLineEdit* NameEdit(QFileDialog* dialog) {
   return dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
@@ -87,7 +89,8 @@ TEST_F(QtDialogTest, OpenShowsTheSettingsAndWritesTheChosenFilterBack) {
     EXPECT_EQ(open->acceptMode(), QFileDialog::AcceptOpen);
     EXPECT_EQ(open->fileMode(), QFileDialog::AnyFile);
     EXPECT_EQ(open->directory().absolutePath(), dir);
-    EXPECT_EQ(open->nameFilters(), (QStringList{"Varn GRP Files (*.grp)", "Maps (*.map *.mp)", "All Files (*)"}));
+    EXPECT_EQ(open->nameFilters(),
+              (QStringList{"Varn GRP Files (*.grp)", "Maps (*.map *.mp)", "All Files (*)"}));
     EXPECT_EQ(open->selectedNameFilter(), "Varn GRP Files");
     auto* types = open->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
     EXPECT_EQ(types->itemText(1), "Maps");  // the description as given
@@ -118,9 +121,10 @@ TEST_F(QtDialogTest, SaveAsksBeforeReplacingOnlyWithItsFlagAndAddsTheExtension) 
 
   // With the flag: the name typed, the answer to the question, the name then held.
   dialog.flags(static_cast<int32_t>(OFN_OVERWRITEPROMPT));
-  for (const auto& [typed, reply, held] :
-       {std::tuple{"b.grp", QMessageBox::No, "a.grp"}, {"b.grp", QMessageBox::Yes, "b.grp"},
-        {"newname", QMessageBox::Yes, "newname.grp"}, {"notes.txt", QMessageBox::Yes, "notes.txt"}}) {
+  for (const auto& [typed, reply, held] : {std::tuple{"b.grp", QMessageBox::No, "a.grp"},
+                                           {"b.grp", QMessageBox::Yes, "b.grp"},
+                                           {"newname", QMessageBox::Yes, "newname.grp"},
+                                           {"notes.txt", QMessageBox::Yes, "notes.txt"}}) {
     answer = reply;
     Typing(typed);
     ShowSave();
@@ -130,8 +134,8 @@ TEST_F(QtDialogTest, SaveAsksBeforeReplacingOnlyWithItsFlagAndAddsTheExtension) 
 }
 
 TEST_F(QtDialogTest, MustExistFlagsRefuseMissingFilesAndFolders) {
-  for (const auto& [save, flag] : {std::pair{false, OFN_FILEMUSTEXIST}, {false, 0u},
-                                   {true, OFN_PATHMUSTEXIST}, {true, 0u}}) {
+  for (const auto& [save, flag] :
+       {std::pair{false, OFN_FILEMUSTEXIST}, {false, 0u}, {true, OFN_PATHMUSTEXIST}, {true, 0u}}) {
     const char* typed = save ? "nosuchdir/x.grp" : "missing.grp";
     dialog.flags(static_cast<int32_t>(flag));
     dialog.filename("");

@@ -16,7 +16,9 @@ namespace {
 
 using namespace std::string_literals;
 
-std::string Nuls(size_t n) { return std::string(n, '\0'); }
+std::string Nuls(size_t n) {
+  return std::string(n, '\0');
+}
 
 // The error the action throws; number 0 when it throws none.
 AppError Caught(const std::function<void()>& action) {
@@ -61,7 +63,7 @@ TEST_F(FileDialogTest, FiltersAndNamesUpToTheirLimitsAreTakenLongerOnesRefused) 
   dialog.filename(std::string(1024, 'a'));
   dialog.ShowOpen();
   EXPECT_EQ(Received().lpstrFilter, std::string(32766, 'x') + Nuls(2));
-  EXPECT_EQ(Received().nFilterIndex, 1u);  // the first filter until one is chosen
+  EXPECT_EQ(Received().nFilterIndex, 1u);                   // the first filter until one is chosen
   EXPECT_EQ(Received().lpstrFile, std::string(1024, 'a'));  // no NUL left
   // A longer name is stored all the same, and refused by any dialog before it shows.
   EXPECT_EQ(Caught([&] { dialog.filename(std::string(1025, 'b')); }).Number(), errInvalidArgument);
@@ -93,8 +95,11 @@ TEST_F(FileDialogTest, CancelIsQuietUnlessCancelErrorIsSet) {
   }
   // The name of this test program, in the source above, is one without an extension.
   for (const auto& [path, name] : {std::pair{"/opt/tools.d/halvarin.exe", "halvarin"},
-                                   {"halvarin.1.0.bin", "halvarin.1.0"}, {"/home/u/.hidden", ".hidden"}, {"", ""}})
+                                   {"halvarin.1.0.bin", "halvarin.1.0"},
+                                   {"/home/u/.hidden", ".hidden"},
+                                   {"", ""}}) {
     EXPECT_EQ(ExecutableBaseName(path), name);
+  }
 }
 
 // The filter index and the seeded answer come back through the Qt dialogs'
