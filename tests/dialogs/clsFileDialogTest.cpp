@@ -163,7 +163,6 @@ TEST(DialogAnswerTest, AnswersThatDoNotFitAreRefusedUntouched) {
   // A buffer shorter than nMaxFile claims is never written past.
   ofn.lpstrFile = Nuls(4);
   ofn.nMaxFile = 1024;
-  ofn.Flags = 0;
   EXPECT_FALSE(StoreSingleAnswer(ofn, "/abcd"));
 
   // Filter pairs stop at the double NUL.
