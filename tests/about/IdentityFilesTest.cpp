@@ -10,17 +10,16 @@
 namespace halvarin {
 namespace {
 
-std::string ReadText(const std::string& name) { return testing::ReadAll(HALVARIN_RESOURCES_DIR "/" + name); }
-std::vector<std::uint8_t> Read(const std::string& name) {
-  const std::string bytes = ReadText(name);
-  return {bytes.begin(), bytes.end()};
+std::string ReadText(const std::string& name) {
+  return testing::ReadAll(HALVARIN_RESOURCES_DIR "/" + name);
 }
+const std::string kIco = ReadText("halvarin.ico");
 
 // The committed files must be what the identity and the icon make today;
 // after a change, `cmake --build BUILD --target update_identity_files`. The
 // validators and the resource compiler then check the committed files.
 TEST(IdentityFilesTest, CommittedFilesAreCurrent) {
-  const auto ico = Read("halvarin.ico");
+  const std::vector<std::uint8_t> ico(kIco.begin(), kIco.end());
   ASSERT_FALSE(ico.empty()) << "resources/halvarin.ico is missing";
   EXPECT_EQ(ReadText("halvarin.rc"), MakeResourceScript(ico));
   EXPECT_EQ(ReadText(DesktopEntryFileName()), MakeDesktopEntry());
@@ -34,14 +33,17 @@ TEST(IdentityFilesTest, CommittedFilesAreCurrent) {
 }
 
 TEST(IdentityFilesTest, OnlyA32x32TwentyFourBitIconIsTaken) {
-  const auto ico = Read("halvarin.ico");
+  const std::vector<std::uint8_t> ico(kIco.begin(), kIco.end());
   EXPECT_EQ(ReadIconImage(ico).bitmap.size(), 40u + 32 * 96 + 32 * 4);
   auto eightBit = ico, farAway = ico;
   eightBit[22 + 14] = 8;       // the bitmap header's bit count
   farAway[6 + 12 + 3] = 0x7F;  // image offset beyond the end
-  for (const std::vector<std::uint8_t>& broken :
-       {std::vector<std::uint8_t>{}, {'P', 'K', 3, 4, 0, 0}, {ico.begin(), ico.begin() + 20},
-        {ico.begin(), ico.end() - 1}, eightBit, farAway}) {
+  for (const std::vector<std::uint8_t>& broken : {std::vector<std::uint8_t>{},
+                                                  {'P', 'K', 3, 4, 0, 0},
+                                                  {ico.begin(), ico.begin() + 20},
+                                                  {ico.begin(), ico.end() - 1},
+                                                  eightBit,
+                                                  farAway}) {
     EXPECT_THROW(ReadIconImage(broken), AppError);
   }
 }

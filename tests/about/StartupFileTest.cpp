@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <QApplication>
 #include <QMessageBox>
 
 #include "CommandLine.h"
@@ -31,9 +31,9 @@ class StartupFileTest : public ::testing::Test {
   void TearDown() override { fs::current_path(fs::temp_directory_path()); }
   std::vector<std::string> Start(Program& program, const std::vector<std::string>& files) {
     std::vector<std::string> texts;
-    testing::WatchModals([&] { program.Start(files); }, [&](QWidget* w) {
-      texts.push_back(qobject_cast<QMessageBox*>(w)->text().toStdString());
-    });
+    testing::WatchModals(
+        [&] { program.Start(files); },
+        [&](QWidget* w) { texts.push_back(qobject_cast<QMessageBox*>(w)->text().toStdString()); });
     return texts;
   }
   testing::TempDir dir;
@@ -44,7 +44,8 @@ TEST_F(StartupFileTest, OpensARelativePathOfAnyBytesAndSavesBackToIt) {
   WriteGroupArchive(name, SampleEntries());
   Program program;
   EXPECT_TRUE(Start(program, {name}).empty());
-  ASSERT_EQ(program.toolkit.ListCount(frmMain::FormName, "ListView1"), static_cast<int32_t>(SampleEntries().size()));
+  ASSERT_EQ(program.toolkit.ListCount(frmMain::FormName, "ListView1"),
+            static_cast<int32_t>(SampleEntries().size()));
 
   // Save writes back to the file named, even after the current folder moved.
   fs::current_path(fs::temp_directory_path());
@@ -61,36 +62,40 @@ TEST_F(StartupFileTest, RefusesWarnsOrOpensOnlyTheFirstAndStaysUsable) {
   std::ofstream("notes.txt") << "not an archive";
   std::ofstream("cut.grp", std::ios::binary) << std::string("Quorindavell\x05\0\0\0", 16);
   const auto opened = static_cast<int32_t>(SampleEntries().size());
-  // `message` is found within the one message shown.
-  struct Case { std::vector<std::string> files; int32_t items; std::string message; };
-  const std::string others = "Only one archive is open at a time; the ";
-  for (const Case& c : std::vector<Case>{
+  // The files named, the entries then listed, and a text found in the one message shown.
+  const std::string the = "Only one archive is open at a time; the ";
+  for (const auto& [files, items, message] :
+       std::vector<std::tuple<std::vector<std::string>, int32_t, std::string>>{
            {{"notes.txt"}, 0, "notes.txt is not a Varn GRP archive."},
-           {{"cut.grp"}, 0, "cut.grp"} /* the warning names the damaged file */, {{"missing.grp"}, 0, "missing.grp"},
-           {{"a.grp", "b.grp"}, opened, others + "other file given was not opened."},
-           {{"a.grp", "b.grp", "notes.txt"}, opened, others + "2 other files given were not opened."},
+           {{"cut.grp"}, 0, "cut.grp"} /* the warning names the damaged file */,
+           {{"missing.grp"}, 0, "missing.grp"},
+           {{"a.grp", "b.grp"}, opened, the + "other file given was not opened."},
+           {{"a.grp", "b.grp", "notes.txt"}, opened, the + "2 other files given were not opened."},
        }) {
-    SCOPED_TRACE(c.files.back());
+    SCOPED_TRACE(files.back());
     Program program;
-    const auto texts = Start(program, c.files);
+    const auto texts = Start(program, files);
     ASSERT_EQ(texts.size(), 1u);
-    EXPECT_NE(texts[0].find(c.message), std::string::npos) << texts[0];
-    EXPECT_EQ(program.toolkit.ListCount(frmMain::FormName, "ListView1"), c.items);
+    EXPECT_NE(texts[0].find(message), std::string::npos) << texts[0];
+    EXPECT_EQ(program.toolkit.ListCount(frmMain::FormName, "ListView1"), items);
     QWidget* window = program.toolkit.Window(frmMain::FormName);
-    ASSERT_NE(window, nullptr);
-    EXPECT_TRUE(window->isVisible() && window->isEnabled());
+    EXPECT_TRUE(window && window->isVisible() && window->isEnabled());
   }
 }
 
 TEST(CommandLineTest, OptionsFilesAndTheEndOfOptions) {
   using A = CommandLine::Action;
-  struct Case { std::vector<std::string> args; A action; std::vector<std::string> files; };
-  for (const Case& c : std::vector<Case>{
-           {{}, A::Run, {}}, {{"x.grp", "-"}, A::Run, {"x.grp", "-"}}, {{"--", "--version", "-h"}, A::Run, {"--version", "-h"}},
-           {{"a.grp", "--version"}, A::Version, {}}, {{"--bogus", "-h"}, A::Help, {}}, {{"a.grp", "-x"}, A::Error, {"a.grp"}}}) {
-    const CommandLine line = ParseCommandLine(c.args);
-    EXPECT_EQ(line.action, c.action) << ::testing::PrintToString(c.args);
-    EXPECT_TRUE(c.action == A::Help || c.action == A::Version || line.files == c.files);
+  using Args = std::vector<std::string>;
+  for (const auto& [args, action, files] : std::vector<std::tuple<Args, A, Args>>{
+           {Args{}, A::Run, Args{}},
+           {{"x.grp", "-"}, A::Run, {"x.grp", "-"}},
+           {{"--", "--version", "-h"}, A::Run, {"--version", "-h"}},
+           {{"a.grp", "--version"}, A::Version, {}},
+           {{"--bogus", "-h"}, A::Help, {}},
+           {{"a.grp", "-x"}, A::Error, {"a.grp"}}}) {
+    const CommandLine line = ParseCommandLine(args);
+    EXPECT_EQ(line.action, action) << ::testing::PrintToString(args);
+    EXPECT_TRUE(action == A::Help || action == A::Version || line.files == files);
   }
 }
 

@@ -15,17 +15,19 @@ constexpr const char* kCurrentVersion = "SOFTWARE\\Microsoft\\Windows NT\\Curren
 
 TEST(WindowsRegistryTest, ReadsTextValuesOfTheMachineKey) {
   std::string root;
-  ASSERT_TRUE(GetKeyValue(PlatformRegistry(), HKeyLocalMachine, kCurrentVersion, "SystemRoot", root));
+  ASSERT_TRUE(
+      GetKeyValue(PlatformRegistry(), HKeyLocalMachine, kCurrentVersion, "SystemRoot", root));
   // A folder such as C:\Windows, without the terminating zero.
   EXPECT_GE(root.size(), 3u);
   EXPECT_EQ(root.substr(1, 2), ":\\") << root;
   EXPECT_EQ(root.find('\0'), std::string::npos);
 
   std::string missing = "before";
-  EXPECT_FALSE(GetKeyValue(PlatformRegistry(), HKeyLocalMachine, "SOFTWARE\\Halvarin Test\\No Such Key", "PATH",
-                           missing));
+  EXPECT_FALSE(GetKeyValue(PlatformRegistry(), HKeyLocalMachine,
+                           "SOFTWARE\\Halvarin Test\\No Such Key", "PATH", missing));
   EXPECT_EQ(missing, "");
-  EXPECT_FALSE(GetKeyValue(PlatformRegistry(), HKeyLocalMachine, kCurrentVersion, "No Such Value", missing));
+  EXPECT_FALSE(
+      GetKeyValue(PlatformRegistry(), HKeyLocalMachine, kCurrentVersion, "No Such Value", missing));
 }
 
 }  // namespace

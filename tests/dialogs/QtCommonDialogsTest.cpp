@@ -1,21 +1,20 @@
 // The real dialog layer, driven headless: the test finds the open file
 // dialog, acts on it like a user and checks what comes back.
+#include <QAbstractButton>
 #include <QAbstractItemView>
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "QtCommonDialogs.h"
@@ -27,7 +26,9 @@ namespace {
 
 using namespace std::string_literals;
 
-std::string Bytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+std::string Bytes(const QString& path) {
+  return QFile::encodeName(path).toStdString();
+}
 
 QLineEdit* NameEdit(QFileDialog* dialog) {
   return dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
@@ -41,143 +42,131 @@ void TypeAndAccept(QFileDialog* dialog, const QString& text) {
   static_cast<QDialog*>(dialog)->accept();
 }
 
-// File dialogs that open get the queued steps in turn, and whatever a step
+// The file dialog that opens gets the step set for it, and whatever the step
 // leaves open is rejected; message boxes are recorded and answered.
 class QtDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dir = QFileInfo(temp.path()).canonicalFilePath();
     for (const char* name : {"a.grp", "b.grp", "c.map", "k\xc3\xa4rt\xc3\xa4.grp"}) {
-      QFile file(dir + u'/' + QString::fromUtf8(name));
-      ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+      ASSERT_TRUE(QFile(dir + u'/' + QString::fromUtf8(name)).open(QIODevice::WriteOnly));
     }
     ASSERT_TRUE(QDir(dir).mkdir(QStringLiteral("sub")));
     dialog.InitDir(Bytes(dir));
   }
-  void TearDown() override { EXPECT_TRUE(steps.empty()); }
+  void TearDown() override { EXPECT_FALSE(step); }
   void Show(const std::function<void()>& show) {
     testing::WatchModals(show, [this](QWidget* shown) {
       if (auto* box = qobject_cast<QMessageBox*>(shown)) {
         messages.push_back(box->text());
         box->button(answer) ? box->button(answer)->click() : box->reject();
       } else if (auto* file = qobject_cast<QFileDialog*>(shown)) {
-        ASSERT_FALSE(steps.empty()) << "unexpected dialog";
-        const auto step = std::move(steps.front());
-        steps.pop_front();
-        step(file);
+        ASSERT_TRUE(step) << "unexpected dialog";
+        std::exchange(step, nullptr)(file);
       }
     });
   }
-  void ShowOpen() { Show([this] { dialog.ShowOpen(); }); }
-  void ShowSave() { Show([this] { dialog.ShowSave(); }); }
+  void ShowOpen() { Show(std::bind(&clsFileDialog::ShowOpen, &dialog)); }
+  void ShowSave() { Show(std::bind(&clsFileDialog::ShowSave, &dialog)); }
   std::string Path(const char* name) const { return Bytes(dir) + '/' + name; }
   void Typing(const char* name) {
-    steps.push_back([name](QFileDialog* d) { TypeAndAccept(d, QString::fromUtf8(name)); });
+    step = [name](QFileDialog* d) { TypeAndAccept(d, QString::fromUtf8(name)); };
   }
 
   QTemporaryDir temp;
   QString dir;
   clsFileDialog dialog;
-  std::deque<std::function<void(QFileDialog*)>> steps;
+  std::function<void(QFileDialog*)> step;  // for the next file dialog
   std::vector<QString> messages;
-  QMessageBox::StandardButton answer = QMessageBox::No;
+  QMessageBox::StandardButton answer = QMessageBox::Yes;
 };
 
 TEST_F(QtDialogTest, OpenShowsTheSettingsAndWritesTheChosenFilterBack) {
   dialog.Filter("Varn GRP Files|*.grp|Maps:*.map;*.mp|All Files|*.*|");  // ":" splits as "|" does
   dialog.DialogTitle("Open Archive");
-  steps.push_back([&](QFileDialog* open) {
+  step = [&](QFileDialog* open) {
     EXPECT_EQ(open->windowTitle(), "Open Archive");
     EXPECT_EQ(open->acceptMode(), QFileDialog::AcceptOpen);
     EXPECT_EQ(open->fileMode(), QFileDialog::AnyFile);
     EXPECT_EQ(open->directory().absolutePath(), dir);
-    EXPECT_EQ(open->nameFilters(), (QStringList{"Varn GRP Files (*.grp)", "Maps (*.map *.mp)", "All Files (*)"}));
+    EXPECT_EQ(open->nameFilters(),
+              (QStringList{"Varn GRP Files (*.grp)", "Maps (*.map *.mp)", "All Files (*)"}));
     EXPECT_EQ(open->selectedNameFilter(), "Varn GRP Files");
     auto* types = open->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
     EXPECT_EQ(types->itemText(1), "Maps");  // the description as given
     types->setCurrentIndex(1);
     emit types->activated(1);
     TypeAndAccept(open, QStringLiteral("c.map"));
-  });
+  };
   ShowOpen();
   EXPECT_EQ(dialog.filename(), Path("c.map"));
   EXPECT_EQ(dialog.FilterIndex(), 2);
 
-  steps.push_back([&](QFileDialog* open) {
+  step = [&](QFileDialog* open) {
     EXPECT_EQ(open->selectedNameFilter(), "Maps");
     EXPECT_EQ(NameEdit(open)->text(), "c.map");  // seeded with the last answer
-  });
+  };
   ShowOpen();
-  EXPECT_EQ(dialog.filename(), Path("c.map"));
 }
 
 TEST_F(QtDialogTest, SaveAsksBeforeReplacingOnlyWithItsFlagAndAddsTheExtension) {
   dialog.DefaultExt("grp");
-  steps.push_back([](QFileDialog* save) {
+  step = [](QFileDialog* save) {
     EXPECT_EQ(save->acceptMode(), QFileDialog::AcceptSave);
     EXPECT_EQ(save->windowTitle(), "Save As");
     TypeAndAccept(save, QStringLiteral("a.grp"));
-  });
+  };
   ShowSave();
-  EXPECT_EQ(dialog.filename(), Path("a.grp"));
-  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(dialog.filename(), Path("a.grp"));  // replaced unasked: see the count below
 
+  // With the flag: the name typed, the answer to the question, the name then held.
   dialog.flags(static_cast<int32_t>(OFN_OVERWRITEPROMPT));
-  steps.push_back([](QFileDialog* save) {
-    TypeAndAccept(save, QStringLiteral("b.grp"));
-    EXPECT_TRUE(save->isVisible());  // "No" keeps the dialog open
-  });
-  ShowSave();
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_TRUE(messages[0].contains("b.grp"));
-  EXPECT_EQ(dialog.filename(), Path("a.grp"));
-
-  answer = QMessageBox::Yes;
-  for (const auto& [typed, saved] : {std::pair{"b.grp", "b.grp"}, {"newname", "newname.grp"},
-                                     {"notes.txt", "notes.txt"}}) {
+  for (const auto& [typed, reply, held] : {std::tuple{"b.grp", QMessageBox::No, "a.grp"},
+                                           {"b.grp", QMessageBox::Yes, "b.grp"},
+                                           {"newname", QMessageBox::Yes, "newname.grp"},
+                                           {"notes.txt", QMessageBox::Yes, "notes.txt"}}) {
+    answer = reply;
     Typing(typed);
     ShowSave();
-    EXPECT_EQ(dialog.filename(), Path(saved));
+    EXPECT_EQ(dialog.filename(), Path(held));
   }
-  EXPECT_EQ(messages.size(), 2u);  // new names are not asked about
+  EXPECT_EQ(messages.size(), 2u);  // only replacing b.grp with the flag was asked about
 }
 
 TEST_F(QtDialogTest, MustExistFlagsRefuseMissingFilesAndFolders) {
-  for (const bool withFlag : {true, false}) {
-    for (const bool save : {false, true}) {
-      const char* typed = save ? "nosuchdir/x.grp" : "missing.grp";
-      dialog.flags(withFlag ? static_cast<int32_t>(save ? OFN_PATHMUSTEXIST : OFN_FILEMUSTEXIST) : 0);
-      dialog.filename("");
-      messages.clear();
-      Typing(typed);
-      save ? ShowSave() : ShowOpen();
-      EXPECT_EQ(messages.size(), withFlag ? 1u : 0u) << typed;
-      EXPECT_EQ(dialog.filename(), withFlag ? "" : Path(typed)) << typed;
-    }
+  for (const auto& [save, flag] :
+       {std::pair{false, OFN_FILEMUSTEXIST}, {false, 0u}, {true, OFN_PATHMUSTEXIST}, {true, 0u}}) {
+    const char* typed = save ? "nosuchdir/x.grp" : "missing.grp";
+    dialog.flags(static_cast<int32_t>(flag));
+    dialog.filename("");
+    messages.clear();
+    Typing(typed);
+    save ? ShowSave() : ShowOpen();
+    EXPECT_EQ(messages.size(), flag ? 1u : 0u) << typed;
+    EXPECT_EQ(dialog.filename(), flag ? "" : Path(typed)) << typed;
   }
 }
 
-TEST_F(QtDialogTest, MultipleSelectionAnswersInThePlatformForm) {
+TEST_F(QtDialogTest, SeedOwnerAndAnswersInTheRecord) {
+  // Several files come back in the platform's form, in the larger buffer.
   dialog.flags(static_cast<int32_t>(OFN_ALLOWMULTISELECT));
-  steps.push_back([](QFileDialog* open) {
+  step = [](QFileDialog* open) {
     EXPECT_EQ(open->fileMode(), QFileDialog::ExistingFiles);
     TypeAndAccept(open, QStringLiteral("\"a.grp\" \"k\u00e4rt\u00e4.grp\""));
-  });
+  };
   ShowOpen();
   const std::string answer = Bytes(dir) + "\0a.grp\0k\xc3\xa4rt\xc3\xa4.grp"s;
   EXPECT_EQ(dialog.filename(), answer + std::string(8192 - answer.size(), '\0'));
-}
 
-TEST_F(QtDialogTest, SeedOwnerAndAnswersTooLongForTheBuffer) {
   QWidget window;
   window.show();
   dialog.hWnd(WindowHandle(&window));
   dialog.filename(Path("sub/seed.grp"));  // its folder wins over InitDir
-  steps.push_back([&](QFileDialog* open) {
+  step = [&](QFileDialog* open) {
     EXPECT_EQ(open->parentWidget(), &window);
     EXPECT_EQ(open->directory().absolutePath(), dir + "/sub");
     EXPECT_EQ(NameEdit(open)->text(), "seed.grp");
-  });
+  };
   ShowOpen();
   EXPECT_EQ(dialog.filename(), Path("sub/seed.grp"));
 
@@ -188,10 +177,9 @@ TEST_F(QtDialogTest, SeedOwnerAndAnswersTooLongForTheBuffer) {
     ofn.lpstrInitialDir = Bytes(dir) + "\0\0"s;
     ofn.lpstrFile = std::string(room, '\0');
     ofn.nMaxFile = static_cast<uint32_t>(room);
-    messages.clear();
     Typing("a.grp");
     Show([&] { EXPECT_EQ(QtCommonDialogs().ShowOpenDialog(ofn), fits ? 1 : 0); });
-    EXPECT_EQ(messages.size(), fits ? 0u : 1u);
+    EXPECT_EQ(messages.size(), 1u);  // the refusal of the first
     EXPECT_EQ(ofn.lpstrFile, fits ? Path("a.grp") + '\0' : std::string(room, '\0'));
   }
 }

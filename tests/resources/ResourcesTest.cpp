@@ -20,7 +20,8 @@ TEST(ResourceImages, EntryImagesAreDistinctTransparentIconsAndBadIndexesGetTheFi
     ASSERT_EQ(image.size(), QSize(32, 32)) << index;
     EXPECT_EQ(qAlpha(image.pixel(0, 0)) + qAlpha(image.pixel(31, 31)), 0) << index;
     EXPECT_EQ(qAlpha(image.pixel(16, 20)), 255) << index;
-    const auto same = static_cast<size_t>(std::find(seen.begin(), seen.end(), image) - seen.begin());
+    const auto same =
+        static_cast<size_t>(std::find(seen.begin(), seen.end(), image) - seen.begin());
     EXPECT_EQ(same, index >= 1 && index <= kEntryImageCount ? seen.size() : 0u) << index;
     seen.push_back(image);
   }
@@ -32,24 +33,20 @@ TEST(ResourceImages, EntryImagesAreDistinctTransparentIconsAndBadIndexesGetTheFi
 TEST(ResourceImages, AboutPictureAndIcoMatchTheProgramIcon) {
   const QImage icon = QImage(kProgramIconPath).convertToFormat(QImage::Format_ARGB32);
   const QImage about(kAboutPicturePath);
-  const QImage ico = QImage(QStringLiteral(HALVARIN_ICO_PATH)).convertToFormat(QImage::Format_ARGB32);
+  const QImage ico =
+      QImage(QStringLiteral(HALVARIN_ICO_PATH)).convertToFormat(QImage::Format_ARGB32);
   ASSERT_EQ((std::vector{icon.size(), about.size(), ico.size()}), std::vector(3, QSize(32, 32)));
   EXPECT_FALSE(about.hasAlphaChannel());
   for (int y = 0; y < 32; ++y) {
     for (int x = 0; x < 32; ++x) {
-      const QRgb png = icon.pixel(x, y);
+      const QRgb png = icon.pixel(x, y), shown = about.pixel(x, y), ico_rgb = ico.pixel(x, y);
       const int a = qAlpha(png);
-      const auto blend = [a](int c) { return (c * a + 240 * (255 - a) + 127) / 255; };
-      const QRgb shown = about.pixel(x, y);
-      ASSERT_LE(std::abs(qRed(shown) - blend(qRed(png))) + std::abs(qGreen(shown) - blend(qGreen(png))) +
-                    std::abs(qBlue(shown) - blend(qBlue(png))),
-                3)
-          << x << "," << y;
-      const QRgb ico_rgb = ico.pixel(x, y) & 0xFFFFFF;
-      if (a == 0) {
-        ASSERT_EQ(ico_rgb, 0u) << x << "," << y;  // a clear pixel must not tint the screen
-      } else if (a == 255) {
-        ASSERT_EQ(ico_rgb, png & 0xFFFFFF) << x << "," << y;
+      const auto off = [&](int (*part)(QRgb)) {
+        return std::abs(part(shown) - (part(png) * a + 240 * (255 - a) + 127) / 255);
+      };
+      ASSERT_LE(off(qRed) + off(qGreen) + off(qBlue), 3) << x << "," << y;
+      if (a == 0 || a == 255) {  // a clear pixel must not tint the screen
+        ASSERT_EQ(ico_rgb & 0xFFFFFF, a ? png & 0xFFFFFF : 0u) << x << "," << y;
       }
     }
   }

@@ -24,13 +24,17 @@ class ScriptedCommonDialogs : public CommonDialogs {
   using Answer = std::function<int32_t(OPENFILENAMEA&)>;
 
   void Push(Answer answer) { answers_.push_back(std::move(answer)); }
-  void PushCancel() { Push([](OPENFILENAMEA&) { return 0; }); }
+  void PushCancel() {
+    Push([](OPENFILENAMEA&) { return 0; });
+  }
   // One chosen file, or several of one folder, written as the platform does.
   void PushChoice(std::string path) {
     Push([path](OPENFILENAMEA& ofn) { return StoreSingleAnswer(ofn, path) ? 1 : 0; });
   }
   void PushChoices(std::string folder, std::vector<std::string> names) {
-    Push([folder, names](OPENFILENAMEA& ofn) { return StoreMultipleAnswer(ofn, folder, names) ? 1 : 0; });
+    Push([folder, names](OPENFILENAMEA& ofn) {
+      return StoreMultipleAnswer(ofn, folder, names) ? 1 : 0;
+    });
   }
 
   const std::vector<Call>& Calls() const { return calls_; }
@@ -41,7 +45,9 @@ class ScriptedCommonDialogs : public CommonDialogs {
  private:
   int32_t Respond(Kind kind, OPENFILENAMEA& ofn) {
     calls_.push_back({kind, ofn});
-    if (answers_.empty()) return 0;
+    if (answers_.empty()) {
+      return 0;
+    }
     const Answer answer = std::move(answers_.front());
     answers_.pop_front();
     return answer(ofn);
