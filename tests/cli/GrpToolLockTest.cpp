@@ -29,7 +29,9 @@ using Entries = std::vector<std::pair<std::string, std::string>>;
 Entries Read(const std::string& path) {
   const std::string bytes = ReadAll(path);
   Entries entries;
-  for (const OracleEntry& e : OracleRead(bytes).Entries) entries.emplace_back(e.Name, OracleData(bytes, e));
+  for (const OracleEntry& e : OracleRead(bytes).Entries) {
+    entries.emplace_back(e.Name, OracleData(bytes, e));
+  }
   return entries;
 }
 
@@ -40,21 +42,27 @@ TEST(GrpToolLock, ParallelAddsAndDeletesAllLandAsSomeSerialOrder) {
   TempDir dir;
   std::vector<Item> items;
   Entries expected;
+  std::vector<std::string> commands;
   for (int k = 0; k < 6; ++k) {
     items.push_back({Padded("k" + std::to_string(k)), Content(k, 4 << 20)});
-    if (k % 2 == 1) expected.emplace_back(items.back().Name, items.back().Data);
+    if (k % 2 == 1) {
+      expected.emplace_back(items.back().Name, items.back().Data);
+    } else {
+      commands.push_back("delete mod.grp k" + std::to_string(k));
+    }
   }
   WriteAll(dir / "mod.grp", ArchiveBytes(items));
-  std::vector<std::future<ProgramResult>> runs;
-  const auto start = [&](std::vector<std::string> args) {
-    runs.push_back(std::async(std::launch::async, [&dir, args] { return RunProgram(HALVARIN_GRP, args, dir.Path()); }));
-  };
   for (int n = 0; n < 5; ++n) {
     const std::string name = "n" + std::to_string(n);
     WriteAll(dir / name, Content(10 + n, 1000 + 77 * n));
     expected.emplace_back(Padded(name), Content(10 + n, 1000 + 77 * n));
-    start({"add", "mod.grp", name});
-    if (n < 3) start({"delete", "mod.grp", "k" + std::to_string(2 * n)});
+    commands.push_back("add mod.grp " + name);
+  }
+  std::vector<std::future<ProgramResult>> runs;
+  for (const std::string& command : commands) {
+    runs.push_back(std::async(std::launch::async, [&dir, args = Words(command)] {
+      return RunProgram(HALVARIN_GRP, args, dir.Path());
+    }));
   }
   for (auto& run : runs) {
     const ProgramResult r = run.get();
@@ -85,14 +93,16 @@ TEST(GrpToolLock, AHeldLockTimesOutAndIsFreeOnceItsHolderIsGone) {
   if (holder == 0) {
     ArchiveLock lock(io::FileSystem::Native(), dir / "mod.grp", std::chrono::milliseconds(0));
     (void)!::write(ready[1], "x", 1);
-    for (;;) ::pause();
+    ::pause();  // until killed
+    ::_exit(1);
   }
   char byte = 0;
   ASSERT_EQ(::read(ready[0], &byte, 1), 1);
 #endif
   const auto names = dir.Names();
-  for (const char* wait : {"--wait=1", "--wait=0"}) {
-    const ProgramResult late = RunProgram(HALVARIN_GRP, {"add", wait, "mod.grp", "f.txt"}, dir.Path());
+  for (const std::string wait : {"--wait=1", "--wait=0"}) {
+    const ProgramResult late =
+        RunProgram(HALVARIN_GRP, Words("add " + wait + " mod.grp f.txt"), dir.Path());
     EXPECT_EQ(late.Status, 1) << wait;
     EXPECT_NE(late.Err.find("another program is changing it"), std::string::npos) << late.Err;
     EXPECT_EQ(ReadAll(dir / "mod.grp"), original);
@@ -104,7 +114,8 @@ TEST(GrpToolLock, AHeldLockTimesOutAndIsFreeOnceItsHolderIsGone) {
   ::kill(holder, SIGKILL);
   ::waitpid(holder, nullptr, 0);
 #endif
-  const ProgramResult next = RunProgram(HALVARIN_GRP, {"add", "--wait", "0", "mod.grp", "f.txt"}, dir.Path());
+  const ProgramResult next =
+      RunProgram(HALVARIN_GRP, Words("add --wait 0 mod.grp f.txt"), dir.Path());
   EXPECT_EQ(next.Status, 0) << next.Err;
   EXPECT_EQ(Read(dir / "mod.grp").back().second, "new entry");
   EXPECT_EQ(dir.Names().count(".mod.grp.halvarin-lock"), 0u);

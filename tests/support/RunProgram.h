@@ -19,6 +19,8 @@ extern char** environ;
 #endif
 
 #include <filesystem>
+#include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -40,6 +42,12 @@ struct RunOptions {
   bool ClosedStdout = false;  // a pipe nobody reads, as under `| head -1` (POSIX only)
   bool CtrlC = false;  // a Ctrl+C waiting from the start, held back until it listens (POSIX only)
 };
+
+// A command line split at spaces, as a shell splits one without quotes.
+inline std::vector<std::string> Words(const std::string& line) {
+  std::istringstream words(line);
+  return {std::istream_iterator<std::string>(words), {}};
+}
 
 inline ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                                 const std::filesystem::path& folder, const RunOptions& o = {}) {
