@@ -11,7 +11,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,8 +31,7 @@ namespace halvarin::testing {
 
 struct ProgramResult {
   int Status = -1;  // the exit status, or 128 + the signal that ended it, as a shell says
-  std::string Out;
-  std::string Err;
+  std::string Out, Err;
 };
 
 struct RunOptions {
@@ -55,7 +53,7 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
   const std::string in = scratch / "in", out = scratch / "out", err = scratch / "err";
   const std::string& stdoutPath = o.StdoutPath.empty() ? out : o.StdoutPath;
   WriteAll(in, o.Input);
-  ProgramResult result;
+  int status = -1;
 #ifdef _WIN32
   SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   const auto open = [&](const std::string& path, DWORD access, DWORD how) {
@@ -80,10 +78,10 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
     ::CloseHandle(h);
   }
   if (spawned) {
-    DWORD status = static_cast<DWORD>(-1);
+    DWORD code = static_cast<DWORD>(-1);
     ::WaitForSingleObject(process.hProcess, INFINITE);
-    ::GetExitCodeProcess(process.hProcess, &status);
-    result.Status = static_cast<int>(status);
+    ::GetExitCodeProcess(process.hProcess, &code);
+    status = static_cast<int>(code);
     ::CloseHandle(process.hProcess);
     ::CloseHandle(process.hThread);
   }
@@ -120,18 +118,15 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
   posix_spawnattr_destroy(&attributes);
   ::close(pipeEnds[1]);
   if (spawned) {
-    int status = 0;
     ::kill(pid, o.CtrlC ? SIGINT : 0);  // 0 sends nothing
     ::waitpid(pid, &status, 0);
-    result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
 #endif
-  result.Out = ReadAll(out);
-  result.Err = ReadAll(err);
   if (!spawned) {
     throw std::runtime_error("cannot start " + program);
   }
-  return result;
+  return {status, ReadAll(out), ReadAll(err)};
 }
 
 }  // namespace halvarin::testing
