@@ -2,16 +2,23 @@
 // own, on archives these tests write byte by byte. Beyond the archive itself
 // it owes its user a word about what a rewrite leaves behind, nothing on the
 // terminal that could drive it or forge a line, and every file as it was
-// after a Ctrl+C.
+// after a Ctrl+C. (The POSIX headers a test here needs come with the
+// program runner's.)
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <future>
+#include <optional>
 #include <sstream>
 #include <tuple>
 
 #include "AppError.h"
 #include "ArchiveBytes.h"
+#include "ArchiveLock.h"
 #include "DamagedArchives.h"
+#include "GrpOracle.h"
 #include "RunProgram.h"
 #include "TempDir.h"
 #include "clsVarnGRP.h"
@@ -35,6 +42,18 @@ std::string ModelError(const std::string& path) {
     return e.Description();
   }
   return "";
+}
+
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+// Stored names (padding included) and data, in archive order.
+Entries Read(const std::string& path) {
+  const std::string bytes = ReadAll(path);
+  Entries entries;
+  for (const OracleEntry& e : OracleRead(bytes).Entries) {
+    entries.emplace_back(e.Name, OracleData(bytes, e));
+  }
+  return entries;
 }
 
 const std::string kOne = ArchiveBytes({{Padded("one.dat"), "1"}});
@@ -324,6 +343,88 @@ TEST_F(GrpToolTest, CtrlCLeavesEveryFileAsItWasWithStatus130) {
   }
 }
 #endif
+
+// Commands run at the same time on one archive, as `make -j` runs them, take
+// turns, and none loses another's work. The archive is large enough that every
+// command spends its time copying, which is when unlocked commands overwrote
+// each other. Whatever the order, the kept entries stay in theirs, then come
+// the added ones in the order they ran.
+TEST_F(GrpToolTest, ParallelAddsAndDeletesAllLandAsSomeSerialOrder) {
+  std::vector<Item> items;
+  Entries expected;
+  std::vector<std::string> commands;
+  for (int k = 0; k < 6; ++k) {
+    items.push_back({Padded("k" + std::to_string(k)), Content(k, 4 << 20)});
+    if (k % 2 == 1) {
+      expected.emplace_back(items.back().Name, items.back().Data);
+    } else {
+      commands.push_back("delete mod.grp k" + std::to_string(k));
+    }
+  }
+  Write("mod.grp", ArchiveBytes(items));
+  for (int n = 0; n < 5; ++n) {
+    const std::string name = "n" + std::to_string(n);
+    Write(name, Content(10 + n, 1000 + 77 * n));
+    expected.emplace_back(Padded(name), Content(10 + n, 1000 + 77 * n));
+    commands.push_back("add mod.grp " + name);
+  }
+  std::vector<std::future<ProgramResult>> runs;
+  for (const std::string& command : commands) {
+    runs.push_back(std::async(std::launch::async, [this, command] { return Run(command); }));
+  }
+  for (auto& run : runs) {
+    const ProgramResult r = run.get();
+    EXPECT_EQ(r.Status, 0) << r.Err;
+  }
+  Entries entries = Read(dir / "mod.grp");
+  ASSERT_EQ(entries.size(), expected.size());
+  std::sort(entries.begin() + 3, entries.end());
+  EXPECT_EQ(entries, expected);
+  EXPECT_EQ(dir.Names().count(".mod.grp.halvarin-lock"), 0u);
+}
+
+// The holder is this process on Windows, which lets go; elsewhere a child
+// killed with SIGKILL, whose lock must be free at once.
+TEST_F(GrpToolTest, AHeldLockTimesOutAndIsFreeOnceItsHolderIsGone) {
+  const std::string original = ArchiveBytes(FiveItems());
+  Write("mod.grp", original);
+  Write("f.txt", "new entry");
+#ifdef _WIN32
+  std::optional<ArchiveLock> held;
+  held.emplace(io::FileSystem::Native(), dir / "mod.grp", std::chrono::milliseconds(0));
+#else
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t holder = ::fork();
+  ASSERT_GE(holder, 0);
+  if (holder == 0) {
+    ArchiveLock lock(io::FileSystem::Native(), dir / "mod.grp", std::chrono::milliseconds(0));
+    (void)!::write(ready[1], "x", 1);
+    ::pause();  // until killed
+    ::_exit(1);
+  }
+  char byte = 0;
+  ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+#endif
+  const auto names = dir.Names();
+  for (const std::string wait : {"--wait=1", "--wait=0"}) {
+    const ProgramResult late = Run("add " + wait + " mod.grp f.txt");
+    EXPECT_EQ(late.Status, 1) << wait;
+    EXPECT_NE(late.Err.find("another program is changing it"), std::string::npos) << late.Err;
+    EXPECT_EQ(ReadAll(dir / "mod.grp"), original);
+    EXPECT_EQ(dir.Names(), names);
+  }
+#ifdef _WIN32
+  held.reset();
+#else
+  ::kill(holder, SIGKILL);
+  ::waitpid(holder, nullptr, 0);
+#endif
+  const ProgramResult next = Run("add --wait 0 mod.grp f.txt");
+  EXPECT_EQ(next.Status, 0) << next.Err;
+  EXPECT_EQ(Read(dir / "mod.grp").back().second, "new entry");
+  EXPECT_EQ(dir.Names().count(".mod.grp.halvarin-lock"), 0u);
+}
 
 }  // namespace
 }  // namespace halvarin::testing
