@@ -74,16 +74,15 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
   PROCESS_INFORMATION process{};
   const bool spawned = ::CreateProcessW(nullptr, commandLine.data(), {}, {}, TRUE, CREATE_NO_WINDOW,
                                         {}, folder.c_str(), &startup, &process);
-  for (HANDLE h : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) {
-    ::CloseHandle(h);
-  }
   if (spawned) {
     DWORD code = static_cast<DWORD>(-1);
     ::WaitForSingleObject(process.hProcess, INFINITE);
     ::GetExitCodeProcess(process.hProcess, &code);
     status = static_cast<int>(code);
-    ::CloseHandle(process.hProcess);
-    ::CloseHandle(process.hThread);
+  }
+  for (HANDLE h : {startup.hStdInput, startup.hStdOutput, startup.hStdError, process.hProcess,
+                   process.hThread}) {
+    ::CloseHandle(h);  // null when nothing was started
   }
 #else
   int pipeEnds[2] = {-1, -1};
