@@ -113,12 +113,8 @@ TEST_F(GrpFault, AnArchiveCutShortWhileItIsCopiedChangesNothing) {
 TEST_F(GrpFault, FailedFlushes) {
   faulty.FailAt(Op::SyncFiles, 1);
   std::string why;
-  EXPECT_EQ(ErrorOf(
-                [&] {
-                  grp.extractFiles({{1, dir / "one.dat"}, {3, dir / "x.dat"}});
-                },
-                &why),
-            errPathFileAccess);
+  const auto extract = [&] { grp.extractFiles({{1, dir / "one.dat"}, {3, dir / "x.dat"}}); };
+  EXPECT_EQ(ErrorOf(extract, &why), errPathFileAccess);
   EXPECT_NE(why.find("Cannot extract entry 3 to \"" + (dir / "x.dat") + "\": "), std::string::npos)
       << why;
   EXPECT_EQ(Unchanged(), "");
@@ -137,14 +133,13 @@ TEST_F(GrpFault, FailedFlushes) {
 // operation fails like any failure does.
 TEST(CancelTest, CancellingAtAnyReportLeavesEverythingAsItWas) {
   TempDir dir;
-  const std::map<std::string, std::function<void(clsVarnGRP&)>> operations = {
-      {"save in place", [](clsVarnGRP& grp) { grp.saveFile(""); }},
-      {"save as", [&](clsVarnGRP& grp) { grp.saveFile(dir / "old.grp"); }},
-      {"extract", [&](clsVarnGRP& grp) { grp.extractFile(1, dir / "x"); }},
-      {"extract into a folder", [&](clsVarnGRP& grp) {
-         grp.extractFiles({{1, dir / "x"}, {2, dir / "new"}});
-       }}};
-  for (const auto& [name, operation] : operations) {
+  for (const std::string name : {"save in place", "save as", "extract", "extract into a folder"}) {
+    const auto operation = [&](clsVarnGRP& grp) {
+      name == "save in place" ? grp.saveFile("")
+      : name == "save as"     ? grp.saveFile(dir / "old.grp")
+      : name == "extract"     ? grp.extractFile(1, dir / "x")
+                              : grp.extractFiles({{1, dir / "x"}, {2, dir / "new"}});
+    };
     // Written afresh for each: the one before ended with a complete run.
     // Two pieces of copying, the queued file, then the flush.
     WriteAll(dir / "a.grp", ArchiveBytes({{Padded("BIG.ART"), Content(1, (4 << 20) + 5)},
@@ -265,14 +260,10 @@ TEST_F(GrpFault, AFullDiskAndFilesThatMayNotBeTouched) {
   for (const auto& c : cases) {
     if (c.limit == 0 && !std::exchange(locked, true)) {
       GiveToUnprivileged(dir.Path());
-      for (const auto& [name, mode] : std::map<std::string, mode_t>{{"target.grp", 0444},
-                                                                    {"x.dat", 0444},
-                                                                    {"a.grp", 0444},
-                                                                    {"locked", 0555},
-                                                                    {"unreadable.txt", 0},
-                                                                    {"theirs.grp", 0666}}) {
-        ::chmod((dir / name).c_str(), mode);
+      for (const char* name : {"target.grp", "x.dat", "a.grp", "locked"}) {
+        ::chmod((dir / name).c_str(), name == std::string("locked") ? 0555 : 0444);
       }
+      ::chmod((dir / "unreadable.txt").c_str(), 0), ::chmod((dir / "theirs.grp").c_str(), 0666);
       (void)::lchown((dir / "theirs.grp").c_str(), 1, 1);
     }
     SCOPED_TRACE(c.names + " limit " + std::to_string(c.limit));
@@ -408,13 +399,10 @@ TEST(GrpLargeCopy, FaultsOnTheKernelsRoad) {
   const auto appending = [](bool on) {
     for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) {
       std::error_code ec;
-      if (std::filesystem::read_symlink(e.path(), ec)
-              .filename()
-              .string()
-              .starts_with(".halvarin-")) {
-        const int fd = std::stoi(e.path().filename().string());
-        ::fcntl(fd, F_SETFL,
-                on ? ::fcntl(fd, F_GETFL) | O_APPEND : ::fcntl(fd, F_GETFL) & ~O_APPEND);
+      if (std::filesystem::read_symlink(e.path(), ec).string().find("/.halvarin-") !=
+          std::string::npos) {
+        const int fd = std::stoi(e.path().filename().string()), flags = ::fcntl(fd, F_GETFL);
+        ::fcntl(fd, F_SETFL, on ? flags | O_APPEND : flags & ~O_APPEND);
       }
     }
   };

@@ -146,8 +146,7 @@ class Model {
       return false;
     }
     for (const ModelEntry& e : table_) {
-      if (e.Position - 1 + static_cast<int64_t>(e.Data.size()) >
-          static_cast<int64_t>(bytes.size())) {
+      if (e.Position - 1 + std::ssize(e.Data) > std::ssize(bytes)) {
         return false;
       }
     }

@@ -4,11 +4,9 @@
 // even where a test took away its own permissions.
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <random>
 #include <set>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -64,15 +62,10 @@ class TempDir {
   std::map<std::string, std::string> Tree() const {
     std::map<std::string, std::string> tree;
     for (const auto& e : fs::recursive_directory_iterator(path_)) {
-      std::ostringstream content;
-      if (e.is_symlink()) {
-        content << "-> " << fs::read_symlink(e.path()).string();
-      } else if (e.is_directory()) {
-        content << "<folder>";
-      } else {
-        content << std::ifstream(e.path(), std::ios::binary).rdbuf();
-      }
-      tree[fs::relative(e.path(), path_).generic_string()] = content.str();
+      tree[fs::relative(e.path(), path_).generic_string()] =
+          e.is_symlink()     ? "-> " + fs::read_symlink(e.path()).string()
+          : e.is_directory() ? "<folder>"
+                             : ReadAll(e.path().string());
     }
     return tree;
   }
