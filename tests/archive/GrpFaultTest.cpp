@@ -246,14 +246,13 @@ TEST_F(GrpFault, AFullDiskAndFilesThatMayNotBeTouched) {
        errPermissionDenied, "unreadable.txt"},
   };
   // Another user's archive that anybody may write: saving would make it ours.
+  clsVarnGRP mine;
+  const auto saveTheirs = [&] {
+    mine.LoadFile(dir / "theirs.grp"), mine.addFile(dir / "q.txt"), mine.saveFile("");
+  };
   if (RunningAsRoot()) {
-    cases.push_back({0,
-                     [&] {
-                       clsVarnGRP mine;
-                       mine.LoadFile(dir / "theirs.grp"), mine.addFile(dir / "q.txt"),
-                           mine.saveFile("");
-                     },
-                     errPermissionDenied, "belongs to daemon; saving it would make it yours"});
+    cases.push_back(
+        {0, saveTheirs, errPermissionDenied, "belongs to daemon; saving it would make it yours"});
   }
   names = dir.Names();
   bool locked = false;
@@ -319,12 +318,9 @@ TEST_F(GrpFault, ASaveKeepsOwnerModeAccessListAttributesAndLinks) {
   // user::rw- user:nobody:r-- group::--- mask::r-- other::---, each entry a
   // 16-bit tag, 16-bit permissions and 32-bit id.
   std::string acl("\x02\0\0\0", 4);
-  for (const auto& [tag, perm, id] : {std::tuple<int, int, uint32_t>{1, 6, ~0u},
-                                      {2, 4, kNobody},
-                                      {4, 0, ~0u},
-                                      {0x10, 4, ~0u},
-                                      {0x20, 0, ~0u}}) {
-    acl += std::string{char(tag), 0, char(perm), 0} + Int32(id);
+  const int tags[] = {1, 2, 4, 0x10, 0x20}, perms[] = {6, 4, 0, 4, 0};
+  for (int i = 0; i < 5; ++i) {
+    acl += std::string{char(tags[i]), 0, char(perms[i]), 0} + Int32(i == 1 ? kNobody : ~0u);
   }
   if (::setxattr(path.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0 ||
       ::setxattr(path.c_str(), "user.origin", "mod kit", 7, 0) != 0) {

@@ -71,9 +71,7 @@ class FaultyFileSystem : public io::FileSystem {
   void CopyPermissions(io::File& file, const io::FileInfo& like) override {
     Step(Op::CopyPermissions, file.Path()), real_.CopyPermissions(Real(file), like);
   }
-  bool SetOwner(io::File& file, const io::FileInfo& like) override {
-    return real_.SetOwner(Real(file), like);
-  }
+  bool SetOwner(io::File& f, const io::FileInfo& l) override { return real_.SetOwner(Real(f), l); }
   void CopyAttributes(const std::string& from, io::File& to) override {
     Step(Op::CopyAttributes, to.Path()), real_.CopyAttributes(from, Real(to));
   }
