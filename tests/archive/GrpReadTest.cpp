@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
+
 #include "ArchiveBytes.h"
 #include "ArchiveChecks.h"
 #include "Cp1252.h"
@@ -113,10 +115,8 @@ TEST(GrpNames, AddedFilesAreNamedByTheTwelveCharacterRule) {
   for (const auto& [path, name] : examples) {
     EXPECT_EQ(grp.addFile(path), name) << path;
   }
-  std::string all;
-  for (int b = 0; b < 256; ++b) {
-    all.push_back(static_cast<char>(b));
-  }
+  std::string all(256, '\0');
+  std::iota(all.begin(), all.end(), '\0');
   EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(all)), all);
   EXPECT_EQ(Cp1252ToUtf8("\x80 caf\xE9 \x8A\x99"), "\u20AC caf\u00E9 \u0160\u2122");
 }
@@ -136,9 +136,7 @@ TEST(GrpNames, ExtractedNamesStayInTheirFolder) {
       {"name...", "name"},
       {"..a", "..a"},
       {"C:boot.ini  ", "C_boot.ini"},
-      {"a\tb\x7f"
-       "c\xC2\x81.txt   ",
-       "a_b_c_.txt"},
+      {"a\tb\x7f\x63\xC2\x81.txt   ", "a_b_c_.txt"},  // \x63: c
       {"CON.TXT     ", "_CON.TXT"},
       {"lpt1", "_lpt1"},
       {"COM10.txt", "COM10.txt"},

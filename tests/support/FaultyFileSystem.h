@@ -138,9 +138,7 @@ class FaultyFileSystem : public io::FileSystem {
   }
   bool Fails(Op op) {
     each_ ? each_() : void();
-    if (++calls_[int(op)] == hookAt_[int(op)] && hooks_[int(op)]) {
-      hooks_[int(op)]();
-    }
+    ++calls_[int(op)] == hookAt_[int(op)] ? hooks_[int(op)]() : void();
     return calls_[int(op)] == failAt_[int(op)];
   }
   void Step(Op op, const std::string& path) { Fails(op) ? Throw("use", path) : void(); }
