@@ -24,6 +24,16 @@ inline int32_t ErrorOf(const std::function<void()>& action, std::string* descrip
   }
 }
 
+// Empty when `action` raises error `number` with a reason that holds `words`.
+inline std::string Refused(const std::function<void()>& action, int32_t number,
+                           const std::string& words) {
+  std::string why;
+  const int32_t got = ErrorOf(action, &why);
+  return got == number && why.find(words) != std::string::npos
+             ? ""
+             : "error " + std::to_string(got) + ": " + why;
+}
+
 inline std::vector<std::string> Snapshot(const clsVarnGRP& grp) {
   std::vector<std::string> rows{std::to_string(grp.NumberOfFiles()) + (grp.Changed() ? "*" : "")};
   for (int16_t i = 1; i <= grp.NumberOfFiles(); ++i) {
