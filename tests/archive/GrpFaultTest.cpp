@@ -221,14 +221,9 @@ TEST_F(GrpFault, AFullDiskAndFilesThatMayNotBeTouched) {
   WriteAll(dir / "locked/t.grp", "locked target");
   WriteAll(dir / "unreadable.txt", "");
   WriteAll(dir / "theirs.grp", original);
-  // limit 0: no limit, but run as an ordinary user.
-  struct Case {
-    rlim_t limit;
-    std::function<void()> act;
-    int32_t number;
-    std::string names;
-  };
-  std::vector<Case> cases = {
+  // The file size limit (0: none, but run as an ordinary user), the action, the error it must
+  // raise and words its reason must hold.
+  std::vector<std::tuple<rlim_t, std::function<void()>, int32_t, std::string>> cases = {
       {20, Action('s'), errPathFileAccess, "target.grp"},
       {150, Action('s'), errPathFileAccess, "target.grp"},
       {150, Action('p'), errPathFileAccess, "a.grp"},
@@ -253,8 +248,8 @@ TEST_F(GrpFault, AFullDiskAndFilesThatMayNotBeTouched) {
   }
   names = dir.Names();
   bool locked = false;
-  for (const auto& c : cases) {
-    if (c.limit == 0 && !std::exchange(locked, true)) {
+  for (const auto& [limit, act, number, words] : cases) {
+    if (limit == 0 && !std::exchange(locked, true)) {
       GiveToUnprivileged(dir.Path());
       for (const char* name : {"target.grp", "x.dat", "a.grp", "locked"}) {
         ::chmod((dir / name).c_str(), name == std::string("locked") ? 0555 : 0444);
@@ -262,13 +257,13 @@ TEST_F(GrpFault, AFullDiskAndFilesThatMayNotBeTouched) {
       ::chmod((dir / "unreadable.txt").c_str(), 0), ::chmod((dir / "theirs.grp").c_str(), 0666);
       (void)::lchown((dir / "theirs.grp").c_str(), 1, 1);
     }
-    SCOPED_TRACE(c.names + " limit " + std::to_string(c.limit));
+    SCOPED_TRACE(words + " limit " + std::to_string(limit));
     const ChildResult r = InChild(
         [&] {
-          c.limit != 0 ? LimitFileSize(c.limit) : void();
-          return Refused(c.act, c.number, c.names) + Unchanged();
+          limit != 0 ? LimitFileSize(limit) : void();
+          return Refused(act, number, words) + Unchanged();
         },
-        c.limit == 0);
+        limit == 0);
     EXPECT_TRUE(r.Exited());
     EXPECT_EQ(r.Report, "");
   }
