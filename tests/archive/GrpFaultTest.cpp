@@ -51,9 +51,7 @@ class GrpFault : public ::testing::Test {
   // Empty when the files and the object are as they were.
   std::string Unchanged() {
     std::string wrong;
-    const auto expect = [&](bool ok, const char* what) {
-      wrong += ok ? "" : std::string(what) + "; ";
-    };
+    const auto expect = [&](bool ok, const std::string& what) { wrong += ok ? "" : what + "; "; };
     expect(ReadAll(dir / "a.grp") == original, "the archive changed");
     expect(ReadAll(dir / "target.grp") == "previous target", "the target changed");
     expect(ReadAll(dir / "x.dat") == "previous extraction target", "the extraction target changed");
@@ -322,10 +320,9 @@ TEST_F(GrpFault, ASaveKeepsOwnerModeAccessListAttributesAndLinks) {
   const auto describe = [&](const std::string& file) {
     std::string value = owner(file);
     for (const char* name : {"system.posix_acl_access", "user.origin"}) {
-      std::string one(256, '\0');
-      one.resize(std::size_t(
-          std::max<ssize_t>(0, ::getxattr(file.c_str(), name, one.data(), one.size()))));
-      value += " " + one;
+      char one[256];
+      const ssize_t n = ::getxattr(file.c_str(), name, one, sizeof one);
+      value += " " + std::string(one, std::size_t(std::max<ssize_t>(n, 0)));
     }
     return value;
   };

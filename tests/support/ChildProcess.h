@@ -60,10 +60,9 @@ inline ChildResult InChild(const std::function<std::string()>& body, bool unpriv
     } catch (const std::exception& e) {
       report = std::string("unexpected exception: ") + e.what();
     }
-    for (ssize_t done = 0, n = 1; n > 0 && done < ssize_t(report.size()); done += n) {
-      n = ::write(fds[1], report.data() + done, report.size() - std::size_t(done));
-    }
-    ::_exit(0);  // no destructors, no test runner clean-up: those are the parent's
+    // A blocking pipe takes it all at once. No destructors, no test runner
+    // clean-up: those are the parent's.
+    ::_exit(::write(fds[1], report.data(), report.size()) < 0);
   }
   ::close(fds[1]);
   ChildResult result;
