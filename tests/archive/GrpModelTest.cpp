@@ -193,13 +193,11 @@ class Model {
     Log("deleteFile " + std::to_string(index), error);
     const bool outside = index < 1 || index > total;
     EXPECT_EQ(error, outside ? errSubscriptOutOfRange : 0);
-    if (outside) {
-      return;
-    }
     const int rows = static_cast<int>(table_.size());
-    index <= rows ? void(table_.erase(table_.begin() + (index - 1)))
-                  : void(queue_.erase(queue_.begin() + (index - 1 - rows)));
-    changed_ = true;
+    outside         ? void()
+    : index <= rows ? void(table_.erase(table_.begin() + (index - 1)))
+                    : void(queue_.erase(queue_.begin() + (index - 1 - rows)));
+    changed_ = changed_ || !outside;
   }
 
   // The bytes a save to `given` must write, to `target`; nullopt when it

@@ -7,7 +7,6 @@
 #include <map>
 #include <random>
 #include <set>
-#include <stdexcept>
 #include <string>
 
 #include "ArchiveBytes.h"
@@ -18,16 +17,13 @@ namespace fs = std::filesystem;
 
 class TempDir {
  public:
-  // A random name, made only if nobody has it yet (Windows has no mkdtemp).
+  // A random name, made only if nobody has it yet (Windows has no mkdtemp); after 100 names
+  // taken, the empty path fails the permissions' change.
   TempDir() {
     std::random_device random;
     for (int attempt = 0; path_.empty() && attempt < 100; ++attempt) {
-      const fs::path candidate =
-          fs::temp_directory_path() / ("halvarin-test-" + std::to_string(random()));
-      path_ = fs::create_directory(candidate) ? candidate : path_;
-    }
-    if (path_.empty()) {
-      throw std::runtime_error("no temporary folder");
+      const fs::path p = fs::temp_directory_path() / ("halvarin-test-" + std::to_string(random()));
+      path_ = fs::create_directory(p) ? p : path_;
     }
     fs::permissions(path_, fs::perms::owner_all);  // as mkdtemp makes it: nobody else's business
   }
