@@ -16,8 +16,7 @@ namespace halvarin::testing {
 
 inline int32_t ErrorOf(const std::function<void()>& action, std::string* description = nullptr) {
   try {
-    action();
-    return 0;
+    return action(), 0;
   } catch (const AppError& e) {
     description != nullptr ? void(*description = e.Description()) : void();
     return e.Number();

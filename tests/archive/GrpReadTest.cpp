@@ -70,8 +70,7 @@ TEST(GrpSave, WhatTheFormatCannotHoldIsRefusedBeforeWriting) {
   WriteAll(dir / "q.txt", "q");
   WriteAll(dir / "big.grp", ArchiveBytes(std::vector<Item>(32765, Item{Padded("e"), ""})));
   ASSERT_TRUE(grp.LoadFile(dir / "big.grp"));
-  grp.addFile(dir / "q.txt");
-  grp.addFile(dir / "q.txt");
+  grp.addFile(dir / "q.txt"), grp.addFile(dir / "q.txt");
   const auto before = Snapshot(grp);
   const int opens = counting.Calls(Op::OpenRead);
   EXPECT_EQ(ErrorOf([&] { grp.saveFile(dir / "t.grp"); }), errOverflow);
