@@ -183,8 +183,7 @@ TEST(GrpExtract, APlantedLinkIsReplacedNeverFollowed) {
     const std::string data = Content(7, 3000), target = dir / "out/GAME.CON";
     WriteAll(dir / "mod.grp", ArchiveBytes({{Padded("GAME.CON"), data}}));
     WriteAll(dir / "victim", "precious");
-    fs::create_directories(dir.Path() / "folder/inner");
-    fs::create_directories(dir.Path() / "out");
+    fs::create_directories(dir.Path() / "folder/inner"), fs::create_directories(dir.Path() / "out");
     std::error_code linked;
     fs::create_symlink(dir.Path() / points, target, linked);
     if (linked) {  // Windows: a privilege, or no symbolic links in the C++ library

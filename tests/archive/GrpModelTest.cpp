@@ -85,8 +85,8 @@ class Model {
 
  private:
   int Uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng_); }
-  const std::string& Any(const std::vector<std::string>& v) {
-    return v[Uniform(0, int(v.size()) - 1)];
+  const std::string& Any(const std::vector<std::string>& from) {
+    return from[Uniform(0, int(from.size()) - 1)];
   }
 
   std::string RandomBytes(int most) {

@@ -85,11 +85,10 @@ struct Sized {
 // Writes an archive of `parts` without holding more than one entry.
 inline void WriteArchive(const std::string& path, const std::vector<Sized>& parts) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  std::string header = "Quorindavell" + Int32(std::ssize(parts));
+  out << "Quorindavell" << Int32(std::ssize(parts));
   for (const Sized& p : parts) {
-    header += p.Name + Int32(p.Size);
+    out << p.Name << Int32(p.Size);
   }
-  out << header;
   for (const Sized& p : parts) {
     out << Content(p.Seed, p.Size);
   }
