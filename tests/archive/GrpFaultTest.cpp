@@ -166,6 +166,7 @@ TEST(CancelTest, CancellingAtAnyReportLeavesEverythingAsItWas) {
         break;
       }
       EXPECT_EQ(error, errDialogCancelled);
+      EXPECT_EQ(seen, cancelAt);  // no report after the one that cancelled
       EXPECT_TRUE(dir.Tree() == before);
       EXPECT_EQ(Snapshot(grp), snapshot);
     }
