@@ -111,8 +111,7 @@ class Model {
   // A file written by the test, not by the object.
   void Put(const std::string& name, const std::string& bytes) {
     WriteAll(dir / name, bytes);
-    disk_[name] = bytes;
-    ++version_[name];
+    disk_[name] = bytes, ++version_[name];
   }
 
   void Log(const std::string& line, int32_t error = 0) {
@@ -246,8 +245,7 @@ class Model {
       return ExpectFailure(error, why, target);
     }
     ASSERT_EQ(error, 0) << why;
-    disk_[target] = *expected;
-    ++version_[target];
+    disk_[target] = *expected, ++version_[target];
     Loaded(target);
   }
 
@@ -267,8 +265,7 @@ class Model {
       return ExpectFailure(error, why, out);
     }
     ASSERT_EQ(error, 0) << why;
-    disk_[out] = table_[static_cast<std::size_t>(index - 1)].Data;
-    ++version_[out];
+    disk_[out] = table_[static_cast<std::size_t>(index - 1)].Data, ++version_[out];
   }
 
   void ChangeBehindItsBack() {
