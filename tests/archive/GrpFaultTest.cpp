@@ -175,11 +175,11 @@ TEST(CancelTest, CancellingAtAnyReportLeavesEverythingAsItWas) {
 
 TEST(GrpExtract, APlantedLinkIsReplacedNeverFollowed) {
   // Into a folder (extractFiles, as `extract -C` and dragging out do) or picked.
-  for (const auto& [points, intoFolder] : {std::pair<std::string, bool>{"victim", true},
-                                           {"missing", true},
-                                           {"folder", true},
-                                           {"victim", false}}) {
-    SCOPED_TRACE(points + (intoFolder ? " into a folder" : " picked"));
+  // The link points at a file, at nothing or at a folder; "picked": at a file, the path picked.
+  for (const std::string how : {"victim", "missing", "folder", "picked"}) {
+    SCOPED_TRACE(how);
+    const bool intoFolder = how != "picked";
+    const std::string points = intoFolder ? how : "victim";
     TempDir dir;
     const std::string data = Content(7, 3000), target = dir / "out/GAME.CON";
     WriteAll(dir / "mod.grp", ArchiveBytes({{Padded("GAME.CON"), data}}));
