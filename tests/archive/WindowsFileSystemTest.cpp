@@ -105,8 +105,7 @@ TEST(WindowsFileSystem, ErrorsNameTheFileAndTheSystemsReason) {
   // Bytes that are no UTF-8 name no file; a NUL would cut the name short.
   WriteAll(dir / "a", ArchiveBytes(FiveItems()));
   const std::string folder = dir.Path().string() + "\\";
-  for (const std::string& bad :
-       {folder + "\xFF.grp", folder + "a" + std::string(1, '\0') + ".grp"}) {
+  for (const std::string& bad : {folder + "\xFF.grp", folder + std::string("a\0.grp", 6)}) {
     EXPECT_TRUE(ErrorOf([&] { grp.LoadFile(bad); }) != 0 &&
                 ErrorOf([&] { clsVarnGRP().saveFile(bad); }) != 0)
         << bad;
