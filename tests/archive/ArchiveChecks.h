@@ -16,12 +16,21 @@ namespace halvarin::testing {
 
 inline int32_t ErrorOf(const std::function<void()>& action, std::string* description = nullptr) {
   try {
-    action();
-    return 0;
+    return action(), 0;
   } catch (const AppError& e) {
     description != nullptr ? void(*description = e.Description()) : void();
     return e.Number();
   }
+}
+
+// Empty when `action` raises error `number` with a reason that holds `words`.
+inline std::string Refused(const std::function<void()>& action, int32_t number,
+                           const std::string& words) {
+  std::string why;
+  const int32_t got = ErrorOf(action, &why);
+  return got == number && why.find(words) != std::string::npos
+             ? ""
+             : "error " + std::to_string(got) + ": " + why;
 }
 
 inline std::vector<std::string> Snapshot(const clsVarnGRP& grp) {

@@ -58,11 +58,8 @@ TEST(GrpCrash, AKilledSaveLeavesTheOldOrTheNewArchiveAndNothingMistakable) {
   }
   std::vector<std::string> added;
   for (int k = 0; k < 8; ++k) {
-    now.push_back({Padded("added" + std::to_string(k) + ".bin"),
-                   k == 3   ? 0
-                   : k == 5 ? 4 * kMiB
-                            : size(rng),
-                   1000000u + k});
+    const int64_t bytes = k == 3 ? 0 : k == 5 ? 4 * kMiB : size(rng);
+    now.push_back({Padded("added" + std::to_string(k) + ".bin"), bytes, 1000000u + k});
     added.push_back(dir / ("added" + std::to_string(k) + ".bin"));
     WriteAll(added.back(), Content(now.back().Seed, now.back().Size));
   }

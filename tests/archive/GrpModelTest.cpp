@@ -111,8 +111,7 @@ class Model {
   // A file written by the test, not by the object.
   void Put(const std::string& name, const std::string& bytes) {
     WriteAll(dir / name, bytes);
-    disk_[name] = bytes;
-    ++version_[name];
+    disk_[name] = bytes, ++version_[name];
   }
 
   void Log(const std::string& line, int32_t error = 0) {
@@ -146,8 +145,7 @@ class Model {
       return false;
     }
     for (const ModelEntry& e : table_) {
-      if (e.Position - 1 + static_cast<int64_t>(e.Data.size()) >
-          static_cast<int64_t>(bytes.size())) {
+      if (e.Position - 1 + std::ssize(e.Data) > std::ssize(bytes)) {
         return false;
       }
     }
@@ -194,13 +192,11 @@ class Model {
     Log("deleteFile " + std::to_string(index), error);
     const bool outside = index < 1 || index > total;
     EXPECT_EQ(error, outside ? errSubscriptOutOfRange : 0);
-    if (outside) {
-      return;
-    }
     const int rows = static_cast<int>(table_.size());
-    index <= rows ? void(table_.erase(table_.begin() + (index - 1)))
-                  : void(queue_.erase(queue_.begin() + (index - 1 - rows)));
-    changed_ = true;
+    outside         ? void()
+    : index <= rows ? void(table_.erase(table_.begin() + (index - 1)))
+                    : void(queue_.erase(queue_.begin() + (index - 1 - rows)));
+    changed_ = changed_ || !outside;
   }
 
   // The bytes a save to `given` must write, to `target`; nullopt when it
@@ -249,8 +245,7 @@ class Model {
       return ExpectFailure(error, why, target);
     }
     ASSERT_EQ(error, 0) << why;
-    disk_[target] = *expected;
-    ++version_[target];
+    disk_[target] = *expected, ++version_[target];
     Loaded(target);
   }
 
@@ -270,8 +265,7 @@ class Model {
       return ExpectFailure(error, why, out);
     }
     ASSERT_EQ(error, 0) << why;
-    disk_[out] = table_[static_cast<std::size_t>(index - 1)].Data;
-    ++version_[out];
+    disk_[out] = table_[static_cast<std::size_t>(index - 1)].Data, ++version_[out];
   }
 
   void ChangeBehindItsBack() {

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -60,9 +59,7 @@ inline std::string Content(uint64_t seed, int64_t size) {
   std::string out;
   uint64_t x = seed * 0x9E3779B97F4A7C15ull + 1;
   for (int64_t i = 0; i < size; i += 8) {
-    x ^= x << 13;
-    x ^= x >> 7;
-    x ^= x << 17;
+    x ^= x << 13, x ^= x >> 7, x ^= x << 17;
     for (int64_t b = 0; b < 8 && i + b < size; ++b) {
       out.push_back(static_cast<char>(x >> (8 * b)));
     }
@@ -88,16 +85,12 @@ struct Sized {
 // Writes an archive of `parts` without holding more than one entry.
 inline void WriteArchive(const std::string& path, const std::vector<Sized>& parts) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  std::string header = "Quorindavell" + Int32(std::ssize(parts));
+  out << "Quorindavell" << Int32(std::ssize(parts));
   for (const Sized& p : parts) {
-    header += p.Name + Int32(p.Size);
+    out << p.Name << Int32(p.Size);
   }
-  out << header;
   for (const Sized& p : parts) {
     out << Content(p.Seed, p.Size);
-  }
-  if (!out) {
-    throw std::runtime_error("cannot write " + path);
   }
 }
 

@@ -12,7 +12,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <exception>
 #include <filesystem>
 #include <functional>
@@ -20,8 +19,7 @@
 
 namespace halvarin::testing {
 
-constexpr uid_t kNobody = 65534;
-constexpr gid_t kNoGroup = 65534;
+constexpr uid_t kNobody = 65534;  // and its group, nogroup
 
 struct ChildResult {
   std::string Report;  // what the child wrote; empty means all went well
@@ -37,12 +35,9 @@ inline bool RunningAsRoot() {
 // Makes a folder and everything in it the unprivileged user's, when the
 // tests run as root; otherwise the files are the user's own already.
 inline void GiveToUnprivileged(const std::filesystem::path& folder) {
-  if (!RunningAsRoot()) {
-    return;
-  }
-  (void)::lchown(folder.c_str(), kNobody, kNoGroup);
+  (void)(RunningAsRoot() && ::lchown(folder.c_str(), kNobody, kNobody) == 0);
   for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
-    (void)::lchown(e.path().c_str(), kNobody, kNoGroup);
+    (void)(RunningAsRoot() && ::lchown(e.path().c_str(), kNobody, kNobody) == 0);
   }
 }
 
@@ -59,28 +54,25 @@ inline ChildResult InChild(const std::function<std::string()>& body, bool unpriv
     std::string report = "cannot become the unprivileged user";
     try {
       if (!unprivileged || !RunningAsRoot() ||
-          (::setgroups(0, nullptr) == 0 && ::setgid(kNoGroup) == 0 && ::setuid(kNobody) == 0)) {
+          (::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0)) {
         report = body();
       }
     } catch (const std::exception& e) {
       report = std::string("unexpected exception: ") + e.what();
     }
-    for (ssize_t done = 0, n = 1; n > 0 && done < ssize_t(report.size()); done += n) {
-      n = ::write(fds[1], report.data() + done, report.size() - std::size_t(done));
-    }
-    ::_exit(0);  // no destructors, no test runner clean-up: those are the parent's
+    // A blocking pipe takes it all at once. No destructors, no test runner
+    // clean-up: those are the parent's.
+    ::_exit(::write(fds[1], report.data(), report.size()) < 0);
   }
   ::close(fds[1]);
   ChildResult result;
   char buffer[4096];
-  for (ssize_t n = 1; n > 0 || (n < 0 && errno == EINTR);) {
-    result.Report.append(buffer,
-                         (n = ::read(fds[0], buffer, sizeof buffer)) > 0 ? std::size_t(n) : 0);
+  // No handler is installed here, so no read or wait is interrupted.
+  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) {
+    result.Report.append(buffer, std::size_t(n));
   }
   ::close(fds[0]);
-  while (::waitpid(pid, &result.Status, 0) < 0 && errno == EINTR) {
-    continue;
-  }
+  ::waitpid(pid, &result.Status, 0);
   return result;
 }
 

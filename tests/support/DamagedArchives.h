@@ -30,17 +30,15 @@ inline std::vector<DamagedArchive> DamagedArchives() {
                           Int32(4) + Padded("c.voc") + Int32(9) + "bbbbccc";
   const std::string huge = head + Int32(2) + pic + Int32(0x7FFFFFF0) + pic + Int32(0x7FFFFFF0);
   const int32_t access = errPathFileAccess;
+  const std::vector<std::string> dataCut = {"entry 2", "snd.voc", "10 bytes", "position 52",
+                                            "ends after 60 bytes"};
   return {
       {"header cut", access, 1, head + Int32(1).substr(0, 2), {"ends after 14 bytes", "header"}},
       {"negative count", errSubscriptOutOfRange, 1, head + Int32(-1), {"negative", "-1"}},
       {"too many entries", errOverflow, 1, head + Int32(32767), {"32767", "32766"}},
       {"directory cut", access, 1, cut, {"directory", "48", "ends after 47"}},
       {"negative size", access, 1, head + Int32(1) + pic + Int32(-5), {"entry 1", "pic.art", "-5"}},
-      {"data cut",
-       access,
-       1,
-       data,
-       {"entry 2", "snd.voc", "10 bytes", "position 52", "ends after 60 bytes"}},
+      {"data cut", access, 1, data, dataCut},
       {"positions past 2^31", errOverflow, 1, huge, {"entry 1", "2147483647"}},
       {"two faults", access, 2, two, {"entry 1", "a.art", "-1"}},
   };

@@ -58,41 +58,28 @@ class FaultyFileSystem : public io::FileSystem {
   int OpenFiles() const { return openFiles_; }
   const std::vector<std::string>& Created() const { return created_; }
 
-  Handle OpenRead(const std::string& path) override {
-    return Step(Op::OpenRead, path), Wrap(real_.OpenRead(path));
+  using Str = const std::string&;
+  Handle OpenRead(Str p) override { return Step(Op::OpenRead, p), Wrap(real_.OpenRead(p)); }
+  Handle CreateNew(Str p, uint32_t mode) override {
+    return Step(Op::CreateNew, p), created_.push_back(p), Wrap(real_.CreateNew(p, mode));
   }
-  Handle CreateNew(const std::string& path, uint32_t permissions) override {
-    return Step(Op::CreateNew, path), created_.push_back(path),
-           Wrap(real_.CreateNew(path, permissions));
-  }
-  io::FileInfo Stat(const std::string& path) override {
-    return Step(Op::Stat, path), real_.Stat(path);
-  }
+  io::FileInfo Stat(Str p) override { return Step(Op::Stat, p), real_.Stat(p); }
   void CopyPermissions(io::File& file, const io::FileInfo& like) override {
     Step(Op::CopyPermissions, file.Path()), real_.CopyPermissions(Real(file), like);
   }
-  bool SetOwner(io::File& file, const io::FileInfo& like) override {
-    return real_.SetOwner(Real(file), like);
-  }
-  void CopyAttributes(const std::string& from, io::File& to) override {
+  bool SetOwner(io::File& f, const io::FileInfo& l) override { return real_.SetOwner(Real(f), l); }
+  void CopyAttributes(Str from, io::File& to) override {
     Step(Op::CopyAttributes, to.Path()), real_.CopyAttributes(from, Real(to));
   }
-  Handle TryLockFile(const std::string& path) override { return real_.TryLockFile(path); }
-  bool RenameIfUnchanged(const std::string& from, const std::string& to,
-                         const std::optional<io::FileStamp>& expected) override {
-    return Step(Op::Rename, to), real_.RenameIfUnchanged(from, to, expected);
+  Handle TryLockFile(Str p) override { return real_.TryLockFile(p); }
+  bool RenameIfUnchanged(Str from, Str to, const std::optional<io::FileStamp>& stamp) override {
+    return Step(Op::Rename, to), real_.RenameIfUnchanged(from, to, stamp);
   }
-  std::string ResolveLinks(const std::string& path) override { return real_.ResolveLinks(path); }
-  bool SameFile(const std::string& a, const std::string& b) override {
-    return real_.SameFile(a, b);
-  }
-  void Rename(const std::string& from, const std::string& to) override {
-    Step(Op::Rename, to), real_.Rename(from, to);
-  }
-  void Remove(const std::string& path) noexcept override { real_.Remove(path); }
-  void SyncFolder(const std::string& folder) override {
-    Step(Op::SyncFolder, folder), real_.SyncFolder(folder);
-  }
+  std::string ResolveLinks(Str p) override { return real_.ResolveLinks(p); }
+  bool SameFile(Str a, Str b) override { return real_.SameFile(a, b); }
+  void Rename(Str from, Str to) override { Step(Op::Rename, to), real_.Rename(from, to); }
+  void Remove(Str p) noexcept override { real_.Remove(p); }
+  void SyncFolder(Str f) override { Step(Op::SyncFolder, f), real_.SyncFolder(f); }
   // A failure names the last file, as a failing disk would name one of them.
   void SyncFiles(const std::vector<std::string>& paths) override {
     Step(Op::SyncFiles, paths.empty() ? "" : paths.back()), real_.SyncFiles(paths);
@@ -140,9 +127,7 @@ class FaultyFileSystem : public io::FileSystem {
   }
   bool Fails(Op op) {
     each_ ? each_() : void();
-    if (++calls_[int(op)] == hookAt_[int(op)] && hooks_[int(op)]) {
-      hooks_[int(op)]();
-    }
+    ++calls_[int(op)] == hookAt_[int(op)] ? hooks_[int(op)]() : void();
     return calls_[int(op)] == failAt_[int(op)];
   }
   void Step(Op op, const std::string& path) { Fails(op) ? Throw("use", path) : void(); }

@@ -31,12 +31,9 @@ inline OracleArchive OracleRead(std::string_view file) {
   OracleArchive a;
   const auto* p = reinterpret_cast<const unsigned char*>(file.data());
   const auto size = static_cast<int64_t>(file.size());
-  if (!file.starts_with("Quorindavell")) {
-    return a;
-  }
-  a.Verdict = OracleArchive::Damaged;
+  a.Verdict = file.starts_with("Quorindavell") ? OracleArchive::Damaged : a.Verdict;
   const int32_t count = size < 16 ? -1 : OracleInt32(p + 12);
-  if (count < 0 || count > 32766 || 16 + 16 * int64_t{count} > size) {
+  if (!a.Verdict || count < 0 || count > 32766 || 16 + 16 * int64_t{count} > size) {
     return a;
   }
   int64_t position = 16 + 16 * int64_t{count} + 1;

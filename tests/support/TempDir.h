@@ -4,12 +4,9 @@
 // even where a test took away its own permissions.
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <random>
 #include <set>
-#include <sstream>
-#include <stdexcept>
 #include <string>
 
 #include "ArchiveBytes.h"
@@ -20,16 +17,13 @@ namespace fs = std::filesystem;
 
 class TempDir {
  public:
-  // A random name, made only if nobody has it yet (Windows has no mkdtemp).
+  // A random name, made only if nobody has it yet (Windows has no mkdtemp); after 100 names
+  // taken, the empty path fails the permissions' change.
   TempDir() {
     std::random_device random;
     for (int attempt = 0; path_.empty() && attempt < 100; ++attempt) {
-      const fs::path candidate =
-          fs::temp_directory_path() / ("halvarin-test-" + std::to_string(random()));
-      path_ = fs::create_directory(candidate) ? candidate : path_;
-    }
-    if (path_.empty()) {
-      throw std::runtime_error("no temporary folder");
+      const fs::path p = fs::temp_directory_path() / ("halvarin-test-" + std::to_string(random()));
+      path_ = fs::create_directory(p) ? p : path_;
     }
     fs::permissions(path_, fs::perms::owner_all);  // as mkdtemp makes it: nobody else's business
   }
@@ -64,15 +58,10 @@ class TempDir {
   std::map<std::string, std::string> Tree() const {
     std::map<std::string, std::string> tree;
     for (const auto& e : fs::recursive_directory_iterator(path_)) {
-      std::ostringstream content;
-      if (e.is_symlink()) {
-        content << "-> " << fs::read_symlink(e.path()).string();
-      } else if (e.is_directory()) {
-        content << "<folder>";
-      } else {
-        content << std::ifstream(e.path(), std::ios::binary).rdbuf();
-      }
-      tree[fs::relative(e.path(), path_).generic_string()] = content.str();
+      tree[fs::relative(e.path(), path_).generic_string()] =
+          e.is_symlink()     ? "-> " + fs::read_symlink(e.path()).string()
+          : e.is_directory() ? "<folder>"
+                             : ReadAll(e.path().string());
     }
     return tree;
   }

@@ -123,10 +123,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // Files are written and flushed for every input: a memory-backed folder
   // keeps that from dominating the run.
   const char* env = std::getenv("HALVARIN_FUZZ_TMP");
-  std::string pattern = std::string(env != nullptr && *env != '\0'    ? env
-                                    : ::access("/dev/shm", W_OK) == 0 ? "/dev/shm"
-                                                                      : "/tmp") +
-                        "/halvarin-fuzz-XXXXXX";
+  const bool shm = ::access("/dev/shm", W_OK) == 0;
+  std::string pattern = env != nullptr && *env != '\0' ? env : shm ? "/dev/shm" : "/tmp";
+  pattern += "/halvarin-fuzz-XXXXXX";
   FUZZ_CHECK(::mkdtemp(pattern.data()) != nullptr);
   g_work = pattern;
   std::atexit([] {
@@ -170,11 +169,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RunValid(grp, input);  // an error escaping it aborts the run with its description
     return 0;
   }
-  FUZZ_CHECK(!loaded &&
-             (want.Verdict == OracleArchive::NotAnArchive
-                  ? error == 0
-                  : error == halvarin::errPathFileAccess || error == halvarin::errOverflow ||
-                        error == halvarin::errSubscriptOutOfRange));
+  using namespace halvarin;
+  const bool damaged =
+      error == errPathFileAccess || error == errOverflow || error == errSubscriptOutOfRange;
+  FUZZ_CHECK(!loaded && (want.Verdict == OracleArchive::NotAnArchive ? error == 0 : damaged));
   // Refused: the object still holds the base archive with its edit, and
   // that edit still saves to the base archive's file.
   FUZZ_CHECK(grp.NumberOfFiles() == 0 && grp.Changed());
