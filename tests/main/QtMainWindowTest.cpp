@@ -37,7 +37,9 @@ namespace {
 struct RecordingEvents : FormEvents {
   void Click(const std::string& name) override {
     clicks.push_back(name);
-    if (fail) throw AppError(errFileNotFound, "test", "Cannot open x.grp: No such file (" + name + ")");
+    if (fail) {
+      throw AppError(errFileNotFound, "test", "Cannot open x.grp: No such file (" + name + ")");
+    }
   }
   void MouseDown(const std::string& control, int16_t button, int16_t shift, float, float) override {
     clicks.push_back(control + ":" + std::to_string(button) + ":" + std::to_string(shift));
@@ -68,9 +70,13 @@ class QtMainWindowTest : public ::testing::Test {
   void Run(const std::function<void()>& action, const std::function<void(QWidget*)>& other = {}) {
     WatchModals(action, [&](QWidget* open) {
       auto* box = qobject_cast<QMessageBox*>(open);
-      if (box == nullptr) return other ? other(open) : void();
+      if (box == nullptr) {
+        return other ? other(open) : void();
+      }
       texts.push_back(box->windowTitle() + "|" + box->text() + "|" + QString::number(box->icon()));
-      if (answer) return answer(box);
+      if (answer) {
+        return answer(box);
+      }
       box->button(box->button(QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok)->click();
     });
   }
@@ -94,8 +100,9 @@ TEST_F(QtMainWindowTest, TheWindowAsTheUserSeesIt) {
   QStringList menus;
   for (QAction* bar : window->menuBar()->actions()) {
     menus << bar->text();
-    for (QAction* a : bar->menu()->actions())
+    for (QAction* a : bar->menu()->actions()) {
       menus << (a->isSeparator() ? "-" : a->text() + " " + a->shortcut().toString());
+    }
   }
   EXPECT_EQ(menus.join("|").toStdString(),
             "&File|&New Ctrl+N|&Open Ctrl+O|&Save Ctrl+S|Save &As |-|E&xit |&Item|&Add Item |"
@@ -103,11 +110,14 @@ TEST_F(QtMainWindowTest, TheWindowAsTheUserSeesIt) {
   auto* status = qobject_cast<QStatusBar*>(window->Control("StatusBar1"));
   ASSERT_NE(status, nullptr);
   EXPECT_EQ(status->height(), window->Px(255));
-  EXPECT_EQ(std::tuple(list->viewMode(), list->selectionMode(), list->editTriggers(), list->ImageCount()),
-            std::tuple(QListView::IconMode, QAbstractItemView::SingleSelection, QAbstractItemView::NoEditTriggers, 5));
+  EXPECT_EQ(
+      std::tuple(list->viewMode(), list->selectionMode(), list->editTriggers(), list->ImageCount()),
+      std::tuple(QListView::IconMode, QAbstractItemView::SingleSelection,
+                 QAbstractItemView::NoEditTriggers, 5));
   // Also once resized by the user: the list fills the client area above the status bar.
   for (int i = 0; i < 2; ++i) {
-    EXPECT_EQ(status->geometry(), QRect(0, client->height() - status->height(), client->width(), status->height()));
+    EXPECT_EQ(status->geometry(),
+              QRect(0, client->height() - status->height(), client->width(), status->height()));
     EXPECT_EQ(list->geometry(), QRect(0, 0, client->width(), client->height() - status->height()));
     window->resize(window->Px(9000), window->Px(6000) + window->height() - client->height());
     QTest::qWait(20);
@@ -116,14 +126,18 @@ TEST_F(QtMainWindowTest, TheWindowAsTheUserSeesIt) {
 
 TEST_F(QtMainWindowTest, ShortcutsMouseButtonsAndAFailingCommandShownNotThrownIntoQt) {
   Show(&events);
-  for (const auto& [key, modifiers] : {std::pair{Qt::Key_N, Qt::ControlModifier}, {Qt::Key_O, Qt::ControlModifier},
-                                      {Qt::Key_S, Qt::ControlModifier}, {Qt::Key_Delete, Qt::NoModifier}}) {
+  for (const auto& [key, modifiers] : {std::pair{Qt::Key_N, Qt::ControlModifier},
+                                       {Qt::Key_O, Qt::ControlModifier},
+                                       {Qt::Key_S, Qt::ControlModifier},
+                                       {Qt::Key_Delete, Qt::NoModifier}}) {
     QTest::keyClick(list, key, modifiers);
   }
   QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ShiftModifier, QPoint(5, 5));
-  QTest::mouseClick(list->viewport(), Qt::MiddleButton, Qt::ControlModifier | Qt::AltModifier, QPoint(5, 5));
-  EXPECT_EQ(events.clicks, (std::vector<std::string>{"mnuFileNew", "mnuFileOpen", "mnufilesave", "mnuitemdelete",
-                                                     "ListView1:1:1", "ListView1:4:6"}));
+  QTest::mouseClick(list->viewport(), Qt::MiddleButton, Qt::ControlModifier | Qt::AltModifier,
+                    QPoint(5, 5));
+  EXPECT_EQ(events.clicks,
+            (std::vector<std::string>{"mnuFileNew", "mnuFileOpen", "mnufilesave", "mnuitemdelete",
+                                      "ListView1:1:1", "ListView1:4:6"}));
   events.fail = true;
   Run([&] { window->MenuAction("mnuFileOpen")->trigger(); });
   Run([&] {
@@ -150,7 +164,7 @@ TEST_F(QtMainWindowTest, RealDropsDragsAndTheRightClickPopUp) {
   files.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir / "a.mid")),
                  QUrl::fromLocalFile(QString::fromStdString(dir / "folder")),
                  QUrl::fromLocalFile(QString::fromStdString(dir / "play.dmo"))});
-  files.setText(files.urls()[0].toLocalFile());  // file managers offer text too
+  files.setText(files.urls()[0].toLocalFile());              // file managers offer text too
   EXPECT_EQ(Drop(list->viewport(), files), Qt::CopyAction);  // a move would delete the files
   QMimeData text;
   text.setText(QString::fromStdString(dir / "a.mid"));  // a text selection adds nothing
@@ -163,14 +177,17 @@ TEST_F(QtMainWindowTest, RealDropsDragsAndTheRightClickPopUp) {
   EXPECT_EQ(list->item(2)->text() + list->item(3)->text(), "a.midplay.dmo");
   list->doItemsLayout();
   const int needed = list->fontMetrics().horizontalAdvance(QStringLiteral("LEVEL1.MAP"));
-  for (int i = 0; i < list->count(); ++i) EXPECT_GT(list->visualItemRect(list->item(i)).width(), needed) << i;
+  for (int i = 0; i < list->count(); ++i) {
+    EXPECT_GT(list->visualItemRect(list->item(i)).width(), needed) << i;
+  }
   const QPoint onSecond = list->visualItemRect(list->item(1)).center();
   for (Qt::MouseButton button : {Qt::RightButton, Qt::LeftButton}) {
     list->setCurrentRow(0);
     std::string shown;  // with the item selected when it shows
     WatchModals([&] { QTest::mousePress(list->viewport(), button, Qt::ShiftModifier, onSecond); },
                 [&](QWidget* popup) {
-                  shown = popup == window->Menu("mnuitem") ? tk.SelectedText("frmMain", "ListView1") : "?";
+                  shown = popup == window->Menu("mnuitem") ? tk.SelectedText("frmMain", "ListView1")
+                                                           : "?";
                 });
     QTest::mouseRelease(list->viewport(), button, Qt::ShiftModifier, onSecond);
     EXPECT_EQ(shown, button == Qt::RightButton ? "../TWO.ART  " : "");
@@ -182,14 +199,19 @@ TEST_F(QtMainWindowTest, RealDropsDragsAndTheRightClickPopUp) {
 // nothing else; a box with neither must be answered with a button.
 TEST_F(QtMainWindowTest, EscAndCloseAnswerOnlyCancelOrALoneOk) {
   for (const bool byKey : {true, false}) {
-    for (const auto& [style, escape] : {std::pair<int32_t, int32_t>{vbOKOnly, vbOK}, {vbOKCancel, vbCancel},
-                                        {vbAbortRetryIgnore, 0}, {vbYesNoCancel, vbCancel},
-                                        {vbYesNo | vbQuestion, 0}, {vbRetryCancel, vbCancel}}) {
+    for (const auto& [style, escape] : {std::pair<int32_t, int32_t>{vbOKOnly, vbOK},
+                                        {vbOKCancel, vbCancel},
+                                        {vbAbortRetryIgnore, 0},
+                                        {vbYesNoCancel, vbCancel},
+                                        {vbYesNo | vbQuestion, 0},
+                                        {vbRetryCancel, vbCancel}}) {
       SCOPED_TRACE(std::to_string(style) + (byKey ? " Esc" : " close"));
       bool stayed = false;
       answer = [&, byKey](QMessageBox* box) {
         byKey ? QTest::keyClick(box, Qt::Key_Escape) : void(box->close());
-        if ((stayed = box->isVisible())) box->buttons().front()->click();
+        if ((stayed = box->isVisible())) {
+          box->buttons().front()->click();
+        }
       };
       int32_t answer = 0;
       Run([&] { answer = tk.MsgBox("Sure?", style, "Question"); });
@@ -206,7 +228,8 @@ TEST_F(QtMainWindowTest, EscAndCloseAnswerOnlyCancelOrALoneOk) {
 // every report is the archive's own test.)
 TEST_F(QtMainWindowTest, ASaveCancelledInTheProgressWindowKeepsTheWindowOpen) {
   Show(&form);
-  WriteGroupArchive(dir / "a.grp", {{"BIG.ART", std::string((4 << 20) + 5, 'b')}, {"S.MAP", "map"}});
+  WriteGroupArchive(dir / "a.grp",
+                    {{"BIG.ART", std::string((4 << 20) + 5, 'b')}, {"S.MAP", "map"}});
   const std::string before = ReadAll(dir / "a.grp");
   FaultyFileSystem faulty;
   form.Archive = std::make_unique<clsVarnGRP>(faulty);
@@ -217,7 +240,9 @@ TEST_F(QtMainWindowTest, ASaveCancelledInTheProgressWindowKeepsTheWindowOpen) {
   window->MenuAction("mnuitemdelete")->trigger();  // an edit to lose
   struct PaintCounter : QObject {
     int count = 0;
-    bool eventFilter(QObject*, QEvent* event) override { return count += event->type() == QEvent::Paint, false; }
+    bool eventFilter(QObject*, QEvent* event) override {
+      return count += event->type() == QEvent::Paint, false;
+    }
   } painted;
   list->viewport()->installEventFilter(&painted);
   std::promise<void> cancelled;
@@ -227,21 +252,25 @@ TEST_F(QtMainWindowTest, ASaveCancelledInTheProgressWindowKeepsTheWindowOpen) {
   QString shown;
   QPointer<QtFormWindow> watched(window);
   answer = [](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); };
-  Run([&] { window->close(); }, [&](QWidget* open) {
-    auto* progress = qobject_cast<QtProgressWindow*>(open);
-    if (progress == nullptr || !progress->CancelButton()->isEnabled()) return;
-    shown = progress->findChild<QLabel*>()->text();
-    const int paints = painted.count;
-    list->viewport()->update();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return painted.count > paints; }));
-    progress->CancelButton()->click();
-    cancelled.set_value();
-  });
+  Run([&] { window->close(); },
+      [&](QWidget* open) {
+        auto* progress = qobject_cast<QtProgressWindow*>(open);
+        if (progress == nullptr || !progress->CancelButton()->isEnabled()) {
+          return;
+        }
+        shown = progress->findChild<QLabel*>()->text();
+        const int paints = painted.count;
+        list->viewport()->update();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return painted.count > paints; }));
+        progress->CancelButton()->click();
+        cancelled.set_value();
+      });
   EXPECT_TRUE(shown.contains("a.grp")) << shown.toStdString();
   EXPECT_EQ(texts, std::vector<QString>{"Save Changes?|File has changed.\nSave now?|4"});
   EXPECT_EQ(dir.Names(), std::set<std::string>{"a.grp"});
   EXPECT_EQ(ReadAll(dir / "a.grp"), before);
-  ASSERT_TRUE(!tk.Ending() && watched && window->isVisible() && form.Archive->Changed() && list->count() == 1);
+  ASSERT_TRUE(!tk.Ending() && watched && window->isVisible() && form.Archive->Changed() &&
+              list->count() == 1);
 
   answer = nullptr;
   Run([&] { window->close(); });  // No
@@ -264,20 +293,26 @@ TEST_F(QtMainWindowTest, TheDoubleBehavesAsTheRealToolkit) {
       } catch (const AppError& e) {
         seen += "E" + std::to_string(e.Number());
       }
-      seen += " " + std::to_string(t.ListCount(f, l)) + std::to_string(t.SelectedIndex(f, l)) + t.SelectedText(f, l);
+      seen += " " + std::to_string(t.ListCount(f, l)) + std::to_string(t.SelectedIndex(f, l)) +
+              t.SelectedText(f, l);
     };
-    for (const char* text : {"A.MAP", "B.ART", "C.VOC"}) t.ListAdd(f, l, text, 1, 1);
+    for (const char* text : {"A.MAP", "B.ART", "C.VOC"}) {
+      t.ListAdd(f, l, text, 1, 1);
+    }
     call([] {});
     call(selectThird);
     // Not the selected item: removing that leaves no selection in the
     // double, while Qt selects the next item.
-    for (const int32_t position : {1, 1, 2, 0}) call([&] { t.ListRemove(f, l, position); });
+    for (const int32_t position : {1, 1, 2, 0}) {
+      call([&] { t.ListRemove(f, l, position); });
+    }
     call([&] { t.SetControlHeight(f, l, -1); });
     t.SetControlWidth(f, l, 1500);
     call([&] { t.ListClear(f, l); });
     return seen + std::to_string(t.ControlWidth(f, l));
   };
-  EXPECT_EQ(run(double_, [&] { double_.Select("frmMain", "ListView1", 3); }), run(tk, [&] { list->setCurrentRow(2); }));
+  EXPECT_EQ(run(double_, [&] { double_.Select("frmMain", "ListView1", 3); }),
+            run(tk, [&] { list->setCurrentRow(2); }));
 }
 
 }  // namespace

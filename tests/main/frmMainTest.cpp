@@ -45,7 +45,9 @@ struct Session {
   }
   Names Texts() {
     Names texts;
-    for (const auto& item : tk.Items("frmMain", "ListView1")) texts.push_back(item.Text);
+    for (const auto& item : tk.Items("frmMain", "ListView1")) {
+      texts.push_back(item.Text);
+    }
     return texts;
   }
   void Select(int32_t position) { tk.Select("frmMain", "ListView1", position); }
@@ -56,7 +58,9 @@ struct Session {
     return boxes;
   }
   // A menu command, or "close" for the title bar's close button.
-  void Do(const std::string& command) { command == "close" ? tk.Close("frmMain") : form.Click(command); }
+  void Do(const std::string& command) {
+    command == "close" ? tk.Close("frmMain") : form.Click(command);
+  }
   void Command(const char* command, const std::string& choice) {
     dialogs.PushChoice(choice);
     Do(command);
@@ -92,10 +96,20 @@ class frmMainTest : public ::testing::Test, public Session {
 // list that fills the client area above the status bar, the right button's
 // pop-up and the menus' handlers.
 TEST_F(frmMainTest, TheListItsImagesItsSizeItsPopUpAndTheMenus) {
-  for (const auto& [name, icon] : std::vector<std::pair<std::string, int16_t>>{
-           {"LEVEL1.MAP  ", 5}, {"SETUP.CFG", 1}, {"INTRO.ANM", 2}, {"PLAY1.DMO", 2}, {"a.Voc", 3},
-           {"THEME.MID", 3},    {"x.tar.art", 4}, {"ARTWORK", 4},   {"notes.mapx", 5}, {"file.ar", 1},
-           {"MA", 1},           {"", 1},          {std::string("A.MI\0\0\0\0\0\0\0\0", 12), 1}}) {
+  for (const auto& [name, icon] :
+       std::vector<std::pair<std::string, int16_t>>{{"LEVEL1.MAP  ", 5},
+                                                    {"SETUP.CFG", 1},
+                                                    {"INTRO.ANM", 2},
+                                                    {"PLAY1.DMO", 2},
+                                                    {"a.Voc", 3},
+                                                    {"THEME.MID", 3},
+                                                    {"x.tar.art", 4},
+                                                    {"ARTWORK", 4},
+                                                    {"notes.mapx", 5},
+                                                    {"file.ar", 1},
+                                                    {"MA", 1},
+                                                    {"", 1},
+                                                    {std::string("A.MI\0\0\0\0\0\0\0\0", 12), 1}}) {
     EXPECT_EQ(frmMain::IconIndex(name), icon) << name;
   }
   form.AddListItem(std::string("\xC9T\xC9.VOC\0junk", 12));
@@ -104,20 +118,30 @@ TEST_F(frmMainTest, TheListItsImagesItsSizeItsPopUpAndTheMenus) {
             (std::vector<RecordingToolkit::Item>{{"\xC3\x89T\xC3\x89.VOC", 3, 3},
                                                  {"a queued file with a long name.art", 4, 4}}));
   tk.Heights["frmMain.StatusBar1"] = 255;  // minimised: the list keeps its size
-  for (const auto& [w, h, minimized, listW, listH] : std::vector<std::tuple<float, float, bool, float, float>>{
-           {28800, 15000, false, 28800, 14745}, {2400, 0, true, 28800, 14745},
-           {6210, 4155, false, 6210, 3900}, {3000, 100, false, 3000, 0}}) {
+  for (const auto& [w, h, minimized, listW, listH] :
+       std::vector<std::tuple<float, float, bool, float, float>>{
+           {28800, 15000, false, 28800, 14745},
+           {2400, 0, true, 28800, 14745},
+           {6210, 4155, false, 6210, 3900},
+           {3000, 100, false, 3000, 0}}) {
     form.Resize(w, h, minimized);
-    EXPECT_EQ(std::pair(tk.ControlWidth("frmMain", "ListView1"), tk.ControlHeight("frmMain", "ListView1")),
-              std::pair(listW, listH)) << w << "x" << h;
+    EXPECT_EQ(std::pair(tk.ControlWidth("frmMain", "ListView1"),
+                        tk.ControlHeight("frmMain", "ListView1")),
+              std::pair(listW, listH))
+        << w << "x" << h;
   }
   EXPECT_EQ(TwipsToPixels(255, 144), 26);  // 25.5 rounds up
-  for (const auto& [control, button, shift] : {std::tuple{"ListView1", vbRightButton, 0}, {"ListView1", vbRightButton, 3},
-                                               {"ListView1", vbLeftButton, 0}, {"StatusBar1", vbRightButton, 0}}) {
+  for (const auto& [control, button, shift] : {std::tuple{"ListView1", vbRightButton, 0},
+                                               {"ListView1", vbRightButton, 3},
+                                               {"ListView1", vbLeftButton, 0},
+                                               {"StatusBar1", vbRightButton, 0}}) {
     form.MouseDown(control, static_cast<int16_t>(button), static_cast<int16_t>(shift), 120, 45);
   }
-  for (const char* name : {"mnufile", "mnuitem", "mnufiledash", "nosuchmenu", "mnuHelpAbout"}) form.Click(name);
-  EXPECT_EQ(tk.Calls, (Names{"PopupMenu(frmMain|mnuitem)", "PopupMenu(frmMain|mnuitem)", "Show(frmAbout)"}));
+  for (const char* name : {"mnufile", "mnuitem", "mnufiledash", "nosuchmenu", "mnuHelpAbout"}) {
+    form.Click(name);
+  }
+  EXPECT_EQ(tk.Calls,
+            (Names{"PopupMenu(frmMain|mnuitem)", "PopupMenu(frmMain|mnuitem)", "Show(frmAbout)"}));
   Command("mnuFileOpen", Three());  // opening replaces, never adds to, the list
   EXPECT_EQ(Texts(), (Names{"LEVEL1.MAP  ", "TILES.ART", "SONG.MID    "}));
 }
@@ -159,7 +183,9 @@ TEST_F(frmMainTest, NoOrYesToTheQuestionAndTheCommandGoesOnUnlessTheSaveFails) {
       SCOPED_TRACE(command + " " + std::to_string(answer));
       Session s;
       s.Command("mnuitemadd", File("a.art", "aaa"));
-      if (answer == YesSaveFails) fs::remove(dir / "a.art");
+      if (answer == YesSaveFails) {
+        fs::remove(dir / "a.art");
+      }
       s.tk.MsgBoxAnswers = {answer == No ? vbNo : vbYes};
       s.tk.CancelAtReport = answer == YesSaveCancelled ? 1 : 0;
       s.tk.DuringProgress = [&s] {
@@ -167,18 +193,22 @@ TEST_F(frmMainTest, NoOrYesToTheQuestionAndTheCommandGoesOnUnlessTheSaveFails) {
         s.Do("mnuitemdelete");
         s.Do("close");
       };
-      if (answer != No) answer == YesSaveAsCancelled ? s.dialogs.PushCancel() : s.dialogs.PushChoice(saved);
+      if (answer != No) {
+        answer == YesSaveAsCancelled ? s.dialogs.PushCancel() : s.dialogs.PushChoice(saved);
+      }
       s.Do(command);
-      const bool stops = answer >= YesSaveFails, ends = !stops && (command == "mnufileexit" || command == "close");
+      const bool stops = answer >= YesSaveFails,
+                 ends = !stops && (command == "mnufileexit" || command == "close");
       const Names boxes = s.Boxes();
       ASSERT_EQ(boxes.size(), answer == YesSaveFails ? 2u : 1u);
       EXPECT_EQ(boxes[0], kQuestion);
-      EXPECT_TRUE(answer != YesSaveFails ||
-                  (boxes[1].find("a.art") != std::string::npos && boxes[1].ends_with("|48|Halvarin)")))
+      EXPECT_TRUE(answer != YesSaveFails || (boxes[1].find("a.art") != std::string::npos &&
+                                             boxes[1].ends_with("|48|Halvarin)")))
           << boxes.back();
       const auto& shown = s.dialogs.Calls();
       ASSERT_EQ(shown.size(), 1u + (answer != No) + (command == "mnuFileOpen" && !stops));
-      EXPECT_TRUE(answer == No || (shown[1].kind == Kind::Save && !shown[1].record.lpstrInitialDir));
+      EXPECT_TRUE(answer == No ||
+                  (shown[1].kind == Kind::Save && !shown[1].record.lpstrInitialDir));
       EXPECT_TRUE(command != "mnuFileOpen" || stops || shown.back().kind == Kind::Open);
       EXPECT_TRUE(answer != YesSaved || EntriesOf(saved) == Names{"a.art       =aaa"});
       EXPECT_EQ(fs::remove(saved), answer == YesSaved);
@@ -199,8 +229,10 @@ TEST_F(frmMainTest, OpenCancelledNotAnArchiveOrFailingChangesNothing) {
                     damaged = File("damaged.grp", std::string("Quorindavell\x09\0\0\0", 16));
   // The question, then the box that says why, naming the file.
   for (const auto& [choice, box] : std::vector<std::pair<std::string, std::string>>{
-           {"", kQuestion}, {text, "MsgBox(notes.txt is not a Varn GRP archive.|0|Halvarin)"},
-           {damaged, "damaged.grp"}, {dir / "nowhere.grp", "nowhere.grp"}}) {
+           {"", kQuestion},
+           {text, "MsgBox(notes.txt is not a Varn GRP archive.|0|Halvarin)"},
+           {damaged, "damaged.grp"},
+           {dir / "nowhere.grp", "nowhere.grp"}}) {
     SCOPED_TRACE(choice);
     tk.Calls.clear();
     tk.MsgBoxAnswers = {vbNo};
@@ -259,7 +291,8 @@ TEST_F(frmMainTest, SaveAsThenSaveToTheSameFileAndNeverOverAnotherProgramsSave) 
   fs::rename(File("theirs", ArchiveBytes({{Padded("THEIRS.DAT"), "their work"}})), mod);
   tk.Calls.clear();
   form.Click("mnufilesave");
-  EXPECT_EQ(Boxes(), Names{"MsgBox(\"" + mod + "\" has been changed by another program since it was opened. "
+  EXPECT_EQ(Boxes(), Names{"MsgBox(\"" + mod +
+                           "\" has been changed by another program since it was opened. "
                            "Open it again.|48|Halvarin)"});
   EXPECT_EQ(EntriesOf(mod), Names{"THEIRS.DAT  =their work"});
   EXPECT_TRUE(form.Archive->Changed() && Texts().size() == 5u);
@@ -270,9 +303,14 @@ TEST_F(frmMainTest, SaveAsThenSaveToTheSameFileAndNeverOverAnotherProgramsSave) 
 // private folder that goes with the window. A queued item offers its own
 // file, and Delete keeps list and archive in step.
 TEST_F(frmMainTest, ExtractDragAndDeleteKeepListAndArchiveInStep) {
-  const std::vector<ArchiveEntry> entries = {
-      {"../../x.map", "up"},     {"CON", "device"}, {"a/b\\c.art", "slashes"},
-      {"\x01" "bad.dat", "ctl"}, {"end...", "dots"}, {"caf\xE9.mid", std::string(70000, 'm')}};
+  const std::vector<ArchiveEntry> entries = {{"../../x.map", "up"},
+                                             {"CON", "device"},
+                                             {"a/b\\c.art", "slashes"},
+                                             {"\x01"
+                                              "bad.dat",
+                                              "ctl"},
+                                             {"end...", "dots"},
+                                             {"caf\xE9.mid", std::string(70000, 'm')}};
   WriteGroupArchive(dir / "a.grp", entries);
   const std::string grp = dir / "a.grp", bytes = ReadAll(grp);
   fs::path root;
@@ -330,7 +368,9 @@ TEST_F(frmMainTest, ExtractDragAndDeleteKeepListAndArchiveInStep) {
     s.Command("mnuitemextract", dir / "out.bin");
     EXPECT_EQ(ReadAll(dir / "out.bin"), "slashes");
     s.Do("mnufilesave");
-    EXPECT_EQ(EntriesOf(grp), (Names{"../../x.map =up", "a/b\\c.art   =slashes", "\x01" "bad.dat    =ctl",
+    EXPECT_EQ(EntriesOf(grp), (Names{"../../x.map =up", "a/b\\c.art   =slashes",
+                                     "\x01"
+                                     "bad.dat    =ctl",
                                      "end...      =dots", "caf\xE9.mid    =" + entries[5].Data}));
     s.Select(1);
     s.Command("mnuitemextract", dir / "no/such/folder.art");
@@ -347,8 +387,8 @@ TEST_F(frmMainTest, FilesAreAddedInOrderAndTheRestRefusedOrSkipped) {
   Command("mnuFileOpen", Three());
   fs::create_directories(dir / "folder.art");
   ASSERT_EQ(::mkfifo((dir / "pipe.voc").c_str(), 0600), 0);
-  for (const std::string& path : {dir / "missing.voc", dir / "pipe.voc", dir / "folder.art",
-                                  std::string("/dev/null")}) {
+  for (const std::string& path :
+       {dir / "missing.voc", dir / "pipe.voc", dir / "folder.art", std::string("/dev/null")}) {
     tk.Calls.clear();
     Command("mnuitemadd", path);
     ASSERT_EQ(Boxes().size(), 1u) << path;
@@ -357,9 +397,9 @@ TEST_F(frmMainTest, FilesAreAddedInOrderAndTheRestRefusedOrSkipped) {
   EXPECT_FALSE(form.Archive->Changed());
 
   tk.Calls.clear();
-  const Names dropped = {File("b first.art", "a"), dir / "folder.art",   File(".hidden.voc", "h"),
-                         dir / "pipe.voc",         File("a second.map", "bb"),
-                         dir / "missing.mid",      File("third", "ccc")};
+  const Names dropped = {
+      File("b first.art", "a"),   dir / "folder.art",  File(".hidden.voc", "h"), dir / "pipe.voc",
+      File("a second.map", "bb"), dir / "missing.mid", File("third", "ccc")};
   form.DragDrop("ListView1", FakeDataObject(false, dropped));
   form.DragDrop("ListView1", FakeDataObject(true, {dropped[0]}));  // text adds nothing
   form.DragDrop("ListView1", FakeDataObject(false, {}));
@@ -376,7 +416,8 @@ TEST_F(frmMainTest, FilesAreAddedInOrderAndTheRestRefusedOrSkipped) {
     std::vector<std::string> Files() const override { throw std::bad_alloc(); }
   };
   form.DragDrop("ListView1", Failing());
-  EXPECT_EQ(Boxes(), Names{"MsgBox(There is not enough memory to complete the command.|48|Halvarin)"});
+  EXPECT_EQ(Boxes(),
+            Names{"MsgBox(There is not enough memory to complete the command.|48|Halvarin)"});
 }
 
 TEST(SampleArchiveTest, HasOneEntryPerIconAndLoads) {
@@ -385,7 +426,9 @@ TEST(SampleArchiveTest, HasOneEntryPerIconAndLoads) {
   clsVarnGRP archive;
   ASSERT_TRUE(archive.LoadFile(dir / "sample.grp"));
   std::set<int16_t> icons;
-  for (int16_t i = 1; i <= archive.NumberOfFiles(); ++i) icons.insert(frmMain::IconIndex(archive.filename(i)));
+  for (int16_t i = 1; i <= archive.NumberOfFiles(); ++i) {
+    icons.insert(frmMain::IconIndex(archive.filename(i)));
+  }
   EXPECT_EQ(icons, (std::set<int16_t>{1, 2, 3, 4, 5}));
   EXPECT_THROW(WriteGroupArchive(dir / "x.grp", {{"THIRTEEN.CHRS", ""}}), AppError);
 }

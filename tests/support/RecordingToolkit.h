@@ -35,7 +35,9 @@ class RecordingToolkit : public Toolkit {
   void Attach(Form form, FormEvents* events) { Forms[form] = events; }
   bool IsLoaded(Form form) const { return Loaded.count(form) != 0; }
   std::vector<Item>& Items(Form form, Control control) { return Lists[Key(form, control)]; }
-  void Select(Form form, Control control, int32_t position) { Selection[Key(form, control)] = position; }
+  void Select(Form form, Control control, int32_t position) {
+    Selection[Key(form, control)] = position;
+  }
   // Next answers of MsgBox, in order; vbOK once the script is used up.
   std::deque<int32_t> MsgBoxAnswers;
   std::vector<std::string> Calls;
@@ -53,12 +55,16 @@ class RecordingToolkit : public Toolkit {
 
   void Show(Form form) override {
     Calls.push_back("Show(" + form + ")");
-    if (Loaded.insert(form).second && Forms.count(form) != 0) Forms[form]->Load();
+    if (Loaded.insert(form).second && Forms.count(form) != 0) {
+      Forms[form]->Load();
+    }
   }
   void Unload(Form form) override {
     Calls.push_back("Unload(" + form + ")");
     if (Loaded.count(form) != 0 && Unloading.insert(form).second) {
-      if (Forms.count(form) != 0) Forms[form]->Unload();
+      if (Forms.count(form) != 0) {
+        Forms[form]->Unload();
+      }
       Unloading.erase(form);
       Loaded.erase(form);
     }
@@ -67,8 +73,12 @@ class RecordingToolkit : public Toolkit {
   // open (QueryUnload); otherwise it is unloaded.
   void Close(Form form) {
     bool cancel = Loaded.count(form) == 0;
-    if (!cancel && Forms.count(form) != 0) Forms[form]->QueryUnload(cancel);
-    if (!cancel && !Ended) Unload(form);
+    if (!cancel && Forms.count(form) != 0) {
+      Forms[form]->QueryUnload(cancel);
+    }
+    if (!cancel && !Ended) {
+      Unload(form);
+    }
   }
   void End() override {
     Calls.push_back("End()");
@@ -76,7 +86,9 @@ class RecordingToolkit : public Toolkit {
   }
   int32_t MsgBox(const std::string& prompt, int32_t buttons, const std::string& title) override {
     Calls.push_back("MsgBox(" + prompt + "|" + std::to_string(buttons) + "|" + title + ")");
-    if (MsgBoxAnswers.empty()) return vbOK;
+    if (MsgBoxAnswers.empty()) {
+      return vbOK;
+    }
     const int32_t answer = MsgBoxAnswers.front();
     MsgBoxAnswers.pop_front();
     return answer;
@@ -85,13 +97,15 @@ class RecordingToolkit : public Toolkit {
     Lists[Key(form, control)].clear();
     Selection[Key(form, control)] = 0;
   }
-  void ListAdd(Form form, Control control, const std::string& text, int16_t large, int16_t small) override {
+  void ListAdd(Form form, Control control, const std::string& text, int16_t large,
+               int16_t small) override {
     Lists[Key(form, control)].push_back(Item{text, large, small});
   }
   void ListRemove(Form form, Control control, int32_t position) override {
     auto& items = Lists[Key(form, control)];
-    if (position < 1 || position > static_cast<int32_t>(items.size()))
+    if (position < 1 || position > static_cast<int32_t>(items.size())) {
       throw AppError(errSubscriptOutOfRange, "ListItems", "List item position out of range");
+    }
     items.erase(items.begin() + (position - 1));
     int32_t& selected = Selection[Key(form, control)];
     selected = selected == position ? 0 : selected > position ? selected - 1 : selected;
@@ -104,33 +118,45 @@ class RecordingToolkit : public Toolkit {
   }
   std::string SelectedText(Form form, Control control) const override {
     const int32_t selected = SelectedIndex(form, control);
-    return selected < 1 || selected > ListCount(form, control) ? std::string()
-                                                               : Lists.at(Key(form, control))[selected - 1].Text;
+    return selected < 1 || selected > ListCount(form, control)
+               ? std::string()
+               : Lists.at(Key(form, control))[selected - 1].Text;
   }
   void PopupMenu(Form form, const std::string& menu) override {
     Calls.push_back("PopupMenu(" + form + "|" + menu + ")");
   }
-  float ControlWidth(Form form, Control control) const override { return Get(Widths, Key(form, control), 0.0f); }
-  float ControlHeight(Form form, Control control) const override { return Get(Heights, Key(form, control), 0.0f); }
+  float ControlWidth(Form form, Control control) const override {
+    return Get(Widths, Key(form, control), 0.0f);
+  }
+  float ControlHeight(Form form, Control control) const override {
+    return Get(Heights, Key(form, control), 0.0f);
+  }
   void SetControlWidth(Form form, Control control, float width) override {
     Widths[Key(form, control)] = Positive(width, "width");
   }
   void SetControlHeight(Form form, Control control, float height) override {
     Heights[Key(form, control)] = Positive(height, "height");
   }
-  std::string Caption(Form form, Control control) const override { return Get(Captions, Key(form, control), {}); }
+  std::string Caption(Form form, Control control) const override {
+    return Get(Captions, Key(form, control), {});
+  }
   void SetCaption(Form form, Control control, const std::string& text) override {
     Captions[Key(form, control)] = text;
   }
   void StartProgram(const std::string& path) override {
     Calls.push_back("StartProgram(" + path + ")");
-    if (StartProgramFails) throw AppError(errFileNotFound, "Toolkit", "File not found: " + path);
+    if (StartProgramFails) {
+      throw AppError(errFileNotFound, "Toolkit", "File not found: " + path);
+    }
   }
-  void RunWithProgress(const std::string& file, const std::function<void(const ProgressReport&)>& work) override {
+  void RunWithProgress(const std::string& file,
+                       const std::function<void(const ProgressReport&)>& work) override {
     Calls.push_back("RunWithProgress(" + file + ")");
     int reports = 0;
     work([&](int64_t, int64_t) {
-      if (DuringProgress) DuringProgress();
+      if (DuringProgress) {
+        DuringProgress();
+      }
       return ++reports != CancelAtReport;
     });
   }
@@ -147,7 +173,10 @@ class RecordingToolkit : public Toolkit {
     return it == from.end() ? otherwise : it->second;
   }
   static float Positive(float size, const char* what) {
-    if (size < 0) throw AppError(errInvalidArgument, "Toolkit", std::string("Invalid property value: negative ") + what);
+    if (size < 0) {
+      throw AppError(errInvalidArgument, "Toolkit",
+                     std::string("Invalid property value: negative ") + what);
+    }
     return size;
   }
 
