@@ -36,6 +36,17 @@ Names EntriesOf(const std::string& path) {
   return entries;
 }
 
+// Dropped data; a source without files fails as a real one may.
+struct Dropped : DataObject {
+  Dropped(bool text, Names files) : text(text), files(std::move(files)) {}
+  bool GetFormat(int16_t format) const override {
+    return format == vbCFText ? text : !files.empty();
+  }
+  Names Files() const override { return files.empty() ? throw std::bad_alloc() : files; }
+  bool text;
+  Names files;
+};
+
 // The main window shown on the recording toolkit with scripted dialogs.
 struct Session {
   Session() {
@@ -96,47 +107,32 @@ class frmMainTest : public ::testing::Test, public Session {
 // list that fills the client area above the status bar, the right button's
 // pop-up and the menus' handlers.
 TEST_F(frmMainTest, TheListItsImagesItsSizeItsPopUpAndTheMenus) {
-  for (const auto& [name, icon] :
-       std::vector<std::pair<std::string, int16_t>>{{"LEVEL1.MAP  ", 5},
-                                                    {"SETUP.CFG", 1},
-                                                    {"INTRO.ANM", 2},
-                                                    {"PLAY1.DMO", 2},
-                                                    {"a.Voc", 3},
-                                                    {"THEME.MID", 3},
-                                                    {"x.tar.art", 4},
-                                                    {"ARTWORK", 4},
-                                                    {"notes.mapx", 5},
-                                                    {"file.ar", 1},
-                                                    {"MA", 1},
-                                                    {"", 1},
-                                                    {std::string("A.MI\0\0\0\0\0\0\0\0", 12), 1}}) {
-    EXPECT_EQ(frmMain::IconIndex(name), icon) << name;
+  std::string icons;
+  for (const std::string& name : Names{
+           "LEVEL1.MAP  ", "SETUP.CFG", "INTRO.ANM", "PLAY1.DMO", "a.Voc", "THEME.MID", "x.tar.art",
+           "ARTWORK", "notes.mapx", "file.ar", "MA", "", std::string("A.MI\0\0\0\0\0\0\0\0", 12)}) {
+    icons += std::to_string(frmMain::IconIndex(name));
   }
+  EXPECT_EQ(icons, "5122334451111");
   form.AddListItem(std::string("\xC9T\xC9.VOC\0junk", 12));
   form.AddListItem("a queued file with a long name.art");
   EXPECT_EQ(tk.Items("frmMain", "ListView1"),
             (std::vector<RecordingToolkit::Item>{{"\xC3\x89T\xC3\x89.VOC", 3, 3},
                                                  {"a queued file with a long name.art", 4, 4}}));
-  tk.Heights["frmMain.StatusBar1"] = 255;  // minimised: the list keeps its size
-  for (const auto& [w, h, minimized, listW, listH] :
-       std::vector<std::tuple<float, float, bool, float, float>>{
-           {28800, 15000, false, 28800, 14745},
-           {2400, 0, true, 28800, 14745},
-           {6210, 4155, false, 6210, 3900},
-           {3000, 100, false, 3000, 0}}) {
+  tk.Heights["frmMain.StatusBar1"] = 255;
+  const auto size = [&](float w, float h, bool minimized) {
     form.Resize(w, h, minimized);
-    EXPECT_EQ(std::pair(tk.ControlWidth("frmMain", "ListView1"),
-                        tk.ControlHeight("frmMain", "ListView1")),
-              std::pair(listW, listH))
-        << w << "x" << h;
-  }
+    return std::pair(tk.Widths["frmMain.ListView1"], tk.Heights["frmMain.ListView1"]);
+  };
+  EXPECT_EQ(size(28800, 15000, false), std::pair(28800.f, 14745.f));
+  EXPECT_EQ(size(2400, 0, true), std::pair(28800.f, 14745.f));  // minimised: kept
+  EXPECT_EQ(size(6210, 4155, false), std::pair(6210.f, 3900.f));
+  EXPECT_EQ(size(3000, 100, false), std::pair(3000.f, 0.f));
   EXPECT_EQ(TwipsToPixels(255, 144), 26);  // 25.5 rounds up
-  for (const auto& [control, button, shift] : {std::tuple{"ListView1", vbRightButton, 0},
-                                               {"ListView1", vbRightButton, 3},
-                                               {"ListView1", vbLeftButton, 0},
-                                               {"StatusBar1", vbRightButton, 0}}) {
-    form.MouseDown(control, static_cast<int16_t>(button), static_cast<int16_t>(shift), 120, 45);
-  }
+  form.MouseDown("ListView1", vbRightButton, 0, 120, 45);
+  form.MouseDown("ListView1", vbRightButton, 3, 120, 45);
+  form.MouseDown("ListView1", vbLeftButton, 0, 120, 45);
+  form.MouseDown("StatusBar1", vbRightButton, 0, 120, 45);
   for (const char* name : {"mnufile", "mnuitem", "mnufiledash", "nosuchmenu", "mnuHelpAbout"}) {
     form.Click(name);
   }
@@ -303,14 +299,9 @@ TEST_F(frmMainTest, SaveAsThenSaveToTheSameFileAndNeverOverAnotherProgramsSave) 
 // private folder that goes with the window. A queued item offers its own
 // file, and Delete keeps list and archive in step.
 TEST_F(frmMainTest, ExtractDragAndDeleteKeepListAndArchiveInStep) {
-  const std::vector<ArchiveEntry> entries = {{"../../x.map", "up"},
-                                             {"CON", "device"},
-                                             {"a/b\\c.art", "slashes"},
-                                             {"\x01"
-                                              "bad.dat",
-                                              "ctl"},
-                                             {"end...", "dots"},
-                                             {"caf\xE9.mid", std::string(70000, 'm')}};
+  const std::vector<ArchiveEntry> entries = {
+      {"../../x.map", "up"},  {"CON", "device"},  {"a/b\\c.art", "slashes"},
+      {"\001bad.dat", "ctl"}, {"end...", "dots"}, {"caf\xE9.mid", std::string(70000, 'm')}};
   WriteGroupArchive(dir / "a.grp", entries);
   const std::string grp = dir / "a.grp", bytes = ReadAll(grp);
   fs::path root;
@@ -368,10 +359,9 @@ TEST_F(frmMainTest, ExtractDragAndDeleteKeepListAndArchiveInStep) {
     s.Command("mnuitemextract", dir / "out.bin");
     EXPECT_EQ(ReadAll(dir / "out.bin"), "slashes");
     s.Do("mnufilesave");
-    EXPECT_EQ(EntriesOf(grp), (Names{"../../x.map =up", "a/b\\c.art   =slashes",
-                                     "\x01"
-                                     "bad.dat    =ctl",
-                                     "end...      =dots", "caf\xE9.mid    =" + entries[5].Data}));
+    EXPECT_EQ(EntriesOf(grp),
+              (Names{"../../x.map =up", "a/b\\c.art   =slashes", "\001bad.dat    =ctl",
+                     "end...      =dots", "caf\xE9.mid    =" + entries[5].Data}));
     s.Select(1);
     s.Command("mnuitemextract", dir / "no/such/folder.art");
     ASSERT_EQ(s.Boxes().size(), 1u);
@@ -400,9 +390,8 @@ TEST_F(frmMainTest, FilesAreAddedInOrderAndTheRestRefusedOrSkipped) {
   const Names dropped = {
       File("b first.art", "a"),   dir / "folder.art",  File(".hidden.voc", "h"), dir / "pipe.voc",
       File("a second.map", "bb"), dir / "missing.mid", File("third", "ccc")};
-  form.DragDrop("ListView1", FakeDataObject(false, dropped));
-  form.DragDrop("ListView1", FakeDataObject(true, {dropped[0]}));  // text adds nothing
-  form.DragDrop("ListView1", FakeDataObject(false, {}));
+  form.DragDrop("ListView1", Dropped(false, dropped));
+  form.DragDrop("ListView1", Dropped(true, {dropped[0]}));  // text adds nothing
   EXPECT_EQ(Texts(), (Names{"LEVEL1.MAP  ", "TILES.ART", "SONG.MID    ", "b first.art",
                             "a second.map", "third"}));
   EXPECT_EQ(tk.Items("frmMain", "ListView1")[4].LargeIcon, 5);
@@ -410,12 +399,7 @@ TEST_F(frmMainTest, FilesAreAddedInOrderAndTheRestRefusedOrSkipped) {
   form.Click("mnufilesave");
   EXPECT_EQ(EntriesOf(dir / "three.grp").back(), "third       =ccc");
 
-  // Failures that are not the program's own errors are caught as well.
-  struct Failing : DataObject {
-    bool GetFormat(int16_t) const override { return false; }
-    std::vector<std::string> Files() const override { throw std::bad_alloc(); }
-  };
-  form.DragDrop("ListView1", Failing());
+  form.DragDrop("ListView1", Dropped(false, {}));  // not the program's own error: caught too
   EXPECT_EQ(Boxes(),
             Names{"MsgBox(There is not enough memory to complete the command.|48|Halvarin)"});
 }
