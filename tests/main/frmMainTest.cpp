@@ -142,8 +142,13 @@ TEST_F(frmMainTest, TheListItsImagesItsSizeItsPopUpAndTheMenus) {
   EXPECT_EQ(Texts(), (Names{"LEVEL1.MAP  ", "TILES.ART", "SONG.MID    "}));
 }
 
-TEST_F(frmMainTest, TheQuestionComesOnlyWithChangesAndYesSaves) {
-  const std::string grp = Three();
+// Open offers archives in the program's folder and asks only about unsaved
+// edits, Yes saving back to the file opened without a dialog. A cancelled
+// Open, or a file that is no archive or cannot be read, leaves the document,
+// its list and its file as they were; a box says why, naming the file.
+TEST_F(frmMainTest, OpenAsksOnlyAboutEditsAndAFileItCannotOpenChangesNothing) {
+  const std::string grp = Three(), text = File("notes.txt", "just some words, not an archive"),
+                    damaged = File("damaged.grp", std::string("Quorindavell\x09\0\0\0", 16));
   Command("mnuFileOpen", grp);
   EXPECT_EQ(Record().lpstrFilter, kGrpFilter);
   EXPECT_EQ(Record().lpstrInitialDir, tk.AppPath() + std::string(2, '\0'));
@@ -161,6 +166,36 @@ TEST_F(frmMainTest, TheQuestionComesOnlyWithChangesAndYesSaves) {
   EXPECT_EQ(dialogs.Calls().back().kind, Kind::Open);
   EXPECT_EQ(EntriesOf(grp).back(), "extra.voc   =voc!");
   EXPECT_EQ(Texts().back(), "extra.voc   ");
+
+  Command("mnuitemadd", File("more.voc", "voc"));
+  const auto list = Texts();
+
+  // The question, then the box that says why, naming the file.
+  for (const auto& [choice, box] : std::vector<std::pair<std::string, std::string>>{
+           {"", kQuestion},
+           {text, "MsgBox(notes.txt is not a Varn GRP archive.|0|Halvarin)"},
+           {damaged, "damaged.grp"},
+           {dir / "nowhere.grp", "nowhere.grp"}}) {
+    SCOPED_TRACE(choice);
+    tk.Calls.clear();
+    tk.MsgBoxAnswers = {vbNo};
+    choice.empty() ? dialogs.PushCancel() : dialogs.PushChoice(choice);
+    form.Click("mnuFileOpen");
+    ASSERT_EQ(Boxes().size(), choice.empty() ? 1u : 2u);
+    EXPECT_NE(Boxes().back().find(box), std::string::npos) << Boxes().back();
+    EXPECT_EQ(Texts(), list);
+    EXPECT_TRUE(form.HasFile && form.Archive->Changed());
+  }
+  form.Click("mnufilesave");  // still tied to the archive, never to the rejected file
+  EXPECT_EQ(EntriesOf(grp).size(), 5u);
+  EXPECT_EQ(ReadAll(text), "just some words, not an archive");
+
+  form.Click("mnuFileNew");  // untitled stays untitled
+  Command("mnuFileOpen", text);
+  EXPECT_FALSE(form.HasFile);
+  dialogs.PushCancel();
+  form.Click("mnufilesave");
+  EXPECT_EQ(dialogs.Calls().back().kind, Kind::Save);
 }
 
 // Every command that drops the document asks once about unsaved edits. No
@@ -214,41 +249,6 @@ TEST_F(frmMainTest, NoOrYesToTheQuestionAndTheCommandGoesOnUnlessTheSaveFails) {
       EXPECT_TRUE(!stops || s.form.Archive->Changed());
     }
   }
-}
-
-TEST_F(frmMainTest, OpenCancelledNotAnArchiveOrFailingChangesNothing) {
-  const std::string grp = Three();
-  Command("mnuFileOpen", grp);
-  Command("mnuitemadd", File("extra.voc", "voc"));
-  const auto list = Texts();
-  const std::string text = File("notes.txt", "just some words, not an archive"),
-                    damaged = File("damaged.grp", std::string("Quorindavell\x09\0\0\0", 16));
-  // The question, then the box that says why, naming the file.
-  for (const auto& [choice, box] : std::vector<std::pair<std::string, std::string>>{
-           {"", kQuestion},
-           {text, "MsgBox(notes.txt is not a Varn GRP archive.|0|Halvarin)"},
-           {damaged, "damaged.grp"},
-           {dir / "nowhere.grp", "nowhere.grp"}}) {
-    SCOPED_TRACE(choice);
-    tk.Calls.clear();
-    tk.MsgBoxAnswers = {vbNo};
-    choice.empty() ? dialogs.PushCancel() : dialogs.PushChoice(choice);
-    form.Click("mnuFileOpen");
-    ASSERT_EQ(Boxes().size(), choice.empty() ? 1u : 2u);
-    EXPECT_NE(Boxes().back().find(box), std::string::npos) << Boxes().back();
-    EXPECT_EQ(Texts(), list);
-    EXPECT_TRUE(form.HasFile && form.Archive->Changed());
-  }
-  form.Click("mnufilesave");  // still tied to the archive, never to the rejected file
-  EXPECT_EQ(EntriesOf(grp).size(), 4u);
-  EXPECT_EQ(ReadAll(text), "just some words, not an archive");
-
-  form.Click("mnuFileNew");  // untitled stays untitled
-  Command("mnuFileOpen", text);
-  EXPECT_FALSE(form.HasFile);
-  dialogs.PushCancel();
-  form.Click("mnufilesave");
-  EXPECT_EQ(dialogs.Calls().back().kind, Kind::Save);
 }
 
 // Save As adds ".grp"; Save writes back to the file opened, ".grp" or not,
@@ -320,9 +320,7 @@ TEST_F(frmMainTest, ExtractDragAndDeleteKeepListAndArchiveInStep) {
       s.Select(position);
       s.Command("mnuitemextract", dir / "out.bin");
       EXPECT_EQ(ReadAll(dir / "out.bin"), entries[static_cast<size_t>(position - 1)].Data);
-      const Names files = s.form.StartDrag("ListView1", position);
-      ASSERT_EQ(files.size(), 1u);
-      const fs::path file = files[0];
+      const fs::path file = s.form.StartDrag("ListView1", position).at(0);
       EXPECT_EQ(file.filename().string(), s.Record().lpstrFile->c_str());
       EXPECT_EQ(ReadAll(file), entries[static_cast<size_t>(position - 1)].Data);
       root = root.empty() ? file.parent_path().parent_path() : root;
