@@ -137,12 +137,8 @@ TEST_F(QtMainWindowTest, ShortcutsMouseButtonsAndAFailingCommandShownNotThrownIn
                                       "ListView1:1:1", "ListView1:4:6"}));
   events.fail = true;
   Run([&] { window->MenuAction("mnuFileOpen")->trigger(); });
-  Run([&] {
-    tk.MsgBox("Unavailable", vbOKOnly, "");
-    tk.MsgBox("Careful", vbExclamation, "");
-  });
-  EXPECT_EQ(texts, (std::vector<QString>{"Halvarin|Cannot open x.grp: No such file (mnuFileOpen)|3",
-                                         "Halvarin|Unavailable|0", "Halvarin|Careful|2"}));
+  EXPECT_EQ(texts,
+            std::vector<QString>{"Halvarin|Cannot open x.grp: No such file (mnuFileOpen)|3"});
 }
 
 // Real drops add files, as a copy, and a short name added last cuts no
@@ -190,24 +186,28 @@ TEST_F(QtMainWindowTest, RealDropsDragsAndTheRightClickPopUp) {
   EXPECT_EQ(shown, "../TWO.ART  ");
 }
 
+// Each box with its icon, titled with the program's name unless given one.
 // Esc and the title bar's close button answer Cancel, or OK on a box with
 // nothing else; a box with neither stays, to be answered with a button.
-TEST_F(QtMainWindowTest, EscAndCloseAnswerOnlyCancelOrALoneOk) {
+TEST_F(QtMainWindowTest, BoxIconsAndEscAndCloseAnsweringOnlyCancelOrALoneOk) {
   std::string seen;
   for (const bool byKey : {true, false}) {
     answer = [&](QMessageBox* box) {
+      seen += std::to_string(box->icon());
       byKey ? QTest::keyClick(box, Qt::Key_Escape) : void(box->close());
       if (box->isVisible()) {
-        seen += "stayed ";
+        seen += " stayed";
         box->defaultButton()->click();
       }
     };
-    for (const int32_t style :
-         {vbOKOnly, vbOKCancel, vbAbortRetryIgnore, vbYesNoCancel, vbYesNo, vbRetryCancel}) {
-      Run([&] { seen += std::to_string(tk.MsgBox("Sure?", style, "Question")) + "|"; });
+    for (const int32_t style : std::initializer_list<int32_t>{
+             vbOKOnly, vbOKCancel | vbExclamation, vbAbortRetryIgnore | vbInformation,
+             vbYesNoCancel, vbYesNo | vbQuestion, vbRetryCancel | vbCritical}) {
+      Run([&] { seen += " " + std::to_string(tk.MsgBox("Sure?", style, "")) + "|"; });
     }
   }
-  EXPECT_EQ(seen, "1|2|stayed 3|2|stayed 6|2|1|2|stayed 3|2|stayed 6|2|");
+  EXPECT_EQ(seen, "0 1|2 2|1 stayed 3|0 2|4 stayed 6|3 2|0 1|2 2|1 stayed 3|0 2|4 stayed 6|3 2|");
+  EXPECT_EQ(texts.front(), "Halvarin|Sure?|0");
 }
 
 // Closing with edits asks first; after Yes, a save held at a progress report
