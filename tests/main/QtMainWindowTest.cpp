@@ -7,17 +7,13 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QUrl>
-#include <chrono>
 #include <future>
 
-#include "AppError.h"
 #include "ArchiveBytes.h"
 #include "FaultyFileSystem.h"
 #include "QtFormWindow.h"

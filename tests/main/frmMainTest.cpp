@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <new>
-
 #include "ArchiveBytes.h"
 #include "RecordingToolkit.h"
 #include "SampleArchive.h"
