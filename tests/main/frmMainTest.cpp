@@ -130,14 +130,13 @@ TEST_F(frmMainTest, TheListItsImagesItsSizeItsPopUpAndTheMenus) {
   form.MouseDown("ListView1", vbRightButton, 0, 120, 45);
   form.MouseDown("ListView1", vbRightButton, 3, 120, 45);
   form.MouseDown("ListView1", vbLeftButton, 0, 120, 45);
+  form.MouseDown("ListView1", vbMiddleButton, 0, 120, 45);
   form.MouseDown("StatusBar1", vbRightButton, 0, 120, 45);
   for (const char* name : {"mnufile", "mnuitem", "mnufiledash", "nosuchmenu", "mnuHelpAbout"}) {
     form.Click(name);
   }
   EXPECT_EQ(tk.Calls,
             (Names{"PopupMenu(frmMain|mnuitem)", "PopupMenu(frmMain|mnuitem)", "Show(frmAbout)"}));
-  Command("mnuFileOpen", Three());  // opening replaces, never adds to, the list
-  EXPECT_EQ(Texts(), (Names{"LEVEL1.MAP  ", "TILES.ART", "SONG.MID    "}));
 }
 
 // Open offers archives in the program's folder and asks only about unsaved
@@ -160,8 +159,7 @@ TEST_F(frmMainTest, OpenAsksOnlyAboutEditsAndAFileItCannotOpenChangesNothing) {
   const size_t shown = dialogs.Calls().size();
   Command("mnuFileOpen", grp);
   EXPECT_EQ(Boxes(), Names{kQuestion});
-  ASSERT_EQ(dialogs.Calls().size(), shown + 1);
-  EXPECT_EQ(dialogs.Calls().back().kind, Kind::Open);
+  EXPECT_TRUE(dialogs.Calls().size() == shown + 1 && dialogs.Calls().back().kind == Kind::Open);
   EXPECT_EQ(EntriesOf(grp).back(), "extra.voc   =voc!");
   EXPECT_EQ(Texts().back(), "extra.voc   ");
 
@@ -256,8 +254,8 @@ TEST_F(frmMainTest, SaveAsThenSaveToTheSameFileAndNeverOverAnotherProgramsSave) 
   Command("mnuitemadd", File("a.art", "aaa"));
   Command("mnufilesave", dir / "noext");  // untitled: Save is Save As
   EXPECT_FALSE(fs::exists(dir / "noext"));
-  EXPECT_TRUE(Record().lpstrDefExt->starts_with("grp"));  // asked about: the name written
-  EXPECT_TRUE(Record().Flags & OFN_OVERWRITEPROMPT);
+  // Asked about: the name written.
+  EXPECT_TRUE(Record().lpstrDefExt->starts_with("grp") && (Record().Flags & OFN_OVERWRITEPROMPT));
   Command("mnuitemadd", File("b.map", "bbbb"));
   const size_t shown = dialogs.Calls().size();
   form.Click("mnufilesave");
@@ -326,9 +324,8 @@ TEST_F(frmMainTest, ExtractDragAndDeleteKeepListAndArchiveInStep) {
     }
     EXPECT_EQ(fs::status(root).permissions(), fs::perms::owner_all);
     EXPECT_TRUE(s.Record().lpstrFile->starts_with(std::string("caf\xC3\xA9.mid\0", 10)));
-    EXPECT_EQ(s.Record().lpstrFilter, std::string("All Files\0*.*\0\0", 15));
-    EXPECT_EQ(s.Record().lpstrInitialDir, std::nullopt);
-    EXPECT_TRUE(s.Record().Flags & OFN_OVERWRITEPROMPT);
+    EXPECT_TRUE(s.Record().lpstrFilter == std::string("All Files\0*.*\0\0", 15) &&
+                !s.Record().lpstrInitialDir && (s.Record().Flags & OFN_OVERWRITEPROMPT));
     // The offered name stays in the record: a cancel that keeps it is a
     // cancel, and so is one in the progress window.
     const auto names = dir.Names();
@@ -352,6 +349,7 @@ TEST_F(frmMainTest, ExtractDragAndDeleteKeepListAndArchiveInStep) {
     EXPECT_FALSE(fs::exists(dir / "queued.bin"));
     s.Do("mnuitemdelete");
     s.Select(2);  // the entry that was third
+    EXPECT_EQ(s.Texts()[1], "a/b\\c.art   ");
     s.Command("mnuitemextract", dir / "out.bin");
     EXPECT_EQ(ReadAll(dir / "out.bin"), "slashes");
     s.Do("mnufilesave");
