@@ -104,7 +104,6 @@ TEST_F(QtMainWindowTest, TheWindowAsTheUserSeesIt) {
             "&File|&New Ctrl+N|&Open Ctrl+O|&Save Ctrl+S|Save &As |-|E&xit |&Item|&Add Item |"
             "&Extract Item |&Delete Item Del|&Help|&About ");
   auto* status = qobject_cast<QStatusBar*>(window->Control("StatusBar1"));
-  ASSERT_NE(status, nullptr);
   EXPECT_EQ(status->height(), window->Px(255));
   EXPECT_EQ(
       std::tuple(list->viewMode(), list->selectionMode(), list->editTriggers(), list->ImageCount()),

@@ -103,8 +103,8 @@ class frmMainTest : public ::testing::Test, public Session {
 
 // The image each extension picks, names up to their first NUL in UTF-8, a
 // list that fills the client area above the status bar, the right button's
-// pop-up and the menus' handlers.
-TEST_F(frmMainTest, TheListItsImagesItsSizeItsPopUpAndTheMenus) {
+// pop-up, the menus' handlers, and a sample archive that shows every image.
+TEST_F(frmMainTest, TheListItsImagesItsSizeItsPopUpTheMenusAndTheSample) {
   std::string icons;
   for (const std::string& name : Names{
            "LEVEL1.MAP  ", "SETUP.CFG", "INTRO.ANM", "PLAY1.DMO", "a.Voc", "THEME.MID", "x.tar.art",
@@ -137,6 +137,14 @@ TEST_F(frmMainTest, TheListItsImagesItsSizeItsPopUpAndTheMenus) {
   }
   EXPECT_EQ(tk.Calls,
             (Names{"PopupMenu(frmMain|mnuitem)", "PopupMenu(frmMain|mnuitem)", "Show(frmAbout)"}));
+  WriteGroupArchive(dir / "sample.grp", SampleEntries());  // an entry for each image
+  Command("mnuFileOpen", dir / "sample.grp");
+  std::set<int16_t> images;
+  for (const auto& item : tk.Items("frmMain", "ListView1")) {
+    images.insert(item.LargeIcon);
+  }
+  EXPECT_EQ(images, (std::set<int16_t>{1, 2, 3, 4, 5}));
+  EXPECT_THROW(WriteGroupArchive(dir / "x.grp", {{"THIRTEEN.CHRS", ""}}), AppError);
 }
 
 // Open offers archives in the program's folder and asks only about unsaved
@@ -396,19 +404,6 @@ TEST_F(frmMainTest, FilesAreAddedInOrderAndTheRestRefusedOrSkipped) {
   form.DragDrop("ListView1", Dropped(false, {}));  // not the program's own error: caught too
   EXPECT_EQ(Boxes(),
             Names{"MsgBox(There is not enough memory to complete the command.|48|Halvarin)"});
-}
-
-TEST(SampleArchiveTest, HasOneEntryPerIconAndLoads) {
-  TempDir dir;
-  WriteGroupArchive(dir / "sample.grp", SampleEntries());
-  clsVarnGRP archive;
-  ASSERT_TRUE(archive.LoadFile(dir / "sample.grp"));
-  std::set<int16_t> icons;
-  for (int16_t i = 1; i <= archive.NumberOfFiles(); ++i) {
-    icons.insert(frmMain::IconIndex(archive.filename(i)));
-  }
-  EXPECT_EQ(icons, (std::set<int16_t>{1, 2, 3, 4, 5}));
-  EXPECT_THROW(WriteGroupArchive(dir / "x.grp", {{"THIRTEEN.CHRS", ""}}), AppError);
 }
 
 }  // namespace
