@@ -18,7 +18,6 @@ using Kind = ScriptedCommonDialogs::Kind;
 using Names = std::vector<std::string>;
 
 const std::string kQuestion = "MsgBox(File has changed.\r\nSave now?|36|Save Changes?)";
-const std::string kGrpFilter("Varn GRP Files\0*.grp\0All Files\0*.*\0\0", 36);
 
 // Stored names and data of an archive on disk.
 Names EntriesOf(const std::string& path) {
@@ -155,7 +154,7 @@ TEST_F(frmMainTest, OpenAsksOnlyAboutEditsAndAFileItCannotOpenChangesNothing) {
   const std::string grp = Three(), text = File("notes.txt", "just some words, not an archive"),
                     damaged = File("damaged.grp", std::string("Quorindavell\x09\0\0\0", 16));
   Command("mnuFileOpen", grp);
-  EXPECT_EQ(Record().lpstrFilter, kGrpFilter);
+  EXPECT_EQ(Record().lpstrFilter, std::string("Varn GRP Files\0*.grp\0All Files\0*.*\0\0", 36));
   EXPECT_EQ(Record().lpstrInitialDir, tk.AppPath() + std::string(2, '\0'));
   form.Click("mnuFileNew");
   Command("mnuFileOpen", grp);
