@@ -33,12 +33,10 @@ Names EntriesOf(const std::string& path) {
   return entries;
 }
 
-// Dropped data; a source without files fails as a real one may.
+// Dropped text or files; a source without files fails as a real one may.
 struct Dropped : DataObject {
   Dropped(bool text, Names files) : text(text), files(std::move(files)) {}
-  bool GetFormat(int16_t format) const override {
-    return format == vbCFText ? text : !files.empty();
-  }
+  bool GetFormat(int16_t format) const override { return format == vbCFText && text; }
   Names Files() const override { return files.empty() ? throw std::bad_alloc() : files; }
   bool text;
   Names files;
