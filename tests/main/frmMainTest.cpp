@@ -33,12 +33,13 @@ Names EntriesOf(const std::string& path) {
   return entries;
 }
 
-// Dropped text or files; a source without files fails as a real one may.
+// Dropped text or files; a source that fails does so as a real one may.
 struct Dropped : DataObject {
-  Dropped(bool text, Names files) : text(text), files(std::move(files)) {}
+  Dropped(bool text, Names files, bool fails = false)
+      : text(text), fails(fails), files(std::move(files)) {}
   bool GetFormat(int16_t format) const override { return format == vbCFText && text; }
-  Names Files() const override { return files.empty() ? throw std::bad_alloc() : files; }
-  bool text;
+  Names Files() const override { return fails ? throw std::bad_alloc() : files; }
+  bool text, fails;
   Names files;
 };
 
@@ -388,13 +389,14 @@ TEST_F(frmMainTest, FilesAreAddedInOrderAndTheRestRefusedOrSkipped) {
       File("a second.map", "bb"), dir / "missing.mid", File("third", "ccc")};
   form.DragDrop("ListView1", Dropped(false, dropped));
   form.DragDrop("ListView1", Dropped(true, {dropped[0]}));  // text adds nothing
+  form.DragDrop("ListView1", Dropped(false, {}));
   EXPECT_EQ(Texts(), (Names{"LEVEL1.MAP  ", "TILES.ART", "SONG.MID    ", "b first.art",
                             "a second.map", "third"}));
   EXPECT_TRUE(Boxes().empty());
   form.Click("mnufilesave");
   EXPECT_EQ(EntriesOf(dir / "three.grp").back(), "third       =ccc");
 
-  form.DragDrop("ListView1", Dropped(false, {}));  // not the program's own error: caught too
+  form.DragDrop("ListView1", Dropped(false, {}, true));  // not the program's own error: caught too
   EXPECT_EQ(Boxes(),
             Names{"MsgBox(There is not enough memory to complete the command.|48|Halvarin)"});
 }
