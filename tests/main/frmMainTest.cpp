@@ -58,12 +58,6 @@ struct Session {
     return texts;
   }
   void Select(int32_t position) { tk.Select("frmMain", "ListView1", position); }
-  Names Boxes() const {
-    Names boxes;
-    std::copy_if(tk.Calls.begin(), tk.Calls.end(), std::back_inserter(boxes),
-                 [](const std::string& call) { return call.starts_with("MsgBox("); });
-    return boxes;
-  }
   // A menu command, or "close" for the title bar's close button.
   void Do(const std::string& command) {
     command == "close" ? tk.Close("frmMain") : form.Click(command);
@@ -157,14 +151,14 @@ TEST_F(frmMainTest, OpenAsksOnlyAboutEditsAndAFileItCannotOpenChangesNothing) {
   EXPECT_EQ(Record().lpstrInitialDir, tk.AppPath() + std::string(2, '\0'));
   form.Click("mnuFileNew");
   Command("mnuFileOpen", grp);
-  EXPECT_TRUE(Boxes().empty());
+  EXPECT_TRUE(tk.Boxes.empty());
 
   // Yes with a file: saved back without a dialog, then the Open dialog shows.
   Command("mnuitemadd", File("extra.voc", "voc!"));
   tk.MsgBoxAnswers = {vbYes};
   const size_t shown = dialogs.Calls().size();
   Command("mnuFileOpen", grp);
-  EXPECT_EQ(Boxes(), Names{kQuestion});
+  EXPECT_EQ(tk.Boxes, Names{kQuestion});
   EXPECT_TRUE(dialogs.Calls().size() == shown + 1 && dialogs.Calls().back().kind == Kind::Open);
   EXPECT_EQ(EntriesOf(grp).back(), "extra.voc   =voc!");
   EXPECT_EQ(Texts().back(), "extra.voc   ");
@@ -179,12 +173,12 @@ TEST_F(frmMainTest, OpenAsksOnlyAboutEditsAndAFileItCannotOpenChangesNothing) {
            {damaged, "damaged.grp"},
            {dir / "nowhere.grp", "nowhere.grp"}}) {
     SCOPED_TRACE(choice);
-    tk.Calls.clear();
+    tk.Boxes.clear();
     tk.MsgBoxAnswers = {vbNo};
     choice.empty() ? dialogs.PushCancel() : dialogs.PushChoice(choice);
     form.Click("mnuFileOpen");
-    ASSERT_EQ(Boxes().size(), choice.empty() ? 1u : 2u);
-    EXPECT_NE(Boxes().back().find(box), std::string::npos) << Boxes().back();
+    ASSERT_EQ(tk.Boxes.size(), choice.empty() ? 1u : 2u);
+    EXPECT_NE(tk.Boxes.back().find(box), std::string::npos) << tk.Boxes.back();
     EXPECT_EQ(Texts(), list);
     EXPECT_TRUE(form.HasFile && form.Archive->Changed());
   }
@@ -205,7 +199,7 @@ TEST_F(frmMainTest, OpenAsksOnlyAboutEditsAndAFileItCannotOpenChangesNothing) {
 // user tries while the save runs happens.
 TEST_F(frmMainTest, NoOrYesToTheQuestionAndTheCommandGoesOnUnlessTheSaveFails) {
   form.Click("mnufileexit");  // unchanged: no question
-  EXPECT_TRUE(Boxes().empty() && tk.Ended && !tk.IsLoaded("frmMain") && form.Archive == nullptr);
+  EXPECT_TRUE(tk.Boxes.empty() && tk.Ended && !tk.IsLoaded("frmMain") && form.Archive == nullptr);
   const std::string saved = dir / "new.grp";
   enum Answer { No, YesSaveAsCancelled, YesSaved, YesSaveFails, YesSaveCancelled };
   for (const std::string command : {"mnuFileNew", "mnuFileOpen", "mnufileexit", "close"}) {
@@ -229,7 +223,7 @@ TEST_F(frmMainTest, NoOrYesToTheQuestionAndTheCommandGoesOnUnlessTheSaveFails) {
       s.Do(command);
       const bool stops = answer >= YesSaveFails,
                  ends = !stops && (command == "mnufileexit" || command == "close");
-      const Names boxes = s.Boxes();
+      const Names boxes = s.tk.Boxes;
       ASSERT_EQ(boxes.size(), answer == YesSaveFails ? 2u : 1u);
       EXPECT_EQ(boxes[0], kQuestion);
       EXPECT_TRUE(answer != YesSaveFails || (boxes[1].find("a.art") != std::string::npos &&
@@ -271,7 +265,7 @@ TEST_F(frmMainTest, SaveAsThenSaveToTheSameFileAndNeverOverAnotherProgramsSave) 
   dialogs.PushCancel();
   form.Click("mnufilesaveas");
   Command("mnufilesaveas", dir / "no/such.grp");
-  EXPECT_EQ(Boxes().size(), 1u);
+  EXPECT_EQ(tk.Boxes.size(), 1u);
   EXPECT_TRUE(form.HasFile && form.Archive->Changed());
   EXPECT_EQ(EntriesOf(dir / "noext.grp").size(), 2u);
   form.Click("mnufilesave");
@@ -284,11 +278,11 @@ TEST_F(frmMainTest, SaveAsThenSaveToTheSameFileAndNeverOverAnotherProgramsSave) 
   EXPECT_EQ(EntriesOf(mod).size(), 4u);
   Command("mnuitemadd", File("e.art", "e"));
   fs::rename(File("theirs", ArchiveBytes({{Padded("THEIRS.DAT"), "their work"}})), mod);
-  tk.Calls.clear();
+  tk.Boxes.clear();
   form.Click("mnufilesave");
-  EXPECT_EQ(Boxes(), Names{"MsgBox(\"" + mod +
-                           "\" has been changed by another program since it was opened. "
-                           "Open it again.|48|Halvarin)"});
+  EXPECT_EQ(tk.Boxes, Names{"MsgBox(\"" + mod +
+                            "\" has been changed by another program since it was opened. "
+                            "Open it again.|48|Halvarin)"});
   EXPECT_EQ(EntriesOf(mod), Names{"THEIRS.DAT  =their work"});
   EXPECT_TRUE(form.Archive->Changed() && Texts().size() == 5u);
 }
@@ -342,7 +336,7 @@ TEST_F(frmMainTest, ExtractDragAndDeleteKeepListAndArchiveInStep) {
     EXPECT_EQ(dir.Names(), names);
     EXPECT_EQ(ReadAll(dir / "out.bin"), entries[5].Data);
     EXPECT_EQ(ReadAll(grp), bytes);
-    EXPECT_TRUE(s.Boxes().empty());
+    EXPECT_TRUE(s.tk.Boxes.empty());
 
     s.Select(2);
     s.Do("mnuitemdelete");
@@ -361,8 +355,8 @@ TEST_F(frmMainTest, ExtractDragAndDeleteKeepListAndArchiveInStep) {
                      "end...      =dots", "caf\xE9.mid    =" + entries[5].Data}));
     s.Select(1);
     s.Command("mnuitemextract", dir / "no/such/folder.art");
-    ASSERT_EQ(s.Boxes().size(), 1u);
-    EXPECT_NE(s.Boxes()[0].find("folder.art"), std::string::npos);
+    ASSERT_EQ(s.tk.Boxes.size(), 1u);
+    EXPECT_NE(s.tk.Boxes[0].find("folder.art"), std::string::npos);
     EXPECT_FALSE(s.form.Archive->Changed());
   }
   EXPECT_FALSE(fs::exists(root));
@@ -376,14 +370,14 @@ TEST_F(frmMainTest, FilesAreAddedInOrderAndTheRestRefusedOrSkipped) {
   ASSERT_EQ(::mkfifo((dir / "pipe.voc").c_str(), 0600), 0);
   for (const std::string& path :
        {dir / "missing.voc", dir / "pipe.voc", dir / "folder.art", std::string("/dev/null")}) {
-    tk.Calls.clear();
+    tk.Boxes.clear();
     Command("mnuitemadd", path);
-    ASSERT_EQ(Boxes().size(), 1u) << path;
-    EXPECT_NE(Boxes()[0].find(path), std::string::npos) << Boxes()[0];
+    ASSERT_EQ(tk.Boxes.size(), 1u) << path;
+    EXPECT_NE(tk.Boxes[0].find(path), std::string::npos) << tk.Boxes[0];
   }
   EXPECT_FALSE(form.Archive->Changed());
 
-  tk.Calls.clear();
+  tk.Boxes.clear();
   const Names dropped = {
       File("b first.art", "a"),   dir / "folder.art",  File(".hidden.voc", "h"), dir / "pipe.voc",
       File("a second.map", "bb"), dir / "missing.mid", File("third", "ccc")};
@@ -392,12 +386,12 @@ TEST_F(frmMainTest, FilesAreAddedInOrderAndTheRestRefusedOrSkipped) {
   form.DragDrop("ListView1", Dropped(false, {}));
   EXPECT_EQ(Texts(), (Names{"LEVEL1.MAP  ", "TILES.ART", "SONG.MID    ", "b first.art",
                             "a second.map", "third"}));
-  EXPECT_TRUE(Boxes().empty());
+  EXPECT_TRUE(tk.Boxes.empty());
   form.Click("mnufilesave");
   EXPECT_EQ(EntriesOf(dir / "three.grp").back(), "third       =ccc");
 
   form.DragDrop("ListView1", Dropped(false, {}, true));  // not the program's own error: caught too
-  EXPECT_EQ(Boxes(),
+  EXPECT_EQ(tk.Boxes,
             Names{"MsgBox(There is not enough memory to complete the command.|48|Halvarin)"});
 }
 

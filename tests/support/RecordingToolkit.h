@@ -36,7 +36,7 @@ class RecordingToolkit : public Toolkit {
   void Select(S form, S control, int32_t position) { Selection[Key(form, control)] = position; }
   // Next answers of MsgBox, in order; vbOK once the script is used up.
   std::deque<int32_t> MsgBoxAnswers;
-  std::vector<std::string> Calls;
+  std::vector<std::string> Calls, Boxes;         // Boxes: the MsgBox calls alone
   std::map<std::string, float> Widths, Heights;  // by "form.control"
   std::map<std::string, std::string> Captions;
   // RunWithProgress runs the work at once; report number CancelAtReport
@@ -77,6 +77,7 @@ class RecordingToolkit : public Toolkit {
   }
   int32_t MsgBox(S prompt, int32_t buttons, S title) override {
     Calls.push_back("MsgBox(" + prompt + "|" + std::to_string(buttons) + "|" + title + ")");
+    Boxes.push_back(Calls.back());
     int32_t answer = vbOK;
     if (!MsgBoxAnswers.empty()) {
       answer = MsgBoxAnswers.front();
