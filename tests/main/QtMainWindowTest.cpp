@@ -61,7 +61,7 @@ class QtMainWindowTest : public ::testing::Test {
   void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
   // Runs `action`; each box that opens is kept as "title|text|icon" and
-  // answered by `answer`, by default closed from its title bar. Any other
+  // answered by `answer`, by default with its default button. Any other
   // window goes to `other`.
   void Run(const std::function<void()>& action, const std::function<void(QWidget*)>& other = {}) {
     WatchModals(action, [&](QWidget* open) {
@@ -81,7 +81,7 @@ class QtMainWindowTest : public ::testing::Test {
   RecordingEvents events;
   QtFormWindow* window = nullptr;
   QtListView* list = nullptr;
-  std::function<void(QMessageBox*)> answer = [](QMessageBox* box) { box->close(); };
+  std::function<void(QMessageBox*)> answer = [](QMessageBox* b) { b->defaultButton()->click(); };
   std::vector<QString> texts;
 };
 
