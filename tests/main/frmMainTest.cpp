@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <new>
-
 #include "ArchiveBytes.h"
 #include "RecordingToolkit.h"
 #include "SampleArchive.h"
@@ -20,7 +18,6 @@ using Kind = ScriptedCommonDialogs::Kind;
 using Names = std::vector<std::string>;
 
 const std::string kQuestion = "MsgBox(File has changed.\r\nSave now?|36|Save Changes?)";
-const std::string kGrpFilter("Varn GRP Files\0*.grp\0All Files\0*.*\0\0", 36);
 
 // Stored names and data of an archive on disk.
 Names EntriesOf(const std::string& path) {
@@ -36,6 +33,16 @@ Names EntriesOf(const std::string& path) {
   return entries;
 }
 
+// Dropped text or files; a source that fails does so as a real one may.
+struct Dropped : DataObject {
+  Dropped(bool text, Names files, bool fails = false)
+      : text(text), fails(fails), files(std::move(files)) {}
+  bool GetFormat(int16_t format) const override { return format == vbCFText && text; }
+  Names Files() const override { return fails ? throw std::bad_alloc() : files; }
+  bool text, fails;
+  Names files;
+};
+
 // The main window shown on the recording toolkit with scripted dialogs.
 struct Session {
   Session() {
@@ -45,18 +52,16 @@ struct Session {
   }
   Names Texts() {
     Names texts;
-    for (const auto& item : tk.Items("frmMain", "ListView1")) texts.push_back(item.Text);
+    for (const auto& item : tk.Items("frmMain", "ListView1")) {
+      texts.push_back(item.Text);
+    }
     return texts;
   }
   void Select(int32_t position) { tk.Select("frmMain", "ListView1", position); }
-  Names Boxes() const {
-    Names boxes;
-    std::copy_if(tk.Calls.begin(), tk.Calls.end(), std::back_inserter(boxes),
-                 [](const std::string& call) { return call.starts_with("MsgBox("); });
-    return boxes;
-  }
   // A menu command, or "close" for the title bar's close button.
-  void Do(const std::string& command) { command == "close" ? tk.Close("frmMain") : form.Click(command); }
+  void Do(const std::string& command) {
+    command == "close" ? tk.Close("frmMain") : form.Click(command);
+  }
   void Command(const char* command, const std::string& choice) {
     dialogs.PushChoice(choice);
     Do(command);
@@ -90,57 +95,100 @@ class frmMainTest : public ::testing::Test, public Session {
 
 // The image each extension picks, names up to their first NUL in UTF-8, a
 // list that fills the client area above the status bar, the right button's
-// pop-up and the menus' handlers.
-TEST_F(frmMainTest, TheListItsImagesItsSizeItsPopUpAndTheMenus) {
-  for (const auto& [name, icon] : std::vector<std::pair<std::string, int16_t>>{
-           {"LEVEL1.MAP  ", 5}, {"SETUP.CFG", 1}, {"INTRO.ANM", 2}, {"PLAY1.DMO", 2}, {"a.Voc", 3},
-           {"THEME.MID", 3},    {"x.tar.art", 4}, {"ARTWORK", 4},   {"notes.mapx", 5}, {"file.ar", 1},
-           {"MA", 1},           {"", 1},          {std::string("A.MI\0\0\0\0\0\0\0\0", 12), 1}}) {
-    EXPECT_EQ(frmMain::IconIndex(name), icon) << name;
+// pop-up, the menus' handlers, and a sample archive that shows every image.
+TEST_F(frmMainTest, TheListItsImagesItsSizeItsPopUpTheMenusAndTheSample) {
+  std::string icons;
+  for (const std::string& name : Names{
+           "LEVEL1.MAP  ", "SETUP.CFG", "INTRO.ANM", "PLAY1.DMO", "a.Voc", "THEME.MID", "x.tar.art",
+           "ARTWORK", "notes.mapx", "file.ar", "MA", "", std::string("A.MI\0\0\0\0\0\0\0\0", 12)}) {
+    icons += std::to_string(frmMain::IconIndex(name));
   }
+  EXPECT_EQ(icons, "5122334451111");
   form.AddListItem(std::string("\xC9T\xC9.VOC\0junk", 12));
   form.AddListItem("a queued file with a long name.art");
   EXPECT_EQ(tk.Items("frmMain", "ListView1"),
             (std::vector<RecordingToolkit::Item>{{"\xC3\x89T\xC3\x89.VOC", 3, 3},
                                                  {"a queued file with a long name.art", 4, 4}}));
-  tk.Heights["frmMain.StatusBar1"] = 255;  // minimised: the list keeps its size
-  for (const auto& [w, h, minimized, listW, listH] : std::vector<std::tuple<float, float, bool, float, float>>{
-           {28800, 15000, false, 28800, 14745}, {2400, 0, true, 28800, 14745},
-           {6210, 4155, false, 6210, 3900}, {3000, 100, false, 3000, 0}}) {
+  tk.Heights["frmMain.StatusBar1"] = 255;
+  const auto size = [&](float w, float h, bool minimized) {
     form.Resize(w, h, minimized);
-    EXPECT_EQ(std::pair(tk.ControlWidth("frmMain", "ListView1"), tk.ControlHeight("frmMain", "ListView1")),
-              std::pair(listW, listH)) << w << "x" << h;
-  }
+    return std::pair(tk.Widths["frmMain.ListView1"], tk.Heights["frmMain.ListView1"]);
+  };
+  EXPECT_EQ(size(28800, 15000, false), std::pair(28800.f, 14745.f));
+  EXPECT_EQ(size(2400, 0, true), std::pair(28800.f, 14745.f));  // minimised: kept
+  EXPECT_EQ(size(6210, 4155, false), std::pair(6210.f, 3900.f));
+  EXPECT_EQ(size(3000, 100, false), std::pair(3000.f, 0.f));
   EXPECT_EQ(TwipsToPixels(255, 144), 26);  // 25.5 rounds up
-  for (const auto& [control, button, shift] : {std::tuple{"ListView1", vbRightButton, 0}, {"ListView1", vbRightButton, 3},
-                                               {"ListView1", vbLeftButton, 0}, {"StatusBar1", vbRightButton, 0}}) {
-    form.MouseDown(control, static_cast<int16_t>(button), static_cast<int16_t>(shift), 120, 45);
+  form.MouseDown("ListView1", vbRightButton, 0, 120, 45);
+  form.MouseDown("ListView1", vbRightButton, 3, 120, 45);
+  form.MouseDown("ListView1", vbLeftButton, 0, 120, 45);
+  form.MouseDown("ListView1", vbMiddleButton, 0, 120, 45);
+  form.MouseDown("StatusBar1", vbRightButton, 0, 120, 45);
+  for (const char* name : {"mnufile", "mnuitem", "mnufiledash", "nosuchmenu", "mnuHelpAbout"}) {
+    form.Click(name);
   }
-  for (const char* name : {"mnufile", "mnuitem", "mnufiledash", "nosuchmenu", "mnuHelpAbout"}) form.Click(name);
-  EXPECT_EQ(tk.Calls, (Names{"PopupMenu(frmMain|mnuitem)", "PopupMenu(frmMain|mnuitem)", "Show(frmAbout)"}));
-  Command("mnuFileOpen", Three());  // opening replaces, never adds to, the list
-  EXPECT_EQ(Texts(), (Names{"LEVEL1.MAP  ", "TILES.ART", "SONG.MID    "}));
+  EXPECT_EQ(tk.Calls,
+            (Names{"PopupMenu(frmMain|mnuitem)", "PopupMenu(frmMain|mnuitem)", "Show(frmAbout)"}));
+  WriteGroupArchive(dir / "sample.grp", SampleEntries());  // an entry for each image
+  Command("mnuFileOpen", dir / "sample.grp");
+  std::set<int16_t> images;
+  for (const auto& item : tk.Items("frmMain", "ListView1")) {
+    images.insert(item.LargeIcon);
+  }
+  EXPECT_EQ(images, (std::set<int16_t>{1, 2, 3, 4, 5}));
+  EXPECT_THROW(WriteGroupArchive(dir / "x.grp", {{"THIRTEEN.CHRS", ""}}), AppError);
 }
 
-TEST_F(frmMainTest, TheQuestionComesOnlyWithChangesAndYesSaves) {
-  const std::string grp = Three();
+// Open offers archives in the program's folder and asks only about unsaved
+// edits, Yes saving back to the file opened without a dialog. A cancelled
+// Open, or a file that is no archive or cannot be read, leaves the document,
+// its list and its file as they were; a box says why, naming the file.
+TEST_F(frmMainTest, OpenAsksOnlyAboutEditsAndAFileItCannotOpenChangesNothing) {
+  const std::string grp = Three(), text = File("notes.txt", "just some words, not an archive"),
+                    damaged = File("damaged.grp", std::string("Quorindavell\x09\0\0\0", 16));
   Command("mnuFileOpen", grp);
-  EXPECT_EQ(Record().lpstrFilter, kGrpFilter);
+  EXPECT_EQ(Record().lpstrFilter, std::string("Varn GRP Files\0*.grp\0All Files\0*.*\0\0", 36));
   EXPECT_EQ(Record().lpstrInitialDir, tk.AppPath() + std::string(2, '\0'));
   form.Click("mnuFileNew");
   Command("mnuFileOpen", grp);
-  EXPECT_TRUE(Boxes().empty());
+  EXPECT_TRUE(tk.Boxes.empty());
 
   // Yes with a file: saved back without a dialog, then the Open dialog shows.
   Command("mnuitemadd", File("extra.voc", "voc!"));
   tk.MsgBoxAnswers = {vbYes};
   const size_t shown = dialogs.Calls().size();
   Command("mnuFileOpen", grp);
-  EXPECT_EQ(Boxes(), Names{kQuestion});
-  ASSERT_EQ(dialogs.Calls().size(), shown + 1);
-  EXPECT_EQ(dialogs.Calls().back().kind, Kind::Open);
+  EXPECT_EQ(tk.Boxes, Names{kQuestion});
+  EXPECT_TRUE(dialogs.Calls().size() == shown + 1 && dialogs.Calls().back().kind == Kind::Open);
   EXPECT_EQ(EntriesOf(grp).back(), "extra.voc   =voc!");
   EXPECT_EQ(Texts().back(), "extra.voc   ");
+
+  Command("mnuitemadd", File("more.voc", "voc"));
+  const auto list = Texts();
+
+  // The question, then the box that says why, naming the file.
+  for (const auto& [choice, box] : std::vector<std::pair<std::string, std::string>>{
+           {"", kQuestion},
+           {text, "MsgBox(notes.txt is not a Varn GRP archive.|0|Halvarin)"},
+           {damaged, "damaged.grp"},
+           {dir / "nowhere.grp", "nowhere.grp"}}) {
+    SCOPED_TRACE(choice);
+    tk.Boxes.clear();
+    tk.MsgBoxAnswers = {vbNo};
+    choice.empty() ? dialogs.PushCancel() : dialogs.PushChoice(choice);
+    form.Click("mnuFileOpen");
+    ASSERT_EQ(tk.Boxes.size(), choice.empty() ? 1u : 2u);
+    EXPECT_NE(tk.Boxes.back().find(box), std::string::npos) << tk.Boxes.back();
+    EXPECT_EQ(Texts(), list);
+    EXPECT_TRUE(form.HasFile && form.Archive->Changed());
+  }
+  form.Click("mnufilesave");  // still tied to the archive, never to the rejected file
+  EXPECT_EQ(EntriesOf(grp).size(), 5u);
+  EXPECT_EQ(ReadAll(text), "just some words, not an archive");
+
+  form.Click("mnuFileNew");  // untitled stays untitled
+  Command("mnuFileOpen", text);
+  EXPECT_FALSE(form.HasFile);
 }
 
 // Every command that drops the document asks once about unsaved edits. No
@@ -151,7 +199,7 @@ TEST_F(frmMainTest, TheQuestionComesOnlyWithChangesAndYesSaves) {
 // user tries while the save runs happens.
 TEST_F(frmMainTest, NoOrYesToTheQuestionAndTheCommandGoesOnUnlessTheSaveFails) {
   form.Click("mnufileexit");  // unchanged: no question
-  EXPECT_TRUE(Boxes().empty() && tk.Ended && !tk.IsLoaded("frmMain") && form.Archive == nullptr);
+  EXPECT_TRUE(tk.Boxes.empty() && tk.Ended && !tk.IsLoaded("frmMain") && form.Archive == nullptr);
   const std::string saved = dir / "new.grp";
   enum Answer { No, YesSaveAsCancelled, YesSaved, YesSaveFails, YesSaveCancelled };
   for (const std::string command : {"mnuFileNew", "mnuFileOpen", "mnufileexit", "close"}) {
@@ -159,7 +207,9 @@ TEST_F(frmMainTest, NoOrYesToTheQuestionAndTheCommandGoesOnUnlessTheSaveFails) {
       SCOPED_TRACE(command + " " + std::to_string(answer));
       Session s;
       s.Command("mnuitemadd", File("a.art", "aaa"));
-      if (answer == YesSaveFails) fs::remove(dir / "a.art");
+      if (answer == YesSaveFails) {
+        fs::remove(dir / "a.art");
+      }
       s.tk.MsgBoxAnswers = {answer == No ? vbNo : vbYes};
       s.tk.CancelAtReport = answer == YesSaveCancelled ? 1 : 0;
       s.tk.DuringProgress = [&s] {
@@ -167,18 +217,22 @@ TEST_F(frmMainTest, NoOrYesToTheQuestionAndTheCommandGoesOnUnlessTheSaveFails) {
         s.Do("mnuitemdelete");
         s.Do("close");
       };
-      if (answer != No) answer == YesSaveAsCancelled ? s.dialogs.PushCancel() : s.dialogs.PushChoice(saved);
+      if (answer != No) {
+        answer == YesSaveAsCancelled ? s.dialogs.PushCancel() : s.dialogs.PushChoice(saved);
+      }
       s.Do(command);
-      const bool stops = answer >= YesSaveFails, ends = !stops && (command == "mnufileexit" || command == "close");
-      const Names boxes = s.Boxes();
+      const bool stops = answer >= YesSaveFails,
+                 ends = !stops && (command == "mnufileexit" || command == "close");
+      const Names boxes = s.tk.Boxes;
       ASSERT_EQ(boxes.size(), answer == YesSaveFails ? 2u : 1u);
       EXPECT_EQ(boxes[0], kQuestion);
-      EXPECT_TRUE(answer != YesSaveFails ||
-                  (boxes[1].find("a.art") != std::string::npos && boxes[1].ends_with("|48|Halvarin)")))
+      EXPECT_TRUE(answer != YesSaveFails || (boxes[1].find("a.art") != std::string::npos &&
+                                             boxes[1].ends_with("|48|Halvarin)")))
           << boxes.back();
       const auto& shown = s.dialogs.Calls();
       ASSERT_EQ(shown.size(), 1u + (answer != No) + (command == "mnuFileOpen" && !stops));
-      EXPECT_TRUE(answer == No || (shown[1].kind == Kind::Save && !shown[1].record.lpstrInitialDir));
+      EXPECT_TRUE(answer == No ||
+                  (shown[1].kind == Kind::Save && !shown[1].record.lpstrInitialDir));
       EXPECT_TRUE(command != "mnuFileOpen" || stops || shown.back().kind == Kind::Open);
       EXPECT_TRUE(answer != YesSaved || EntriesOf(saved) == Names{"a.art       =aaa"});
       EXPECT_EQ(fs::remove(saved), answer == YesSaved);
@@ -190,39 +244,6 @@ TEST_F(frmMainTest, NoOrYesToTheQuestionAndTheCommandGoesOnUnlessTheSaveFails) {
   }
 }
 
-TEST_F(frmMainTest, OpenCancelledNotAnArchiveOrFailingChangesNothing) {
-  const std::string grp = Three();
-  Command("mnuFileOpen", grp);
-  Command("mnuitemadd", File("extra.voc", "voc"));
-  const auto list = Texts();
-  const std::string text = File("notes.txt", "just some words, not an archive"),
-                    damaged = File("damaged.grp", std::string("Quorindavell\x09\0\0\0", 16));
-  // The question, then the box that says why, naming the file.
-  for (const auto& [choice, box] : std::vector<std::pair<std::string, std::string>>{
-           {"", kQuestion}, {text, "MsgBox(notes.txt is not a Varn GRP archive.|0|Halvarin)"},
-           {damaged, "damaged.grp"}, {dir / "nowhere.grp", "nowhere.grp"}}) {
-    SCOPED_TRACE(choice);
-    tk.Calls.clear();
-    tk.MsgBoxAnswers = {vbNo};
-    choice.empty() ? dialogs.PushCancel() : dialogs.PushChoice(choice);
-    form.Click("mnuFileOpen");
-    ASSERT_EQ(Boxes().size(), choice.empty() ? 1u : 2u);
-    EXPECT_NE(Boxes().back().find(box), std::string::npos) << Boxes().back();
-    EXPECT_EQ(Texts(), list);
-    EXPECT_TRUE(form.HasFile && form.Archive->Changed());
-  }
-  form.Click("mnufilesave");  // still tied to the archive, never to the rejected file
-  EXPECT_EQ(EntriesOf(grp).size(), 4u);
-  EXPECT_EQ(ReadAll(text), "just some words, not an archive");
-
-  form.Click("mnuFileNew");  // untitled stays untitled
-  Command("mnuFileOpen", text);
-  EXPECT_FALSE(form.HasFile);
-  dialogs.PushCancel();
-  form.Click("mnufilesave");
-  EXPECT_EQ(dialogs.Calls().back().kind, Kind::Save);
-}
-
 // Save As adds ".grp"; Save writes back to the file opened, ".grp" or not,
 // and never over another program's save; a failed or cancelled save keeps
 // the edits and the file the document is tied to.
@@ -230,8 +251,8 @@ TEST_F(frmMainTest, SaveAsThenSaveToTheSameFileAndNeverOverAnotherProgramsSave) 
   Command("mnuitemadd", File("a.art", "aaa"));
   Command("mnufilesave", dir / "noext");  // untitled: Save is Save As
   EXPECT_FALSE(fs::exists(dir / "noext"));
-  EXPECT_TRUE(Record().lpstrDefExt->starts_with("grp"));  // asked about: the name written
-  EXPECT_TRUE(Record().Flags & OFN_OVERWRITEPROMPT);
+  // Asked about: the name written.
+  EXPECT_TRUE(Record().lpstrDefExt->starts_with("grp") && (Record().Flags & OFN_OVERWRITEPROMPT));
   Command("mnuitemadd", File("b.map", "bbbb"));
   const size_t shown = dialogs.Calls().size();
   form.Click("mnufilesave");
@@ -244,7 +265,7 @@ TEST_F(frmMainTest, SaveAsThenSaveToTheSameFileAndNeverOverAnotherProgramsSave) 
   dialogs.PushCancel();
   form.Click("mnufilesaveas");
   Command("mnufilesaveas", dir / "no/such.grp");
-  EXPECT_EQ(Boxes().size(), 1u);
+  EXPECT_EQ(tk.Boxes.size(), 1u);
   EXPECT_TRUE(form.HasFile && form.Archive->Changed());
   EXPECT_EQ(EntriesOf(dir / "noext.grp").size(), 2u);
   form.Click("mnufilesave");
@@ -257,10 +278,11 @@ TEST_F(frmMainTest, SaveAsThenSaveToTheSameFileAndNeverOverAnotherProgramsSave) 
   EXPECT_EQ(EntriesOf(mod).size(), 4u);
   Command("mnuitemadd", File("e.art", "e"));
   fs::rename(File("theirs", ArchiveBytes({{Padded("THEIRS.DAT"), "their work"}})), mod);
-  tk.Calls.clear();
+  tk.Boxes.clear();
   form.Click("mnufilesave");
-  EXPECT_EQ(Boxes(), Names{"MsgBox(\"" + mod + "\" has been changed by another program since it was opened. "
-                           "Open it again.|48|Halvarin)"});
+  EXPECT_EQ(tk.Boxes, Names{"MsgBox(\"" + mod +
+                            "\" has been changed by another program since it was opened. "
+                            "Open it again.|48|Halvarin)"});
   EXPECT_EQ(EntriesOf(mod), Names{"THEIRS.DAT  =their work"});
   EXPECT_TRUE(form.Archive->Changed() && Texts().size() == 5u);
 }
@@ -271,8 +293,8 @@ TEST_F(frmMainTest, SaveAsThenSaveToTheSameFileAndNeverOverAnotherProgramsSave) 
 // file, and Delete keeps list and archive in step.
 TEST_F(frmMainTest, ExtractDragAndDeleteKeepListAndArchiveInStep) {
   const std::vector<ArchiveEntry> entries = {
-      {"../../x.map", "up"},     {"CON", "device"}, {"a/b\\c.art", "slashes"},
-      {"\x01" "bad.dat", "ctl"}, {"end...", "dots"}, {"caf\xE9.mid", std::string(70000, 'm')}};
+      {"../../x.map", "up"},  {"CON", "device"},  {"a/b\\c.art", "slashes"},
+      {"\001bad.dat", "ctl"}, {"end...", "dots"}, {"caf\xE9.mid", std::string(70000, 'm')}};
   WriteGroupArchive(dir / "a.grp", entries);
   const std::string grp = dir / "a.grp", bytes = ReadAll(grp);
   fs::path root;
@@ -291,9 +313,7 @@ TEST_F(frmMainTest, ExtractDragAndDeleteKeepListAndArchiveInStep) {
       s.Select(position);
       s.Command("mnuitemextract", dir / "out.bin");
       EXPECT_EQ(ReadAll(dir / "out.bin"), entries[static_cast<size_t>(position - 1)].Data);
-      const Names files = s.form.StartDrag("ListView1", position);
-      ASSERT_EQ(files.size(), 1u);
-      const fs::path file = files[0];
+      const fs::path file = s.form.StartDrag("ListView1", position).at(0);
       EXPECT_EQ(file.filename().string(), s.Record().lpstrFile->c_str());
       EXPECT_EQ(ReadAll(file), entries[static_cast<size_t>(position - 1)].Data);
       root = root.empty() ? file.parent_path().parent_path() : root;
@@ -301,9 +321,8 @@ TEST_F(frmMainTest, ExtractDragAndDeleteKeepListAndArchiveInStep) {
     }
     EXPECT_EQ(fs::status(root).permissions(), fs::perms::owner_all);
     EXPECT_TRUE(s.Record().lpstrFile->starts_with(std::string("caf\xC3\xA9.mid\0", 10)));
-    EXPECT_EQ(s.Record().lpstrFilter, std::string("All Files\0*.*\0\0", 15));
-    EXPECT_EQ(s.Record().lpstrInitialDir, std::nullopt);
-    EXPECT_TRUE(s.Record().Flags & OFN_OVERWRITEPROMPT);
+    EXPECT_TRUE(s.Record().lpstrFilter == std::string("All Files\0*.*\0\0", 15) &&
+                !s.Record().lpstrInitialDir && (s.Record().Flags & OFN_OVERWRITEPROMPT));
     // The offered name stays in the record: a cancel that keeps it is a
     // cancel, and so is one in the progress window.
     const auto names = dir.Names();
@@ -317,7 +336,7 @@ TEST_F(frmMainTest, ExtractDragAndDeleteKeepListAndArchiveInStep) {
     EXPECT_EQ(dir.Names(), names);
     EXPECT_EQ(ReadAll(dir / "out.bin"), entries[5].Data);
     EXPECT_EQ(ReadAll(grp), bytes);
-    EXPECT_TRUE(s.Boxes().empty());
+    EXPECT_TRUE(s.tk.Boxes.empty());
 
     s.Select(2);
     s.Do("mnuitemdelete");
@@ -327,15 +346,17 @@ TEST_F(frmMainTest, ExtractDragAndDeleteKeepListAndArchiveInStep) {
     EXPECT_FALSE(fs::exists(dir / "queued.bin"));
     s.Do("mnuitemdelete");
     s.Select(2);  // the entry that was third
+    EXPECT_EQ(s.Texts()[1], "a/b\\c.art   ");
     s.Command("mnuitemextract", dir / "out.bin");
     EXPECT_EQ(ReadAll(dir / "out.bin"), "slashes");
     s.Do("mnufilesave");
-    EXPECT_EQ(EntriesOf(grp), (Names{"../../x.map =up", "a/b\\c.art   =slashes", "\x01" "bad.dat    =ctl",
-                                     "end...      =dots", "caf\xE9.mid    =" + entries[5].Data}));
+    EXPECT_EQ(EntriesOf(grp),
+              (Names{"../../x.map =up", "a/b\\c.art   =slashes", "\001bad.dat    =ctl",
+                     "end...      =dots", "caf\xE9.mid    =" + entries[5].Data}));
     s.Select(1);
     s.Command("mnuitemextract", dir / "no/such/folder.art");
-    ASSERT_EQ(s.Boxes().size(), 1u);
-    EXPECT_NE(s.Boxes()[0].find("folder.art"), std::string::npos);
+    ASSERT_EQ(s.tk.Boxes.size(), 1u);
+    EXPECT_NE(s.tk.Boxes[0].find("folder.art"), std::string::npos);
     EXPECT_FALSE(s.form.Archive->Changed());
   }
   EXPECT_FALSE(fs::exists(root));
@@ -347,47 +368,31 @@ TEST_F(frmMainTest, FilesAreAddedInOrderAndTheRestRefusedOrSkipped) {
   Command("mnuFileOpen", Three());
   fs::create_directories(dir / "folder.art");
   ASSERT_EQ(::mkfifo((dir / "pipe.voc").c_str(), 0600), 0);
-  for (const std::string& path : {dir / "missing.voc", dir / "pipe.voc", dir / "folder.art",
-                                  std::string("/dev/null")}) {
-    tk.Calls.clear();
+  for (const std::string& path :
+       {dir / "missing.voc", dir / "pipe.voc", dir / "folder.art", std::string("/dev/null")}) {
+    tk.Boxes.clear();
     Command("mnuitemadd", path);
-    ASSERT_EQ(Boxes().size(), 1u) << path;
-    EXPECT_NE(Boxes()[0].find(path), std::string::npos) << Boxes()[0];
+    ASSERT_EQ(tk.Boxes.size(), 1u) << path;
+    EXPECT_NE(tk.Boxes[0].find(path), std::string::npos) << tk.Boxes[0];
   }
   EXPECT_FALSE(form.Archive->Changed());
 
-  tk.Calls.clear();
-  const Names dropped = {File("b first.art", "a"), dir / "folder.art",   File(".hidden.voc", "h"),
-                         dir / "pipe.voc",         File("a second.map", "bb"),
-                         dir / "missing.mid",      File("third", "ccc")};
-  form.DragDrop("ListView1", FakeDataObject(false, dropped));
-  form.DragDrop("ListView1", FakeDataObject(true, {dropped[0]}));  // text adds nothing
-  form.DragDrop("ListView1", FakeDataObject(false, {}));
+  tk.Boxes.clear();
+  const Names dropped = {
+      File("b first.art", "a"),   dir / "folder.art",  File(".hidden.voc", "h"), dir / "pipe.voc",
+      File("a second.map", "bb"), dir / "missing.mid", File("third", "ccc")};
+  form.DragDrop("ListView1", Dropped(false, dropped));
+  form.DragDrop("ListView1", Dropped(true, {dropped[0]}));  // text adds nothing
+  form.DragDrop("ListView1", Dropped(false, {}));
   EXPECT_EQ(Texts(), (Names{"LEVEL1.MAP  ", "TILES.ART", "SONG.MID    ", "b first.art",
                             "a second.map", "third"}));
-  EXPECT_EQ(tk.Items("frmMain", "ListView1")[4].LargeIcon, 5);
-  EXPECT_TRUE(Boxes().empty());
+  EXPECT_TRUE(tk.Boxes.empty());
   form.Click("mnufilesave");
   EXPECT_EQ(EntriesOf(dir / "three.grp").back(), "third       =ccc");
 
-  // Failures that are not the program's own errors are caught as well.
-  struct Failing : DataObject {
-    bool GetFormat(int16_t) const override { return false; }
-    std::vector<std::string> Files() const override { throw std::bad_alloc(); }
-  };
-  form.DragDrop("ListView1", Failing());
-  EXPECT_EQ(Boxes(), Names{"MsgBox(There is not enough memory to complete the command.|48|Halvarin)"});
-}
-
-TEST(SampleArchiveTest, HasOneEntryPerIconAndLoads) {
-  TempDir dir;
-  WriteGroupArchive(dir / "sample.grp", SampleEntries());
-  clsVarnGRP archive;
-  ASSERT_TRUE(archive.LoadFile(dir / "sample.grp"));
-  std::set<int16_t> icons;
-  for (int16_t i = 1; i <= archive.NumberOfFiles(); ++i) icons.insert(frmMain::IconIndex(archive.filename(i)));
-  EXPECT_EQ(icons, (std::set<int16_t>{1, 2, 3, 4, 5}));
-  EXPECT_THROW(WriteGroupArchive(dir / "x.grp", {{"THIRTEEN.CHRS", ""}}), AppError);
+  form.DragDrop("ListView1", Dropped(false, {}, true));  // not the program's own error: caught too
+  EXPECT_EQ(tk.Boxes,
+            Names{"MsgBox(There is not enough memory to complete the command.|48|Halvarin)"});
 }
 
 }  // namespace
