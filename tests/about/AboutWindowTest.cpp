@@ -5,15 +5,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRegion>
 #include <QTest>
 
 #include "Program.h"
-#include "QtAbout.h"
 #include "QtFormWindow.h"
-#include "QtWatch.h"
 #include "frmAbout.h"
 #include "frmMain.h"
 
@@ -22,11 +19,7 @@ namespace {
 
 class AboutWindowTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    // As start-up does, with no information program.
-    RegisterAboutWindow(program.toolkit, noSysInfo);
-    program.Start({});
-  }
+  void SetUp() override { program.Start({}); }  // as start-up does
   void TearDown() override {
     toolkit.End();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -45,7 +38,6 @@ class AboutWindowTest : public ::testing::Test {
     return qobject_cast<T*>(About()->Control(name));
   }
 
-  SysInfoRegistry noSysInfo{{}, {}};
   Program program;
   QtToolkit& toolkit = program.toolkit;
 };
@@ -96,25 +88,11 @@ TEST_F(AboutWindowTest, WhatTheUserSees) {
   EXPECT_EQ(QApplication::focusWidget(), Control<QPushButton>("cmdSysInfo"));
 }
 
-TEST_F(AboutWindowTest, OneBoxAtATimeOpenAfterSystemInfoClosedByEnterEscOkOrTheCloseBox) {
+TEST_F(AboutWindowTest, OneBoxAtATimeClosedByEnterEscOrTheCloseBox) {
   QtFormWindow* first = ChooseHelpAbout();
   Control("lblVersion")->setText("changed while open");
   EXPECT_EQ(ChooseHelpAbout(), first);  // brought forward, not loaded again
   EXPECT_EQ(Control("lblVersion")->text(), "changed while open");
-
-  // With no information program the user is told so, and the box stays open.
-  QStringList seen;
-  testing::WatchModals(
-      [&] { QTest::mouseClick(Control<QPushButton>("cmdSysInfo"), Qt::LeftButton); },
-      [&](QWidget* w) {
-        auto* box = qobject_cast<QMessageBox*>(w);
-        ASSERT_TRUE(box && box->standardButtons() == QMessageBox::Ok &&
-                    box->icon() == QMessageBox::NoIcon);
-        seen = {box->text(), box->windowTitle()};
-        box->accept();
-      });
-  EXPECT_EQ(seen, (QStringList{"System Information Is Unavailable At This Time", "Halvarin"}));
-  EXPECT_EQ(About(), first);
 
   for (const int key : {int(Qt::Key_Return), int(Qt::Key_Escape), 0}) {  // 0: the close box
     ASSERT_NE(ChooseHelpAbout(), nullptr);
