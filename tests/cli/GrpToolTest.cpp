@@ -74,9 +74,7 @@ TEST_F(GrpToolTest, ListsAsJson) {
                             {Padded("TILES.ART", '\0'), "art"},
                             {"ABCDEFGH.WAV", ""},
                             {std::string("AB\0CD.TXT   ", 12), "x"}}));
-  const ProgramResult r = Run("list --json " + name);
-  EXPECT_EQ(r.Status, 0);
-  EXPECT_EQ(r.Out, "{\"archive\":\"" + json + R"(","entries":[
+  EXPECT_EQ(Run("list --json " + name).Said(), "0|{\"archive\":\"" + json + R"(","entries":[
 {"index":1,"name":"LEVEL1.MAP","stored":"LEVEL1.MAP  ","size":8,"position":81},
 {"index":2,"name":"TILES.ART","stored":"TILES.ART\u0000\u0000\u0000","size":3,"position":89},
 {"index":3,"name":"ABCDEFGH.WAV","stored":"ABCDEFGH.WAV","size":0,"position":92},
@@ -92,9 +90,8 @@ TEST_F(GrpToolTest, CreateAddDeleteAndExtractByteForByte) {
   Write("src/one.bin", all);
   Write("src/averyverylongname.dat", "xyz");
   Write("src/caf\xC3\xA9.txt", "coffee");
-  ProgramResult r = Run("create pak src/one.bin src/averyverylongname.dat");
-  EXPECT_EQ(r.Status, 0) << r.Err;
-  EXPECT_EQ(r.Err, "halvarin-grp: \"src/averyverylongname.dat\" is stored as \"averyver.dat\".\n");
+  EXPECT_EQ(Run("create pak src/one.bin src/averyverylongname.dat").Said(),
+            "0|halvarin-grp: \"src/averyverylongname.dat\" is stored as \"averyver.dat\".\n");
   EXPECT_EQ(Run("create pak src/one.bin").Err,
             "halvarin-grp: \"pak.grp\" already exists; give --force to replace it.\n");
   // Lines may end in CRLF; empty lines and -0 lists name no files.
@@ -105,8 +102,7 @@ TEST_F(GrpToolTest, CreateAddDeleteAndExtractByteForByte) {
                                                     {Padded("caf\xE9.txt"), "coffee"},
                                                     {Padded("one.bin"), all}}));
   // By name in either case and by index; an entry twice is one file.
-  r = Run("extract pak.grp AVERYVER.DAT 3 --directory=out/deeper 3");
-  EXPECT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(Run("extract pak.grp AVERYVER.DAT 3 --directory=out/deeper 3").Said(), "0|");
   EXPECT_EQ(ReadAll(dir / "out/deeper/averyver.dat"), "xyz");
   EXPECT_EQ(ReadAll(dir / "out/deeper/caf\xC3\xA9.txt"), "coffee");
   EXPECT_EQ(Run("delete pak.grp ONE.BIN").Err,
@@ -145,10 +141,8 @@ TEST_F(GrpToolTest, CheckReportsEveryProblemAndFailsOnlyOnErrors) {
   const std::string three = ArchiveBytes(
       {{Padded("a.art"), "aaaa"}, {Padded("b.map"), "bb"}, {Padded("A.ART", '\0'), "cc"}});
   Write("x.grp", three + "tail");
-  ProgramResult r = Run("check x.grp");
-  EXPECT_EQ(r.Status, 0);
-  EXPECT_EQ(r.Out,
-            "x.grp: warning: entry 3 (\"A.ART\") has the same name as entry 1; looking entries "
+  EXPECT_EQ(Run("check x.grp").Said(),
+            "0|x.grp: warning: entry 3 (\"A.ART\") has the same name as entry 1; looking entries "
             "up by name finds only the first.\n"
             "x.grp: warning: 4 bytes after the last entry's data belong to no entry; a save "
             "drops them.\n"
@@ -162,7 +156,7 @@ TEST_F(GrpToolTest, CheckReportsEveryProblemAndFailsOnlyOnErrors) {
     SCOPED_TRACE(d.What);
     Write("x.grp", d.Bytes);
     const auto tree = dir.Tree();
-    r = Run("check x.grp");
+    const ProgramResult r = Run("check x.grp");
     EXPECT_EQ(r.Status, 1);
     EXPECT_EQ(Lines(r.Out, "x.grp: error: "), d.Errors) << r.Out;
     const std::string model = ModelError(x);
@@ -171,9 +165,7 @@ TEST_F(GrpToolTest, CheckReportsEveryProblemAndFailsOnlyOnErrors) {
     EXPECT_NE(r.Out.find("\nx.grp: damaged: "), std::string::npos) << r.Out;
     for (const std::string& command :
          {"list " + x, "extract " + x + " -C out", "add " + x + " file", "delete " + x + " 1"}) {
-      r = Run(command);
-      EXPECT_EQ(r.Status, 1);
-      EXPECT_EQ(r.Err, "halvarin-grp: " + model + "\n");
+      EXPECT_EQ(Run(command).Said(), "1|halvarin-grp: " + model + "\n");
     }
     EXPECT_EQ(dir.Tree(), tree);
   }
@@ -198,9 +190,8 @@ TEST_F(GrpToolTest, UsageVersionAndOutputThatCannotBeWritten) {
            {"extract three.grp -C", "\"-C\" needs a folder after it."},
            {"delete three.grp", "\"delete\" needs at least one entry name or index."},
            {"create - x", "the archive must be a file, not standard input."}}) {
-    const ProgramResult r = Run(command);
-    EXPECT_EQ(r.Status, 2) << message;
-    EXPECT_EQ(r.Err, "halvarin-grp: " + message + "\nTry \"halvarin-grp --help\".\n");
+    EXPECT_EQ(Run(command).Said(),
+              "2|halvarin-grp: " + message + "\nTry \"halvarin-grp --help\".\n");
   }
   EXPECT_EQ(dir.Tree(), tree);
   for (const char* command : {"--help", "lst -h"}) {
@@ -279,9 +270,7 @@ TEST_F(GrpToolTest, AddAndDeleteSayWhatOnlyTheOldFileKeeps) {
     if (linked) {
       fs::create_hard_link(dir / "mod.grp", dir / "backup.grp");
     }
-    const ProgramResult r = Run(command);
-    EXPECT_EQ(r.Status, 0) << r.Err;
-    EXPECT_EQ(r.Err, err);
+    EXPECT_EQ(Run(command).Said(), "0|" + err);
     EXPECT_EQ(ReadAll(dir / "mod.grp"), after);
     EXPECT_EQ(ReadAll(dir / "backup.grp"), linked ? kOne + tail : "");
   }

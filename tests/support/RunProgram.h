@@ -32,6 +32,8 @@ namespace halvarin::testing {
 struct ProgramResult {
   int Status = -1;  // the exit status, or 128 + the signal that ended it, as a shell says
   std::string Out, Err;
+  // The status and all the program wrote, for one comparison that shows everything.
+  std::string Said() const { return std::to_string(Status) + '|' + Out + Err; }
 };
 
 struct RunOptions {
