@@ -203,12 +203,9 @@ TEST_F(GrpToolTest, UsageVersionAndOutputThatCannotBeWritten) {
   // and quietly.
 #ifndef _WIN32  // Windows has no device like /dev/full, nor SIGPIPE
   for (const char* command : {"list three.grp", "check three.grp", "--version", "--help"}) {
-    ProgramResult r = Run(command, {.StdoutPath = "/dev/full"});
-    EXPECT_EQ(r.Status, 1) << command;
-    EXPECT_TRUE(r.Err.starts_with("halvarin-grp: ")) << r.Err;
-    r = Run(command, {.ClosedStdout = true});
-    EXPECT_EQ(r.Status, 128 + SIGPIPE) << command;
-    EXPECT_EQ(r.Err, "") << command;
+    const std::string full = Run(command, {.StdoutPath = "/dev/full"}).Said();
+    EXPECT_TRUE(full.starts_with("1|halvarin-grp: ")) << full;
+    EXPECT_EQ(Run(command, {.ClosedStdout = true}).Said(), std::to_string(128 + SIGPIPE) + "|");
   }
 #endif
 }
@@ -231,10 +228,13 @@ TEST_F(GrpToolTest, HostileAndDuplicateNamesAreShownEscapedAndExtractedSafely) {
             "    5  x?y                    1         117\n"
             "    6  X?Y                    1         118\n");
   auto expected = dir.Tree();
-  ProgramResult r = Run("extract bad.grp -C work/out");
-  EXPECT_EQ(r.Status, 0) << r.Err;
-  EXPECT_EQ(Lines(r.Err), 1) << r.Err;  // one note, one line, for the renamed duplicate
-  EXPECT_EQ(r.Err.find_first_of("\t\x1b\x7f"), std::string::npos) << r.Err;
+  // Extract's one note (for the renamed duplicate) and check's two lines, none split.
+  for (const auto& [command, lines] :
+       {std::pair{"extract bad.grp -C work/out", 1}, {"check bad.grp", 2}}) {
+    const std::string said = Run(command).Said();
+    EXPECT_TRUE(said.starts_with("0|") && Lines(said) == lines) << said;
+    EXPECT_EQ(said.find_first_of("\t\x1b\x7f"), std::string::npos) << said;
+  }
   expected["work"] = expected["work/out"] = "<folder>";
   int data = 0;  // each entry holds its own number
   for (const char* file :
@@ -242,10 +242,6 @@ TEST_F(GrpToolTest, HostileAndDuplicateNamesAreShownEscapedAndExtractedSafely) {
     expected["work/out/" + std::string(file)] = std::to_string(++data);
   }
   EXPECT_EQ(dir.Tree(), expected);
-  r = Run("check bad.grp");
-  EXPECT_EQ(r.Status, 0);
-  EXPECT_EQ(Lines(r.Out), 2) << r.Out;
-  EXPECT_EQ(r.Out.find_first_of("\t\x1b\x7f"), std::string::npos) << r.Out;
 }
 
 // Hard links and bytes after the data stay with the old file; the window
@@ -351,8 +347,7 @@ TEST_F(GrpToolTest, ParallelAddsAndDeletesAllLandAsSomeSerialOrder) {
     runs.push_back(std::async(std::launch::async, [this, command] { return Run(command); }));
   }
   for (auto& run : runs) {
-    const ProgramResult r = run.get();
-    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(run.get().Said(), "0|");
   }
   const std::string bytes = ReadAll(dir / "mod.grp");
   Entries entries;  // stored names (padding included) and data, in archive order
@@ -402,8 +397,7 @@ TEST_F(GrpToolTest, AHeldLockTimesOutAndIsFreeOnceItsHolderIsGone) {
   ::kill(holder, SIGKILL);
   ::waitpid(holder, nullptr, 0);
 #endif
-  const ProgramResult next = Run("add --wait 0 mod.grp f.txt");
-  EXPECT_EQ(next.Status, 0) << next.Err;
+  EXPECT_EQ(Run("add --wait 0 mod.grp f.txt").Said(), "0|");
   const std::string bytes = ReadAll(dir / "mod.grp");
   EXPECT_EQ(OracleData(bytes, OracleRead(bytes).Entries.back()), "new entry");
   EXPECT_EQ(dir.Names().count(".mod.grp.halvarin-lock"), 0u);
