@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
-#include <QPushButton>
 #include <QRegion>
 #include <QTest>
 
@@ -33,10 +32,6 @@ class AboutWindowTest : public ::testing::Test {
     return About();
   }
   QString Text(const char* name) { return About()->Control(name)->property("text").toString(); }
-  template <class T = QLabel>
-  T* Control(const char* name) {
-    return qobject_cast<T*>(About()->Control(name));
-  }
 
   Program program;
   QtToolkit& toolkit = program.toolkit;
@@ -59,8 +54,8 @@ TEST_F(AboutWindowTest, WhatTheUserSees) {
       "Halvarin|Version 1.0.0|The Halvarin developers <halvarin@example.org>|&System Info...");
   EXPECT_TRUE(Text("lblDescription").endsWith("email me at:"));
   EXPECT_TRUE(Text("lblDisclaimer").startsWith("Warning: Use this program"));
-  EXPECT_TRUE(Control("lblTitle")->font().bold());
-  EXPECT_EQ(Control("picIcon")->pixmap().size(), QSize(32, 32));
+  EXPECT_TRUE(About()->Control("lblTitle")->font().bold());
+  EXPECT_EQ(qobject_cast<QLabel*>(About()->Control("picIcon"))->pixmap().size(), QSize(32, 32));
 
   // Everything lies inside the window, and no two texts cover each other.
   const QRect client = about->ClientArea()->rect();
@@ -83,29 +78,29 @@ TEST_F(AboutWindowTest, WhatTheUserSees) {
 
   // Focus starts on OK; Tab goes to System Info and back.
   ASSERT_TRUE(QTest::qWaitForWindowActive(about));
-  EXPECT_EQ(QApplication::focusWidget(), Control<QPushButton>("cmdOK"));
+  EXPECT_EQ(QApplication::focusWidget(), About()->Control("cmdOK"));
   QTest::keyClick(about, Qt::Key_Tab);
-  EXPECT_EQ(QApplication::focusWidget(), Control<QPushButton>("cmdSysInfo"));
+  EXPECT_EQ(QApplication::focusWidget(), About()->Control("cmdSysInfo"));
 }
 
 TEST_F(AboutWindowTest, OneBoxAtATimeClosedByEnterEscOrTheCloseBox) {
   QtFormWindow* first = ChooseHelpAbout();
-  Control("lblVersion")->setText("changed while open");
+  About()->Control("lblVersion")->setProperty("text", "changed while open");
   EXPECT_EQ(ChooseHelpAbout(), first);  // brought forward, not loaded again
-  EXPECT_EQ(Control("lblVersion")->text(), "changed while open");
+  EXPECT_EQ(Text("lblVersion"), "changed while open");
 
   for (const int key : {int(Qt::Key_Return), int(Qt::Key_Escape), 0}) {  // 0: the close box
     ASSERT_NE(ChooseHelpAbout(), nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowActive(About()));
-    Control<QPushButton>("cmdSysInfo")->setFocus();
-    key != 0 ? QTest::keyClick(Control<QPushButton>("cmdSysInfo"), Qt::Key(key))
+    About()->Control("cmdSysInfo")->setFocus();
+    key != 0 ? QTest::keyClick(About()->Control("cmdSysInfo"), Qt::Key(key))
              : void(About()->close());
     QApplication::processEvents();
     EXPECT_EQ(About(), nullptr) << key;
   }
   EXPECT_NE(Main(), nullptr);
   ChooseHelpAbout();
-  EXPECT_EQ(Control("lblVersion")->text(), "Version 1.0.0");  // a fresh load
+  EXPECT_EQ(Text("lblVersion"), "Version 1.0.0");  // a fresh load
 }
 
 TEST(ProgramIdentityTest, QtKnowsTheProgram) {
