@@ -41,11 +41,10 @@ struct ScriptedRegistry : Registry {
   long QueryValueEx(HKey key, const char* name, U32* type, std::uint8_t* data, U32* size) override {
     const auto& values = keys[handles.at(key - 1)];
     const auto v = values.find(name);
-    if (v == values.end()) {
-      return RegFileNotFound;
-    }
-    const std::string& bytes = v->second.second;
-    return CopyRegistryValue(v->second.first, {bytes.begin(), bytes.end()}, type, data, size);
+    return v == values.end() ? RegFileNotFound
+                             : CopyRegistryValue(v->second.first,
+                                                 {v->second.second.begin(), v->second.second.end()},
+                                                 type, data, size);
   }
   long CloseKey(HKey) override { return --open, RegSuccess; }
 };
