@@ -35,8 +35,6 @@ std::string ModelError(const std::string& path) {
   return "";
 }
 
-using Entries = std::vector<std::pair<std::string, std::string>>;
-
 const std::string kOne = ArchiveBytes({{Padded("one.dat"), "1"}});
 
 class GrpToolTest : public ::testing::Test {
@@ -309,7 +307,7 @@ TEST_F(GrpToolTest, CtrlCLeavesEveryFileAsItWasWithStatus130) {
 // the added ones in the order they ran.
 TEST_F(GrpToolTest, ParallelAddsAndDeletesAllLandAsSomeSerialOrder) {
   std::vector<Item> items;
-  Entries expected;
+  std::vector<std::pair<std::string, std::string>> expected;
   std::vector<std::string> commands = {"delete mod.grp k0", "delete mod.grp k2",
                                        "delete mod.grp k4"};
   for (int k = 0; k < 6; ++k) {
@@ -333,7 +331,7 @@ TEST_F(GrpToolTest, ParallelAddsAndDeletesAllLandAsSomeSerialOrder) {
     EXPECT_EQ(run.get().Said(), "0|");
   }
   const std::string bytes = ReadAll(dir / "mod.grp");
-  Entries entries;  // stored names (padding included) and data, in archive order
+  decltype(expected) entries;  // stored names (padding included) and data, in archive order
   for (const OracleEntry& e : OracleRead(bytes).Entries) {
     entries.emplace_back(e.Name, OracleData(bytes, e));
   }
