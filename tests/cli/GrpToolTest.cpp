@@ -10,13 +10,16 @@
 #include <algorithm>
 #include <chrono>
 #include <future>
-#include <optional>
+#include <memory>
 #include <regex>
 #include <tuple>
 
 #include "AppError.h"
 #include "ArchiveBytes.h"
 #include "ArchiveLock.h"
+#ifndef _WIN32
+#include "ChildProcess.h"
+#endif
 #include "DamagedArchives.h"
 #include "GrpOracle.h"
 #include "RunProgram.h"
@@ -338,29 +341,17 @@ TEST_F(GrpToolTest, ParallelAddsAndDeletesAllLandAsSomeSerialOrder) {
   EXPECT_EQ(dir.Names().count(".mod.grp.halvarin-lock"), 0u);
 }
 
-// The holder is this process on Windows, which lets go; elsewhere a child
-// killed with SIGKILL, whose lock must be free at once.
+// A held lock makes a command wait its time and change nothing; let go, or
+// left behind by a holder killed with SIGKILL, it is free at once.
 TEST_F(GrpToolTest, AHeldLockTimesOutAndIsFreeOnceItsHolderIsGone) {
   const std::string original = ArchiveBytes(FiveItems());
   Write("mod.grp", original);
   Write("f.txt", "new entry");
-#ifdef _WIN32
-  std::optional<ArchiveLock> held;
-  held.emplace(io::FileSystem::Native(), dir / "mod.grp", std::chrono::milliseconds(0));
-#else
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  const pid_t holder = ::fork();
-  ASSERT_GE(holder, 0);
-  if (holder == 0) {
-    ArchiveLock lock(io::FileSystem::Native(), dir / "mod.grp", std::chrono::milliseconds(0));
-    (void)!::write(ready[1], "x", 1);
-    ::pause();  // until killed
-    ::_exit(1);
-  }
-  char byte = 0;
-  ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-#endif
+  const auto lock = [&] {
+    return std::make_unique<ArchiveLock>(io::FileSystem::Native(), dir / "mod.grp",
+                                         std::chrono::milliseconds(0));
+  };
+  auto held = lock();
   const auto names = dir.Names();
   for (const std::string wait : {"--wait=1", "--wait=0"}) {
     const ProgramResult late = Run("add " + wait + " mod.grp f.txt");
@@ -369,11 +360,14 @@ TEST_F(GrpToolTest, AHeldLockTimesOutAndIsFreeOnceItsHolderIsGone) {
     EXPECT_EQ(ReadAll(dir / "mod.grp"), original);
     EXPECT_EQ(dir.Names(), names);
   }
-#ifdef _WIN32
   held.reset();
-#else
-  ::kill(holder, SIGKILL);
-  ::waitpid(holder, nullptr, 0);
+#ifndef _WIN32
+  const auto killed = [&] {
+    const auto mine = lock();
+    ::kill(::getpid(), SIGKILL);
+    return std::string("still alive");
+  };
+  ASSERT_TRUE(InChild(killed).KilledBy(SIGKILL));
 #endif
   EXPECT_EQ(Run("add --wait 0 mod.grp f.txt").Said(), "0|");
   const std::string bytes = ReadAll(dir / "mod.grp");
