@@ -40,8 +40,7 @@ class AboutWindowTest : public ::testing::Test {
 TEST_F(AboutWindowTest, WhatTheUserSees) {
   EXPECT_EQ(About(), nullptr);  // made on first use
   QtFormWindow* about = ChooseHelpAbout();
-  ASSERT_NE(about, nullptr);
-  EXPECT_TRUE(about->isVisible());
+  ASSERT_TRUE(about && about->isVisible());
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);  // modeless
   EXPECT_EQ(about->windowTitle(), "About Halvarin");
   const auto minMax = Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint;

@@ -220,10 +220,10 @@ TEST_F(GrpToolTest, HostileAndDuplicateNamesAreShownEscapedAndExtractedSafely) {
     EXPECT_EQ(said.find_first_of("\t\x1b\x7f"), std::string::npos) << said;
   }
   expected["work"] = expected["work/out"] = "<folder>";
-  int data = 0;  // each entry holds its own number
-  for (const char* file :
-       {"a_b_[1m_", "_\xC3\xA9t\xC3\xA9.txt", ".._.._etc_pw", "entry", "x_y", "X_Y~2"}) {
-    expected["work/out/" + std::string(file)] = std::to_string(++data);
+  // Each entry holds its own number.
+  for (int data = 1; const char* file : {"a_b_[1m_", "_\xC3\xA9t\xC3\xA9.txt", ".._.._etc_pw",
+                                         "entry", "x_y", "X_Y~2"}) {
+    expected["work/out/" + std::string(file)] = std::to_string(data++);
   }
   EXPECT_EQ(dir.Tree(), expected);
 }
