@@ -32,8 +32,7 @@ TEST(ResourceImages, EntryImagesAreDistinctTransparentIconsAndBadIndexesGetTheFi
 TEST(ResourceImages, AboutPictureAndIcoMatchTheProgramIcon) {
   const QImage icon = QImage(kProgramIconPath).convertToFormat(QImage::Format_ARGB32);
   const QImage about(kAboutPicturePath);
-  const QImage ico =
-      QImage(QStringLiteral(HALVARIN_ICO_PATH)).convertToFormat(QImage::Format_ARGB32);
+  const QImage ico = QImage(HALVARIN_ICO_PATH).convertToFormat(QImage::Format_ARGB32);
   ASSERT_EQ((std::vector{icon.size(), about.size(), ico.size()}), std::vector(3, QSize(32, 32)));
   EXPECT_FALSE(about.hasAlphaChannel());
   for (int y = 0; y < 32; ++y) {
