@@ -13,15 +13,16 @@ namespace {
 std::string ReadText(const std::string& name) {
   return testing::ReadAll(HALVARIN_RESOURCES_DIR "/" + name);
 }
-const std::string kIco = ReadText("halvarin.ico");
+using Bytes = std::vector<std::uint8_t>;
+const std::string kIcoText = ReadText("halvarin.ico");
+const Bytes kIco(kIcoText.begin(), kIcoText.end());
 
 // The committed files must be what the identity and the icon make today;
 // after a change, `cmake --build BUILD --target update_identity_files`. The
 // validators and the resource compiler then check the committed files.
 TEST(IdentityFilesTest, CommittedFilesAreCurrent) {
-  const std::vector<std::uint8_t> ico(kIco.begin(), kIco.end());
-  ASSERT_FALSE(ico.empty()) << "resources/halvarin.ico is missing";
-  EXPECT_EQ(ReadText("halvarin.rc"), MakeResourceScript(ico));
+  ASSERT_FALSE(kIco.empty()) << "resources/halvarin.ico is missing";
+  EXPECT_EQ(ReadText("halvarin.rc"), MakeResourceScript(kIco));
   EXPECT_EQ(ReadText(DesktopEntryFileName()), MakeDesktopEntry());
   EXPECT_EQ(ReadText(MetainfoFileName()), MakeMetainfo());
   EXPECT_EQ(ReadText(MimeInfoFileName()), MakeMimeInfo());
@@ -33,17 +34,13 @@ TEST(IdentityFilesTest, CommittedFilesAreCurrent) {
 }
 
 TEST(IdentityFilesTest, OnlyA32x32TwentyFourBitIconIsTaken) {
-  const std::vector<std::uint8_t> ico(kIco.begin(), kIco.end());
-  EXPECT_EQ(ReadIconImage(ico).bitmap.size(), 40u + 32 * 96 + 32 * 4);
-  auto eightBit = ico, farAway = ico;
+  EXPECT_EQ(ReadIconImage(kIco).bitmap.size(), 40u + 32 * 96 + 32 * 4);
+  Bytes eightBit = kIco, farAway = kIco;
   eightBit[22 + 14] = 8;       // the bitmap header's bit count
   farAway[6 + 12 + 3] = 0x7F;  // image offset beyond the end
-  for (const std::vector<std::uint8_t>& broken : {std::vector<std::uint8_t>{},
-                                                  {'P', 'K', 3, 4, 0, 0},
-                                                  {ico.begin(), ico.begin() + 20},
-                                                  {ico.begin(), ico.end() - 1},
-                                                  eightBit,
-                                                  farAway}) {
+  for (const Bytes& broken :
+       {Bytes{}, Bytes{'P', 'K', 3, 4, 0, 0}, Bytes(kIco.begin(), kIco.begin() + 20),
+        Bytes(kIco.begin(), kIco.end() - 1), eightBit, farAway}) {
     EXPECT_THROW(ReadIconImage(broken), AppError);
   }
 }

@@ -28,10 +28,9 @@ TEST(ProgressLineTest, ShowsAfterASecondAtMostTenTimesASecondAndIsWipedAtTheEnd)
   std::ostringstream out;
   {
     ProgressLine line(out, true, "extracting", [&] { return now; });
-    int mib = 0;
-    for (const auto wait : {0ms, 999ms, 1ms, 99ms, 1ms}) {
+    for (int mib = 1; const auto wait : {0ms, 999ms, 1ms, 99ms, 1ms}) {
       now += wait;
-      line.Report(++mib * kMiB, 10 * kMiB);
+      line.Report(mib++ * kMiB, 10 * kMiB);
     }
   }
   // Quick operations and progress that is not wanted leave no trace at all.

@@ -20,8 +20,7 @@ TEST(ResourceImages, EntryImagesAreDistinctTransparentIconsAndBadIndexesGetTheFi
     ASSERT_EQ(image.size(), QSize(32, 32)) << index;
     EXPECT_EQ(qAlpha(image.pixel(0, 0)) + qAlpha(image.pixel(31, 31)), 0) << index;
     EXPECT_EQ(qAlpha(image.pixel(16, 20)), 255) << index;
-    const auto same =
-        static_cast<size_t>(std::find(seen.begin(), seen.end(), image) - seen.begin());
+    const auto same = static_cast<size_t>(std::ranges::find(seen, image) - seen.begin());
     EXPECT_EQ(same, index >= 1 && index <= kEntryImageCount ? seen.size() : 0u) << index;
     seen.push_back(image);
   }
@@ -33,8 +32,7 @@ TEST(ResourceImages, EntryImagesAreDistinctTransparentIconsAndBadIndexesGetTheFi
 TEST(ResourceImages, AboutPictureAndIcoMatchTheProgramIcon) {
   const QImage icon = QImage(kProgramIconPath).convertToFormat(QImage::Format_ARGB32);
   const QImage about(kAboutPicturePath);
-  const QImage ico =
-      QImage(QStringLiteral(HALVARIN_ICO_PATH)).convertToFormat(QImage::Format_ARGB32);
+  const QImage ico = QImage(HALVARIN_ICO_PATH).convertToFormat(QImage::Format_ARGB32);
   ASSERT_EQ((std::vector{icon.size(), about.size(), ico.size()}), std::vector(3, QSize(32, 32)));
   EXPECT_FALSE(about.hasAlphaChannel());
   for (int y = 0; y < 32; ++y) {

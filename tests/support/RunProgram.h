@@ -32,6 +32,8 @@ namespace halvarin::testing {
 struct ProgramResult {
   int Status = -1;  // the exit status, or 128 + the signal that ended it, as a shell says
   std::string Out, Err;
+  // The status and all the program wrote, for one comparison that shows everything.
+  std::string Said() const { return std::to_string(Status) + '|' + Out + Err; }
 };
 
 struct RunOptions {
@@ -74,12 +76,11 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
   PROCESS_INFORMATION process{};
   const bool spawned = ::CreateProcessW(nullptr, commandLine.data(), {}, {}, TRUE, CREATE_NO_WINDOW,
                                         {}, folder.c_str(), &startup, &process);
-  if (spawned) {
-    DWORD code = static_cast<DWORD>(-1);
-    ::WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = static_cast<DWORD>(status);
+  if (spawned && ::WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0) {
     ::GetExitCodeProcess(process.hProcess, &code);
-    status = static_cast<int>(code);
   }
+  status = static_cast<int>(code);
   for (HANDLE h : {startup.hStdInput, startup.hStdOutput, startup.hStdError, process.hProcess,
                    process.hThread}) {
     ::CloseHandle(h);  // null when nothing was started
