@@ -212,11 +212,7 @@ TEST_F(frmMainTest, NoOrYesToTheQuestionAndTheCommandGoesOnUnlessTheSaveFails) {
       }
       s.tk.MsgBoxAnswers = {answer == No ? vbNo : vbYes};
       s.tk.CancelAtReport = answer == YesSaveCancelled ? 1 : 0;
-      s.tk.DuringProgress = [&s] {
-        s.Select(1);
-        s.Do("mnuitemdelete");
-        s.Do("close");
-      };
+      s.tk.DuringProgress = [&s] { s.Select(1), s.Do("mnuitemdelete"), s.Do("close"); };
       if (answer != No) {
         answer == YesSaveAsCancelled ? s.dialogs.PushCancel() : s.dialogs.PushChoice(saved);
       }
@@ -254,9 +250,7 @@ TEST_F(frmMainTest, SaveAsThenSaveToTheSameFileAndNeverOverAnotherProgramsSave) 
   // Asked about: the name written.
   EXPECT_TRUE(Record().lpstrDefExt->starts_with("grp") && (Record().Flags & OFN_OVERWRITEPROMPT));
   Command("mnuitemadd", File("b.map", "bbbb"));
-  const size_t shown = dialogs.Calls().size();
-  form.Click("mnufilesave");
-  EXPECT_EQ(dialogs.Calls().size(), shown);
+  form.Click("mnufilesave");  // a dialog shown here would be cancelled: nothing written
   EXPECT_EQ(EntriesOf(dir / "noext.grp"), (Names{"a.art       =aaa", "b.map       =bbbb"}));
   EXPECT_FALSE(form.Archive->Changed());
   EXPECT_EQ(Texts(), (Names{"a.art       ", "b.map       "}));  // as stored, once saved
