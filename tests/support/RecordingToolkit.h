@@ -46,7 +46,6 @@ class RecordingToolkit : public Toolkit {
   int CancelAtReport = 0;
   std::function<void()> DuringProgress = [] {};
   bool StartProgramFails = false;
-  bool Ended = false;
 
   static std::string Key(S form, S control) { return form + "." + control; }
 
@@ -72,10 +71,7 @@ class RecordingToolkit : public Toolkit {
       Unload(form);
     }
   }
-  void End() override {
-    Calls.push_back("End()");
-    Ended = true;
-  }
+  void End() override { Calls.push_back("End()"); }
   int32_t MsgBox(S prompt, int32_t buttons, S title) override {
     Calls.push_back("MsgBox(" + prompt + "|" + std::to_string(buttons) + "|" + title + ")");
     Boxes.push_back(Calls.back());
