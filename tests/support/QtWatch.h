@@ -20,12 +20,11 @@ namespace halvarin::testing {
 
 // Hands every pop-up menu or modal window that opens while `action` runs to
 // `handle`, and closes it if `handle` left it open; one that will not close
-// is handed over again. Returns how many times `handle` ran. Each hand-over
+// is handed over again. Each hand-over
 // runs from a timer of its own, so that a window opening inside `handle` (a
 // question raised by a file dialog's accept) is handed over too.
-inline int WatchModals(const std::function<void()>& action,
-                       const std::function<void(QWidget*)>& handle) {
-  int seen = 0;
+inline void WatchModals(const std::function<void()>& action,
+                        const std::function<void(QWidget*)>& handle) {
   QSet<QWidget*> busy;
   QTimer timer;
   QObject::connect(&timer, &QTimer::timeout, [&] {
@@ -37,7 +36,6 @@ inline int WatchModals(const std::function<void()>& action,
     busy.insert(open);
     QTimer::singleShot(0, &timer, [&, open, watched = QPointer<QWidget>(open)] {
       if (watched) {
-        ++seen;
         handle(watched);
       }
       if (watched && watched->isVisible()) {
@@ -49,7 +47,6 @@ inline int WatchModals(const std::function<void()>& action,
   timer.start(5);
   action();
   QTest::qWait(50);
-  return seen;
 }
 
 // Enters, moves and drops `data` on `target`; returns the action the drop

@@ -36,16 +36,16 @@ class RecordingToolkit : public Toolkit {
   void Select(S form, S control, int32_t position) { Selection[Key(form, control)] = position; }
   // Next answers of MsgBox, in order; vbOK once the script is used up.
   std::deque<int32_t> MsgBoxAnswers;
-  std::vector<std::string> Calls, Boxes;         // Boxes: the MsgBox calls alone
-  std::map<std::string, float> Widths, Heights;  // by "form.control"
-  std::map<std::string, std::string> Captions;
+  std::vector<std::string> Calls, Boxes;  // Boxes: the MsgBox calls alone
+  // By "form.control"; mutable, so that reading an unset one gives 0 or "".
+  mutable std::map<std::string, float> Widths, Heights;
+  mutable std::map<std::string, std::string> Captions;
   // RunWithProgress runs the work at once; report number CancelAtReport
   // (1-based; 0: none) answers as a press on Cancel would. DuringProgress
   // runs at every report: what a user might try then.
   int CancelAtReport = 0;
-  std::function<void()> DuringProgress;
+  std::function<void()> DuringProgress = [] {};
   bool StartProgramFails = false;
-  bool Ended = false;
 
   static std::string Key(S form, S control) { return form + "." + control; }
 
@@ -71,18 +71,13 @@ class RecordingToolkit : public Toolkit {
       Unload(form);
     }
   }
-  void End() override {
-    Calls.push_back("End()");
-    Ended = true;
-  }
+  void End() override { Calls.push_back("End()"); }
   int32_t MsgBox(S prompt, int32_t buttons, S title) override {
     Calls.push_back("MsgBox(" + prompt + "|" + std::to_string(buttons) + "|" + title + ")");
     Boxes.push_back(Calls.back());
-    int32_t answer = vbOK;
-    if (!MsgBoxAnswers.empty()) {
-      answer = MsgBoxAnswers.front();
-      MsgBoxAnswers.pop_front();
-    }
+    MsgBoxAnswers.push_back(vbOK);  // the answer once the script is used up
+    const int32_t answer = MsgBoxAnswers.front();
+    MsgBoxAnswers.pop_front();
     return answer;
   }
   void ListClear(S f, S c) override {
@@ -101,18 +96,18 @@ class RecordingToolkit : public Toolkit {
     int32_t& selected = Selection[Key(f, c)];
     selected = selected == position ? 0 : selected > position ? selected - 1 : selected;
   }
-  int32_t ListCount(S f, S c) const override { return int32_t(Get(Lists, Key(f, c), {}).size()); }
-  int32_t SelectedIndex(S f, S c) const override { return Get(Selection, Key(f, c), 0); }
+  int32_t ListCount(S f, S c) const override { return int32_t(Lists[Key(f, c)].size()); }
+  int32_t SelectedIndex(S f, S c) const override { return Selection[Key(f, c)]; }
   std::string SelectedText(S f, S c) const override {
     const int32_t i = SelectedIndex(f, c);
     return i < 1 || i > ListCount(f, c) ? std::string() : Lists.at(Key(f, c))[i - 1].Text;
   }
   void PopupMenu(S f, S menu) override { Calls.push_back("PopupMenu(" + f + "|" + menu + ")"); }
-  float ControlWidth(S f, S c) const override { return Get(Widths, Key(f, c), 0.f); }
-  float ControlHeight(S f, S c) const override { return Get(Heights, Key(f, c), 0.f); }
+  float ControlWidth(S f, S c) const override { return Widths[Key(f, c)]; }
+  float ControlHeight(S f, S c) const override { return Heights[Key(f, c)]; }
   void SetControlWidth(S f, S c, float width) override { Widths[Key(f, c)] = Positive(width); }
   void SetControlHeight(S f, S c, float height) override { Heights[Key(f, c)] = Positive(height); }
-  std::string Caption(S f, S c) const override { return Get(Captions, Key(f, c), {}); }
+  std::string Caption(S f, S c) const override { return Captions[Key(f, c)]; }
   void SetCaption(S f, S c, S text) override { Captions[Key(f, c)] = text; }
   void StartProgram(S path) override {
     Calls.push_back("StartProgram(" + path + ")");
@@ -124,9 +119,7 @@ class RecordingToolkit : public Toolkit {
     Calls.push_back("RunWithProgress(" + file + ")");
     int reports = 0;
     work([&](int64_t, int64_t) {
-      if (DuringProgress) {
-        DuringProgress();
-      }
+      DuringProgress();
       return ++reports != CancelAtReport;
     });
   }
@@ -137,22 +130,16 @@ class RecordingToolkit : public Toolkit {
   int32_t AppRevision() const override { return ProgramIdentity::Revision; }
 
  private:
-  template <typename V>
-  static V Get(const std::map<std::string, V>& from, S key, V otherwise) {
-    const auto it = from.find(key);
-    return it == from.end() ? otherwise : it->second;
-  }
   static float Positive(float size) {
-    if (size < 0) {
-      throw AppError(errInvalidArgument, "Toolkit", "Invalid property value: negative size");
-    }
-    return size;
+    return size >= 0 ? size
+                     : throw AppError(errInvalidArgument, "Toolkit",
+                                      "Invalid property value: negative size");
   }
 
   std::map<std::string, FormEvents*> Forms;
   std::set<std::string> Loaded;
-  std::map<std::string, std::vector<Item>> Lists;
-  std::map<std::string, int32_t> Selection;
+  mutable std::map<std::string, std::vector<Item>> Lists;
+  mutable std::map<std::string, int32_t> Selection;
 };
 
 }  // namespace halvarin
