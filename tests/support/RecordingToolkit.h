@@ -28,18 +28,17 @@ class RecordingToolkit : public Toolkit {
     int16_t LargeIcon = 0, SmallIcon = 0;
     friend bool operator==(const Item&, const Item&) = default;
   };
-  using S = const std::string&;
+  using Str = const std::string&;
 
-  void Attach(S form, FormEvents* events) { Forms[form] = events; }
-  bool IsLoaded(S form) const { return Loaded.count(form) != 0; }
-  std::vector<Item>& Items(S form, S control) { return Lists[Key(form, control)]; }
-  void Select(S form, S control, int32_t position) { Selection[Key(form, control)] = position; }
+  void Attach(Str form, FormEvents* events) { Forms[form] = events; }
+  bool IsLoaded(Str form) const { return Loaded.count(form) != 0; }
+  std::vector<Item>& Items(Str form, Str control) { return Lists[Key(form, control)]; }
+  void Select(Str form, Str control, int32_t position) { Selection[Key(form, control)] = position; }
   // Next answers of MsgBox, in order; vbOK once the script is used up.
   std::deque<int32_t> MsgBoxAnswers;
-  std::vector<std::string> Calls, Boxes;  // Boxes: the MsgBox calls alone
-  // By "form.control"; mutable, so that reading an unset one gives 0 or "".
-  mutable std::map<std::string, float> Widths, Heights;
-  mutable std::map<std::string, std::string> Captions;
+  std::vector<std::string> Calls, Boxes;         // Boxes: the MsgBox calls alone
+  std::map<std::string, float> Widths, Heights;  // by "form.control"
+  std::map<std::string, std::string> Captions;
   // RunWithProgress runs the work at once; report number CancelAtReport
   // (1-based; 0: none) answers as a press on Cancel would. DuringProgress
   // runs at every report: what a user might try then.
@@ -47,9 +46,9 @@ class RecordingToolkit : public Toolkit {
   std::function<void()> DuringProgress = [] {};
   bool StartProgramFails = false;
 
-  static std::string Key(S form, S control) { return form + "." + control; }
+  static std::string Key(Str form, Str control) { return form + "." + control; }
 
-  void Show(S form) override {
+  void Show(Str form) override {
     Calls.push_back("Show(" + form + ")");
     if (Loaded.insert(form).second && Forms[form] != nullptr) {
       Forms[form]->Load();
@@ -57,14 +56,14 @@ class RecordingToolkit : public Toolkit {
   }
   // No longer loaded while its Unload runs, so the exit sequence that
   // unloads the form again ends there.
-  void Unload(S form) override {
+  void Unload(Str form) override {
     Calls.push_back("Unload(" + form + ")");
     if (Loaded.erase(form) != 0 && Forms[form] != nullptr) {
       Forms[form]->Unload();
     }
   }
   // The title bar's close button: the form may keep the window (QueryUnload).
-  void Close(S form) {
+  void Close(Str form) {
     bool cancel = false;
     Forms[form]->QueryUnload(cancel);
     if (!cancel) {
@@ -72,22 +71,24 @@ class RecordingToolkit : public Toolkit {
     }
   }
   void End() override { Calls.push_back("End()"); }
-  int32_t MsgBox(S prompt, int32_t buttons, S title) override {
+  int32_t MsgBox(Str prompt, int32_t buttons, Str title) override {
     Calls.push_back("MsgBox(" + prompt + "|" + std::to_string(buttons) + "|" + title + ")");
     Boxes.push_back(Calls.back());
-    MsgBoxAnswers.push_back(vbOK);  // the answer once the script is used up
+    if (MsgBoxAnswers.empty()) {
+      return vbOK;
+    }
     const int32_t answer = MsgBoxAnswers.front();
     MsgBoxAnswers.pop_front();
     return answer;
   }
-  void ListClear(S f, S c) override {
+  void ListClear(Str f, Str c) override {
     Lists[Key(f, c)].clear();
     Selection[Key(f, c)] = 0;
   }
-  void ListAdd(S f, S c, S text, int16_t large, int16_t small) override {
+  void ListAdd(Str f, Str c, Str text, int16_t large, int16_t small) override {
     Lists[Key(f, c)].push_back(Item{text, large, small});
   }
-  void ListRemove(S f, S c, int32_t position) override {
+  void ListRemove(Str f, Str c, int32_t position) override {
     auto& items = Lists[Key(f, c)];
     if (position < 1 || position > static_cast<int32_t>(items.size())) {
       throw AppError(errSubscriptOutOfRange, "ListItems", "List item position out of range");
@@ -96,26 +97,28 @@ class RecordingToolkit : public Toolkit {
     int32_t& selected = Selection[Key(f, c)];
     selected = selected == position ? 0 : selected > position ? selected - 1 : selected;
   }
-  int32_t ListCount(S f, S c) const override { return int32_t(Lists[Key(f, c)].size()); }
-  int32_t SelectedIndex(S f, S c) const override { return Selection[Key(f, c)]; }
-  std::string SelectedText(S f, S c) const override {
+  int32_t ListCount(Str f, Str c) const override { return int32_t(Get(Lists, f, c).size()); }
+  int32_t SelectedIndex(Str f, Str c) const override { return Get(Selection, f, c); }
+  std::string SelectedText(Str f, Str c) const override {
     const int32_t i = SelectedIndex(f, c);
     return i < 1 || i > ListCount(f, c) ? std::string() : Lists.at(Key(f, c))[i - 1].Text;
   }
-  void PopupMenu(S f, S menu) override { Calls.push_back("PopupMenu(" + f + "|" + menu + ")"); }
-  float ControlWidth(S f, S c) const override { return Widths[Key(f, c)]; }
-  float ControlHeight(S f, S c) const override { return Heights[Key(f, c)]; }
-  void SetControlWidth(S f, S c, float width) override { Widths[Key(f, c)] = Positive(width); }
-  void SetControlHeight(S f, S c, float height) override { Heights[Key(f, c)] = Positive(height); }
-  std::string Caption(S f, S c) const override { return Captions[Key(f, c)]; }
-  void SetCaption(S f, S c, S text) override { Captions[Key(f, c)] = text; }
-  void StartProgram(S path) override {
+  void PopupMenu(Str f, Str menu) override { Calls.push_back("PopupMenu(" + f + "|" + menu + ")"); }
+  float ControlWidth(Str f, Str c) const override { return Get(Widths, f, c); }
+  float ControlHeight(Str f, Str c) const override { return Get(Heights, f, c); }
+  void SetControlWidth(Str f, Str c, float width) override { Widths[Key(f, c)] = Positive(width); }
+  void SetControlHeight(Str f, Str c, float height) override {
+    Heights[Key(f, c)] = Positive(height);
+  }
+  std::string Caption(Str f, Str c) const override { return Get(Captions, f, c); }
+  void SetCaption(Str f, Str c, Str text) override { Captions[Key(f, c)] = text; }
+  void StartProgram(Str path) override {
     Calls.push_back("StartProgram(" + path + ")");
     if (StartProgramFails) {
       throw AppError(errFileNotFound, "Toolkit", "File not found: " + path);
     }
   }
-  void RunWithProgress(S file, const std::function<void(const ProgressReport&)>& work) override {
+  void RunWithProgress(Str file, const std::function<void(const ProgressReport&)>& work) override {
     Calls.push_back("RunWithProgress(" + file + ")");
     int reports = 0;
     work([&](int64_t, int64_t) {
@@ -130,6 +133,12 @@ class RecordingToolkit : public Toolkit {
   int32_t AppRevision() const override { return ProgramIdentity::Revision; }
 
  private:
+  // What a form reads of a control never set: 0 or "", as a fresh control has.
+  template <typename V>
+  static V Get(const std::map<std::string, V>& from, Str f, Str c) {
+    const auto it = from.find(Key(f, c));
+    return it == from.end() ? V{} : it->second;
+  }
   static float Positive(float size) {
     return size >= 0 ? size
                      : throw AppError(errInvalidArgument, "Toolkit",
@@ -138,8 +147,8 @@ class RecordingToolkit : public Toolkit {
 
   std::map<std::string, FormEvents*> Forms;
   std::set<std::string> Loaded;
-  mutable std::map<std::string, std::vector<Item>> Lists;
-  mutable std::map<std::string, int32_t> Selection;
+  std::map<std::string, std::vector<Item>> Lists;
+  std::map<std::string, int32_t> Selection;
 };
 
 }  // namespace halvarin
