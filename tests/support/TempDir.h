@@ -7,6 +7,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <stdexcept>
 #include <string>
 
 #include "ArchiveBytes.h"
@@ -17,13 +18,16 @@ namespace fs = std::filesystem;
 
 class TempDir {
  public:
-  // A random name, made only if nobody has it yet (Windows has no mkdtemp); after 100 names
-  // taken, the empty path fails the permissions' change.
+  // A random name, made only if nobody has it yet (Windows has no mkdtemp).
   TempDir() {
     std::random_device random;
     for (int attempt = 0; path_.empty() && attempt < 100; ++attempt) {
       const fs::path p = fs::temp_directory_path() / ("halvarin-test-" + std::to_string(random()));
       path_ = fs::create_directory(p) ? p : path_;
+    }
+    if (path_.empty()) {
+      throw std::runtime_error("no temporary folder could be made in " +
+                               fs::temp_directory_path().string());
     }
     fs::permissions(path_, fs::perms::owner_all);  // as mkdtemp makes it: nobody else's business
   }
