@@ -36,7 +36,9 @@ Names EntriesOf(const std::string& path) {
 struct Dropped : DataObject {
   Dropped(bool text, Names files, bool fails = false)
       : text(text), fails(fails), files(std::move(files)) {}
-  bool GetFormat(int16_t format) const override { return format == vbCFText && text; }
+  bool GetFormat(int16_t format) const override {
+    return format == vbCFText ? text : format == vbCFFiles && !files.empty();
+  }
   Names Files() const override { return fails ? throw std::bad_alloc() : files; }
   bool text, fails;
   Names files;
