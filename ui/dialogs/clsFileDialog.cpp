@@ -1,10 +1,5 @@
 #include "clsFileDialog.h"
 
-#ifdef HALVARIN_WITH_QT
-#include <QCoreApplication>
-#include <QFile>
-#endif
-
 #include <filesystem>
 #include <limits>
 #include <system_error>
@@ -240,12 +235,6 @@ std::string ExecutableBaseName(std::string_view path) {
 
 std::string ExecutableName() {
   std::string path;
-#ifdef HALVARIN_WITH_QT
-  if (QCoreApplication::instance()) {
-    const QByteArray bytes = QFile::encodeName(QCoreApplication::applicationFilePath());
-    path.assign(bytes.constData(), static_cast<size_t>(bytes.size()));
-  }
-#endif
 #ifdef _WIN32
   if (path.empty()) {
     // A path cut short by too small a buffer could end inside the name:
