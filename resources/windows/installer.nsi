@@ -4,8 +4,9 @@
 ;   -DHALVARIN_OUTFILE=<halvarin-VERSION-win64-setup.exe> -DHALVARIN_ICON=<halvarin.ico>
 ; Installs per machine (Program Files, HKLM; administrators, after the
 ; elevation prompt) or per user (%LOCALAPPDATA%\Programs, HKCU; no rights
-; needed). Silent: /S, with /AllUsers or /CurrentUser to choose; the
-; uninstaller takes the same switches, and the Uninstall entry names them.
+; needed). Silent: /S, with /AllUsers or /CurrentUser to choose and
+; /D=FOLDER last; the uninstaller takes the same switches, and the Uninstall
+; entry names them.
 
 Unicode true
 Target amd64-unicode
@@ -86,16 +87,23 @@ VIAddVersionKey LegalCopyright "${HALVARIN_COPYRIGHT}"
   System::Call "shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)" ; SHCNE_ASSOCCHANGED
 !macroend
 
+Var GivenFolder
+
 Function .onInit
+  ; A folder given with /D wins over the mode's own.
+  StrCpy $GivenFolder $INSTDIR
   !insertmacro MULTIUSER_INIT
+  ${If} $GivenFolder != ""
+    StrCpy $INSTDIR $GivenFolder
+  ${EndIf}
 FunctionEnd
 
 Function un.onInit
   ; The uninstaller removes the folder it was started from, whatever the
   ; registry says.
-  StrCpy $0 $INSTDIR
+  StrCpy $GivenFolder $INSTDIR
   !insertmacro MULTIUSER_UNINIT
-  StrCpy $INSTDIR $0
+  StrCpy $INSTDIR $GivenFolder
 FunctionEnd
 
 Section
