@@ -23,9 +23,7 @@ set(staged ${stage}/halvarin.exe ${stage}/halvarin-grp.exe ${stage}/sample.grp)
 
 # The texts with Windows line ends, rewritten only when they change.
 foreach(text README.txt LICENSE.txt)
-  file(READ ${CMAKE_CURRENT_LIST_DIR}/${text} content)
-  string(REPLACE "\n" "\r\n" content "${content}")
-  file(GENERATE OUTPUT ${stage}/${text} CONTENT "${content}")
+  file(GENERATE OUTPUT ${stage}/${text} INPUT ${CMAKE_CURRENT_LIST_DIR}/${text} NEWLINE_STYLE CRLF)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/${text})
   list(APPEND staged ${stage}/${text})
 endforeach()

@@ -35,7 +35,7 @@ installed() {
   local classes="$1\\Software\\Classes" entries="$1\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
   local folder=${2#C:\\}
   expect "$(cd "$drive/${folder//\\//}" && LC_ALL=C ls | xargs)" "$files uninstall.exe" "installed"
-  find "$drive" -name Halvarin.lnk | grep -q . || fail "no Start menu shortcut"
+  [ -n "$(find "$drive" -name Halvarin.lnk)" ] || fail "no Start menu shortcut"
   w reg query "$classes\\.grp\\OpenWithProgids" /v Halvarin.GroupArchive >/dev/null || fail "not in Open with"
   expect "$(value "$classes\\Halvarin.GroupArchive\\shell\\open\\command" "")" "\"$2\\halvarin.exe\" \"%1\"" "open verb"
   expect "$(value "$entries\\Halvarin" DisplayVersion)" "$version" "version in Apps & Features"
@@ -56,6 +56,7 @@ uninstall() {
 
 mkdir "$work/zip" && (cd "$work/zip" && cmake -E tar xf "$package.zip")
 expect "$(cd "$work/zip" && LC_ALL=C ls | xargs)" "$files" "in the zip"
+grep -q $'\r$' "$work/zip/README.txt" || fail "README.txt without Windows line ends"
 expect "$(w "$work/zip/halvarin-grp.exe" --version)" "halvarin-grp $version" "the zip's halvarin-grp"
 
 w "$package-setup.exe" /S && w "$package-setup.exe" /S
