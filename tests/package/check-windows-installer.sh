@@ -18,8 +18,7 @@ cmake --build "$build" --target help | grep '^windows_packages:' >/dev/null || {
 cmake --build "$build" --target windows_packages >/dev/null
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 package=$build/halvarin-$version-win64 work=$(mktemp -d)
-wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+wine=/usr/lib/wine/wine64 wineserver=/usr/lib/wine/wineserver
 # No menu entries of wine's own in this machine's desktop for the shortcut.
 export WINEPREFIX=$work/wine WINEDEBUG=-all WINEDLLOVERRIDES=winemenubuilder.exe=d
 trap '"$wineserver" -k 2>/dev/null || true; rm -rf "$work"' EXIT
@@ -32,8 +31,8 @@ value() { w reg query "$1" $([ -n "$2" ] && echo /v "$2" || echo /ve) | sed -n '
 
 # An installation with its keys under $1 (HKLM, HKCU), in the Windows folder $2.
 installed() {
-  local classes="$1\\Software\\Classes" entries="$1\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
-  local folder=${2#C:\\}
+  local classes="$1\\Software\\Classes" folder=${2#C:\\}
+  local entries="$1\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
   expect "$(cd "$drive/${folder//\\//}" && LC_ALL=C ls | xargs)" "$files uninstall.exe" "installed"
   [ -n "$(find "$drive" -name Halvarin.lnk)" ] || fail "no Start menu shortcut"
   w reg query "$classes\\.grp\\OpenWithProgids" /v Halvarin.GroupArchive >/dev/null || fail "not in Open with"
@@ -42,13 +41,12 @@ installed() {
   expect "$(w reg query "$entries" /s | grep -c 'DisplayName *REG_SZ *Halvarin$')" 1 "entries"
   expect "$(w "$2\\halvarin-grp.exe" --version)" "halvarin-grp $version" "the installed halvarin-grp"
 }
-# The uninstall the entry under $1 names, waited for (it runs a copy of itself).
+# The uninstall the entry under $1 names, waited for (it runs a copy of
+# itself). The quoted program, its backslashes and the switches read as the
+# shell reads words.
 uninstall() {
-  local quiet exe
-  quiet=$(value "$1\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Halvarin" QuietUninstallString)
-  exe=${quiet#\"} exe=${exe%%\"*}
-  # shellcheck disable=SC2086 # the switches after the quoted program
-  w "$exe" ${quiet#\""$exe"\"} && "$wineserver" -w
+  eval "w $(value "$1\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Halvarin" QuietUninstallString)"
+  "$wineserver" -w
   expect "$(cd "$drive" && find . -ipath '*halvarin*' | sort | xargs -d '\n')" \
     "./Program Files/Halvarin ./Program Files/Halvarin/My own.grp" "left after uninstall"
   ! grep -il halvarin "$WINEPREFIX"/*.reg || fail "registry entries left after uninstall"
@@ -81,5 +79,4 @@ installed HKCU "C:\\users\\$(id -un)\\AppData\\Local\\Programs\\Halvarin"
 expect "$(value 'HKCU\Software\Classes\.grp' "")" Other.Archive "per user, the program for .grp"
 uninstall HKCU
 expect "$(value 'HKCU\Software\Classes\.grp' "")" Other.Archive "after uninstall, the program for .grp"
-echo "$(basename "$package")-setup.exe: $(du -k "$package-setup.exe" | cut -f1) kB," \
-  "$(basename "$package").zip: $(du -k "$package.zip" | cut -f1) kB, installed and removed under wine"
+du -k "$package-setup.exe" "$package.zip"
