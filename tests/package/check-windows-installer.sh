@@ -79,4 +79,4 @@ installed HKCU "C:\\users\\$(id -un)\\AppData\\Local\\Programs\\Halvarin"
 expect "$(value 'HKCU\Software\Classes\.grp' "")" Other.Archive "per user, the program for .grp"
 uninstall HKCU
 expect "$(value 'HKCU\Software\Classes\.grp' "")" Other.Archive "after uninstall, the program for .grp"
-du -k "$package-setup.exe" "$package.zip"
+echo "== Windows installer and zip installed and removed under wine; kB:" $(cd "$build" && du -k "${package##*/}"*) "=="
