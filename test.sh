@@ -56,6 +56,8 @@ else
     }
     echo "== Windows: $(count "PASSED  ]") tests passed under wine, $(count "SKIPPED ]") skipped" \
       "as POSIX-only, in $((SECONDS - windows_start)) s with the build =="
+    # The installer and the portable zip, tried in a fresh prefix of their own.
+    tests/package/check-windows-installer.sh build-win
   fi
 fi
 

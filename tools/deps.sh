@@ -8,9 +8,13 @@ HALVARIN_PACKAGE_PACKAGES=(dpkg-dev)
 HALVARIN_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   binutils-mingw-w64-x86-64 desktop-file-utils appstream groff-base shared-mime-info
   libglib2.0-bin lintian "${HALVARIN_PACKAGE_PACKAGES[@]}")
-# The Windows step of test.sh: the cross compiler, GoogleTest's sources to
-# build with it, and wine to run the result.
-HALVARIN_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix googletest wine64)
+# The Windows installer and zip of package.sh: the cross compiler, NSIS's
+# makensis, and wine to write the sample archive with the build's own writer.
+HALVARIN_WINDOWS_PACKAGE_PACKAGES=(g++-mingw-w64-x86-64-posix nsis wine64)
+# The Windows step of test.sh: those, GoogleTest's sources to build with the
+# cross compiler, and a virtual display with xdotool to see the window an
+# archive opens once installed.
+HALVARIN_WINDOWS_PACKAGES=("${HALVARIN_WINDOWS_PACKAGE_PACKAGES[@]}" googletest xvfb xdotool)
 
 halvarin_install_packages() {
   local missing=()

@@ -29,6 +29,9 @@ TEST(IdentityFilesTest, CommittedFilesAreCurrent) {
   EXPECT_EQ(ReadText("debian/package.cmake"), MakePackageSettings());
   EXPECT_EQ(ReadText("debian/changelog"), MakeDebianChangelog());
   EXPECT_EQ(ReadText("debian/copyright"), MakeDebianCopyright());
+  EXPECT_EQ(ReadText("windows/identity.nsh"), MakeInstallerSettings());
+  EXPECT_EQ(ReadText("windows/README.txt"), MakeWindowsReadme());
+  EXPECT_EQ(ReadText("windows/LICENSE.txt"), MakeWindowsLicense());
   EXPECT_NE(MakeDesktopEntry().find("\nExec=" HALVARIN_EXECUTABLE_NAME " %f\n"), std::string::npos);
   EXPECT_EQ(MakeResourceScript({}).find("RT_ICON"), std::string::npos);  // no icon, no icon group
 }

@@ -28,18 +28,24 @@ std::uint32_t ReadLe(const std::vector<std::uint8_t>& bytes, std::size_t at, int
   throw AppError(errInvalidArgument, "ReadIconImage", "The program icon is unusable: " + why);
 }
 
-// A resource-script string literal. The identity is plain ASCII; anything
-// else would depend on the resource compiler's code page, so it is refused.
-std::string RcString(std::string_view text) {
-  std::string out = "\"";
+// The identity is plain ASCII; anything else would depend on the code page
+// of the resource compiler or the installer compiler, so it is refused.
+void RequirePlainAscii(std::string_view text, const char* source, const char* file) {
   for (char c : text) {
     const auto u = static_cast<unsigned char>(c);
     if (u < 0x20 || u > 0x7E) {
-      throw AppError(errInvalidArgument, "MakeResourceScript",
-                     "The program identity holds a character a resource script cannot carry "
-                     "safely: \"" +
-                         std::string(text) + "\"");
+      throw AppError(errInvalidArgument, source,
+                     std::string("The program identity holds a character ") + file +
+                         " cannot carry safely: \"" + std::string(text) + "\"");
     }
+  }
+}
+
+// A resource-script string literal.
+std::string RcString(std::string_view text) {
+  RequirePlainAscii(text, "MakeResourceScript", "a resource script");
+  std::string out = "\"";
+  for (char c : text) {
     if (c == '"') {
       out += "\"\"";
     } else if (c == '\\') {
@@ -131,6 +137,22 @@ std::string CMakeString(std::string_view text) {
       out += c;
     } else if (c == '\n') {
       out += "\\n";
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+// An NSIS string: $ starts a variable and $\" is a quote.
+std::string NsisString(std::string_view text) {
+  RequirePlainAscii(text, "MakeInstallerSettings", "an installer script");
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '$') {
+      out += "$$";
+    } else if (c == '"') {
+      out += "$\\\"";
     } else {
       out += c;
     }
@@ -434,6 +456,56 @@ std::string MakeDebianCopyright() {
          std::string(Id::Title) + "\nUpstream-Contact: " + Maintainer() +
          "\n\nFiles: *\nCopyright: " + holder + "\nLicense: " + std::string(Id::LicenseName) +
          "\n " + license + "\n";
+}
+
+std::string MakeInstallerSettings() {
+  // The four numbers of the version resources, as halvarin.rc writes them.
+  const std::string versionQuad = std::to_string(Id::Major) + "." + std::to_string(Id::Minor) +
+                                  ".0." + std::to_string(Id::Revision);
+  const std::string_view extension = Id::MimeGlob.substr(Id::MimeGlob.find('.'));
+  const std::pair<const char*, std::string> values[] = {
+      {"TITLE", std::string(Id::Title)},
+      {"VERSION", VersionNumbers()},
+      {"VERSION_QUAD", versionQuad},
+      {"PUBLISHER", std::string(Id::CompanyName)},
+      {"COPYRIGHT", std::string(Id::LegalCopyright)},
+      {"PROGRAM", std::string(Id::Executable) + ".exe"},
+      {"EXTENSION", std::string(extension)},
+      {"TYPE_NAME", std::string(Id::MimeComment)},
+      {"PROGID", std::string(Id::ProgId)},
+  };
+  std::string nsh =
+      "; Generated from ui/about/ProgramIdentity.h by halvarin_identity_files; do not edit.\n";
+  for (const auto& [name, text] : values) {
+    nsh += std::string("!define HALVARIN_") + name + " " + NsisString(text) + "\n";
+  }
+  return nsh;
+}
+
+std::string MakeWindowsReadme() {
+  const std::string program = std::string(Id::Executable) + ".exe";
+  const std::string paragraphs[] = {
+      std::string(Id::Title) + " " + VersionNumbers() + ": " + std::string(Id::Summary) + ".",
+      std::string(Id::Description),
+      "Start " + program + ", or double-click an archive: the setup program makes " +
+          std::string(Id::Title) + " open them unless another program already does. " +
+          std::string(Id::CommandLineSummary) + " In a command prompt: halvarin-grp --help.",
+      "sample.grp is a small archive to try it on.",
+      "Installed by its setup program, Halvarin is removed under Settings > Apps like any "
+      "other program; your archives are never touched. The portable zip needs no "
+      "installing: delete its folder to remove it.",
+      std::string(Id::LegalCopyright) + ". See LICENSE.txt. Contact: " + Maintainer() + ".",
+  };
+  std::string text;
+  for (const std::string& paragraph : paragraphs) {
+    text += (text.empty() ? "" : "\n") + Wrap(paragraph, 72) + "\n";
+  }
+  return text;
+}
+
+std::string MakeWindowsLicense() {
+  return std::string(Id::Title) + "\n" + std::string(Id::LegalCopyright) + "\n\n" +
+         Wrap(Id::LicenseText, 72) + "\n";
 }
 
 }  // namespace halvarin

@@ -47,6 +47,13 @@ std::string MakePackageSettings();
 std::string MakeDebianChangelog();
 std::string MakeDebianCopyright();
 
+// The Windows installer's settings, an NSIS include of !define lines (names,
+// version, publisher, the archive type), and the two texts installed beside
+// the programs on Windows: a short README and the licence.
+std::string MakeInstallerSettings();
+std::string MakeWindowsReadme();
+std::string MakeWindowsLicense();
+
 // File names of the generated files within resources/.
 std::string DesktopEntryFileName();
 std::string MetainfoFileName();

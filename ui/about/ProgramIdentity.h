@@ -6,8 +6,8 @@
 namespace halvarin {
 
 // The program's identity, kept in one place: the window title, the About box,
-// Qt's application name and version, the Windows version resource and the
-// Linux desktop files are all made from these values.
+// Qt's application name and version, the Windows version resource and
+// installer and the Linux desktop files are all made from these values.
 struct ProgramIdentity {
   static constexpr std::string_view Title = "Halvarin";
   static constexpr int Major = 1;
@@ -53,6 +53,10 @@ struct ProgramIdentity {
   static constexpr std::string_view MimeType = "application/x-varn-grp";
   static constexpr std::string_view MimeComment = "Varn GRP group archive";
   static constexpr std::string_view MimeGlob = "*.grp";
+
+  // The same type on Windows: the ProgID under which the installer
+  // registers its name (MimeComment), icon and open verb.
+  static constexpr std::string_view ProgId = "Halvarin.GroupArchive";
 
   // The Debian package: its name, section and the command-line program it
   // carries beside the window program.

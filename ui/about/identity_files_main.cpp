@@ -1,8 +1,9 @@
 // Rewrites the files made from the program identity in the resources folder
 // given on the command line: the resource script, the desktop entry, the
-// metainfo, the MIME type and the Debian package's settings, changelog and
-// copyright. Run through the build target update_identity_files after a change
-// to ProgramIdentity.h or to the icon.
+// metainfo, the MIME type, the Debian package's settings, changelog and
+// copyright, and the Windows installer's settings, README and licence. Run
+// through the build target update_identity_files after a change to
+// ProgramIdentity.h or to the icon.
 
 #include <exception>
 #include <filesystem>
@@ -50,6 +51,10 @@ int main(int argc, char* argv[]) {
     Write(folder / "debian" / "package.cmake", halvarin::MakePackageSettings());
     Write(folder / "debian" / "changelog", halvarin::MakeDebianChangelog());
     Write(folder / "debian" / "copyright", halvarin::MakeDebianCopyright());
+    std::filesystem::create_directories(folder / "windows");
+    Write(folder / "windows" / "identity.nsh", halvarin::MakeInstallerSettings());
+    Write(folder / "windows" / "README.txt", halvarin::MakeWindowsReadme());
+    Write(folder / "windows" / "LICENSE.txt", halvarin::MakeWindowsLicense());
   } catch (const std::exception& e) {
     std::cerr << "halvarin_identity_files: " << e.what() << "\n";
     return 1;

@@ -1,0 +1,10 @@
+; Generated from ui/about/ProgramIdentity.h by halvarin_identity_files; do not edit.
+!define HALVARIN_TITLE "Halvarin"
+!define HALVARIN_VERSION "1.0.0"
+!define HALVARIN_VERSION_QUAD "1.0.0.0"
+!define HALVARIN_PUBLISHER "The Halvarin developers"
+!define HALVARIN_COPYRIGHT "Copyright (C) 2026 The Halvarin developers"
+!define HALVARIN_PROGRAM "halvarin.exe"
+!define HALVARIN_EXTENSION ".grp"
+!define HALVARIN_TYPE_NAME "Varn GRP group archive"
+!define HALVARIN_PROGID "Halvarin.GroupArchive"
