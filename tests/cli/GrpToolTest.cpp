@@ -127,8 +127,8 @@ TEST_F(GrpToolTest, CheckReportsEveryProblemAndFailsOnlyOnErrors) {
       {{Padded("a.art"), "aaaa"}, {Padded("b.map"), "bb"}, {Padded("A.ART", '\0'), "cc"}});
   Write("x.grp", three + "tail");
   EXPECT_EQ(Run("check x.grp").Said(),
-            "0|x.grp: warning: entry 3 (\"A.ART\") has the same name as entry 1; looking entries "
-            "up by name finds only the first.\n"
+            "0|x.grp: warning: entry 3 (\"A.ART\") has the same name as entry 1; extracting by "
+            "that name writes them all, deleting by it asks for an index.\n"
             "x.grp: warning: 4 bytes after the last entry's data belong to no entry; a save "
             "drops them.\n"
             "x.grp: sound: 3 entries, 8 bytes of data, 2 warnings\n");
