@@ -305,8 +305,10 @@ TEST_F(GrpFault, ASaveKeepsOwnerModeAccessListAttributesAndLinks) {
   for (int i = 0; i < 5; ++i) {
     acl += std::string{char(tags[i]), 0, char(perms[i]), 0} + Int32(i == 1 ? kNobody : ~0u);
   }
+  // Only the superuser sees (and so keeps) trusted attributes.
   if (::setxattr(path.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0 ||
-      ::setxattr(path.c_str(), "user.origin", "mod kit", 7, 0) != 0) {
+      ::setxattr(path.c_str(), "user.origin", "mod kit", 7, 0) != 0 ||
+      (RunningAsRoot() && ::setxattr(path.c_str(), "trusted.origin", "root", 4, 0) != 0)) {
     GTEST_SKIP() << "no access lists or user attributes on this file system";
   }
   ASSERT_TRUE((!RunningAsRoot() || ::chown(path.c_str(), 1, 1) == 0) &&
@@ -319,7 +321,7 @@ TEST_F(GrpFault, ASaveKeepsOwnerModeAccessListAttributesAndLinks) {
   };
   const auto describe = [&](const std::string& file) {
     std::string value = owner(file);
-    for (const char* name : {"system.posix_acl_access", "user.origin"}) {
+    for (const char* name : {"system.posix_acl_access", "user.origin", "trusted.origin"}) {
       char one[256];
       const ssize_t n = ::getxattr(file.c_str(), name, one, sizeof one);
       value += " " + std::string(one, std::size_t(std::max<ssize_t>(n, 0)));
@@ -333,7 +335,17 @@ TEST_F(GrpFault, ASaveKeepsOwnerModeAccessListAttributesAndLinks) {
   faulty.FailAt(Op::CopyAttributes, 0);
   std::string seen;
   faulty.Before(Op::Write, 1, [&] { seen = owner(faulty.Created().back()); });
+  // Before no call is the new file open to its group (or others) without
+  // the access list that keeps the group out.
+  bool opened = false;
+  faulty.BeforeEach([&] {
+    struct stat st {};
+    const char* temp = faulty.Created().back().c_str();
+    opened |= ::stat(temp, &st) == 0 && (st.st_mode & 077) != 0 &&
+              ::getxattr(temp, "system.posix_acl_access", nullptr, 0) < 0;
+  });
   grp.saveFile("");
+  EXPECT_FALSE(opened);
   EXPECT_EQ(seen, owner(path).substr(0, owner(path).find(' ')) + " " + std::to_string(0600));
   EXPECT_EQ(ReadAll(path), SavedBytes());
   EXPECT_EQ(describe(path), before);
@@ -387,6 +399,89 @@ TEST(GrpLargeCopy, FaultsOnTheKernelsRoad) {
   grp.saveFile(dir / "t.grp");
   EXPECT_TRUE(ReadAll(dir / "t.grp") == ArchiveBytes({items[1]}));
   EXPECT_EQ(faulty.OpenFiles(), 0);
+}
+
+// Root at work in a folder everybody may write that keeps others' names
+// (as /tmp), where another user has planted files and links: an extracted
+// file is root's, never theirs or setuid, and nothing of theirs is written
+// through; a save neither follows their link nor, for a new archive,
+// replaces one planted while it writes.
+TEST(SharedFolder, NothingPlantedByAnotherUserTurnsRootsWorkAgainstRoot) {
+  if (!RunningAsRoot()) {
+    GTEST_SKIP() << "needs the superuser, to work beside another user";
+  }
+  TempDir dir;
+  const fs::path shared = dir.Path() / "shared";
+  fs::create_directory(shared);
+  fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+  const std::string data = Content(3, 5000), conf = dir / "root.conf";
+  WriteAll(dir / "a.grp", ArchiveBytes({{Padded("RUN.SH"), data}}));
+  WriteAll(conf, "root's own");
+  const auto plant = [&](const std::string& name, bool link) {
+    const std::string at = (shared / name).string();
+    link ? fs::create_symlink(conf, at) : WriteAll(at, "theirs");
+    ASSERT_TRUE(::lchown(at.c_str(), kNobody, kNobody) == 0 &&
+                (link || ::chmod(at.c_str(), 06777) == 0));
+    link ? void() : fs::create_hard_link(at, dir / ("their." + name));
+  };
+  plant("RUN.SH", false), plant("PICKED", false), plant("link.grp", true);
+  clsVarnGRP grp;
+  ASSERT_TRUE(grp.LoadFile(dir / "a.grp"));
+  grp.extractFiles({{1, (shared / "RUN.SH").string()}});
+  grp.extractFile(1, (shared / "PICKED").string());
+  for (const char* name : {"RUN.SH", "PICKED"}) {
+    struct stat st {};
+    ASSERT_EQ(::stat((shared / name).c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 0u) << name;
+    EXPECT_EQ(st.st_mode & 07000, 0u) << name;
+    EXPECT_EQ(ReadAll((shared / name).string()), data);
+    EXPECT_EQ(ReadAll(dir / ("their." + std::string(name))), "theirs");
+  }
+  EXPECT_EQ(Refused([&] { grp.saveFile((shared / "link.grp").string()); }, errPermissionDenied,
+                    "belongs to nobody"),
+            "");
+  // Planted after every look at the name, before the new file goes there.
+  grp.SetProgressHandler([&](int64_t, int64_t) {
+    std::error_code planted;
+    return fs::create_symlink(conf, shared / "new.grp", planted), true;
+  });
+  EXPECT_EQ(Refused([&] { grp.saveFile((shared / "new.grp").string(), false); }, errPathFileAccess,
+                    "nothing was replaced"),
+            "");
+  EXPECT_EQ(ReadAll(conf), "root's own");
+  EXPECT_EQ(std::distance(fs::directory_iterator(shared), {}), 4);
+  // Root's own link there is followed.
+  ASSERT_EQ(::lchown((shared / "link.grp").c_str(), 0, 0), 0);
+  grp.saveFile((shared / "link.grp").string());
+  EXPECT_EQ(ReadAll(conf), ReadAll(dir / "a.grp"));
+}
+
+// Whatever another user puts at the lock file's name stops a save with an
+// error that says what to remove, rather than letting it write unlocked.
+TEST(GrpLock, AnythingButALockFileAtItsNameStopsTheSave) {
+  TempDir dir;
+  const std::string lock = dir / ".a.grp.halvarin-lock", original = ArchiveBytes(FiveItems());
+  WriteAll(dir / "a.grp", original);
+  WriteAll(dir / "victim", "precious");
+  GiveToUnprivileged(dir.Path());
+  for (const std::string what : {"link", "pipe", "folder", "unreadable"}) {
+    what == "link"     ? fs::create_symlink(dir / "victim", lock)
+    : what == "pipe"   ? void(::mkfifo(lock.c_str(), 0666))
+    : what == "folder" ? void(fs::create_directory(lock))
+                       : (WriteAll(lock, ""), void(::chmod(lock.c_str(), 0)));
+    const ChildResult r = InChild(
+        [&] {
+          clsVarnGRP grp;
+          grp.LoadFile(dir / "a.grp");
+          grp.deleteFile(1);
+          return Refused([&] { grp.saveFile(""); }, errPermissionDenied, "Remove it if no");
+        },
+        true);
+    EXPECT_EQ(r.Report, "") << what;
+    EXPECT_EQ(ReadAll(dir / "a.grp"), original);
+    EXPECT_EQ(ReadAll(dir / "victim"), "precious");
+    fs::remove(lock);
+  }
 }
 
 TEST(GrpExtract, FilesTheirOwnerMayNotReadAreExtracted) {
