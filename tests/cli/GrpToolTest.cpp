@@ -296,17 +296,12 @@ TEST_F(GrpToolTest, SignalsLeaveEveryFileAsItWasWith128PlusTheSignal) {
   Write("out/S.MAP", "older");
   fs::create_symlink("../new.voc", dir / "out/BIG.ART");
   const auto before = dir.Tree();
-  for (const auto& [command, signal] :
-       std::vector<std::pair<std::string, int>>{{"add a.grp new.voc", SIGINT},
-                                                {"add a.grp new.voc", SIGTERM},
-                                                {"delete a.grp 1", SIGHUP},
-                                                {"create b.grp new.voc", SIGINT},
-                                                {"create -f a.grp new.voc", SIGHUP},
-                                                {"extract a.grp -C out", SIGINT},
-                                                {"extract a.grp -C out", SIGTERM},
-                                                {"extract a.grp -C out", SIGHUP}}) {
-    EXPECT_EQ(Run(command, {.Signal = signal}).Status, 128 + signal) << command;
-    EXPECT_EQ(dir.Tree(), before) << command;
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const char* command : {"add a.grp new.voc", "delete a.grp 1", "create b.grp new.voc",
+                                "create -f a.grp new.voc", "extract a.grp -C out"}) {
+      EXPECT_EQ(Run(command, {.Signal = signal}).Status, 128 + signal) << command;
+      EXPECT_EQ(dir.Tree(), before) << command;
+    }
   }
 #endif
 }
@@ -376,10 +371,7 @@ TEST_F(GrpToolTest, AHeldLockTimesOutAndIsFreeOnceItsHolderIsGone) {
   EXPECT_TRUE(missing.starts_with("1|halvarin-grp: Cannot open \"missing\": ")) << missing;
   held.reset();
   // Cut to fit, the lock file's name still ends between two characters.
-  std::string name;
-  for (int i = 0; i < 150; ++i) {
-    name += "\xC3\xA9";
-  }
+  const std::string name = std::regex_replace(std::string(150, 'e'), std::regex("e"), "\xC3\xA9");
   EXPECT_EQ(ArchiveLock::LockPathFor("d/a" + name),
             "d/.a" + name.substr(0, 198) + ".halvarin-lock");
 #ifndef _WIN32
