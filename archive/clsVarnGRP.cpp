@@ -79,7 +79,8 @@ using grp::DescribeEntry;
 // destroy the data being read.
 std::unique_ptr<Replacement> StartExtraction(io::FileSystem& fs, const std::string& archive,
                                              const std::string& target, Replacement::Name name) {
-  if (fs.SameFile(archive, target)) {
+  // A link that is to be replaced is not looked through, even here.
+  if ((name == Replacement::Name::Follow || !fs.IsLink(target)) && fs.SameFile(archive, target)) {
     throw AppError(errInvalidArgument, kSource,
                    "Cannot extract to " + Quoted(target) + ": that is the archive itself.");
   }
