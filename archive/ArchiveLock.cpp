@@ -52,7 +52,7 @@ std::string InTheWay(io::FileSystem& fs, const std::string& path, const io::File
                            : there.IsFolder ? "a folder"
                                             : "a pipe, device or socket";
   return "the name of its lock file, " + Quoted(path) + ", is taken by " + what + by +
-         ", not a lock file. Remove it if nothing needs it.";
+         ", not a lock file. Remove it if no program needs it.";
 }
 
 }  // namespace
