@@ -447,7 +447,9 @@ class PosixFileSystem final : public FileSystem {
     // waiting for other programs' data too (a flush of the file system
     // took most of a second for a 4-byte file behind another program's
     // gigabytes).
-    constexpr std::size_t kAtOnce = 16;
+    // A thread costs more than a few flushes that find little to do: a
+    // small batch is flushed by fewer.
+    constexpr std::size_t kAtOnce = 16, kFilesPerThread = 4;
     std::atomic<std::size_t> next{0};
     std::mutex failures;
     std::size_t failedAt = paths.size();
@@ -468,7 +470,7 @@ class PosixFileSystem final : public FileSystem {
     };
     std::vector<std::thread> helpers;
     try {
-      for (std::size_t k = 1; k < std::min(paths.size(), kAtOnce); ++k) {
+      for (std::size_t k = 1; k < std::min(paths.size() / kFilesPerThread + 1, kAtOnce); ++k) {
         helpers.emplace_back(work);
       }
     } catch (const std::system_error&) {
