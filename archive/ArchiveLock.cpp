@@ -37,12 +37,36 @@ std::string Seconds(std::chrono::milliseconds wait) {
   return std::to_string(s) + (s == 1 ? " second" : " seconds");
 }
 
+// Whatever holds the lock file's name, and cannot be locked: never a reason
+// to write without the lock. Whoever put it there is named, and what to
+// remove, once nobody uses it.
+std::string InTheWay(io::FileSystem& fs, const std::string& path, const io::FileInfo& there,
+                     const AppError& e) {
+  const std::string owner = fs.AccountName(there.Owner, false);
+  const std::string by = owner.empty() ? "" : " (owned by " + owner + ")";
+  if (there.IsOrdinary && !there.IsLink) {
+    return e.Description() + " It is the lock file" + by +
+           ", and no lock can be taken on it. Remove it if no program is changing the archive.";
+  }
+  const std::string what = there.IsLink     ? "a symbolic link"
+                           : there.IsFolder ? "a folder"
+                                            : "a pipe, device or socket";
+  return "the name of its lock file, " + Quoted(path) + ", is taken by " + what + by +
+         ", not a lock file. Remove it if no program needs it.";
+}
+
 }  // namespace
 
 std::string ArchiveLock::LockPathFor(const std::string& archive) {
   const std::size_t start = NameStart(archive);
-  // Room for the additions within the longest file name systems allow.
-  const std::string name = archive.substr(start, 200);
+  // Room for the additions within the longest file name systems allow, cut
+  // between two characters: half of one is no name on Windows.
+  std::size_t length = std::min<std::size_t>(archive.size() - start, 200);
+  while (length < archive.size() - start &&
+         (static_cast<unsigned char>(archive[start + length]) & 0xC0) == 0x80) {
+    --length;
+  }
+  const std::string name = archive.substr(start, length);
   return archive.substr(0, start) + "." + name + ".halvarin-lock";
 }
 
@@ -60,11 +84,17 @@ ArchiveLock::ArchiveLock(io::FileSystem& fs, const std::string& archive,
     try {
       file = fs.TryLockFile(path_);
     } catch (const AppError& e) {
-      if (e.Number() == errPermissionDenied || e.Number() == errFileNotFound) {
+      const io::FileInfo there = fs.LinkStat(path_);
+      // Nothing there, and none can be made: a folder this user may not
+      // write (or that is not there), where no archive can be replaced
+      // either.
+      if (!there.Exists && (e.Number() == errPermissionDenied || e.Number() == errFileNotFound)) {
         return;
       }
-      throw AppError(e.Number(), e.Source(),
-                     "Cannot lock " + Quoted(archive) + ": " + e.Description());
+      throw AppError(there.Exists ? errPermissionDenied : e.Number(), e.Source(),
+                     "Cannot change " + Quoted(archive) + ": " +
+                         (there.Exists ? InTheWay(fs, path_, there, e) : e.Description()) +
+                         " Nothing was changed.");
     }
     if (file) {
       // The holder before us removes the file before it lets go, and someone

@@ -23,9 +23,11 @@ class ArchiveLock {
   static constexpr std::chrono::milliseconds kDefaultWait{30000};
 
   // Waits up to `wait` for the lock; throws AppError 70 when another process
-  // holds it longer. Where no lock file can be made for lack of permission
-  // (a folder that cannot be written, so no archive in it can be replaced
-  // either), goes on without one.
+  // holds it longer, or when something that cannot be locked holds the lock
+  // file's name (a link, a pipe, a folder, a file this user may not open).
+  // Where no lock file can be made for lack of permission (a folder that
+  // cannot be written, so no archive in it can be replaced either), goes on
+  // without one.
   ArchiveLock(io::FileSystem& fs, const std::string& archive, std::chrono::milliseconds wait);
   ArchiveLock(const ArchiveLock&) = delete;
   ArchiveLock& operator=(const ArchiveLock&) = delete;

@@ -18,7 +18,9 @@ char Upper(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-// Names that Windows takes for a device in any folder, with any extension.
+// Names that Windows takes for a device in any folder, with any extension:
+// COM and LPT with a digit, the superscript ones of Windows-1252 included
+// (UTF-8 here), and the console's own CONIN$ and CONOUT$.
 bool IsDeviceName(std::string_view name) {
   const std::string_view base = name.substr(0, name.find('.'));
   std::string upper;
@@ -28,14 +30,19 @@ bool IsDeviceName(std::string_view name) {
   while (!upper.empty() && upper.back() == ' ') {
     upper.pop_back();
   }
-  static constexpr std::array<std::string_view, 4> kDevices = {"CON", "PRN", "AUX", "NUL"};
+  static constexpr std::array<std::string_view, 6> kDevices = {"CON", "PRN",    "AUX",
+                                                               "NUL", "CONIN$", "CONOUT$"};
   for (std::string_view device : kDevices) {
     if (upper == device) {
       return true;
     }
   }
-  return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) &&
-         upper[3] >= '1' && upper[3] <= '9';
+  if (!upper.starts_with("COM") && !upper.starts_with("LPT")) {
+    return false;
+  }
+  const std::string_view digit = std::string_view(upper).substr(3);
+  return (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9') || digit == "\xC2\xB9" ||
+         digit == "\xC2\xB2" || digit == "\xC2\xB3";
 }
 
 }  // namespace

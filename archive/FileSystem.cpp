@@ -41,6 +41,15 @@ bool FileSystem::RenameIfUnchanged(const std::string& from, const std::string& t
   return true;
 }
 
+FileInfo FileSystem::LinkStat(const std::string& path) {
+  if (!IsLink(path)) {
+    return Stat(path);
+  }
+  FileInfo link;
+  link.Exists = link.IsLink = true;
+  return link;
+}
+
 bool FileSystem::IsLink(const std::string& path) {
   try {
     return ResolveLinks(path) != path;

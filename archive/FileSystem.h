@@ -63,8 +63,9 @@ struct FileInfo {
   uint32_t Permissions = 0;  // platform permission bits
   uint32_t Owner = 0;
   uint32_t Group = 0;
-  FileStamp Stamp;     // of the file itself, when it exists
-  uint64_t Links = 0;  // the number of names (hard links) the file has
+  bool IsLink = false;  // from LinkStat only: the name is a symbolic link
+  FileStamp Stamp;      // of the file itself, when it exists
+  uint64_t Links = 0;   // the number of names (hard links) the file has
 };
 
 class FileSystem {
@@ -79,6 +80,9 @@ class FileSystem {
   virtual std::unique_ptr<File> CreateNew(const std::string& path, uint32_t permissions) = 0;
   // Follows symbolic links; Exists is false when nothing is there.
   virtual FileInfo Stat(const std::string& path) = 0;
+  // What is at the name itself: a symbolic link is described as one (its
+  // owner and IsLink), never followed.
+  virtual FileInfo LinkStat(const std::string& path);
   // Gives a file exactly the permissions (and, where allowed, the owner) of
   // `like`.
   virtual void CopyPermissions(File& file, const FileInfo& like) = 0;
@@ -91,11 +95,17 @@ class FileSystem {
   // cannot be copied.
   virtual void CopyAttributes(const std::string& from, File& to) = 0;
   // The name of the user (or, with `group`, the group) `id`, for messages;
-  // its number where it has none.
+  // its number where it has none, and empty on a system whose FileInfo
+  // carries no owners.
   virtual std::string AccountName(uint32_t id, bool group);
   // What CreateNew is given for a file that replaces nothing.
   static constexpr uint32_t kDefaultPermissions = 0666;
   // The file a chain of symbolic links ends at (the path itself if none).
+  // A link the system protects is refused, as the system itself refuses to
+  // follow it for anyone but its owner: one in a folder that everybody may
+  // write and that keeps others' files (the sticky bit, as /tmp), made by
+  // neither the folder's owner nor this user. Anybody could have planted it
+  // to make this program write a file of their choosing.
   virtual std::string ResolveLinks(const std::string& path) = 0;
   // Whether `path` itself is a symbolic link (dangling or looping ones too).
   virtual bool IsLink(const std::string& path);
@@ -104,10 +114,11 @@ class FileSystem {
   // Replaces `to` with `from` in one step.
   virtual void Rename(const std::string& from, const std::string& to) = 0;
   // Rename, but only while `to` is still the file `expected` describes, or
-  // still absent when `expected` is empty; false, with nothing renamed,
-  // otherwise. Each system closes the gap between the look and the rename
-  // as far as it can (an absent target can be kept absent by the rename
-  // itself); this default leaves two calls between them.
+  // still absent when `expected` is empty (nothing at all, not even a
+  // link); false, with nothing renamed, otherwise. Each system closes the
+  // gap between the look and the rename as far as it can (an absent target
+  // is kept absent by the rename itself); this default leaves two calls
+  // between them.
   virtual bool RenameIfUnchanged(const std::string& from, const std::string& to,
                                  const std::optional<FileStamp>& expected);
   // Tries once, without waiting, to lock the file at `path` for this process
@@ -116,13 +127,16 @@ class FileSystem {
   // nullptr while another process holds the lock. Destroying the file, or
   // the end of the process however it ends, lets the lock go. The lock is
   // advisory: it keeps out only those who ask for it too. (flock on POSIX;
-  // LockFileEx on a file opened to be shared on Windows.)
+  // LockFileEx on a file opened to be shared on Windows.) Throws when the
+  // name holds anything but an ordinary file (a link, a pipe, a folder) or
+  // a file this process may not open.
   virtual std::unique_ptr<File> TryLockFile(const std::string& path) = 0;
   // Best effort; used to clean up after failures.
   virtual void Remove(const std::string& path) noexcept = 0;
   // Flushes the content of every closed file in `paths` to the storage
-  // device. Where the system can flush a whole file system at once, many
-  // files cost one flush instead of one each.
+  // device, those files only: other programs' unwritten data is none of
+  // this program's business, and may be gigabytes. Where the system gathers
+  // flushes that come together into one, they go together.
   virtual void SyncFiles(const std::vector<std::string>& paths);
   // Makes a rename in `folder` ("" for the current one) survive a crash.
   virtual void SyncFolder(const std::string& folder) = 0;

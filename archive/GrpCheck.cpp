@@ -60,7 +60,7 @@ class Checker {
       } else if (auto [it, isNew] = firstWithName.try_emplace(folded, i); !isNew) {
         Warning("entry " + std::to_string(i) + " (" + QuotedName(name) +
                 ") has the same name as entry " + std::to_string(it->second) +
-                "; looking entries up by name finds only the first.");
+                "; extracting by that name writes them all, deleting by it asks for an index.");
       }
     }
     const int64_t end = position - 1;

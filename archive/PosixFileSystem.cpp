@@ -11,10 +11,15 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <exception>
+#include <mutex>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "AppError.h"
@@ -193,28 +198,8 @@ class PosixFileSystem final : public FileSystem {
     return std::make_unique<PosixFile>(fd, path);
   }
 
-  FileInfo Stat(const std::string& path) override {
-    struct stat st {};
-    FileInfo info;
-    if (::stat(path.c_str(), &st) != 0) {
-      if (errno == ENOENT) {
-        return info;
-      }
-      ThrowOsError(errno, "examine", path);
-    }
-    info.Exists = true;
-    info.IsFolder = S_ISDIR(st.st_mode);
-    info.IsOrdinary = S_ISREG(st.st_mode);
-    // The effective user, as for opening; the superuser may write anything
-    // on a writable file system.
-    info.Writable = ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
-    info.Permissions = st.st_mode & 07777;
-    info.Owner = st.st_uid;
-    info.Group = st.st_gid;
-    info.Stamp = StampOf(st);
-    info.Links = static_cast<uint64_t>(st.st_nlink);
-    return info;
-  }
+  FileInfo Stat(const std::string& path) override { return Examine(path, true); }
+  FileInfo LinkStat(const std::string& path) override { return Examine(path, false); }
 
   void CopyPermissions(File& file, const FileInfo& like) override {
     auto& posix = static_cast<PosixFile&>(file);
@@ -320,31 +305,17 @@ class PosixFileSystem final : public FileSystem {
 
   bool RenameIfUnchanged(const std::string& from, const std::string& to,
                          const std::optional<FileStamp>& expected) override {
-#ifdef RENAME_NOREPLACE
-    // Nothing may appear at `to` between the look and the rename: the rename
-    // itself refuses to replace anything.
     if (!expected) {
-      if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-        return true;
-      }
-      if (errno == EEXIST) {
-        return false;
-      }
-      if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
-        ThrowOsError(errno, "replace", to);
-      }
-      // A file system that cannot: the look and the rename as below.
+      return RenameToNewName(from, to);
     }
-#endif
     struct stat st {};
     if (::stat(to.c_str(), &st) != 0) {
       if (errno != ENOENT) {
         ThrowOsError(errno, "examine", to);
       }
-      if (expected) {
-        return false;
-      }
-    } else if (!expected || StampOf(st) != *expected) {
+      return false;
+    }
+    if (StampOf(st) != *expected) {
       return false;
     }
     // What is left of the race: a program that takes no lock and puts a file
@@ -352,6 +323,40 @@ class PosixFileSystem final : public FileSystem {
     // calls back to back, loses that file to ours. The system has no "rename
     // only if the target is still this file"; exchanging the two and checking
     // afterwards would only move the gap, and show the wrong file meanwhile.
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+      ThrowOsError(errno, "replace", to);
+    }
+    return true;
+  }
+
+  // Nothing may appear at `to` between the look and the rename: the rename
+  // itself refuses to replace anything, and so does a link, on file
+  // systems that cannot rename so.
+  static bool RenameToNewName(const std::string& from, const std::string& to) {
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+      return true;
+    }
+    if (errno == EEXIST) {
+      return false;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+      ThrowOsError(errno, "replace", to);
+    }
+#endif
+    if (::link(from.c_str(), to.c_str()) == 0) {
+      ::unlink(from.c_str());
+      return true;
+    }
+    if (errno == EEXIST) {
+      return false;
+    }
+    // Neither (some shared or foreign file systems): the look and the
+    // rename, with the gap between them.
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0) {
+      return false;
+    }
     if (::rename(from.c_str(), to.c_str()) != 0) {
       ThrowOsError(errno, "replace", to);
     }
@@ -400,6 +405,7 @@ class PosixFileSystem final : public FileSystem {
       if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
         return current;
       }
+      RefuseProtectedLink(current, st);
       std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX), '\0');
       const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
       if (n < 0) {
@@ -435,49 +441,48 @@ class PosixFileSystem final : public FileSystem {
   void Remove(const std::string& path) noexcept override { ::unlink(path.c_str()); }
 
   void SyncFiles(const std::vector<std::string>& paths) override {
-#ifdef __linux__
-    // One syncfs per folder: the folders of one batch nearly always share a
-    // file system, and after the first call the others find little to do.
-    // Through the folder, which the files were just made in, rather than
-    // through a file, which its owner may not be allowed to read (a umask
-    // of 0477, or the permissions of a read-protected file it replaces).
-    std::string lastFolder;
-    bool first = true;
-    for (const std::string& path : paths) {
-      const std::string folder = FolderOf(path);
-      if (!first && folder == lastFolder) {
-        continue;
+    // One flush per file, several at a time: the journal gathers flushes
+    // that wait together into one commit, so that a thousand small files
+    // cost about what one flush of the whole file system would, without
+    // waiting for other programs' data too (a flush of the file system
+    // took most of a second for a 4-byte file behind another program's
+    // gigabytes).
+    // A thread costs more than a few flushes that find little to do: a
+    // small batch is flushed by fewer.
+    constexpr std::size_t kAtOnce = 16, kFilesPerThread = 4;
+    std::atomic<std::size_t> next{0};
+    std::mutex failures;
+    std::size_t failedAt = paths.size();
+    std::exception_ptr failure;
+    const auto work = [&] {
+      for (std::size_t i; (i = next++) < paths.size();) {
+        try {
+          SyncFile(paths[i]);
+        } catch (...) {
+          // The first file's trouble, whichever thread meets it first.
+          const std::lock_guard<std::mutex> guard(failures);
+          if (i < failedAt) {
+            failedAt = i;
+            failure = std::current_exception();
+          }
+        }
       }
-      first = false;
-      lastFolder = folder;
-      const std::string open = folder.empty() ? std::string(".") : folder;
-      const int fd = ::open(open.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-      if (fd < 0) {
-        ThrowOsError(errno, "open the folder", open);
+    };
+    std::vector<std::thread> helpers;
+    try {
+      for (std::size_t k = 1; k < std::min(paths.size() / kFilesPerThread + 1, kAtOnce); ++k) {
+        helpers.emplace_back(work);
       }
-      const int rc = ::syncfs(fd);
-      const int err = errno;
-      ::close(fd);
-      if (rc != 0) {
-        ThrowOsError(err, "flush to disk the folder", open);
-      }
+    } catch (const std::system_error&) {
+      // No more threads to be had: fewer do the same work.
     }
-#else
-    // Each file on its own, opened for writing: it was made by this program
-    // to be written, while reading it may not be allowed.
-    for (const std::string& path : paths) {
-      const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-      if (fd < 0) {
-        ThrowOsError(errno, "open", path);
-      }
-      const int rc = ::fsync(fd);
-      const int err = errno;
-      ::close(fd);
-      if (rc != 0) {
-        ThrowOsError(err, "flush to disk", path);
-      }
+    work();
+    for (std::thread& helper : helpers) {
+      helper.join();
     }
-#endif
+    if (failure) {
+      std::rethrow_exception(failure);
+    }
   }
 
   void SyncFolder(const std::string& folder) override {
@@ -550,6 +555,83 @@ class PosixFileSystem final : public FileSystem {
   }
 
  private:
+  // Through a descriptor of its own, for reading or else for writing: the
+  // file was made by this program, but its owner may be allowed only one of
+  // the two (a umask of 0477 or 0277). Allowed neither, only a flush of its
+  // whole file system reaches it.
+  static void SyncFile(const std::string& path) {
+    constexpr int kFlags = O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK;
+    int fd = ::open(path.c_str(), O_RDONLY | kFlags);
+    if (fd < 0 && errno == EACCES) {
+      fd = ::open(path.c_str(), O_WRONLY | kFlags);
+    }
+    bool whole = false;
+    if (fd < 0 && errno == EACCES) {
+      const std::string folder = FolderOf(path);
+      fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      whole = true;
+    }
+    if (fd < 0) {
+      ThrowOsError(errno, "open", path);
+    }
+    const int rc = whole ? ::syncfs(fd) : ::fsync(fd);
+    const int err = errno;
+    ::close(fd);
+    if (rc != 0) {
+      ThrowOsError(err, "flush to disk", path);
+    }
+  }
+
+  static FileInfo Examine(const std::string& path, bool followLinks) {
+    struct stat st {};
+    FileInfo info;
+    if ((followLinks ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0) {
+      if (errno == ENOENT) {
+        return info;
+      }
+      ThrowOsError(errno, "examine", path);
+    }
+    info.Exists = true;
+    info.IsLink = S_ISLNK(st.st_mode);
+    info.IsFolder = S_ISDIR(st.st_mode);
+    info.IsOrdinary = S_ISREG(st.st_mode);
+    // The effective user, as for opening; the superuser may write anything
+    // on a writable file system.
+    info.Writable =
+        !info.IsLink && ::faccessat(AT_FDCWD, path.c_str(), W_OK,
+                                    AT_EACCESS | (followLinks ? 0 : AT_SYMLINK_NOFOLLOW)) == 0;
+    info.Permissions = st.st_mode & 07777;
+    info.Owner = st.st_uid;
+    info.Group = st.st_gid;
+    info.Stamp = StampOf(st);
+    info.Links = static_cast<uint64_t>(st.st_nlink);
+    return info;
+  }
+
+  // The rule by which the kernel, where it protects links (Linux's
+  // fs.protected_symlinks), refuses to follow a link for anybody but its
+  // owner; applied here whether or not the kernel is set to, since this
+  // program follows links by reading them. Only the link's owner or the
+  // folder's may have made it, and neither can be replaced by another user
+  // meanwhile, as the sticky bit keeps others' names.
+  void RefuseProtectedLink(const std::string& link, const struct stat& st) {
+    const std::string folder = FolderOf(link);
+    struct stat in {};
+    if (::stat(folder.empty() ? "." : folder.c_str(), &in) != 0) {
+      ThrowOsError(errno, "examine the folder of", link);
+    }
+    constexpr mode_t kShared = S_ISVTX | S_IWOTH;
+    if ((in.st_mode & kShared) != kShared || st.st_uid == in.st_uid || st.st_uid == ::geteuid()) {
+      return;
+    }
+    throw AppError(errPermissionDenied, kSource,
+                   "Cannot follow the symbolic link \"" + link + "\": it belongs to " +
+                       AccountName(st.st_uid, false) +
+                       " and lies in a folder that everybody may write, where the system "
+                       "follows a link for its owner alone; anybody could have put it there. "
+                       "Name the file it points at instead.");
+  }
+
   static constexpr int64_t kPipeCopyFrom = 256 * 1024;
   // Measured: 64 KiB is as slow as the kernel's copy, 256 KiB the steadiest,
   // 1 MiB at times much slower.

@@ -18,11 +18,21 @@ std::string Quoted(const std::string& path) {
 
 }  // namespace
 
-Replacement::Replacement(io::FileSystem& fs, const std::string& target, Keep keep, bool followLink)
+Replacement::Replacement(io::FileSystem& fs, const std::string& target, Keep keep, Name name)
     : fs_(fs), keep_(keep), target_(target) {
-  const bool replaceLink = !followLink && fs.IsLink(target);
-  final_ = followLink ? fs.ResolveLinks(target) : target;
-  const io::FileInfo existing = replaceLink ? io::FileInfo{} : fs.Stat(final_);
+  final_ = name == Name::Follow ? fs.ResolveLinks(target) : target;
+  // Never through a link unless following it: not even its target's
+  // metadata, which could only mislead.
+  io::FileInfo existing = name == Name::Follow ? fs.Stat(final_) : fs.LinkStat(final_);
+  if (name == Name::New && existing.Exists) {
+    ThrowTaken();
+  }
+  if (name == Name::New) {
+    expected_.emplace();
+  }
+  if (existing.IsLink) {
+    existing = io::FileInfo{};
+  }
   if (existing.IsFolder) {
     throw AppError(errPathFileAccess, kSource, Quoted(target) + " is a folder, not a file.");
   }
@@ -46,8 +56,9 @@ Replacement::Replacement(io::FileSystem& fs, const std::string& target, Keep kee
   // that file's owner and group: in a folder that hands new files its own
   // group, or with a group shared by other users, the old mode would let in
   // people the old file kept out. A new file is made as any other would be.
+  const bool keeps = like_ && keep == Keep::Everything;
   const uint32_t permissions =
-      existing.Exists ? existing.Permissions & 0700 : io::FileSystem::kDefaultPermissions;
+      keeps ? existing.Permissions & 0700 : io::FileSystem::kDefaultPermissions;
   try {
     for (int attempt = 0; attempt < 64 && !out_; ++attempt) {
       temp_ = TempFileName(folder_);
@@ -62,7 +73,7 @@ Replacement::Replacement(io::FileSystem& fs, const std::string& target, Keep kee
     throw AppError(errPathFileAccess, kSource,
                    "Cannot write " + Quoted(target) + ": no free temporary name in its folder.");
   }
-  if (like_) {
+  if (keeps) {
     try {
       KeepOwner();
     } catch (...) {
@@ -74,7 +85,7 @@ Replacement::Replacement(io::FileSystem& fs, const std::string& target, Keep kee
 }
 
 void Replacement::KeepOwner() {
-  if (fs_.SetOwner(*out_, *like_) || keep_ != Keep::Everything) {
+  if (fs_.SetOwner(*out_, *like_)) {
     return;
   }
   // Saving would change who owns the archive, and with that who may read
@@ -114,13 +125,14 @@ void Replacement::Commit() {
 
 void Replacement::Finish() {
   stamp_ = out_->Stamp();  // nothing below changes the content or its time
-  if (like_) {
-    // The mode only now: writing would clear set-user-ID bits again. The
-    // attributes after it, as an access list sets the group bits itself.
+  if (like_ && keep_ == Keep::Everything) {
+    // The access list before the mode: the old mode's group bits, set
+    // first, would open the file to its whole group, where the list lets
+    // in only the users it names. The list brings the old file's bits
+    // with it; the mode, set only now since writing would clear
+    // set-user-ID bits again, adds those.
+    fs_.CopyAttributes(final_, *out_);
     fs_.CopyPermissions(*out_, *like_);
-    if (keep_ == Keep::Everything) {
-      fs_.CopyAttributes(final_, *out_);
-    }
   }
   out_->Close();
 }
@@ -129,15 +141,22 @@ void Replacement::Put() {
   if (!expected_) {
     fs_.Rename(temp_, final_);
   } else if (!fs_.RenameIfUnchanged(temp_, final_, *expected_)) {
+    if (!*expected_) {
+      ThrowTaken();
+    }
     throw AppError(errPathFileAccess, kSource,
-                   *expected_ ? Quoted(target_) +
-                                    " has been changed by another program since it was opened. "
-                                    "Open it again."
-                              : Quoted(target_) +
-                                    " has been made by another program while this save ran; "
-                                    "nothing was replaced. Save again to replace it.");
+                   Quoted(target_) +
+                       " has been changed by another program since it was opened. Open it again.");
   }
   committed_ = true;
+}
+
+void Replacement::ThrowTaken() const {
+  throw AppError(
+      errPathFileAccess, kSource,
+      Quoted(target_) +
+          (out_ ? " has been made by another program while this save ran" : " already exists") +
+          "; nothing was replaced.");
 }
 
 std::string Replacement::TempFileName(const std::string& folder) {

@@ -12,29 +12,38 @@ namespace halvarin {
 // and put in its place in one step, so that the file is always either wholly
 // old or wholly new. Until it is in place, destroying the object removes the
 // temporary file and leaves the original untouched.
-//
-// The temporary file is never open to more people than the file it replaces:
-// it starts readable by its owner alone, gets the old file's owner and group,
-// and only after its data takes the old file's mode.
 class Replacement {
  public:
   enum class Keep {
-    // Owner and group where this process may give them, and the mode: for
-    // files extracted over others.
-    Permissions,
+    // Nothing of the file replaced: the new file is its maker's, with the
+    // mode any new file gets (0666 less the umask, or the folder's default
+    // access list). For extracted files: an entry is not an edit of
+    // whatever had its name, and that may belong to anybody, setuid.
+    Nothing,
     // Owner, group, mode and extended attributes (access lists among them),
-    // or the replacement is refused: for archives.
+    // or the replacement is refused: for archives. The temporary file is
+    // never open to more people than the file it replaces: it starts
+    // readable by its owner alone, gets the old file's owner and group, and
+    // only after its data the old access list and then the mode.
     Everything,
   };
 
-  // A symbolic link at `target` normally stays a link and the file it points
-  // at is replaced, as editors do with a file the user named. With
-  // `followLink` false the link itself is replaced and whatever it points at
-  // is never opened, examined or written: for extraction into a folder, where
-  // somebody else may have planted the link to make us overwrite a file of
-  // their choosing.
-  Replacement(io::FileSystem& fs, const std::string& target, Keep keep = Keep::Permissions,
-              bool followLink = true);
+  enum class Name {
+    // A symbolic link at the target stays a link and the file it points at
+    // is replaced, as editors do with a file the user named; a link the
+    // system protects (see FileSystem::ResolveLinks) is refused.
+    Follow,
+    // Whatever is at the target, a link too, is replaced, and whatever a
+    // link points at is never opened, examined or written: for extraction
+    // into a folder, where somebody else may have planted the link to make
+    // us overwrite a file of their choosing.
+    Replace,
+    // Nothing may be at the target, not even a link, now or when the new
+    // file is put there: for a file that must replace none.
+    New,
+  };
+
+  Replacement(io::FileSystem& fs, const std::string& target, Keep keep, Name name = Name::Follow);
   Replacement(const Replacement&) = delete;
   Replacement& operator=(const Replacement&) = delete;
   ~Replacement();
@@ -43,7 +52,7 @@ class Replacement {
 
   // What must still be at the target when the new file is put there: the file
   // with this stamp, or nothing at all. Without a call, whatever is there then
-  // is replaced.
+  // is replaced (with Name::New: nothing must be there).
   void Expect(const std::optional<io::FileStamp>& atTarget) { expected_ = atTarget; }
   // What was at the target when the replacement began (nothing: empty).
   std::optional<io::FileStamp> Found() const;
@@ -71,6 +80,7 @@ class Replacement {
 
  private:
   void KeepOwner();
+  [[noreturn]] void ThrowTaken() const;
 
   io::FileSystem& fs_;
   Keep keep_;

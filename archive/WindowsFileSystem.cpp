@@ -358,6 +358,9 @@ class WindowsFileSystem final : public FileSystem {
   // could do would change who may use it.
   bool SetOwner(File& /*file*/, const FileInfo& /*like*/) override { return true; }
 
+  // FileInfo carries no owner here.
+  std::string AccountName(uint32_t /*id*/, bool /*group*/) override { return {}; }
+
   // The attributes that matter came over with CopyPermissions; an access
   // list set on the old file alone and its alternate data streams are not
   // carried over (the folder's inherited security applies, see SetOwner).

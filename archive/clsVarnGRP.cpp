@@ -74,15 +74,17 @@ using grp::DescribeEntry;
                      "it again.");
 }
 
-// The new version of a file an entry is extracted to; `archive` itself is
-// never one, since replacing it would destroy the data being read.
+// The new file an entry is extracted to, which keeps nothing of a file
+// that had its name; `archive` itself is never replaced, since that would
+// destroy the data being read.
 std::unique_ptr<Replacement> StartExtraction(io::FileSystem& fs, const std::string& archive,
-                                             const std::string& target, bool followLink) {
-  if (fs.SameFile(archive, target)) {
+                                             const std::string& target, Replacement::Name name) {
+  // A link that is to be replaced is not looked through, even here.
+  if ((name == Replacement::Name::Follow || !fs.IsLink(target)) && fs.SameFile(archive, target)) {
     throw AppError(errInvalidArgument, kSource,
                    "Cannot extract to " + Quoted(target) + ": that is the archive itself.");
   }
-  return std::make_unique<Replacement>(fs, target, Replacement::Keep::Permissions, followLink);
+  return std::make_unique<Replacement>(fs, target, Replacement::Keep::Nothing, name);
 }
 
 // Errors met while a new file is written name the temporary file or a
@@ -212,7 +214,7 @@ std::string clsVarnGRP::addFile(const std::string& FilePath) {
   return name;
 }
 
-void clsVarnGRP::saveFile(const std::string& FilePath) {
+void clsVarnGRP::saveFile(const std::string& FilePath, bool Replace) {
   if (FilePath.empty() && GrpPath.empty()) {
     throw AppError(errInvalidArgument, kSource, "No file name was given to save the archive to.");
   }
@@ -223,7 +225,7 @@ void clsVarnGRP::saveFile(const std::string& FilePath) {
     // Held until the new file is in place, so that another save of the same
     // archive cannot start from what this one is about to replace.
     ArchiveLock lock(*Fs, target, ArchiveLock::kDefaultWait);
-    writeArchive(target);
+    writeArchive(target, Replace);
   });
 }
 
@@ -233,7 +235,7 @@ std::string clsVarnGRP::SavedPath(const std::string& FilePath) {
   return LastPathComponent(FilePath).find('.') == std::string::npos ? FilePath + ".grp" : FilePath;
 }
 
-void clsVarnGRP::writeArchive(const std::string& target) {
+void clsVarnGRP::writeArchive(const std::string& target, bool replace) {
   // Everything that can be known in advance is checked before a byte is
   // written.
   const auto queued = static_cast<int64_t>(AddedFiles.size());
@@ -302,7 +304,8 @@ void clsVarnGRP::writeArchive(const std::string& target) {
     AppendInt32(header, written[i].Size);
   }
 
-  Replacement replacement(*Fs, target, Replacement::Keep::Everything);
+  Replacement replacement(*Fs, target, Replacement::Keep::Everything,
+                          replace ? Replacement::Name::Follow : Replacement::Name::New);
   // Elsewhere, the file found there now (or nothing) is the one to replace.
   replacement.Expect(inPlace ? std::optional<io::FileStamp>(GrpStamp) : replacement.Found());
   io::File& out = replacement.Out();
@@ -372,7 +375,7 @@ void clsVarnGRP::extractFile(int16_t index, const std::string& FilePath) {
 
   NamingTarget("Cannot extract entry " + std::to_string(index) + " to ", FilePath, [&] {
     auto archive = openLoaded();
-    auto replacement = StartExtraction(*Fs, GrpPath, FilePath, true);
+    auto replacement = StartExtraction(*Fs, GrpPath, FilePath, Replacement::Name::Follow);
     int64_t done = 0;
     copyReporting(*archive, at - 1, replacement->Out(), size, done, size);
     archive.reset();
@@ -402,7 +405,7 @@ void clsVarnGRP::extractFiles(const std::vector<std::pair<int16_t, std::string>>
     const int16_t index = target.first;
     const std::string& path = target.second;
     NamingTarget("Cannot extract entry " + std::to_string(index) + " to ", path, [&] {
-      auto replacement = StartExtraction(*Fs, GrpPath, path, false);
+      auto replacement = StartExtraction(*Fs, GrpPath, path, Replacement::Name::Replace);
       copyReporting(*archive, Positions[static_cast<std::size_t>(index)] - 1, replacement->Out(),
                     Entries[static_cast<std::size_t>(index)].Size, done, total);
       replacement->Finish();

@@ -32,11 +32,16 @@ class clsVarnGRP {
   // Queues the file; returns the entry name it will get (may exceed 12 bytes
   // until it is written).
   std::string addFile(const std::string& FilePath);
-  // An empty path saves over the archive's own file.
-  void saveFile(const std::string& FilePath);
+  // An empty path saves over the archive's own file. With `Replace` false
+  // the save replaces nothing: it fails if anything is at the target's name,
+  // a link included, when it starts or when the new file is put there.
+  void saveFile(const std::string& FilePath, bool Replace = true);
   // The file saveFile writes when given `FilePath` (not empty): a path
   // whose file name has no "." gets ".grp".
   static std::string SavedPath(const std::string& FilePath);
+  // An extracted file is a new file, whatever had its name: it belongs to
+  // the user who extracts, with the mode a new file gets, and keeps nothing
+  // of a file it replaces (owner, mode, access list).
   void extractFile(int16_t index, const std::string& FilePath);
   // Extracts many loaded entries, each to its own path (no two the same).
   // Every file is written whole under a temporary name before any is put in
@@ -76,7 +81,7 @@ class clsVarnGRP {
   };
 
   static std::string makeEntryName(const std::string& path);
-  void writeArchive(const std::string& target);
+  void writeArchive(const std::string& target, bool replace);
   // GrpPath, opened for reading, after making sure it is still the file
   // that was loaded.
   std::unique_ptr<io::File> openLoaded();

@@ -230,7 +230,8 @@ Commands that change one archive at the same time take turns, each seeing
 the others' work.
 
 Exit status: 0 success, 1 failure (or a damaged archive for check),
-2 bad usage, 130 stopped by Ctrl+C with every file as it was.
+2 bad usage, 130 stopped by Ctrl+C (129 by SIGHUP, 143 by SIGTERM) with every
+file as it was.
 )";
 }
 

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "AppError.h"
@@ -75,7 +76,8 @@ void AppendPadded(std::string& out, int64_t value, std::size_t width) {
   out.append(digits, length);
 }
 
-// Shows progress and stops the archive's operation after a Ctrl+C.
+// Shows progress and stops the archive's operation after a Ctrl+C (or
+// SIGTERM, SIGHUP).
 clsVarnGRP::ProgressHandler Reporting(ProgressLine& progress) {
   return [&progress](int64_t done, int64_t total) {
     progress.Report(done, total);
@@ -216,12 +218,11 @@ void AddAll(clsVarnGRP& archive, const std::vector<std::string>& files, Console&
   }
 }
 
-void Save(clsVarnGRP& archive, const std::string& path, Console& console) {
+void Save(clsVarnGRP& archive, const std::string& path, Console& console, bool replace = true) {
   {
     ProgressLine progress(console.Err, console.ErrIsTerminal, "writing");
-    InterruptGuard guard;
     archive.SetProgressHandler(Reporting(progress));
-    archive.saveFile(path);
+    archive.saveFile(path, replace);
   }
   archive.SetProgressHandler(nullptr);
 }
@@ -269,14 +270,37 @@ void SaveInPlace(clsVarnGRP& archive, const std::string& path, const LeftBehind&
 
 // Taken before the archive is read and held until the new one is in place:
 // commands on one archive run one after another, each seeing the others'
-// work, instead of each writing back what it read and losing theirs.
-ArchiveLock LockArchive(const Invocation& invocation, const std::string& path) {
-  return ArchiveLock(io::FileSystem::Native(), path, std::chrono::seconds(invocation.WaitSeconds));
+// work, instead of each writing back what it read and losing theirs. The
+// signals are held off from the moment the lock is taken until it is let
+// go, its file removed: while waiting for it there is nothing to clean up,
+// and a wait that will not end can be broken off as ever.
+class Locked {
+ public:
+  Locked(const Invocation& invocation, const std::string& path)
+      : lock_(io::FileSystem::Native(), path, std::chrono::seconds(invocation.WaitSeconds)) {
+    guard_.emplace();
+  }
+
+ private:
+  std::optional<InterruptGuard> guard_;  // outlives the lock
+  ArchiveLock lock_;
+};
+
+// The files to add, from the command line and standard input, each checked
+// to be there and readable: all before the lock is taken, so that a slow
+// producer of the list or a name mistyped holds up no other writer.
+std::vector<std::string> InputFiles(const Invocation& invocation, Console& console) {
+  std::vector<std::string> files = FilesToAdd(invocation, console);
+  for (const std::string& file : files) {
+    io::FileSystem::Native().OpenRead(file);
+  }
+  return files;
 }
 
 int Create(const Invocation& invocation, Console& console) {
   const std::string target = clsVarnGRP::SavedPath(invocation.Archive);
-  const ArchiveLock lock = LockArchive(invocation, target);
+  const std::vector<std::string> files = InputFiles(invocation, console);
+  const Locked locked(invocation, target);
   std::error_code error;
   if (!invocation.Force && std::filesystem::symlink_status(PathFromUtf8(target), error).type() !=
                                std::filesystem::file_type::not_found) {
@@ -284,17 +308,20 @@ int Create(const Invocation& invocation, Console& console) {
                    Quoted(target) + " already exists; give --force to replace it.");
   }
   clsVarnGRP archive;
-  AddAll(archive, FilesToAdd(invocation, console), console);
-  Save(archive, target, console);
+  AddAll(archive, files, console);
+  // Without --force nothing is replaced, whatever appears at the name while
+  // the archive is written: a link planted there now would otherwise have
+  // the new archive written over the file it points at.
+  Save(archive, target, console, invocation.Force);
   return kSuccess;
 }
 
 int Add(const Invocation& invocation, Console& console) {
-  const ArchiveLock lock = LockArchive(invocation, invocation.Archive);
+  const std::vector<std::string> files = InputFiles(invocation, console);
+  const Locked locked(invocation, invocation.Archive);
   clsVarnGRP archive;
   Load(archive, invocation.Archive);
   const LeftBehind left = Examine(archive, invocation.Archive);
-  const std::vector<std::string> files = FilesToAdd(invocation, console);
   if (files.empty()) {
     return kSuccess;  // an empty list from standard input: nothing to rewrite
   }
@@ -304,7 +331,7 @@ int Add(const Invocation& invocation, Console& console) {
 }
 
 int Delete(const Invocation& invocation, Console& console) {
-  const ArchiveLock lock = LockArchive(invocation, invocation.Archive);
+  const Locked locked(invocation, invocation.Archive);
   clsVarnGRP archive;
   Load(archive, invocation.Archive);
   const LeftBehind left = Examine(archive, invocation.Archive);
@@ -376,10 +403,10 @@ int Dispatch(const std::vector<std::string>& args, Console& console) {
         return Check(invocation, console);
     }
   } catch (const AppError& error) {
-    // Stopped by Ctrl+C with every file as it was: the shell's usual status
-    // for that, and nothing to explain.
+    // Stopped by a signal with every file as it was: the shell's usual
+    // status for that (128 + its number), and nothing to explain.
     if (error.Number() == errDialogCancelled && InterruptGuard::Requested()) {
-      return kInterrupted;
+      return kInterrupted + InterruptGuard::Signal();
     }
     console.Err << "halvarin-grp: " << Printable(error.Description()) << '\n';
   } catch (const std::exception& error) {

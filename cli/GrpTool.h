@@ -17,13 +17,14 @@ struct Console {
 
 // kReaderGone is no exit status: standard output is a pipe whose reader has
 // stopped reading, and the program is to end as any other would on a write
-// to it, by SIGPIPE. 130: stopped by Ctrl+C (128 + SIGINT, as shells report
-// it), nothing changed.
+// to it, by SIGPIPE. kInterrupted + a signal's number: stopped by Ctrl+C
+// (130), SIGTERM or SIGHUP, as shells report a program the signal ended;
+// nothing changed.
 enum ExitStatus : int {
   kSuccess = 0,
   kFailure = 1,
   kBadUsage = 2,
-  kInterrupted = 130,
+  kInterrupted = 128,
   kReaderGone = -1
 };
 

@@ -11,7 +11,8 @@ namespace halvarin::cli {
 std::size_t Utf8Length(std::string_view s);
 
 // `text` as it may reach a terminal: every control character, C0 (newlines
-// included), DEL and C1, as "?", and so is every byte that is not part of
+// included), DEL, C1 and the bidirectional controls (U+202E and its kind),
+// as "?", and so is every byte that is not part of
 // well-formed UTF-8. A raw 0x9B is the 8-bit escape that starts a control
 // sequence on terminals that take 8-bit codes; in any other encoding it is
 // not a character this program ever prints. Everything printed that comes

@@ -137,6 +137,12 @@ TEST(GrpNames, ExtractedNamesStayInTheirFolder) {
       {"CON.TXT     ", "_CON.TXT"},
       {"lpt1", "_lpt1"},
       {"COM10.txt", "COM10.txt"},
+      {"conin$.txt", "_conin$.txt"},
+      {"CONOUT$", "_CONOUT$"},
+      {"CONIN$X", "CONIN$X"},
+      {"COM0", "_COM0"},
+      {"lpt\xC2\xB9.dat", "_lpt\xC2\xB9.dat"},
+      {"COM\xC2\xB4", "COM\xC2\xB4"},
   };
   for (const auto& [stored, offered] : cases) {
     EXPECT_EQ(SafeFileName(stored), offered) << stored;

@@ -116,9 +116,9 @@ TEST(WindowsFileSystem, ErrorsNameTheFileAndTheSystemsReason) {
 TEST(WindowsFileSystem, ReservedNamesAreExtractedAsOrdinaryFilesInTheFolder) {
   // Each would be a device, a stream, another file or no file at all if
   // used as it is stored.
-  const std::vector<std::string> stored = {"CON",   "nul.txt", "COM1",  "lpt9.dat",
-                                           "aux.",  "a<b>c",   "d:e",   "f|g?h*",
-                                           "\"q\"", "dots...", "spc  ", "Prn .x"};
+  const std::vector<std::string> stored = {"CON",   "nul.txt", "COM1",       "lpt9.dat", "aux.",
+                                           "a<b>c", "d:e",     "f|g?h*",     "\"q\"",    "dots...",
+                                           "spc  ", "Prn .x",  "conin$.txt", "CONOUT$",  "COM0"};
   TempDir dir;
   std::vector<Item> items;
   std::vector<std::pair<int16_t, std::string>> targets;

@@ -127,8 +127,8 @@ TEST_F(GrpToolTest, CheckReportsEveryProblemAndFailsOnlyOnErrors) {
       {{Padded("a.art"), "aaaa"}, {Padded("b.map"), "bb"}, {Padded("A.ART", '\0'), "cc"}});
   Write("x.grp", three + "tail");
   EXPECT_EQ(Run("check x.grp").Said(),
-            "0|x.grp: warning: entry 3 (\"A.ART\") has the same name as entry 1; looking entries "
-            "up by name finds only the first.\n"
+            "0|x.grp: warning: entry 3 (\"A.ART\") has the same name as entry 1; extracting by "
+            "that name writes them all, deleting by it asks for an index.\n"
             "x.grp: warning: 4 bytes after the last entry's data belong to no entry; a save "
             "drops them.\n"
             "x.grp: sound: 3 entries, 8 bytes of data, 2 warnings\n");
@@ -272,6 +272,8 @@ TEST_F(GrpToolTest, NamesPrintedCannotDriveTheTerminalOrForgeALine) {
            {{"list", "\23331m.grp"},
             grp + "Cannot open \"?31m.grp\": No such file or directory.\n"},
            {{"lst\x1b[2J"}, grp + "unknown command \"lst?[2J\".\n"},
+           {{"list", "txt.\xE2\x80\xAEpwn.grp"},
+            grp + "Cannot open \"txt.?pwn.grp\": No such file or directory.\n"},
            {{"list", "a.grp", "-\xC2\x9B\xC3\xA9"},
             grp + "\"list\" does not take the option \"-?\xC3\xA9\".\n"}}) {
     const ProgramResult r = RunProgram(HALVARIN_GRP, args, dir.Path());  // a name holds spaces
@@ -280,11 +282,13 @@ TEST_F(GrpToolTest, NamesPrintedCannotDriveTheTerminalOrForgeALine) {
 }
 #endif
 
-// The Ctrl+C is waiting from the start and arrives as soon as the program
-// listens for it: the operation is stopped at its very first progress report.
-TEST_F(GrpToolTest, CtrlCLeavesEveryFileAsItWasWithStatus130) {
+// The signal (Ctrl+C, or SIGTERM from `timeout`, or SIGHUP from a closed
+// terminal) is waiting from the start and arrives as soon as the program
+// listens for it: the operation is stopped at its very first progress
+// report, with no temporary or lock file left.
+TEST_F(GrpToolTest, SignalsLeaveEveryFileAsItWasWith128PlusTheSignal) {
 #ifdef _WIN32
-  GTEST_SKIP() << "POSIX-only: Ctrl+C is SIGINT, held back and sent with kill";
+  GTEST_SKIP() << "POSIX-only: the signals are held back and sent with kill";
 #else
   Write("a.grp",
         ArchiveBytes({{Padded("BIG.ART"), Content(1, 5 << 20)}, {Padded("S.MAP"), "map"}}));
@@ -292,10 +296,12 @@ TEST_F(GrpToolTest, CtrlCLeavesEveryFileAsItWasWithStatus130) {
   Write("out/S.MAP", "older");
   fs::create_symlink("../new.voc", dir / "out/BIG.ART");
   const auto before = dir.Tree();
-  for (const char* command : {"add a.grp new.voc", "delete a.grp 1", "create b.grp new.voc",
-                              "create -f a.grp new.voc", "extract a.grp -C out"}) {
-    EXPECT_EQ(Run(command, {.CtrlC = true}).Status, 130) << command;
-    EXPECT_EQ(dir.Tree(), before) << command;
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const char* command : {"add a.grp new.voc", "delete a.grp 1", "create b.grp new.voc",
+                                "create -f a.grp new.voc", "extract a.grp -C out"}) {
+      EXPECT_EQ(Run(command, {.Signal = signal}).Status, 128 + signal) << command;
+      EXPECT_EQ(dir.Tree(), before) << command;
+    }
   }
 #endif
 }
@@ -360,7 +366,14 @@ TEST_F(GrpToolTest, AHeldLockTimesOutAndIsFreeOnceItsHolderIsGone) {
     EXPECT_EQ(ReadAll(dir / "mod.grp"), original);
     EXPECT_EQ(dir.Names(), names);
   }
+  // The list and the files in it are looked at before the lock is waited for.
+  const std::string missing = Run("add --wait=9 mod.grp -", {.Input = "missing\n"}).Said();
+  EXPECT_TRUE(missing.starts_with("1|halvarin-grp: Cannot open \"missing\": ")) << missing;
   held.reset();
+  // Cut to fit, the lock file's name still ends between two characters.
+  const std::string name = std::regex_replace(std::string(150, 'e'), std::regex("e"), "\xC3\xA9");
+  EXPECT_EQ(ArchiveLock::LockPathFor("d/a" + name),
+            "d/.a" + name.substr(0, 198) + ".halvarin-lock");
 #ifndef _WIN32
   const auto killed = [&] {
     const auto mine = lock();

@@ -64,6 +64,7 @@ class FaultyFileSystem : public io::FileSystem {
     return Step(Op::CreateNew, p), created_.push_back(p), Wrap(real_.CreateNew(p, mode));
   }
   io::FileInfo Stat(Str p) override { return Step(Op::Stat, p), real_.Stat(p); }
+  io::FileInfo LinkStat(Str p) override { return Step(Op::Stat, p), real_.LinkStat(p); }
   void CopyPermissions(io::File& file, const io::FileInfo& like) override {
     Step(Op::CopyPermissions, file.Path()), real_.CopyPermissions(Real(file), like);
   }

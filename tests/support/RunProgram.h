@@ -40,7 +40,7 @@ struct RunOptions {
   std::string Input{};
   std::string StdoutPath{};   // instead of collecting it (/dev/full, for instance)
   bool ClosedStdout = false;  // a pipe nobody reads, as under `| head -1` (POSIX only)
-  bool CtrlC = false;  // a Ctrl+C waiting from the start, held back until it listens (POSIX only)
+  int Signal = 0;             // one waiting from the start, held back until it listens (POSIX only)
 };
 
 // A command line split at spaces, as a shell splits one without quotes.
@@ -99,13 +99,13 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
   }
   posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), create, 0600);
   posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-  posix_spawnattr_t attributes;  // with SIGINT blocked, for a Ctrl+C sent before it listens
+  posix_spawnattr_t attributes;  // with the signal blocked, to be sent before it listens
   posix_spawnattr_init(&attributes);
   sigset_t blocked;
   sigemptyset(&blocked);
-  sigaddset(&blocked, SIGINT);
+  sigaddset(&blocked, o.Signal);
   posix_spawnattr_setsigmask(&attributes, &blocked);
-  posix_spawnattr_setflags(&attributes, o.CtrlC ? POSIX_SPAWN_SETSIGMASK : 0);
+  posix_spawnattr_setflags(&attributes, o.Signal != 0 ? POSIX_SPAWN_SETSIGMASK : 0);
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const std::string& arg : args) {
     argv.push_back(const_cast<char*>(arg.c_str()));
@@ -118,7 +118,7 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
   posix_spawnattr_destroy(&attributes);
   ::close(pipeEnds[1]);
   if (spawned) {
-    ::kill(pid, o.CtrlC ? SIGINT : 0);  // 0 sends nothing
+    ::kill(pid, o.Signal);  // 0 sends nothing
     ::waitpid(pid, &status, 0);
     status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
