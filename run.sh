@@ -9,8 +9,4 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALVARIN_BUILD_
   -DHALVARIN_BUILD_BENCH=OFF
 cmake --build build -j"$(nproc)"
 
-if [ -x build/halvarin ]; then
-  exec build/halvarin
-else
-  echo "Built the archive library; the program itself is not there yet."
-fi
+exec build/halvarin

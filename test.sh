@@ -20,22 +20,22 @@ if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
 fi
 
 echo "== Build and test =="
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALVARIN_WERROR=ON
-cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure -j"$jobs"
+# The configurations are the presets of CMakePresets.json: each step runs
+# alone as cmake --preset X && cmake --build --preset X && ctest --preset X.
+cmake --preset native
+cmake --build --preset native -j"$jobs"
+ctest --preset native -j"$jobs"
 
 # The Qt-free half built for Windows with mingw-w64, its tests run under
-# wine (README, "Windows").
+# wine (docs/windows.md).
 echo "== Windows: cross-build and test under wine =="
 windows_start=$SECONDS
 wine="$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)"
 if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 || [ ! -d /usr/src/googletest ]; then
   echo "== SKIPPED: the mingw-w64 compiler or GoogleTest's sources are missing =="
 else
-  cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALVARIN_WERROR=ON \
-    -DCMAKE_TOOLCHAIN_FILE=tools/mingw-w64-x86_64.cmake -DHALVARIN_QT=OFF \
-    -DHALVARIN_BUILD_BENCH=OFF
-  cmake --build build-win -j"$jobs"
+  cmake --preset windows
+  cmake --build --preset windows -j"$jobs"
   # A prefix of our own, kept between runs: the first start takes a while.
   export WINEPREFIX="$PWD/build-win/wine" WINEDEBUG=-all
   version="$( ([ -x "$wine" ] && timeout 600 "$wine" build-win/cli/halvarin-grp.exe --version) \
@@ -44,7 +44,7 @@ else
     echo "== SKIPPED: wine cannot run Windows programs on this machine =="
   else
     log=build-win/ctest.log
-    if ! ctest --test-dir build-win -V -j"$jobs" >"$log" 2>&1; then
+    if ! ctest --preset windows -V -j"$jobs" >"$log" 2>&1; then
       grep -E "FAILED|Failure|Which is|Expected|error" "$log" | head -100
       tail -20 "$log"
       exit 1
@@ -61,23 +61,19 @@ else
   fi
 fi
 
-# The archive reader against hostile input, for a bounded time (README,
-# "Reliability", for longer runs).
+# The archive reader against hostile input, for a bounded time
+# (docs/reliability.md for longer runs).
 if command -v clang++ >/dev/null 2>&1; then
   echo "== Fuzz the archive for ${HALVARIN_FUZZ_SECONDS:-60} s =="
-  cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALVARIN_WERROR=ON \
-    -DCMAKE_CXX_COMPILER=clang++ -DHALVARIN_FUZZ=ON
-  cmake --build build-fuzz -j"$jobs"
-  tests/archive/fuzz/run-archive-fuzz.sh build-fuzz "${HALVARIN_FUZZ_SECONDS:-60}"
+  cmake --preset fuzz
+  cmake --build --preset fuzz -j"$jobs"
+  ctest --preset fuzz
 else
   echo "== clang++ is missing: the archive fuzzer does not run =="
 fi
 
 echo "== Build and test under AddressSanitizer and UndefinedBehaviorSanitizer =="
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DHALVARIN_WERROR=ON \
-  -DHALVARIN_SANITIZE=ON -DHALVARIN_BUILD_BENCH=OFF
-cmake --build build-asan -j"$jobs"
-ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1" \
-  LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp:print_suppressions=0" \
-  UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
-  ctest --test-dir build-asan --output-on-failure -j"$jobs"
+# The sanitizers' options are the asan test preset's.
+cmake --preset asan
+cmake --build --preset asan -j"$jobs"
+ctest --preset asan -j"$jobs"

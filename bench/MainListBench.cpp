@@ -53,9 +53,15 @@ struct Fixture {
   QtListView* list = nullptr;
 };
 
+// Made on first use and ended by main while the application still exists:
+// widgets must not outlive it.
+std::unique_ptr<Fixture> shared;
+
 Fixture& Shared() {
-  static Fixture fixture;
-  return fixture;
+  if (!shared) {
+    shared = std::make_unique<Fixture>();
+  }
+  return *shared;
 }
 
 // Clearing the list, appending every entry with its icon, and laying out.
@@ -99,5 +105,6 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  shared.reset();
   return 0;
 }

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs the archive fuzzer of a HALVARIN_FUZZ build for a bounded time.
+# Runs the archive fuzzer of a HALVARIN_FUZZ build for a bounded time
+# (SECONDS, else $HALVARIN_FUZZ_SECONDS, else 60).
 #
 #   tests/archive/fuzz/run-archive-fuzz.sh BUILD_DIR [SECONDS] [extra libFuzzer options]
 #
@@ -8,7 +9,7 @@
 # BUILD_DIR/fuzz-work/artifacts. The seeds are written afresh every time.
 set -euo pipefail
 build="${1:?usage: run-archive-fuzz.sh BUILD_DIR [SECONDS] [libFuzzer options]}"
-seconds="${2:-60}"
+seconds="${2:-${HALVARIN_FUZZ_SECONDS:-60}}"
 shift $(($# < 2 ? $# : 2))
 here="$(cd "$(dirname "$0")" && pwd)"
 work="$build/fuzz-work"
