@@ -22,6 +22,7 @@
 #include "JsonText.h"
 #include "PathNames.h"
 #include "ProgressLine.h"
+#include "RecoverCommands.h"
 #include "TerminalText.h"
 #include "clsVarnGRP.h"
 
@@ -345,7 +346,8 @@ int Check(const Invocation& invocation, Console& console) {
   return result.Sound() ? kSuccess : kFailure;
 }
 
-int Dispatch(const std::vector<std::string>& args, Console& console) {
+// `failed`: the status a failure ends the program with.
+int Dispatch(const std::vector<std::string>& args, Console& console, int& failed) {
   Invocation invocation;
   try {
     invocation = ParseCommandLine(args);
@@ -354,6 +356,10 @@ int Dispatch(const std::vector<std::string>& args, Console& console) {
                 << "\nTry \"halvarin-grp --help\".\n";
     return kBadUsage;
   }
+  if (invocation.What == Action::Diff) {
+    failed = kTrouble;
+  }
+  const Printer print = [&console](std::string_view text) { Print(console, text); };
   try {
     switch (invocation.What) {
       case Action::Help:
@@ -374,6 +380,10 @@ int Dispatch(const std::vector<std::string>& args, Console& console) {
         return Delete(invocation, console);
       case Action::Check:
         return Check(invocation, console);
+      case Action::Salvage:
+        return Salvage(invocation, console, print);
+      case Action::Diff:
+        return Diff(invocation, print);
     }
   } catch (const AppError& error) {
     // Stopped by Ctrl+C with every file as it was: the shell's usual status
@@ -385,15 +395,16 @@ int Dispatch(const std::vector<std::string>& args, Console& console) {
   } catch (const std::exception& error) {
     console.Err << "halvarin-grp: " << Printable(error.what()) << '\n';
   }
-  return kFailure;
+  return failed;
 }
 
 }  // namespace
 
 int RunGrpTool(const std::vector<std::string>& args, Console console) {
   int reason = 0;
+  int failed = kFailure;
   try {
-    const int status = Dispatch(args, console);
+    const int status = Dispatch(args, console, failed);
     errno = 0;
     console.Out.flush();
     if (console.Out) {
@@ -411,7 +422,7 @@ int RunGrpTool(const std::vector<std::string>& args, Console console) {
   // Output lost to a full disk must not pass for success.
   console.Err << "halvarin-grp: Cannot write to standard output"
               << (reason != 0 ? ": " + std::string(std::strerror(reason)) : std::string()) << ".\n";
-  return kFailure;
+  return failed;
 }
 
 }  // namespace halvarin::cli

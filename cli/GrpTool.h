@@ -15,7 +15,8 @@ struct Console {
   bool ErrIsTerminal = false;
 };
 
-// kReaderGone is no exit status: standard output is a pipe whose reader has
+// diff fails with kTrouble, as diff and cmp do, since 1 says that the
+// archives differ. kReaderGone is no exit status: standard output is a pipe whose reader has
 // stopped reading, and the program is to end as any other would on a write
 // to it, by SIGPIPE. 130: stopped by Ctrl+C (128 + SIGINT, as shells report
 // it), nothing changed.
@@ -23,6 +24,7 @@ enum ExitStatus : int {
   kSuccess = 0,
   kFailure = 1,
   kBadUsage = 2,
+  kTrouble = 2,
   kInterrupted = 130,
   kReaderGone = -1
 };
