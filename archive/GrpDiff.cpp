@@ -12,10 +12,6 @@ namespace halvarin {
 
 namespace {
 
-// Large enough that two archives of copies compare at the speed of reading
-// them; two of these are all the memory a comparison takes.
-constexpr int64_t kChunk = int64_t{1} << 20;
-
 std::string Key(const std::string& stored) {
   return FoldedCase(grp::TrimmedName(stored));
 }
@@ -42,6 +38,7 @@ void Fill(io::File& file, int64_t offset, char* buffer, int64_t length) {
 void CompareRun(io::File& a, io::File& b, const Pair* pairs, std::size_t count,
                 std::vector<bool>& differs, std::vector<char>& bufferA,
                 std::vector<char>& bufferB) {
+  const auto chunk = static_cast<int64_t>(bufferA.size());
   int64_t length = 0;
   for (std::size_t k = 0; k < count; ++k) {
     length += pairs[k].Size;
@@ -51,7 +48,7 @@ void CompareRun(io::File& a, io::File& b, const Pair* pairs, std::size_t count,
   int64_t windowStart = 0, windowEnd = 0;
   for (int64_t at = 0; at < length;) {
     if (at >= windowEnd) {
-      const int64_t want = std::min(kChunk, length - at);
+      const int64_t want = std::min(chunk, length - at);
       Fill(a, pairs[0].OldAt + at, bufferA.data(), want);
       Fill(b, pairs[0].NewAt + at, bufferB.data(), want);
       windowStart = at, windowEnd = at + want;
@@ -74,7 +71,8 @@ void CompareRun(io::File& a, io::File& b, const Pair* pairs, std::size_t count,
 
 }  // namespace
 
-std::vector<EntryChange> CompareArchives(clsVarnGRP& older, clsVarnGRP& newer) {
+std::vector<EntryChange> CompareArchives(clsVarnGRP& older, clsVarnGRP& newer,
+                                         int64_t bufferBytes) {
   const int16_t oldCount = older.NumberOfFiles(), newCount = newer.NumberOfFiles();
   struct Named {
     std::vector<int16_t> Indices;  // in directory order
@@ -97,8 +95,8 @@ std::vector<EntryChange> CompareArchives(clsVarnGRP& older, clsVarnGRP& newer) {
     match[static_cast<std::size_t>(i)] = j;
     matched[static_cast<std::size_t>(j)] = true;
     if (older.FileSize(i) == newer.FileSize(j) && older.FileSize(i) > 0) {
-      pairs.push_back(
-          {i, older.FilePosition(i) - int64_t{1}, newer.FilePosition(j) - int64_t{1}, older.FileSize(i)});
+      pairs.push_back({i, older.FilePosition(i) - int64_t{1}, newer.FilePosition(j) - int64_t{1},
+                       older.FileSize(i)});
     }
   }
 
@@ -106,8 +104,9 @@ std::vector<EntryChange> CompareArchives(clsVarnGRP& older, clsVarnGRP& newer) {
   if (!pairs.empty()) {
     auto a = older.OpenForReading();
     auto b = newer.OpenForReading();
-    std::vector<char> bufferA(static_cast<std::size_t>(kChunk)), bufferB(bufferA.size());
-    // Entries back to back in both files, as in two copies, are read as one.
+    // A megabyte each reads at the disk's speed; little is gained beyond.
+    std::vector<char> bufferA(static_cast<std::size_t>(std::max<int64_t>(bufferBytes, 1)));
+    std::vector<char> bufferB(bufferA.size());
     for (std::size_t k = 0; k < pairs.size();) {
       std::size_t end = k + 1;
       int64_t length = pairs[k].Size;

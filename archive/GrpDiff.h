@@ -5,7 +5,8 @@
 // A to Z in either case); of a name held by several entries, the n-th in
 // one archive goes with the n-th in the other. Matched entries of equal size
 // are compared byte for byte through two fixed buffers, so that archives of
-// any size take the same little memory.
+// any size take the same little memory; entries that lie back to back in
+// both files, as in two copies, are read as one.
 
 #include <cstdint>
 #include <string>
@@ -31,7 +32,9 @@ struct EntryChange {
 // The loaded entries of both: removed and changed ones in the old archive's
 // order, then the added ones in the new archive's. Empty when the two hold
 // the same. Throws AppError when either file cannot be read, or no longer
-// holds what was loaded.
-std::vector<EntryChange> CompareArchives(clsVarnGRP& older, clsVarnGRP& newer);
+// holds what was loaded. Tests give buffers of a few bytes, so that small
+// archives cross many of them.
+std::vector<EntryChange> CompareArchives(clsVarnGRP& older, clsVarnGRP& newer,
+                                         int64_t bufferBytes = int64_t{1} << 20);
 
 }  // namespace halvarin
