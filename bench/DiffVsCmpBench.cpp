@@ -102,8 +102,8 @@ double Median(std::vector<double> values) {
 }
 
 // Diff and cmp of `a` and `b`, alternately; prints the medians.
-void Compare(const std::string& what, const std::string& tool, const fs::path& a,
-             const fs::path& b, int status, int rounds) {
+void Compare(const std::string& what, const std::string& tool, const fs::path& a, const fs::path& b,
+             int status, int rounds) {
   const std::vector<std::string> diff = {tool, "diff", a.string(), b.string()};
   const std::vector<std::string> cmp = {"cmp", a.string(), b.string()};
   Run(diff, status), Run(cmp, status);
