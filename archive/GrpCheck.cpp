@@ -17,6 +17,7 @@ class Checker {
   Checker(CheckResult& result) : result_(result) {}
 
   void Error(int32_t number, std::string text) {
+    faulty_ = true;
     result_.Findings.push_back({true, number, std::move(text)});
   }
   void Warning(std::string text) { result_.Findings.push_back({false, 0, std::move(text)}); }
@@ -53,6 +54,9 @@ class Checker {
       }
       result_.DataBytes += size;
       position = end + 1;
+      if (!faulty_) {
+        result_.Whole = static_cast<int32_t>(i);
+      }
 
       const std::string folded = FoldedCase(TrimmedName(name));
       if (folded.empty()) {
@@ -78,6 +82,7 @@ class Checker {
   CheckResult& result_;
   bool pastLimit_ = false;
   bool pastEnd_ = false;
+  bool faulty_ = false;
 };
 
 }  // namespace

@@ -31,6 +31,10 @@ struct CheckResult {
   int32_t Count = 0;      // as the header says, when it can be read
   int64_t DataBytes = 0;  // the sum of the entries' sizes
   int64_t FileBytes = 0;
+  // Entries 1 to Whole lie wholly in the file, and nothing before them is
+  // wrong: where the archive stops making sense, since every position after
+  // a fault depends on it. All of them (Count) for a sound archive.
+  int32_t Whole = 0;
   std::vector<Finding> Findings;
 
   bool Sound() const;

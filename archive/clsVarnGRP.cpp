@@ -171,16 +171,58 @@ bool clsVarnGRP::LoadFile(const std::string& FilePath) {
   }
 
   // Only now, with everything checked, does the object take the new archive.
-  Signature.assign(AsText(table[0].Name));  // not `bytes`: the table may have moved
-  EntryCount = count;
+  adopt(std::move(table), std::move(positions), FilePath, stamp);
+  return true;
+}
+
+bool clsVarnGRP::LoadRecoverable(const std::string& FilePath, grp::Salvage* found) {
+  auto file = Fs->OpenRead(FilePath);
+  const io::FileStamp stamp = file->Stamp();
+  std::string head(static_cast<std::size_t>(std::min(stamp.Size, kLargestDirectory)), '\0');
+  head.resize(file->ReadAt(0, head.data(), head.size()));
+  file.reset();
+  grp::Salvage salvage = grp::PlanSalvage(head.data(), std::ssize(head), stamp.Size);
+  if (!salvage.Check.IsArchive) {
+    return false;
+  }
+  // The entries taken lie where the stored count puts them, whatever is
+  // wrong after them.
+  const int32_t whole = salvage.Check.Whole;
+  std::vector<GrpEntry> table(static_cast<std::size_t>(whole) + 1);
+  std::vector<int32_t> positions(table.size());
+  int64_t position = kHeaderSize + kRecordSize * int64_t{salvage.Check.Count} + 1;
+  std::copy_n(head.begin(), kMagicSize, table[0].Name.begin());
+  table[0].Size = whole;
+  for (std::size_t i = 1; i < table.size(); ++i) {
+    const char* record = head.data() + kHeaderSize + kRecordSize * (i - 1);
+    std::copy_n(record, kNameSize, table[i].Name.begin());
+    table[i].Size = ReadInt32(record + kNameSize);
+    positions[i] = static_cast<int32_t>(position);
+    position += table[i].Size;
+  }
+  adopt(std::move(table), std::move(positions), FilePath, stamp);
+  head.resize(
+      static_cast<std::size_t>(std::min(std::ssize(head), kHeaderSize + kRecordSize * whole)));
+  RecoveredHead = std::move(head);
+  IsChanged = !salvage.Check.Sound();
+  if (found != nullptr) {
+    *found = std::move(salvage);
+  }
+  return true;
+}
+
+void clsVarnGRP::adopt(std::vector<GrpEntry> table, std::vector<int32_t> positions,
+                       const std::string& path, const io::FileStamp& stamp) {
+  Signature.assign(AsText(table[0].Name));
+  EntryCount = static_cast<int32_t>(table.size() - 1);
   Entries = std::move(table);
   Positions = std::move(positions);
-  GrpPath = FilePath;
+  GrpPath = path;
   GrpStamp = stamp;
+  RecoveredHead.clear();
   LoadedDirectory.clear();
   AddedFiles.clear();
   IsChanged = false;
-  return true;
 }
 
 void clsVarnGRP::deleteFile(int16_t index) {
@@ -250,6 +292,12 @@ void clsVarnGRP::writeArchive(const std::string& target, bool replace) {
   // Saving over the loaded archive (by any of its names) must replace the
   // very file that was read, and nothing another program put there since.
   const bool inPlace = !GrpPath.empty() && Fs->SameFile(GrpPath, target);
+  if (inPlace && !RecoveredHead.empty()) {
+    throw AppError(
+        errInvalidArgument, kSource,
+        "Cannot save over " + Quoted(target) +
+            ": that is the archive the entries are recovered from. Save them to a new file.");
+  }
   std::unique_ptr<io::File> old;
   if (EntryCount > 0 || inPlace) {
     old = openLoaded();
@@ -360,6 +408,7 @@ void clsVarnGRP::writeArchive(const std::string& target, bool replace) {
   Positions = std::move(writtenPositions);
   GrpPath = target;
   GrpStamp = replacement.Stamp();
+  RecoveredHead.clear();
   AddedFiles.clear();
   IsChanged = false;
 
@@ -506,12 +555,15 @@ std::unique_ptr<io::File> clsVarnGRP::openLoaded() {
 
 bool clsVarnGRP::sameDirectory(io::File& file) const {
   const std::vector<GrpEntry>& table = LoadedDirectory.empty() ? Entries : LoadedDirectory;
-  std::string loaded = Signature;
-  loaded.reserve(static_cast<std::size_t>(kRecordSize) * table.size());
-  AppendInt32(loaded, static_cast<int32_t>(table.size() - 1));
-  for (std::size_t i = 1; i < table.size(); ++i) {
-    loaded += AsText(table[i].Name);
-    AppendInt32(loaded, table[i].Size);
+  // A recovered table is a part of the directory, under the stored count.
+  std::string loaded = RecoveredHead.empty() ? Signature : RecoveredHead;
+  if (RecoveredHead.empty()) {
+    loaded.reserve(static_cast<std::size_t>(kRecordSize) * table.size());
+    AppendInt32(loaded, static_cast<int32_t>(table.size() - 1));
+    for (std::size_t i = 1; i < table.size(); ++i) {
+      loaded += AsText(table[i].Name);
+      AppendInt32(loaded, table[i].Size);
+    }
   }
   std::string now(loaded.size(), '\0');
   return file.ReadAt(0, now.data(), now.size()) == now.size() && now == loaded;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "FileSystem.h"
+#include "GrpSalvage.h"
 
 namespace halvarin {
 
@@ -28,6 +29,13 @@ class clsVarnGRP {
   // False when the file is not a group archive (shorter than the magic, or a
   // different magic); throws for a file that cannot be read or is damaged.
   bool LoadFile(const std::string& FilePath);
+  // Loads what a damaged archive still holds: its entries up to the first
+  // fault (all of them when there is none), read from that file as they are.
+  // False when the file is not a group archive. The object is then changed
+  // unless nothing was lost, and never saves over the file it was loaded
+  // from: the entries are meant for a new one. `found`, when given, receives
+  // what was lost and why.
+  bool LoadRecoverable(const std::string& FilePath, grp::Salvage* found = nullptr);
   void deleteFile(int16_t index);
   // Queues the file; returns the entry name it will get (may exceed 12 bytes
   // until it is written).
@@ -70,6 +78,9 @@ class clsVarnGRP {
   const std::string& ArchivePath() const { return GrpPath; }
   // The disk file queued as entry `index` (past NumberOfFiles).
   const std::string& AddedFile(int16_t index) const;
+  // The loaded archive's file, opened for reading the entries' data, once it
+  // is known still to hold the directory that was loaded; throws otherwise.
+  std::unique_ptr<io::File> OpenForReading() { return openLoaded(); }
 
  private:
   // One directory record, laid out as on disk so that the whole directory is
@@ -81,6 +92,9 @@ class clsVarnGRP {
   };
 
   static std::string makeEntryName(const std::string& path);
+  // The last step of a load: the object takes the table read from `path`.
+  void adopt(std::vector<GrpEntry> table, std::vector<int32_t> positions, const std::string& path,
+             const io::FileStamp& stamp);
   void writeArchive(const std::string& target, bool replace);
   // GrpPath, opened for reading, after making sure it is still the file
   // that was loaded.
@@ -103,6 +117,9 @@ class clsVarnGRP {
   std::string GrpPath;
   // GrpPath as it was loaded: the table's positions hold for that file only.
   io::FileStamp GrpStamp;
+  // After LoadRecoverable: the bytes of GrpPath the table was read from,
+  // header and records of the entries taken. Empty after any other load.
+  std::string RecoveredHead;
   bool IsChanged = false;
   ProgressHandler Progress;
   io::FileSystem* Fs;  // never null

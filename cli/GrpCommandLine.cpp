@@ -15,13 +15,15 @@ struct CommandInfo {
   std::string_view Options;
 };
 
-constexpr std::array<CommandInfo, 6> kCommands = {{
+constexpr std::array<CommandInfo, 8> kCommands = {{
     {"list", Action::List, "json"},
     {"extract", Action::Extract, "directory"},
     {"create", Action::Create, "force null wait"},
     {"add", Action::Add, "null wait"},
     {"delete", Action::Delete, "wait"},
     {"check", Action::Check, ""},
+    {"salvage", Action::Salvage, "force json"},
+    {"diff", Action::Diff, "json"},
 }};
 
 bool Takes(const CommandInfo& command, std::string_view option) {
@@ -181,6 +183,17 @@ Invocation ParseCommandLine(const std::vector<std::string>& args) {
                          (invocation.What == Action::Add ? "file" : "entry name or index") + ".");
       }
       break;
+    case Action::Salvage:
+    case Action::Diff:
+      if (invocation.Operands.size() != 1) {
+        throw UsageError(invocation.What == Action::Salvage
+                             ? "\"salvage\" needs the damaged archive and the file to write."
+                             : "\"diff\" needs the old archive and the new one.");
+      }
+      if (invocation.Operands.front() == "-") {
+        throw UsageError("the archive must be a file, not standard input.");
+      }
+      break;
     default:
       break;
   }
@@ -208,6 +221,11 @@ Commands:
   add ARCHIVE FILE...          appends the files to an archive
   delete ARCHIVE ENTRY...      removes entries from an archive
   check ARCHIVE                reports everything wrong with an archive's layout
+  salvage [-f] DAMAGED OUT [--json]
+                               writes the entries a damaged archive still holds
+                               whole to a new archive OUT
+  diff OLD NEW [--json]        lists the entries added (+), removed (-) and
+                               changed (~) from archive OLD to archive NEW
 
 ENTRY is an index (digits only, 1 for the first entry) or a name, matched
 without regard to the case of the letters A to Z. FILE "-" reads a list of
@@ -215,23 +233,25 @@ files from standard input, one per line.
 
 Options:
   -C, --directory=DIR   extract into DIR, making it if need be
-  -f, --force           let create replace an existing file
+  -f, --force           let create and salvage replace an existing file
   -0, --null            file names on standard input end with NUL, not newline
       --wait=SECONDS    how long create, add and delete wait for another
                         program that is changing the archive (default 30)
-      --json            list in JSON
+      --json            list, salvage and diff in JSON
   -h, --help            show this help
       --version         show the version
 
 create gives an ARCHIVE whose file name has no "." the ending ".grp", as
-Halvarin's Save As does; add and delete write back to the file given. Every write goes to a temporary file in the archive's
+Halvarin's Save As does, and so does salvage to OUT; add and delete write
+back to the file given. Every write goes to a temporary file in the archive's
 folder that replaces the archive only when complete and flushed to disk.
 Commands that change one archive at the same time take turns, each seeing
 the others' work.
 
-Exit status: 0 success, 1 failure (or a damaged archive for check),
-2 bad usage, 130 stopped by Ctrl+C (129 by SIGHUP, 143 by SIGTERM) with every
-file as it was.
+Exit status: 0 success, 1 failure (or a damaged archive for check, entries
+lost for salvage), 2 bad usage, 130 stopped by Ctrl+C (129 by SIGHUP, 143 by
+SIGTERM) with every file as it was. diff, as diff and cmp: 0 the same,
+1 different, 2 trouble.
 )";
 }
 

@@ -9,14 +9,16 @@ namespace halvarin::cli {
 
 // What the command line asks for, checked for form but not against any file.
 struct Invocation {
-  enum class Action { Help, Version, List, Extract, Create, Add, Delete, Check };
+  enum class Action { Help, Version, List, Extract, Create, Add, Delete, Check, Salvage, Diff };
   Action What = Action::Help;
+  // For salvage the damaged archive, for diff the old one.
   std::string Archive;
-  // Files to add, or the names and indices of entries.
+  // Files to add, the names and indices of entries, or the second file of
+  // salvage (where to write) and diff (the new archive).
   std::vector<std::string> Operands;
   std::string Directory;       // extract -C
-  bool Json = false;           // list --json
-  bool Force = false;          // create --force
+  bool Json = false;           // list, salvage, diff --json
+  bool Force = false;          // create, salvage --force
   bool NullSeparated = false;  // a file list on standard input ends names with NUL
   // How long a command that changes the archive waits for others that are
   // changing it (--wait).

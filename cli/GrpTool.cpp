@@ -23,6 +23,7 @@
 #include "JsonText.h"
 #include "PathNames.h"
 #include "ProgressLine.h"
+#include "RecoverCommands.h"
 #include "TerminalText.h"
 #include "clsVarnGRP.h"
 
@@ -372,7 +373,8 @@ int Check(const Invocation& invocation, Console& console) {
   return result.Sound() ? kSuccess : kFailure;
 }
 
-int Dispatch(const std::vector<std::string>& args, Console& console) {
+// `failed`: the status a failure ends the program with.
+int Dispatch(const std::vector<std::string>& args, Console& console, int& failed) {
   Invocation invocation;
   try {
     invocation = ParseCommandLine(args);
@@ -381,6 +383,10 @@ int Dispatch(const std::vector<std::string>& args, Console& console) {
                 << "\nTry \"halvarin-grp --help\".\n";
     return kBadUsage;
   }
+  if (invocation.What == Action::Diff) {
+    failed = kTrouble;
+  }
+  const Printer print = [&console](std::string_view text) { Print(console, text); };
   try {
     switch (invocation.What) {
       case Action::Help:
@@ -401,6 +407,10 @@ int Dispatch(const std::vector<std::string>& args, Console& console) {
         return Delete(invocation, console);
       case Action::Check:
         return Check(invocation, console);
+      case Action::Salvage:
+        return Salvage(invocation, console, print);
+      case Action::Diff:
+        return Diff(invocation, print);
     }
   } catch (const AppError& error) {
     // Stopped by a signal with every file as it was: the shell's usual
@@ -412,15 +422,16 @@ int Dispatch(const std::vector<std::string>& args, Console& console) {
   } catch (const std::exception& error) {
     console.Err << "halvarin-grp: " << Printable(error.what()) << '\n';
   }
-  return kFailure;
+  return failed;
 }
 
 }  // namespace
 
 int RunGrpTool(const std::vector<std::string>& args, Console console) {
   int reason = 0;
+  int failed = kFailure;
   try {
-    const int status = Dispatch(args, console);
+    const int status = Dispatch(args, console, failed);
     errno = 0;
     console.Out.flush();
     if (console.Out) {
@@ -438,7 +449,7 @@ int RunGrpTool(const std::vector<std::string>& args, Console console) {
   // Output lost to a full disk must not pass for success.
   console.Err << "halvarin-grp: Cannot write to standard output"
               << (reason != 0 ? ": " + std::string(std::strerror(reason)) : std::string()) << ".\n";
-  return kFailure;
+  return failed;
 }
 
 }  // namespace halvarin::cli

@@ -15,7 +15,8 @@ struct Console {
   bool ErrIsTerminal = false;
 };
 
-// kReaderGone is no exit status: standard output is a pipe whose reader has
+// diff fails with kTrouble, as diff and cmp do, since 1 says that the
+// archives differ. kReaderGone is no exit status: standard output is a pipe whose reader has
 // stopped reading, and the program is to end as any other would on a write
 // to it, by SIGPIPE. kInterrupted + a signal's number: stopped by Ctrl+C
 // (130), SIGTERM or SIGHUP, as shells report a program the signal ended;
@@ -24,6 +25,7 @@ enum ExitStatus : int {
   kSuccess = 0,
   kFailure = 1,
   kBadUsage = 2,
+  kTrouble = 2,
   kInterrupted = 128,
   kReaderGone = -1
 };

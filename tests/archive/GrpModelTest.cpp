@@ -2,6 +2,8 @@
 // elsewhere), extractions, files changing behind the program's back and
 // injected I/O failures, checked after every step against a small model of
 // what the object and every file in the folder must hold, byte for byte.
+// Every save is compared with the archive as it was loaded, which must show
+// the edits made in between.
 //
 // HALVARIN_MODEL_SEEDS=N runs N seeds (from HALVARIN_MODEL_SEED, else 1),
 // HALVARIN_MODEL_STEPS=N makes each sequence N steps long. A failure names
@@ -10,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -19,6 +22,7 @@
 #include "ArchiveBytes.h"
 #include "ArchiveChecks.h"
 #include "FaultyFileSystem.h"
+#include "GrpDiff.h"
 #include "GrpOracle.h"
 #include "TempDir.h"
 
@@ -31,6 +35,43 @@ std::string ModelName(const std::string& path) {
   std::string name = path.substr(path.find_last_of("/\\") + 1);
   const auto dot = name.find('.');
   return name.size() > 12 && dot != std::string::npos ? name.substr(0, 8) + name.substr(dot) : name;
+}
+
+// What a comparison of two archive files must find, worked out the slow
+// way: an entry goes with the first one not taken yet of the same name in
+// the other, names compared up to their first NUL and padding spaces, a to
+// z as capitals.
+std::vector<EntryChange> ModelChanges(const std::string& olderFile, const std::string& newerFile) {
+  const auto key = [](std::string name) {
+    name.resize(std::min(name.find('\0'), name.size()));
+    name.erase(name.find_last_not_of(' ') + 1);
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; });
+    return name;
+  };
+  const std::vector<OracleEntry> older = OracleRead(olderFile).Entries;
+  const std::vector<OracleEntry> newer = OracleRead(newerFile).Entries;
+  std::vector<EntryChange> changes;
+  std::vector<bool> taken(newer.size());
+  for (int16_t i = 0; i < std::ssize(older); ++i) {
+    int16_t j = 0;
+    while (j < std::ssize(newer) && (taken[j] || key(newer[j].Name) != key(older[i].Name))) {
+      ++j;
+    }
+    if (j == std::ssize(newer)) {
+      changes.push_back({EntryChange::Removed, older[i].Name, int16_t(i + 1), 0, older[i].Size, 0});
+    } else if (taken[j] = true;
+               OracleData(olderFile, older[i]) != OracleData(newerFile, newer[j])) {
+      changes.push_back({EntryChange::Changed, newer[j].Name, int16_t(i + 1), int16_t(j + 1),
+                         older[i].Size, newer[j].Size});
+    }
+  }
+  for (int16_t j = 0; j < std::ssize(newer); ++j) {
+    if (!taken[j]) {
+      changes.push_back({EntryChange::Added, newer[j].Name, 0, int16_t(j + 1), 0, newer[j].Size});
+    }
+  }
+  return changes;
 }
 
 // Name: 12 bytes as stored.
@@ -79,7 +120,7 @@ class Model {
     return log_;
   }
 
-  TempDir dir;
+  TempDir dir, elsewhere;
   FaultyFileSystem faulty;
   clsVarnGRP grp{faulty};
 
@@ -102,7 +143,7 @@ class Model {
                                    Padded("snd" + std::to_string(i) + ".voc"),
                                    "TWELVECHARS" + std::to_string(i),
                                    std::string(12, static_cast<char>(Uniform(0, 255)))};
-      items[i] = {names[Uniform(0, 3)], RandomBytes(Uniform(0, 1) ? 0 : 200)};
+      items[i] = {names[Uniform(0, 3)], RandomBytes(std::array{0, 2, 200}[Uniform(0, 2)])};
     }
     // Bytes after the last entry belong to none: a save drops them.
     return ArchiveBytes(items) + (Uniform(0, 3) == 0 ? "tail" : "");
@@ -131,6 +172,18 @@ class Model {
     path_ = name;
     loadedVersion_ = version_[name];
     loadedHead_ = bytes.substr(0, 16 + 16 * a.Entries.size());
+    loadedBytes_ = bytes;
+  }
+
+  // Two archives compared through buffers of a random size: the changes
+  // found are those worked out the slow way.
+  void ExpectChanges(const std::string& older, const std::string& newer) {
+    WriteAll(elsewhere / "old.grp", older), WriteAll(elsewhere / "new.grp", newer);
+    clsVarnGRP a, b;
+    ASSERT_TRUE(a.LoadFile(elsewhere / "old.grp") && b.LoadFile(elsewhere / "new.grp"));
+    EXPECT_TRUE(CompareArchives(a, b, Uniform(0, 1) ? Uniform(1, 40) : 1 << 20) ==
+                ModelChanges(older, newer))
+        << log_;
   }
 
   // Whether the object may still read its archive: still the version it
@@ -246,6 +299,19 @@ class Model {
     }
     ASSERT_EQ(error, 0) << why;
     disk_[target] = *expected, ++version_[target];
+    // Against the archive loaded before the edits, either way round, and
+    // against a copy with a bit turned in a few entries, often at their ends.
+    Uniform(0, 1) ? ExpectChanges(loadedBytes_, *expected) : ExpectChanges(*expected, loadedBytes_);
+    std::string turned = *expected;
+    std::vector<OracleEntry> entries = OracleRead(turned).Entries;
+    std::erase_if(entries, [](const OracleEntry& e) { return e.Size == 0; });
+    for (int n = Uniform(0, 3); n > 0 && !entries.empty(); --n) {
+      const OracleEntry& e = entries[static_cast<std::size_t>(Uniform(0, int(entries.size()) - 1))];
+      const int at = std::array{0, e.Size - 1, Uniform(0, e.Size - 1)}[Uniform(0, 2)];
+      turned[static_cast<std::size_t>(e.Position - 1 + at)] ^=
+          static_cast<char>(1 << Uniform(0, 7));
+    }
+    ExpectChanges(*expected, turned);
     Loaded(target);
   }
 
@@ -369,6 +435,7 @@ class Model {
   std::string path_;
   int loadedVersion_ = 0, clock_ = 0;
   std::string loadedHead_;  // header and directory as loaded
+  std::string loadedBytes_ = ArchiveBytes({});
   int32_t injected_ = 0, error_ = 0;
   std::string log_;
 };

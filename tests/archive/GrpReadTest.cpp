@@ -21,7 +21,8 @@ namespace halvarin::testing {
 namespace {
 
 // A load that fails or finds no archive leaves the object as it was; the
-// checker says the same as loading about every damaged archive.
+// checker says the same as loading about every damaged archive, and a
+// salvage keeps the entries before the first fault.
 TEST(GrpRead, RefusalsLeaveTheObjectAsItWas) {
   TempDir dir;
   WriteAll(dir / "good.grp", ArchiveBytes(FiveItems()));
@@ -57,6 +58,15 @@ TEST(GrpRead, RefusalsLeaveTheObjectAsItWas) {
     EXPECT_EQ(check.FirstError()->Number, d.Number);
     EXPECT_EQ(why, "\"" + (dir / "bad.grp") + "\" is damaged: " + check.FirstError()->Text);
     EXPECT_EQ(std::ranges::count_if(check.Findings, &grp::Finding::IsError), d.Errors);
+
+    // What is left is read from the damaged file, which is never saved over.
+    clsVarnGRP kept;
+    ASSERT_TRUE(kept.LoadRecoverable(dir / "bad.grp"));
+    EXPECT_EQ(Refused([&] { kept.saveFile(dir / "bad.grp"); }, errInvalidArgument, "recovered"),
+              "");
+    kept.saveFile(dir / "kept.grp");
+    EXPECT_EQ(ReadAll(dir / "kept.grp"), ArchiveBytes(d.Kept));
+    EXPECT_EQ(ReadAll(dir / "bad.grp"), d.Bytes);
   }
   EXPECT_EQ(Snapshot(grp), before);
 }

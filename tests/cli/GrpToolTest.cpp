@@ -164,6 +164,90 @@ TEST_F(GrpToolTest, CheckReportsEveryProblemAndFailsOnlyOnErrors) {
             "one.\nfile: not a group archive\n");
 }
 
+// What is lost is named, with why, once the rest is safe; the damaged file
+// is never written, whatever its name, nor an existing file without -f.
+TEST_F(GrpToolTest, SalvageWritesTheWholeEntriesAndNamesTheRest) {
+  const std::string three =
+      ArchiveBytes({{Padded("a.art"), "aaa"}, {Padded("b.map"), "bbbb"}, {Padded("c.voc"), "c"}});
+  Write("cut.grp", three.substr(0, 69));
+  EXPECT_EQ(Run("salvage cut.grp out").Said(),
+            "1|halvarin-grp: \"cut.grp\" is damaged: entry 2 (\"b.map\", 4 bytes at position 68) "
+            "runs past the end of the file, which ends after 69 bytes. The entry after it lies "
+            "past it too.\n"
+            "halvarin-grp: lost entry 2 (\"b.map\", 4 bytes)\n"
+            "halvarin-grp: lost entry 3 (\"c.voc\", 1 byte)\n"
+            "halvarin-grp: recovered 1 of 3 entries to \"out.grp\".\n");
+  EXPECT_EQ(ReadAll(dir / "out.grp"), ArchiveBytes({{Padded("a.art"), "aaa"}}));
+  fs::create_hard_link(dir / "cut.grp", dir / "same.grp");
+  const auto tree = dir.Tree();
+  EXPECT_EQ(Run("salvage cut.grp out.grp").Err,
+            "halvarin-grp: \"out.grp\" already exists; give --force to replace it.\n");
+  EXPECT_EQ(Run("salvage -f cut.grp same.grp").Err,
+            "halvarin-grp: Cannot save over \"same.grp\": that is the archive the entries are "
+            "recovered from. Save them to a new file.\n");
+  EXPECT_EQ(dir.Tree(), tree);
+
+  // Records past the end are counted, not named; a cut header tells no count.
+  Write("dir.grp", "Quorindavell" + Int32(3) + Padded("x\x1b") + Int32(0) + "part");
+  EXPECT_EQ(
+      Run("salvage --json dir.grp j.grp").Said(),
+      "1|{\"archive\":\"dir.grp\",\"out\":\"j.grp\",\"entries\":3,\"recovered\":0,"
+      "\"damage\":\"its directory of 3 entries needs 64 bytes, but the file ends after 36 "
+      "bytes.\",\"lost\":[\n{\"index\":1,\"name\":\"x\\u001b\",\"stored\":\"x\\u001b          "
+      "\",\"size\":0}\n],\"unlisted\":2,\"dropped\":0}\n"
+      "halvarin-grp: \"dir.grp\" is damaged: its directory of 3 entries needs 64 bytes, but "
+      "the file ends after 36 bytes.\n"
+      "halvarin-grp: lost entry 1 (\"x?\", 0 bytes)\n"
+      "halvarin-grp: lost entries 2 to 3, whose records the file does not hold\n"
+      "halvarin-grp: recovered 0 of 3 entries to \"j.grp\".\n");
+  Write("head.grp", "Quorindavell\x01");
+  EXPECT_TRUE(Run("salvage head.grp h.grp")
+                  .Said()
+                  .ends_with("halvarin-grp: recovered no entries, of a number the file does not "
+                             "tell, to \"h.grp\".\n"));
+  EXPECT_EQ(ReadAll(dir / "h.grp"), ArchiveBytes({}));
+
+  // Sound: the same archive, without the bytes that belong to no entry.
+  Write("good.grp", kOne + "tail");
+  EXPECT_EQ(Run("salvage good.grp copy.grp").Said(),
+            "0|halvarin-grp: \"good.grp\": dropped 4 bytes after the last entry's data, which "
+            "belonged to no entry.\n");
+  EXPECT_EQ(ReadAll(dir / "copy.grp"), kOne);
+}
+
+// Matched by name up to padding and case (the random model test checks the
+// rest of the comparison); exit statuses as diff and cmp give them.
+TEST_F(GrpToolTest, DiffListsAddedRemovedAndChangedEntries) {
+  Write("old.grp", ArchiveBytes({{Padded("same.art"), "1234"},
+                                 {Padded("gone.map"), "xx"},
+                                 {Padded("grown.voc"), "g"},
+                                 {Padded("edit.mid"), "abcd"}}));
+  Write("new.grp", ArchiveBytes({{Padded("SAME.ART", '\0'), "1234"},
+                                 {Padded("edit.mid"), "abXd"},
+                                 {Padded("grown.voc"), "ggg"},
+                                 {Padded("new\tx.dmo"), "n"}}));
+  EXPECT_EQ(Run("diff old.grp new.grp").Said(),
+            "1|- gone.map 2\n~ grown.voc 1 -> 3\n~ edit.mid 4 -> 4\n+ new?x.dmo 1\n");
+  EXPECT_EQ(Run("diff new.grp new.grp").Said(), "0|");
+  Write("one.grp", ArchiveBytes({{Padded("one.dat"), "2"}, {Padded("b\\"), ""}}));
+  Write("x.grp", kOne);
+  EXPECT_EQ(Run("diff --json one.grp x.grp").Said(),
+            "1|{\"old\":\"one.grp\",\"new\":\"x.grp\",\"changes\":[\n"
+            "{\"change\":\"changed\",\"name\":\"one.dat\",\"stored\":\"one.dat     \","
+            "\"old_index\":1,\"old_size\":1,\"new_index\":1,\"new_size\":1},\n"
+            "{\"change\":\"removed\",\"name\":\"b\\\\\",\"stored\":\"b\\\\          \","
+            "\"old_index\":2,\"old_size\":0}\n]}\n");
+  EXPECT_EQ(Run("diff --json x.grp x.grp").Out,
+            "{\"old\":\"x.grp\",\"new\":\"x.grp\",\"changes\":[]}\n");
+  Write("bad.grp", "Quorindavell" + Int32(-1));
+  for (const char* command : {"diff x.grp missing.grp", "diff bad.grp x.grp"}) {
+    EXPECT_EQ(Run(command).Status, 2) << command;
+  }
+#ifndef _WIN32
+  EXPECT_EQ(Run("diff old.grp new.grp", {.StdoutPath = "/dev/full"}).Status, 2);
+#endif
+}
+
 TEST_F(GrpToolTest, UsageVersionAndOutputThatCannotBeWritten) {
   Write("three.grp", ArchiveBytes(FiveItems()));
   const auto tree = dir.Tree();

@@ -167,6 +167,24 @@ TEST_F(QtMainWindowTest, RealDropsDragsAndTheRightClickPopUp) {
   EXPECT_EQ(shown, "../TWO.ART  ");
 }
 
+// The recovery question as Qt shows it: the reason, then the offer, Yes
+// the default; Yes fills the list with what is left.
+TEST_F(QtMainWindowTest, ADamagedArchiveAsksToOpenWhatIsLeft) {
+  Show(&form);
+  const std::string bytes = ArchiveBytes({{Padded("A.MAP"), "map"}, {Padded("B.ART"), "art"}});
+  WriteAll(dir / "cut.grp", bytes.substr(0, bytes.size() - 1));
+  scripted.PushChoice(dir / "cut.grp");
+  Run([&] { window->MenuAction("mnuFileOpen")->trigger(); });
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_TRUE(texts[0].startsWith("Halvarin|\"" + QString::fromStdString(dir / "cut.grp") +
+                                  "\" is damaged: entry 2 (\"B.ART\", 3 bytes at position 52)"))
+      << texts[0].toStdString();
+  EXPECT_TRUE(texts[0].endsWith(
+      ".\n\ncut.grp is damaged: 1 of 2 entries can be recovered. Open them as a new archive?|2"))
+      << texts[0].toStdString();
+  EXPECT_TRUE(list->count() == 1 && list->item(0)->text() == "A.MAP       " && !form.HasFile);
+}
+
 // Each box with its icon, titled with the program's name unless given one.
 // Esc and the title bar's close button answer Cancel, or OK on a box with
 // nothing else; a box with neither stays, to be answered with a button.

@@ -189,6 +189,47 @@ TEST_F(frmMainTest, OpenAsksOnlyAboutEditsAndAFileItCannotOpenChangesNothing) {
   EXPECT_FALSE(form.HasFile);
 }
 
+// A damaged archive's box says why, as any failure does, and offers what
+// still lies whole in it. No changes nothing; Yes opens it untitled, read
+// from the damaged file.
+TEST_F(frmMainTest, ADamagedArchiveOffersItsWholeEntriesAsANewArchive) {
+  std::vector<Item> items;
+  for (int i = 0; i < 1210; ++i) {
+    items.push_back({Padded("E" + std::to_string(i) + ".ART"), std::string(1, char('a' + i % 26))});
+  }
+  const std::string level = File("LEVEL.GRP", ArchiveBytes(items).substr(0, 16 + 16 * 1210 + 1204));
+  std::string why;
+  try {
+    clsVarnGRP().LoadFile(level);
+  } catch (const AppError& e) {
+    why = e.Description();
+  }
+  const Names box = {"MsgBox(" + why +
+                     "\r\n\r\nLEVEL.GRP is damaged: 1,204 of 1,210 entries can be recovered. "
+                     "Open them as a new archive?|52|Halvarin)"};
+  Command("mnuFileOpen", Three());
+  const Names three = Texts();
+  tk.MsgBoxAnswers = {vbNo};
+  Command("mnuFileOpen", level);
+  EXPECT_EQ(tk.Boxes, box);
+  EXPECT_TRUE(Texts() == three && form.HasFile);
+
+  tk.Boxes.clear();
+  tk.MsgBoxAnswers = {vbYes};
+  Command("mnuFileOpen", level);
+  EXPECT_EQ(tk.Boxes, box);
+  ASSERT_EQ(Texts().size(), 1204u);
+  EXPECT_EQ(Texts().back(), "E1203.ART   ");
+  EXPECT_TRUE(!form.HasFile && form.Archive->Changed());
+  Select(1204);
+  Command("mnuitemextract", dir / "x.art");
+  EXPECT_EQ(ReadAll(dir / "x.art"), items[1203].Data);
+  Command("mnufilesave", dir / "fixed.grp");  // Save As; the archive refuses the damaged file
+  items.resize(1204);
+  EXPECT_EQ(ReadAll(dir / "fixed.grp"), ArchiveBytes(items));
+  EXPECT_TRUE(form.HasFile && !form.Archive->Changed());
+}
+
 // Every command that drops the document asks once about unsaved edits. No
 // writes nothing; Yes on an untitled document shows Save As first and writes
 // what is chosen there; either way, and with Save As cancelled, the command

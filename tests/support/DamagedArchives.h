@@ -1,9 +1,10 @@
 #pragma once
 
 // Archives with the magic but a layout that cannot hold: each kind of damage
-// once, with the error loading must raise, words its reason must contain and
-// how many errors the checker finds. The loader, the checker and the command
-// line are all run against this one list.
+// once, with the error loading must raise, words its reason must contain, how
+// many errors the checker finds and the entries a salvage keeps. The loader,
+// the checker, the salvage and the command line are all run against this one
+// list.
 
 #include <string>
 #include <vector>
@@ -19,6 +20,9 @@ struct DamagedArchive {
   int Errors;
   std::string Bytes;
   std::vector<std::string> Mentions;
+  // Those before the first fault and wholly in the file: nothing after a
+  // fault can be placed.
+  std::vector<Item> Kept = {};
 };
 
 inline std::vector<DamagedArchive> DamagedArchives() {
@@ -29,6 +33,8 @@ inline std::vector<DamagedArchive> DamagedArchives() {
   const std::string two = head + Int32(3) + Padded("a.art") + Int32(-1) + Padded("b.map") +
                           Int32(4) + Padded("c.voc") + Int32(9) + "bbbbccc";
   const std::string huge = head + Int32(2) + pic + Int32(0x7FFFFFF0) + pic + Int32(0x7FFFFFF0);
+  const std::string late = head + Int32(4) + Padded("a.art") + Int32(2) + Padded("e.dat") +
+                           Int32(0) + pic + Int32(0x7FFFFFF0) + pic + Int32(5) + "aa";
   const int32_t access = errPathFileAccess;
   const std::vector<std::string> dataCut = {"entry 2", "snd.voc", "10 bytes", "position 52",
                                             "ends after 60 bytes"};
@@ -38,8 +44,14 @@ inline std::vector<DamagedArchive> DamagedArchives() {
       {"too many entries", errOverflow, 1, head + Int32(32767), {"32767", "32766"}},
       {"directory cut", access, 1, cut, {"directory", "48", "ends after 47"}},
       {"negative size", access, 1, head + Int32(1) + pic + Int32(-5), {"entry 1", "pic.art", "-5"}},
-      {"data cut", access, 1, data, dataCut},
+      {"data cut", access, 1, data, dataCut, {{pic, "abc"}}},
       {"positions past 2^31", errOverflow, 1, huge, {"entry 1", "2147483647"}},
+      {"past 2^31 after whole entries",
+       errOverflow,
+       1,
+       late,
+       {"entry 3", "position 83"},
+       {{Padded("a.art"), "aa"}, {Padded("e.dat"), ""}}},
       {"two faults", access, 2, two, {"entry 1", "a.art", "-1"}},
   };
 }

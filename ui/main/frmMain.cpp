@@ -26,6 +26,15 @@ constexpr const char* kArchiveFilter = "Varn GRP Files|*.grp|All Files|*.*";
 constexpr const char* kAllFilesFilter = "All Files|*.*";
 using grp::kMaxEntries;
 
+// 1204 as "1,204".
+std::string Thousands(int64_t n) {
+  std::string digits = std::to_string(n);
+  for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3) {
+    digits.insert(static_cast<std::size_t>(at), ",");
+  }
+  return digits;
+}
+
 void RequireOrdinaryFile(const std::string& path) {
   // What a save could not read is refused now, not at every later save.
   std::error_code error;
@@ -263,7 +272,16 @@ void frmMain::mnuFileOpen_Click() {
 }
 
 void frmMain::OpenArchive(const std::string& path) {
-  if (!CurrentArchive().LoadFile(path)) {
+  bool loaded = false;
+  try {
+    loaded = CurrentArchive().LoadFile(path);
+  } catch (const AppError& error) {
+    if (!OfferRecovery(path, error)) {
+      throw;
+    }
+    return;
+  }
+  if (!loaded) {
     // The archive keeps what it held, tied to the file it was tied to.
     Tk.MsgBox(LastPathComponent(path) + " is not a Varn GRP archive.", vbOKOnly,
               std::string(ProgramIdentity::Title));
@@ -271,6 +289,34 @@ void frmMain::OpenArchive(const std::string& path) {
   }
   RefreshList();
   HasFile = true;
+}
+
+bool frmMain::OfferRecovery(const std::string& path, const AppError& why) {
+  auto recovered = std::make_unique<clsVarnGRP>();
+  grp::Salvage found;
+  try {
+    if (!recovered->LoadRecoverable(path, &found)) {
+      return false;
+    }
+  } catch (const AppError&) {
+    return false;  // unreadable: the reason it could not be opened stands
+  }
+  if (found.Check.Sound() || found.Check.Whole == 0) {
+    return false;
+  }
+  // The reason it cannot be opened, as any failed command shows it, then
+  // the offer.
+  const std::string question = why.Description() + "\r\n\r\n" + LastPathComponent(path) +
+                               " is damaged: " + Thousands(found.Check.Whole) + " of " +
+                               Thousands(found.Check.Count) +
+                               " entries can be recovered. Open them as a new archive?";
+  if (Tk.MsgBox(question, vbYesNo | vbExclamation, std::string(ProgramIdentity::Title)) == vbYes) {
+    // Untitled: Save asks for a name, and the archive refuses the damaged file.
+    Archive = std::move(recovered);
+    HasFile = false;
+    RefreshList();
+  }
+  return true;
 }
 
 void frmMain::Lengthy(const std::string& file, const std::function<void(clsVarnGRP&)>& operation) {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "AppError.h"
 #include "CommonDialogs.h"
 #include "DragFolder.h"
 #include "FormDefinition.h"
@@ -57,6 +58,8 @@ class frmMain : public FormEvents {
   // given a name: the list shows it and Save writes back to it, or a file
   // that is not an archive is refused and the window keeps what it had.
   // Start-up opens a file named on the command line through it.
+  // A damaged archive's box also offers to open the entries it still holds
+  // whole as a new, untitled archive.
   void OpenArchive(const std::string& path);
   void mnufilesave_Click();
   void mnufilesaveas_Click();
@@ -103,6 +106,10 @@ class frmMain : public FormEvents {
   // throws, so the calling command stops; a cancelled Save As does not.
   void SaveChangesQuestion();
   void ExitProgram();
+  // Asks whether to open what the damaged archive at `path` still holds,
+  // showing `why` it cannot be opened; false, with nothing shown, when no
+  // entry can be had.
+  bool OfferRecovery(const std::string& path, const AppError& why);
   // Queues one file and appends its item, keeping list and archive in step.
   void AddItem(const std::string& path);
   // Runs an archive operation that may take long under the toolkit's

@@ -4,6 +4,8 @@
 // whose first error is the reason loading gives. It must answer every query
 // as the bytes say; extract every entry byte for byte; and save it to a new file and back in place
 // after an edit, writing exactly the bytes the format prescribes, with no temporary file left over.
+// A salvage of any input must keep exactly the entries before the first fault, in an archive that
+// loads and checks clean.
 // Any disagreement aborts, which libFuzzer reports with the input that
 // caused it.
 
@@ -22,6 +24,7 @@
 #include "ArchiveBytes.h"
 #include "GrpCheck.h"
 #include "GrpOracle.h"
+#include "GrpSalvage.h"
 #include "clsVarnGRP.h"
 
 namespace {
@@ -117,6 +120,30 @@ void RunValid(clsVarnGRP& grp, std::string_view input) {
   ExpectOnlyFiles({"base.grp", "in.grp", "out.grp", "queued.bin", "x.out"});
 }
 
+// Salvaged: the entries the reader finds before the first fault, byte for
+// byte, so a valid input comes out as it is up to the end of its data.
+void RunSalvage(std::string_view input, const OracleArchive& want) {
+  clsVarnGRP salvaged;
+  halvarin::grp::Salvage found;
+  const bool archive = salvaged.LoadRecoverable(Work("in.grp"), &found);
+  FUZZ_CHECK(archive == (want.Verdict != OracleArchive::NotAnArchive));
+  if (!archive) {
+    return;
+  }
+  salvaged.saveFile(Work("salvaged.grp"));
+  const std::string out = ReadAll(Work("salvaged.grp"));
+  std::vector<Item> kept;
+  for (const OracleEntry& e : want.Entries) {
+    kept.push_back({e.Name, std::string(OracleData(input, e))});
+  }
+  FUZZ_CHECK(out == ArchiveBytes(kept) && found.Check.Whole == static_cast<int32_t>(kept.size()));
+  FUZZ_CHECK(want.Verdict != OracleArchive::Valid || input.starts_with(out));
+  const auto length = static_cast<int64_t>(out.size());
+  FUZZ_CHECK(halvarin::grp::CheckLayout(out.data(), length, length).Sound());
+  FUZZ_CHECK(clsVarnGRP().LoadFile(Work("salvaged.grp")));
+  ::unlink(Work("salvaged.grp").c_str());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -149,6 +176,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const halvarin::grp::CheckResult check = halvarin::grp::CheckLayout(input.data(), length, length);
   FUZZ_CHECK(check.IsArchive == (want.Verdict != OracleArchive::NotAnArchive));
   FUZZ_CHECK(check.Sound() == (want.Verdict == OracleArchive::Valid));
+  RunSalvage(input, want);
 
   clsVarnGRP grp;
   FUZZ_CHECK(grp.LoadFile(Work("base.grp")));

@@ -1,0 +1,205 @@
+#include "RecoverCommands.h"
+
+#include <charconv>
+#include <filesystem>
+#include <system_error>
+
+#include "AppError.h"
+#include "ArchiveLock.h"
+#include "Cp1252.h"
+#include "FileNames.h"
+#include "GrpDiff.h"
+#include "GrpFormat.h"
+#include "GrpSalvage.h"
+#include "InterruptGuard.h"
+#include "JsonText.h"
+#include "ProgressLine.h"
+#include "TerminalText.h"
+#include "clsVarnGRP.h"
+
+namespace halvarin::cli {
+
+namespace {
+
+constexpr const char* kSource = "halvarin-grp";
+
+std::string Quoted(const std::string& text) {
+  return "\"" + text + "\"";
+}
+
+std::string Entries(int64_t n) {
+  return std::to_string(n) + (n == 1 ? " entry" : " entries");
+}
+
+// The name without its padding, in UTF-8.
+std::string Shown(const std::string& stored) {
+  return Cp1252ToUtf8(grp::TrimmedName(stored));
+}
+
+void AppendNumber(std::string& out, int64_t value) {
+  char digits[24];
+  out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+// The name as shown (without its padding) and as stored.
+void AppendNames(std::string& out, const std::string& stored) {
+  out += "\"name\":";
+  AppendJsonString(out, Shown(stored));
+  out += ",\"stored\":";
+  AppendJsonString(out, Cp1252ToUtf8(stored));
+}
+
+void AppendField(std::string& out, const char* key, int64_t value) {
+  out += ",\"";
+  out += key;
+  out += "\":";
+  AppendNumber(out, value);
+}
+
+void Load(clsVarnGRP& archive, const std::string& path) {
+  if (!archive.LoadFile(path)) {
+    throw AppError(errInvalidArgument, kSource, Quoted(path) + " is not a Varn GRP archive.");
+  }
+}
+
+std::string SalvageJson(const Invocation& invocation, const std::string& target,
+                        const grp::Salvage& found) {
+  const grp::CheckResult& check = found.Check;
+  std::string out = "{\"archive\":";
+  AppendJsonString(out, invocation.Archive);
+  out += ",\"out\":";
+  AppendJsonString(out, target);
+  out += ",\"entries\":";
+  found.CountKnown ? AppendNumber(out, check.Count) : void(out += "null");
+  AppendField(out, "recovered", check.Whole);
+  out += ",\"damage\":";
+  check.Sound() ? void(out += "null") : AppendJsonString(out, check.FirstError()->Text);
+  out += ",\"lost\":[";
+  for (const grp::LostEntry& lost : found.Lost) {
+    out += &lost == found.Lost.data() ? "\n{\"index\":" : ",\n{\"index\":";
+    AppendNumber(out, lost.Index);
+    out += ',';
+    AppendNames(out, lost.Name);
+    AppendField(out, "size", lost.Size);
+    out += '}';
+  }
+  out += found.Lost.empty() ? "]" : "\n]";
+  AppendField(out, "unlisted", found.Unnamed);
+  AppendField(out, "dropped", found.Trailing);
+  return out + "}\n";
+}
+
+}  // namespace
+
+int Salvage(const Invocation& invocation, Console& console, const Printer& print) {
+  const std::string& damaged = invocation.Archive;
+  const std::string target = clsVarnGRP::SavedPath(invocation.Operands.front());
+  const ArchiveLock lock(io::FileSystem::Native(), target, ArchiveLock::kDefaultWait);
+  std::error_code error;
+  if (!invocation.Force && std::filesystem::symlink_status(PathFromUtf8(target), error).type() !=
+                               std::filesystem::file_type::not_found) {
+    throw AppError(errPathFileAccess, kSource,
+                   Quoted(target) + " already exists; give --force to replace it.");
+  }
+  clsVarnGRP archive;
+  grp::Salvage found;
+  if (!archive.LoadRecoverable(damaged, &found)) {
+    throw AppError(errInvalidArgument, kSource, Quoted(damaged) + " is not a Varn GRP archive.");
+  }
+  {
+    ProgressLine progress(console.Err, console.ErrIsTerminal, "writing");
+    InterruptGuard guard;
+    archive.SetProgressHandler([&progress](int64_t done, int64_t total) {
+      progress.Report(done, total);
+      return !InterruptGuard::Requested();
+    });
+    archive.saveFile(target);
+  }
+
+  // What was lost is told only once the rest is safe in OUT. Written at
+  // once: standard error is unbuffered.
+  const grp::CheckResult& check = found.Check;
+  std::string notes;
+  if (!check.Sound()) {
+    notes += Quoted(damaged) + " is damaged: " + check.FirstError()->Text + "\n";
+    for (const grp::LostEntry& lost : found.Lost) {
+      notes += "lost entry " + std::to_string(lost.Index) + " (" + grp::QuotedName(lost.Name) +
+               ", " + std::to_string(lost.Size) + (lost.Size == 1 ? " byte)\n" : " bytes)\n");
+    }
+    if (found.Unnamed > 0) {
+      const int64_t first = check.Count - found.Unnamed + 1;
+      notes += (found.Unnamed == 1 ? "lost entry " + std::to_string(first) + ", whose record"
+                                   : "lost entries " + std::to_string(first) + " to " +
+                                         std::to_string(check.Count) + ", whose records") +
+               " the file does not hold\n";
+    }
+    notes += found.CountKnown
+                 ? "recovered " + std::to_string(check.Whole) + " of " + Entries(check.Count)
+                 : std::string("recovered no entries, of a number the file does not tell,");
+    notes += " to " + Quoted(target) + ".\n";
+  } else if (found.Trailing > 0) {
+    notes += Quoted(damaged) + ": dropped " + std::to_string(found.Trailing) +
+             (found.Trailing == 1 ? " byte" : " bytes") +
+             " after the last entry's data, which belonged to no entry.\n";
+  }
+  std::string lines;
+  for (std::size_t at = 0; at < notes.size();) {
+    const std::size_t end = notes.find('\n', at);
+    lines += "halvarin-grp: " + Printable(notes.substr(at, end - at)) + '\n';
+    at = end + 1;
+  }
+  console.Err << lines << std::flush;
+  if (invocation.Json) {
+    print(SalvageJson(invocation, target, found));
+  }
+  return check.Sound() ? kSuccess : kFailure;
+}
+
+int Diff(const Invocation& invocation, const Printer& print) {
+  clsVarnGRP older, newer;
+  Load(older, invocation.Archive);
+  Load(newer, invocation.Operands.front());
+  const std::vector<EntryChange> changes = CompareArchives(older, newer);
+  std::string out;
+  if (invocation.Json) {
+    out += "{\"old\":";
+    AppendJsonString(out, invocation.Archive);
+    out += ",\"new\":";
+    AppendJsonString(out, invocation.Operands.front());
+    out += ",\"changes\":[";
+    for (const EntryChange& c : changes) {
+      out += &c == changes.data() ? "\n{\"change\":" : ",\n{\"change\":";
+      out += c.What == EntryChange::Added     ? "\"added\","
+             : c.What == EntryChange::Removed ? "\"removed\","
+                                              : "\"changed\",";
+      AppendNames(out, c.Name);
+      if (c.What != EntryChange::Added) {
+        AppendField(out, "old_index", c.OldIndex);
+        AppendField(out, "old_size", c.OldSize);
+      }
+      if (c.What != EntryChange::Removed) {
+        AppendField(out, "new_index", c.NewIndex);
+        AppendField(out, "new_size", c.NewSize);
+      }
+      out += '}';
+    }
+    out += changes.empty() ? "]}\n" : "\n]}\n";
+  } else {
+    for (const EntryChange& c : changes) {
+      out += static_cast<char>(c.What);
+      out += ' ';
+      out += Printable(Shown(c.Name));
+      out += ' ';
+      AppendNumber(out, c.What == EntryChange::Added ? c.NewSize : c.OldSize);
+      if (c.What == EntryChange::Changed) {
+        out += " -> ";
+        AppendNumber(out, c.NewSize);
+      }
+      out += '\n';
+    }
+  }
+  print(out);
+  return changes.empty() ? kSuccess : kFailure;
+}
+
+}  // namespace halvarin::cli
