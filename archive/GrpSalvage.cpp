@@ -6,11 +6,57 @@
 
 namespace halvarin::grp {
 
+namespace {
+
+// The largest count of records whose directory and data end exactly where
+// the file does; 0 when there is none. Sizes are checked as loading checks
+// them: none negative, no position past the format's limit.
+int32_t ExactFit(const char* bytes, int64_t have, int64_t fileSize) {
+  const int64_t most = std::min<int64_t>(kMaxEntries, (have - kHeaderSize) / kRecordSize);
+  int64_t data = 0;
+  int32_t fit = 0;
+  for (int64_t n = 1; n <= most; ++n) {
+    const int32_t size = ReadInt32(bytes + kHeaderSize + kRecordSize * (n - 1) + kNameSize);
+    const int64_t start = kHeaderSize + kRecordSize * n + data;  // of entry n, as if it were last
+    if (size < 0) {
+      break;
+    }
+    data += size;
+    // Past the end already: with sizes never negative, more records only
+    // move the end further out.
+    if (kHeaderSize + kRecordSize * n + data > fileSize) {
+      break;
+    }
+    if (kHeaderSize + kRecordSize * n + data == fileSize && start + 1 <= kMaxPosition &&
+        fileSize <= kMaxPosition) {
+      fit = static_cast<int32_t>(n);
+    }
+  }
+  return fit;
+}
+
+}  // namespace
+
 Salvage PlanSalvage(const char* bytes, int64_t have, int64_t fileSize) {
   Salvage salvage;
   salvage.Check = CheckLayout(bytes, have, fileSize);
   const CheckResult& check = salvage.Check;
-  salvage.CountKnown = check.IsArchive && have >= kHeaderSize && check.Count >= 0;
+  if (!check.IsArchive) {
+    return salvage;
+  }
+  salvage.CountKnown = have >= kHeaderSize && check.Count >= 0;
+  salvage.Whole = check.Whole;
+  salvage.Records = check.Count;
+  const bool countFits = salvage.CountKnown && check.Count <= kMaxEntries &&
+                         kHeaderSize + kRecordSize * int64_t{check.Count} <= fileSize;
+  if (!countFits && have >= kHeaderSize) {
+    if (const int32_t fit = ExactFit(bytes, have, fileSize); fit > 0) {
+      // The records past the fit are data, not entries.
+      salvage.Whole = salvage.Records = fit;
+      salvage.Unnamed = salvage.CountKnown ? std::max<int64_t>(0, check.Count - fit) : 0;
+      return salvage;
+    }
+  }
   if (!salvage.CountKnown) {
     return salvage;
   }

@@ -4,6 +4,12 @@
 // directory that lie wholly in the file, up to the first fault the checker
 // finds. Every position after a fault depends on the faulty record, so
 // nothing after it can be placed, however sound it looks.
+//
+// One fault is told apart: a count that puts the directory past the end of
+// the file (or is negative, or beyond what an archive holds) while the
+// records and data are whole, as a tool that miscounts writes it. The
+// largest smaller count whose records and data fill the file exactly is
+// taken then, since any other count would move every entry's data.
 
 #include <cstdint>
 #include <string>
@@ -21,9 +27,13 @@ struct LostEntry {
 };
 
 struct Salvage {
-  // Check.Whole entries can be recovered; Check.FirstError says why the
-  // others cannot.
+  // Check.FirstError says why the archive does not load.
   CheckResult Check;
+  // How many entries can be recovered (the first ones of the directory), and
+  // the entry count their positions follow from: the stored one, or the one
+  // that fills the file exactly where the stored one cannot be right.
+  int32_t Whole = 0;
+  int32_t Records = 0;
   // False when the file ends inside the header or the count is negative:
   // how many entries it held is then unknown.
   bool CountKnown = false;

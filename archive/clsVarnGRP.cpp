@@ -187,10 +187,10 @@ bool clsVarnGRP::LoadRecoverable(const std::string& FilePath, grp::Salvage* foun
   }
   // The entries taken lie where the stored count puts them, whatever is
   // wrong after them.
-  const int32_t whole = salvage.Check.Whole;
+  const int32_t whole = salvage.Whole;
   std::vector<GrpEntry> table(static_cast<std::size_t>(whole) + 1);
   std::vector<int32_t> positions(table.size());
-  int64_t position = kHeaderSize + kRecordSize * int64_t{salvage.Check.Count} + 1;
+  int64_t position = kHeaderSize + kRecordSize * int64_t{salvage.Records} + 1;
   std::copy_n(head.begin(), kMagicSize, table[0].Name.begin());
   table[0].Size = whole;
   for (std::size_t i = 1; i < table.size(); ++i) {

@@ -71,7 +71,7 @@ std::string SalvageJson(const Invocation& invocation, const std::string& target,
   AppendJsonString(out, target);
   out += ",\"entries\":";
   found.CountKnown ? AppendNumber(out, check.Count) : void(out += "null");
-  AppendField(out, "recovered", check.Whole);
+  AppendField(out, "recovered", found.Whole);
   out += ",\"damage\":";
   check.Sound() ? void(out += "null") : AppendJsonString(out, check.FirstError()->Text);
   out += ",\"lost\":[";
@@ -134,8 +134,10 @@ int Salvage(const Invocation& invocation, Console& console, const Printer& print
                " the file does not hold\n";
     }
     notes += found.CountKnown
-                 ? "recovered " + std::to_string(check.Whole) + " of " + Entries(check.Count)
-                 : std::string("recovered no entries, of a number the file does not tell,");
+                 ? "recovered " + std::to_string(found.Whole) + " of " + Entries(check.Count)
+                 : "recovered " +
+                       (found.Whole == 0 ? std::string("no entries") : Entries(found.Whole)) +
+                       ", of a number the file does not tell,";
     notes += " to " + Quoted(target) + ".\n";
   } else if (found.Trailing > 0) {
     notes += Quoted(damaged) + ": dropped " + std::to_string(found.Trailing) +

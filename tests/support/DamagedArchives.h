@@ -35,6 +35,9 @@ inline std::vector<DamagedArchive> DamagedArchives() {
   const std::string huge = head + Int32(2) + pic + Int32(0x7FFFFFF0) + pic + Int32(0x7FFFFFF0);
   const std::string late = head + Int32(4) + Padded("a.art") + Int32(2) + Padded("e.dat") +
                            Int32(0) + pic + Int32(0x7FFFFFF0) + pic + Int32(5) + "aa";
+  // A count past the file while two records and their data fill it exactly.
+  const std::string miscounted =
+      head + Int32(5) + Padded("a.art") + Int32(2) + Padded("e.dat") + Int32(0) + "aa";
   const int32_t access = errPathFileAccess;
   const std::vector<std::string> dataCut = {"entry 2", "snd.voc", "10 bytes", "position 52",
                                             "ends after 60 bytes"};
@@ -43,6 +46,12 @@ inline std::vector<DamagedArchive> DamagedArchives() {
       {"negative count", errSubscriptOutOfRange, 1, head + Int32(-1), {"negative", "-1"}},
       {"too many entries", errOverflow, 1, head + Int32(32767), {"32767", "32766"}},
       {"directory cut", access, 1, cut, {"directory", "48", "ends after 47"}},
+      {"count past the file",
+       access,
+       1,
+       miscounted,
+       {"directory", "96", "ends after 50"},
+       {{Padded("a.art"), "aa"}, {Padded("e.dat"), ""}}},
       {"negative size", access, 1, head + Int32(1) + pic + Int32(-5), {"entry 1", "pic.art", "-5"}},
       {"data cut", access, 1, data, dataCut, {{pic, "abc"}}},
       {"positions past 2^31", errOverflow, 1, huge, {"entry 1", "2147483647"}},

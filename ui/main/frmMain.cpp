@@ -301,15 +301,17 @@ bool frmMain::OfferRecovery(const std::string& path, const AppError& why) {
   } catch (const AppError&) {
     return false;  // unreadable: the reason it could not be opened stands
   }
-  if (found.Check.Sound() || found.Check.Whole == 0) {
+  if (found.Check.Sound() || found.Whole == 0) {
     return false;
   }
   // The reason it cannot be opened, as any failed command shows it, then
   // the offer.
-  const std::string question = why.Description() + "\r\n\r\n" + LastPathComponent(path) +
-                               " is damaged: " + Thousands(found.Check.Whole) + " of " +
-                               Thousands(found.Check.Count) +
-                               " entries can be recovered. Open them as a new archive?";
+  const std::string question =
+      why.Description() + "\r\n\r\n" + LastPathComponent(path) + " is damaged: " +
+      (found.CountKnown
+           ? Thousands(found.Whole) + " of " + Thousands(found.Check.Count) + " entries"
+           : Thousands(found.Whole) + (found.Whole == 1 ? " entry" : " entries")) +
+      " can be recovered. Open them as a new archive?";
   if (Tk.MsgBox(question, vbYesNo | vbExclamation, std::string(ProgramIdentity::Title)) == vbYes) {
     // Untitled: Save asks for a name, and the archive refuses the damaged file.
     Archive = std::move(recovered);
