@@ -64,37 +64,21 @@ std::string Readable(std::wstring_view text) {
   return *Utf8(text, 0);
 }
 
-// A folder as the dialog can take it. The system's dialogs do not open a
-// folder of MAX_PATH characters or more, and wine's fail on one; it goes in
-// its short form where that is shorter, else the dialog starts where it
-// would without it.
+// A folder as the dialog can take it: wine's dialogs fail on a folder of
+// MAX_PATH characters or more, and on one that is that long in full when
+// given in short form, so such a folder is left out and the dialog opens
+// where it would without it.
 std::wstring DialogFolder(const std::wstring& folder) {
-  if (folder.size() < MAX_PATH) {
-    return folder;
-  }
-  std::wstring shortForm(folder.size() + 1, L'\0');
-  const DWORD n =
-      GetShortPathNameW(folder.c_str(), shortForm.data(), static_cast<DWORD>(shortForm.size()));
-  if (n == 0 || n >= MAX_PATH) {
-    return {};
-  }
-  shortForm.resize(n);
-  return shortForm;
+  return folder.size() < MAX_PATH ? folder : std::wstring();
 }
 
-// The seeded name, with its folder made acceptable as above; left out when
-// that cannot be done.
+// The seeded name, without its folder where that is left out as above.
 std::wstring DialogSeed(const std::wstring& seed) {
   if (seed.size() < MAX_PATH) {
     return seed;
   }
-  const size_t slash = seed.find_last_of(L"\\/");
-  if (slash == std::wstring::npos || slash == 0) {
-    return {};
-  }
-  const std::wstring folder = DialogFolder(seed.substr(0, slash));
-  const std::wstring shorter = folder.empty() ? folder : folder + seed.substr(slash);
-  return shorter.size() < MAX_PATH ? shorter : std::wstring();
+  const std::wstring name = seed.substr(seed.find_last_of(L"\\/") + 1);
+  return name.size() < MAX_PATH ? name : std::wstring();
 }
 
 // The seeded file name: the file buffer up to its first NUL, never reading
