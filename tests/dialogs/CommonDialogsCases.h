@@ -1,6 +1,6 @@
-// The cases every platform's real dialogs run: the test acts on each dialog
-// as a user would and checks what comes back. A test program includes this
-// once and defines MakeDialogPlatform for its platform.
+// The cases the real dialogs of every platform run: the test acts on each
+// dialog as a user would and checks what comes back. A test program includes
+// this once and defines WatchDialogs and ShownWindow for its platform.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,7 +11,6 @@
 #include <memory>
 #include <string>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "TempDir.h"
@@ -21,35 +20,29 @@ namespace halvarin::testing {
 
 using namespace std::string_literals;
 
-// A file dialog on the screen; texts and paths are UTF-8.
+// A file dialog on the screen as a test sees it, texts in UTF-8: the title,
+// the folder, the name box, the filters' descriptions as listed, the one
+// selected (0-based), the owner window, whether several files can be chosen.
+using Look =
+    std::tuple<std::string, std::string, std::string, std::vector<std::string>, int, int32_t, bool>;
+
 class ShownDialog {
  public:
   virtual ~ShownDialog() = default;
-  virtual std::string Title() = 0;
-  virtual std::string Folder() = 0;
-  virtual std::vector<std::string> Filters() = 0;  // the descriptions as listed
-  virtual int SelectedFilter() = 0;                // 0-based
-  virtual std::string Name() = 0;                  // the name box
-  virtual int32_t Owner() = 0;
+  virtual Look Seen() = 0;
   virtual void ChooseFilter(int index) = 0;
   virtual void TypeAndAccept(const std::string& text) = 0;
 };
 
-class DialogPlatform {
- public:
-  virtual ~DialogPlatform() = default;
-  virtual CommonDialogs& Dialogs() = 0;
-  // Runs `action`, handing each file dialog it opens to `dialog` (and
-  // closing it if still open afterwards) and the text of each message box
-  // to `box`, which says whether to answer Yes.
-  virtual void Watch(const std::function<void()>& action,
-                     const std::function<void(ShownDialog&)>& dialog,
-                     const std::function<bool(const std::string&)>& box) = 0;
-  // A shown window, as long as the platform lives, for hwndOwner.
-  virtual int32_t OwnerWindow() = 0;
-};
+// Runs `action`, handing the first file dialog it opens to `step` and closing
+// it if left open; any later one is cancelled. Each message box's text goes
+// to `messages`, and the box is answered Yes if `yes`, else No (or OK).
+void WatchDialogs(const std::function<void()>& action,
+                  const std::function<void(ShownDialog&)>& step, bool yes,
+                  std::vector<std::string>& messages);
 
-std::unique_ptr<DialogPlatform> MakeDialogPlatform();
+// A window on the screen while the result lives; its handle for hwndOwner.
+std::shared_ptr<void> ShownWindow(int32_t& handle);
 
 class CommonDialogsTest : public ::testing::Test {
  protected:
@@ -62,41 +55,27 @@ class CommonDialogsTest : public ::testing::Test {
     std::filesystem::create_directory(Utf8Path(Path("sub")));
     dialog.InitDir(dir);
   }
-  void TearDown() override { EXPECT_FALSE(step); }
-  void Show(const std::function<void()>& show) {
-    platform->Watch(
-        show,
-        [this](ShownDialog& shown) {
-          ASSERT_TRUE(step) << "unexpected dialog";
-          std::exchange(step, nullptr)(shown);
-        },
-        [this](const std::string& text) {
-          messages.push_back(text);
-          return yes;
-        });
+  void Show(bool save, const std::function<void(ShownDialog&)>& step) {
+    WatchDialogs([&] { save ? dialog.ShowSave() : dialog.ShowOpen(); }, step, yes, messages);
   }
-  void ShowOpen() { Show(std::bind(&clsFileDialog::ShowOpen, &dialog)); }
-  void ShowSave() { Show(std::bind(&clsFileDialog::ShowSave, &dialog)); }
-  // `name` with "/" between folders, written with the platform's separator.
+  // Names have "/" between folders; typed and answered, the platform's own.
   static std::string Native(std::string name) {
     std::replace(name.begin(), name.end(), '/', kSeparator);
     return name;
   }
-  std::string Path(const std::string& name) const { return dir + kSeparator + Native(name); }
-  void Typing(const std::string& name) {
-    step = [name = Native(name)](ShownDialog& shown) { shown.TypeAndAccept(name); };
+  static std::function<void(ShownDialog&)> Typing(const std::string& name) {
+    return [name = Native(name)](ShownDialog& shown) { shown.TypeAndAccept(name); };
   }
+  std::string Path(const std::string& name) const { return dir + kSeparator + Native(name); }
 
 #ifdef _WIN32
   static constexpr char kSeparator = '\\';
 #else
   static constexpr char kSeparator = '/';
 #endif
-  std::unique_ptr<DialogPlatform> platform = MakeDialogPlatform();
   TempDir temp;
   std::string dir;
-  clsFileDialog dialog{platform->Dialogs()};
-  std::function<void(ShownDialog&)> step;  // for the next file dialog
+  clsFileDialog dialog;  // on the platform's dialogs
   std::vector<std::string> messages;
   bool yes = true;  // the answer to a question
 };
@@ -104,87 +83,70 @@ class CommonDialogsTest : public ::testing::Test {
 TEST_F(CommonDialogsTest, OpenShowsTheSettingsAndWritesTheChosenFilterBack) {
   dialog.Filter("Varn GRP Files|*.grp|Maps:*.map;*.mp|All Files|*.*|");  // ":" splits as "|" does
   dialog.DialogTitle("Open Archive");
-  step = [&](ShownDialog& open) {
-    EXPECT_EQ(open.Title(), "Open Archive");
-    EXPECT_EQ(open.Folder(), dir);
-    EXPECT_EQ(open.Filters(), (std::vector<std::string>{"Varn GRP Files", "Maps", "All Files"}));
-    EXPECT_EQ(open.SelectedFilter(), 0);
+  int32_t owner = 0;
+  const auto window = ShownWindow(owner);
+  dialog.hWnd(owner);
+  const std::vector<std::string> filters = {"Varn GRP Files", "Maps", "All Files"};
+  Look seen;
+  Show(false, [&](ShownDialog& open) {
+    seen = open.Seen();
     open.ChooseFilter(1);
     open.TypeAndAccept("c.map");
-  };
-  ShowOpen();
+  });
+  EXPECT_EQ(seen, Look("Open Archive", dir, "", filters, 0, owner, false));
   EXPECT_EQ(dialog.filename(), Path("c.map"));
   EXPECT_EQ(dialog.FilterIndex(), 2);
 
-  step = [&](ShownDialog& open) {
-    EXPECT_EQ(open.SelectedFilter(), 1);
-    EXPECT_EQ(open.Name(), "c.map");  // seeded with the last answer
-  };
-  ShowOpen();
+  // The next show starts on that filter; a seed's folder wins over InitDir.
+  dialog.filename(Path("sub/seed.grp"));
+  Show(false, [&](ShownDialog& open) { seen = open.Seen(); });
+  EXPECT_EQ(seen, Look("Open Archive", Path("sub"), "seed.grp", filters, 1, owner, false));
+  EXPECT_EQ(dialog.filename(), Path("sub/seed.grp"));  // a cancel leaves it
 }
 
-TEST_F(CommonDialogsTest, SaveAsksBeforeReplacingOnlyWithItsFlagAndAddsTheExtension) {
+TEST_F(CommonDialogsTest, AnswersAsTypedWithTheExtensionAskingAndRefusingAsFlagged) {
   dialog.DefaultExt("grp");
-  step = [](ShownDialog& save) {
-    EXPECT_EQ(save.Title(), "Save As");
-    save.TypeAndAccept("a.grp");
-  };
-  ShowSave();
-  EXPECT_EQ(dialog.filename(), Path("a.grp"));  // replaced unasked: see the count below
-
-  // With the flag: the name typed, the answer to the question, the name then
-  // held. Names outside any one code page come back as they were typed.
-  dialog.flags(static_cast<int32_t>(OFN_OVERWRITEPROMPT));
-  for (const auto& [typed, reply, held] : {std::tuple{"b.grp", false, "a.grp"},
-                                           {"b.grp", true, "b.grp"},
-                                           {"newname", true, "newname.grp"},
-                                           {"notes.txt", true, "notes.txt"},
-                                           {"gr\xc3\xbc\xc3\x9f"
-                                            "e",
-                                            true,
-                                            "gr\xc3\xbc\xc3\x9f"
-                                            "e.grp"},
-                                           {"\xd0\xb0\xd1\x80\xd1\x85\xd0\xb8\xd0\xb2.grp", true,
-                                            "\xd0\xb0\xd1\x80\xd1\x85\xd0\xb8\xd0\xb2.grp"}}) {
+  // Each row one dialog: what is typed, the answer to a question, the name
+  // then held (after a refusal, the one before), the questions asked.
+  for (const auto& [save, flags, typed, reply, held, asked] :
+       {std::tuple{true, 0u, "a.grp", true, "a.grp", 0u},  // replaced unasked
+        {true, OFN_OVERWRITEPROMPT, "b.grp", false, "a.grp", 1u},
+        {true, OFN_OVERWRITEPROMPT, "b.grp", true, "b.grp", 1u},
+        {true, OFN_OVERWRITEPROMPT, "newname", true, "newname.grp", 0u},
+        {true, OFN_OVERWRITEPROMPT, "notes.txt", true, "notes.txt", 0u},
+        {true, 0u,
+         "gr\xc3\xbc\xc3\x9f"
+         "e",
+         true,
+         "gr\xc3\xbc\xc3\x9f"
+         "e.grp",
+         0u},
+        {true, 0u, "\xd0\xb0\xd1\x80\xd1\x85\xd0\xb8\xd0\xb2.grp", true,
+         "\xd0\xb0\xd1\x80\xd1\x85\xd0\xb8\xd0\xb2.grp", 0u},  // beyond any one code page
+        {true, OFN_PATHMUSTEXIST, "nosuchdir/x.grp", true,
+         "\xd0\xb0\xd1\x80\xd1\x85\xd0\xb8\xd0\xb2.grp", 1u},
+        {true, 0u, "nosuchdir/x.grp", true, "nosuchdir/x.grp", 0u},
+        {false, OFN_FILEMUSTEXIST, "missing.grp", true, "nosuchdir/x.grp", 1u},
+        {false, 0u, "missing.grp", true, "missing.grp", 0u}}) {
+    dialog.flags(static_cast<int32_t>(flags));
     yes = reply;
-    Typing(typed);
-    ShowSave();
-    EXPECT_EQ(dialog.filename(), Path(held));
+    messages.clear();
+    Show(save, Typing(typed));
+    EXPECT_EQ(dialog.filename(), Path(held)) << typed;
+    EXPECT_EQ(messages.size(), asked) << typed;
   }
-  EXPECT_EQ(messages.size(), 2u);  // only replacing b.grp with the flag was asked about
 }
 
-TEST_F(CommonDialogsTest, MustExistFlagsRefuseMissingFilesAndFolders) {
-  for (const auto& [save, flag] :
-       {std::pair{false, OFN_FILEMUSTEXIST}, {false, 0u}, {true, OFN_PATHMUSTEXIST}, {true, 0u}}) {
-    const char* typed = save ? "nosuchdir/x.grp" : "missing.grp";
-    dialog.flags(static_cast<int32_t>(flag));
-    dialog.filename("");
-    Typing(typed);
-    save ? ShowSave() : ShowOpen();
-    EXPECT_EQ(dialog.filename(), flag ? "" : Path(typed)) << typed;
-  }
-  EXPECT_EQ(messages.size(), 2u);  // each refusal says why
-}
-
-TEST_F(CommonDialogsTest, SeedOwnerAndAnswersInTheRecord) {
-  // Several files come back in the platform's form, in the larger buffer.
+TEST_F(CommonDialogsTest, SeveralFilesAndAnswersTooLongInTheRecord) {
   dialog.flags(static_cast<int32_t>(OFN_ALLOWMULTISELECT));
-  Typing("\"a.grp\" \"k\xc3\xa4rt\xc3\xa4.grp\"");
-  ShowOpen();
+  Look seen;
+  Show(false, [&](ShownDialog& open) {
+    seen = open.Seen();
+    open.TypeAndAccept("\"a.grp\" \"k\xc3\xa4rt\xc3\xa4.grp\"");
+  });
+  EXPECT_TRUE(std::get<6>(seen));  // in the list too
   const std::string answer = dir + "\0a.grp\0k\xc3\xa4rt\xc3\xa4.grp"s;
   EXPECT_EQ(dialog.filename(), answer + std::string(8192 - answer.size(), '\0'));
-
-  const int32_t window = platform->OwnerWindow();
-  dialog.hWnd(window);
-  dialog.filename(Path("sub/seed.grp"));  // its folder wins over InitDir
-  step = [&](ShownDialog& open) {
-    EXPECT_EQ(open.Owner(), window);
-    EXPECT_EQ(open.Folder(), Path("sub"));
-    EXPECT_EQ(open.Name(), "seed.grp");
-  };
-  ShowOpen();
-  EXPECT_EQ(dialog.filename(), Path("sub/seed.grp"));
 
   // An answer without room for its NUL, counted in bytes, is refused in the
   // dialog, not cut; a cancel then leaves the record as it was.
@@ -196,13 +158,11 @@ TEST_F(CommonDialogsTest, SeedOwnerAndAnswersInTheRecord) {
     ofn.lpstrFile = std::string(room, '\0');
     ofn.nMaxFile = static_cast<uint32_t>(room);
     messages.clear();
-    Typing(name);
-    Show([&] { EXPECT_EQ(platform->Dialogs().ShowOpenDialog(ofn), spare); });
-    EXPECT_EQ(messages.size(), 1u - spare);
+    WatchDialogs([&] { EXPECT_EQ(PlatformCommonDialogs().ShowOpenDialog(ofn), spare); },
+                 Typing(name), true, messages);
     EXPECT_EQ(ofn.lpstrFile, spare ? Path(name) + '\0' : std::string(room, '\0'));
-    if (!spare) {
-      EXPECT_EQ(messages.at(0).rfind("The path is too long: " + Path(name), 0), 0u);
-    }
+    ASSERT_EQ(messages.size(), 1u - spare);
+    EXPECT_TRUE(spare || messages[0].starts_with("The path is too long: " + Path(name)));
   }
 }
 

@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 
+#include <utility>
+
 #include "CommonDialogsCases.h"
 #include "QtCommonDialogs.h"
 #include "QtWatch.h"
@@ -14,25 +16,22 @@
 namespace halvarin::testing {
 namespace {
 
-std::string Bytes(const QString& path) {
-  return QFile::encodeName(path).toStdString();
-}
-
 class QtShownDialog : public ShownDialog {
  public:
   explicit QtShownDialog(QFileDialog* dialog) : dialog_(dialog) {}
-  std::string Title() override { return dialog_->windowTitle().toStdString(); }
-  std::string Folder() override { return Bytes(dialog_->directory().absolutePath()); }
-  std::vector<std::string> Filters() override {
+  Look Seen() override {
     std::vector<std::string> filters;
     for (int i = 0; i < Types()->count(); ++i) {
       filters.push_back(Types()->itemText(i).toStdString());
     }
-    return filters;
+    return {dialog_->windowTitle().toStdString(),
+            QFile::encodeName(dialog_->directory().absolutePath()).toStdString(),
+            NameBox()->text().toStdString(),
+            filters,
+            Types()->currentIndex(),
+            WindowHandle(dialog_->parentWidget()),
+            dialog_->fileMode() == QFileDialog::ExistingFiles};
   }
-  int SelectedFilter() override { return Types()->currentIndex(); }
-  std::string Name() override { return NameBox()->text().toStdString(); }
-  int32_t Owner() override { return WindowHandle(dialog_->parentWidget()); }
   void ChooseFilter(int index) override {
     Types()->setCurrentIndex(index);
     emit Types()->activated(index);
@@ -51,33 +50,6 @@ class QtShownDialog : public ShownDialog {
   QFileDialog* dialog_;
 };
 
-class QtPlatform : public DialogPlatform {
- public:
-  CommonDialogs& Dialogs() override { return dialogs_; }
-  void Watch(const std::function<void()>& action, const std::function<void(ShownDialog&)>& dialog,
-             const std::function<bool(const std::string&)>& box) override {
-    WatchModals(action, [&](QWidget* shown) {
-      if (auto* question = qobject_cast<QMessageBox*>(shown)) {
-        QAbstractButton* answer = question->button(
-            box(question->text().toStdString()) ? QMessageBox::Yes : QMessageBox::No);
-        answer ? answer->click() : question->reject();
-      } else if (auto* file = qobject_cast<QFileDialog*>(shown)) {
-        QtShownDialog view(file);
-        dialog(view);
-      }
-    });
-  }
-  int32_t OwnerWindow() override {
-    windows_.push_back(std::make_unique<QWidget>());
-    windows_.back()->show();
-    return WindowHandle(windows_.back().get());
-  }
-
- private:
-  QtCommonDialogs dialogs_;
-  std::vector<std::unique_ptr<QWidget>> windows_;
-};
-
 // The platform's patterns in the form Qt reads; "*.*" is every file.
 TEST(QtCommonDialogs, FiltersInQtsForm) {
   clsFileDialog dialog;
@@ -90,8 +62,28 @@ TEST(QtCommonDialogs, FiltersInQtsForm) {
 
 }  // namespace
 
-std::unique_ptr<DialogPlatform> MakeDialogPlatform() {
-  return std::make_unique<QtPlatform>();
+void WatchDialogs(const std::function<void()>& action,
+                  const std::function<void(ShownDialog&)>& step, bool yes,
+                  std::vector<std::string>& messages) {
+  bool stepped = false;
+  WatchModals(action, [&](QWidget* shown) {
+    if (auto* box = qobject_cast<QMessageBox*>(shown)) {
+      messages.push_back(box->text().toStdString());
+      QAbstractButton* answer = box->button(yes ? QMessageBox::Yes : QMessageBox::No);
+      answer ? answer->click() : box->reject();
+    } else if (auto* file = qobject_cast<QFileDialog*>(shown);
+               file && !std::exchange(stepped, true)) {
+      QtShownDialog view(file);
+      step(view);
+    }
+  });
+}
+
+std::shared_ptr<void> ShownWindow(int32_t& handle) {
+  auto window = std::make_shared<QWidget>();
+  window->show();
+  handle = WindowHandle(window.get());
+  return window;
 }
 
 }  // namespace halvarin::testing

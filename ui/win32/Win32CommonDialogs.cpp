@@ -72,12 +72,18 @@ std::wstring DialogFolder(const std::wstring& folder) {
   return folder.size() < MAX_PATH ? folder : std::wstring();
 }
 
-// The seeded name, without its folder where that is left out as above.
+// The seeded name, with its folder only where the dialog can open that:
+// one that does not exist (the dialog would open anywhere) or is too long,
+// as above, is left out.
 std::wstring DialogSeed(const std::wstring& seed) {
-  if (seed.size() < MAX_PATH) {
-    return seed;
+  const size_t slash = seed.find_last_of(L"\\/");
+  if (slash != std::wstring::npos && seed.size() < MAX_PATH) {
+    const DWORD attributes = GetFileAttributesW(seed.substr(0, slash).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      return seed;
+    }
   }
-  const std::wstring name = seed.substr(seed.find_last_of(L"\\/") + 1);
+  const std::wstring name = seed.substr(slash + 1);  // all of it without a folder
   return name.size() < MAX_PATH ? name : std::wstring();
 }
 
