@@ -31,20 +31,28 @@ ctest --preset native -j"$jobs"
 echo "== Windows: cross-build and test under wine =="
 windows_start=$SECONDS
 wine="$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)"
-if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 || [ ! -d /usr/src/googletest ]; then
-  echo "== SKIPPED: the mingw-w64 compiler or GoogleTest's sources are missing =="
+if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 || [ ! -d /usr/src/googletest ] ||
+  ! command -v xvfb-run >/dev/null 2>&1; then
+  echo "== SKIPPED: the mingw-w64 compiler, GoogleTest's sources or xvfb-run are missing =="
 else
   cmake --preset windows
   cmake --build --preset windows -j"$jobs"
   # A prefix of our own, kept between runs: the first start takes a while.
   export WINEPREFIX="$PWD/build-win/wine" WINEDEBUG=-all
+  WINESERVER="$(command -v wineserver || echo "$(dirname "$wine")/wineserver")"
+  export WINESERVER
   version="$( ([ -x "$wine" ] && timeout 600 "$wine" build-win/cli/halvarin-grp.exe --version) \
     2>/dev/null || true)"
   if [[ "$version" != "halvarin-grp "* ]]; then
     echo "== SKIPPED: wine cannot run Windows programs on this machine =="
   else
     log=build-win/ctest.log
-    if ! ctest --preset windows -V -j"$jobs" >"$log" 2>&1; then
+    # On a display of its own, since the tests show real windows and dialogs.
+    # wine's server is waited for before and after: one started without the
+    # display, still running, would fail every window the tests show.
+    "$WINESERVER" -w
+    if ! xvfb-run -a sh -c 'ctest --preset windows -V -j"$1"; s=$?; "$WINESERVER" -w; exit $s' \
+      sh "$jobs" >"$log" 2>&1; then
       grep -E "FAILED|Failure|Which is|Expected|error" "$log" | head -100
       tail -20 "$log"
       exit 1

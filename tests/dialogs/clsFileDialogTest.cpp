@@ -53,7 +53,7 @@ class FileDialogTest : public ::testing::Test {
   int32_t lFileCount = 1;
 };
 
-// How "|" and ":" split a filter shows in the Qt dialogs' test; here, how
+// How "|" and ":" split a filter shows in the real dialogs' tests; here, how
 // long a filter and a name may be.
 TEST_F(FileDialogTest, FiltersAndNamesUpToTheirLimitsAreTakenLongerOnesRefused) {
   dialog.Filter(std::string(32766, 'x'));
@@ -102,8 +102,8 @@ TEST_F(FileDialogTest, CancelIsQuietUnlessCancelErrorIsSet) {
   }
 }
 
-// The filter index and the seeded answer come back through the Qt dialogs'
-// test; what only the record shows is kept here.
+// The filter index and the seeded answer come back through the real
+// dialogs' tests; what only the record shows is kept here.
 TEST_F(FileDialogTest, MultipleSelectionKeepsTheWholeBufferOnOpenOnly) {
   dialog.flags(static_cast<int32_t>(OFN_ALLOWMULTISELECT | OFN_OVERWRITEPROMPT));
   Answer("/Data\0a.grp\0b.grp\0\0"s);
@@ -151,7 +151,7 @@ TEST(DialogAnswerTest, AnswersThatDoNotFitAreRefusedUntouched) {
   ofn.lpstrFileTitle = Nuls(12);
   EXPECT_FALSE(StoreSingleAnswer(ofn, "/d/abcdefg.x"));  // 12 + NUL > 12
   EXPECT_EQ(ofn.lpstrFile, "seed" + Nuls(8));
-  ASSERT_TRUE(StoreSingleAnswer(ofn, "/d/abcdef.x"));  // its bytes show in the Qt dialogs' test
+  ASSERT_TRUE(StoreSingleAnswer(ofn, "/d/abcdef.x"));  // its bytes show in the real dialogs' tests
   EXPECT_EQ(ofn.lpstrFileTitle, "abcdef.x" + Nuls(4));
   EXPECT_EQ(ofn.nFileOffset * 100 + ofn.nFileExtension, 310);
   // A multiple selection needs room for both closing NULs.
@@ -168,7 +168,7 @@ TEST(DialogAnswerTest, AnswersThatDoNotFitAreRefusedUntouched) {
   // Filter pairs stop at the double NUL.
   EXPECT_TRUE(FilterPairs(OPENFILENAMEA()).empty());
   ofn.lpstrFilter = "Varn GRP Files\0*.grp\0All Files\0*.*\0\0Hidden\0*.h\0\0"s;
-  EXPECT_EQ(FilterPairs(ofn).size(), 2u);  // the pairs themselves show in the Qt dialogs
+  EXPECT_EQ(FilterPairs(ofn).size(), 2u);  // the pairs themselves show in the real dialogs
   ofn.lpstrFilter = "Lonely description\0\0"s;
   EXPECT_TRUE(FilterPairs(ofn).empty());
   ofn.lpstrFilter = "No terminator\0*.nt"s;

@@ -28,8 +28,8 @@ void Overwrite(std::string& buffer, const std::string& answer) {
 
 }  // namespace
 
-#ifndef HALVARIN_WITH_QT
-// A build without a window toolkit has no dialog to show: every dialog that
+#ifndef HALVARIN_PLATFORM_DIALOGS
+// A build without platform dialogs has no dialog to show: every dialog that
 // nobody scripted ends as if cancelled.
 CommonDialogs& PlatformCommonDialogs() {
   class NoCommonDialogs final : public CommonDialogs {
