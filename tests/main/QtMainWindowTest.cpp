@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -15,6 +16,7 @@
 #include <future>
 
 #include "ArchiveBytes.h"
+#include "ChildProcess.h"
 #include "FaultyFileSystem.h"
 #include "QtFormWindow.h"
 #include "QtProgressWindow.h"
@@ -101,6 +103,14 @@ TEST_F(QtMainWindowTest, TheWindowAsTheUserSeesIt) {
             "&Extract Item |&Delete Item Del|&Help|&About ");
   auto* status = qobject_cast<QStatusBar*>(window->Control("StatusBar1"));
   EXPECT_EQ(status->height(), window->Px(255));
+  // Read out as shown, less padding and control characters.
+  form.AddListItem(std::string("LEVEL1.MAP\0\0", 12));
+  form.AddListItem("\001bad.dat   ");
+  QAccessibleInterface* items = QAccessible::queryAccessibleInterface(list);
+  EXPECT_EQ(QStringList({list->accessibleName(), status->accessibleName(),
+                         items->child(0)->text(QAccessible::Name),
+                         items->child(1)->text(QAccessible::Name)}),
+            QStringList({"Entries", "Status", "LEVEL1.MAP", "bad.dat"}));
   EXPECT_EQ(
       std::tuple(list->viewMode(), list->selectionMode(), list->editTriggers(), list->ImageCount()),
       std::tuple(QListView::IconMode, QAbstractItemView::SingleSelection,
@@ -121,50 +131,133 @@ TEST_F(QtMainWindowTest, ShortcutsMouseButtonsAndAFailingCommandShownNotThrownIn
   QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ShiftModifier, QPoint(5, 5));
   QTest::mouseClick(list->viewport(), Qt::MiddleButton, Qt::ControlModifier | Qt::AltModifier,
                     QPoint(5, 5));
+  QTest::keyClick(list, Qt::Key_Menu);  // the keyboard's pop-up requests: a right click
+  QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
   EXPECT_EQ(events.clicks,
-            (std::vector<std::string>{"mnuitemdelete", "ListView1:1:1", "ListView1:4:6"}));
+            (std::vector<std::string>{"mnuitemdelete", "ListView1:1:1", "ListView1:4:6",
+                                      "ListView1:2:0", "ListView1:2:0"}));
   events.fail = true;
   Run([&] { window->MenuAction("mnuFileOpen")->trigger(); });
   EXPECT_EQ(texts,
             std::vector<QString>{"Halvarin|Cannot open x.grp: No such file (mnuFileOpen)|3"});
 }
 
-// Real drops add files, as a copy, and a short name added last cuts no
-// label; a drag out of the list offers the entry's bytes as a file, which
-// dropped back on the list adds nothing; the right button pops up the Item
-// menu on the item it selects.
-TEST_F(QtMainWindowTest, RealDropsDragsAndTheRightClickPopUp) {
+// Real drops add files, as a copy, by their bytes (a name need not be
+// UTF-8), and a short name added last cuts no label; a file from another
+// copy of the program's drag folder is copied, so it saves after that
+// program has gone. The right button, the Menu key and Shift+F10 pop up the
+// Item menu on the item selected, the keys there and not at the mouse.
+TEST_F(QtMainWindowTest, RealDropsAndTheItemPopUp) {
   Show(&form);
   WriteGroupArchive(dir / "a.grp", {{"LEVEL1.MAP", "1"}, {"../TWO.ART", "22"}});
   scripted.PushChoice(dir / "a.grp");
   window->MenuAction("mnuFileOpen")->trigger();
   WriteAll(dir / "a.mid", "midi");
-  WriteAll(dir / "play.dmo", "demo");
+  WriteAll(dir / "b\xff.dmo", "demo");
+  fs::create_directories(dir.Path() / "halvarin-drag-other/1");
+  WriteAll(dir / "halvarin-drag-other/1/FROMA.TXT", "from a");
   QMimeData files;
-  files.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir / "a.mid")),
-                 QUrl::fromLocalFile(QString::fromStdString(dir / "play.dmo"))});
+  files.setUrls(
+      {QUrl::fromLocalFile(QString::fromStdString(dir / "a.mid")),
+       QUrl::fromEncoded("file://" +
+                         QByteArray::fromStdString(dir / "b\xff.dmo").toPercentEncoding("/")),
+       QUrl::fromLocalFile(QString::fromStdString(dir / "halvarin-drag-other/1/FROMA.TXT"))});
   files.setText(files.urls()[0].toLocalFile());              // file managers offer text too
   EXPECT_EQ(Drop(list->viewport(), files), Qt::CopyAction);  // a move would delete the files
-  const std::unique_ptr<QMimeData> data = list->DragData(1);
-  ASSERT_TRUE(data != nullptr && data->urls().size() == 1);
-  EXPECT_EQ(ReadAll(data->urls()[0].toLocalFile().toStdString()), "22");
-  EXPECT_EQ(Drop(list->viewport(), *data), Qt::IgnoreAction);
-  ASSERT_EQ(list->count(), 4);
-  EXPECT_EQ(list->item(2)->text() + list->item(3)->text(), "a.midplay.dmo");
+  fs::remove_all(dir.Path() / "halvarin-drag-other");
+  ASSERT_EQ(list->count(), 5);
+  EXPECT_EQ(list->item(2)->text() + list->item(4)->text(), "a.midFROMA.TXT");
   list->doItemsLayout();
   const int needed = list->fontMetrics().horizontalAdvance(QStringLiteral("LEVEL1.MAP"));
   for (int i = 0; i < list->count(); ++i) {
     EXPECT_GT(list->visualItemRect(list->item(i)).width(), needed) << i;
   }
+  window->MenuAction("mnufilesave")->trigger();
+  clsVarnGRP saved;
+  ASSERT_TRUE(saved.LoadFile(dir / "a.grp") && saved.NumberOfFiles() == 5);
+  EXPECT_EQ(saved.FileSize(4) + saved.FileSize(5), 4 + 6);  // the undecodable name, FROMA.TXT
+  EXPECT_TRUE(texts.empty());
+
   const QPoint onSecond = list->visualItemRect(list->item(1)).center();
-  std::string shown;  // with the item selected when it shows
-  WatchModals([&] { QTest::mousePress(list->viewport(), Qt::RightButton, {}, onSecond); },
-              [&](QWidget* popup) {
-                shown = popup == window->Menu("mnuitem") ? tk.SelectedText("frmMain", "ListView1")
-                                                         : "?";
-              });
+  std::vector<std::string> shown;  // with the item selected when it shows, and where
+  const auto popUp = [&](const std::function<void()>& how) {
+    WatchModals(how, [&](QWidget* popup) {
+      shown.push_back(popup == window->Menu("mnuitem") ? tk.SelectedText("frmMain", "ListView1")
+                                                       : "?");
+      const QPoint from = popup->pos() - list->viewport()->mapToGlobal(onSecond);
+      shown.back() += from.manhattanLength() <= 2 ? " there" : "";
+    });
+  };
+  popUp([&] { QTest::mousePress(list->viewport(), Qt::RightButton, {}, onSecond); });
   QTest::mouseRelease(list->viewport(), Qt::RightButton, {}, onSecond);
-  EXPECT_EQ(shown, "../TWO.ART  ");
+  QCursor::setPos(window->mapToGlobal(QPoint(1, 1)));
+  popUp([&] { QTest::keyClick(list, Qt::Key_Menu); });
+  popUp([&] { QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier); });
+  EXPECT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown.at(1) + "|" + shown.at(2), "../TWO.ART   there|../TWO.ART   there");
+}
+
+// A drag offers the entry's bytes as a file, which dropped back on the list
+// adds nothing, in the session's runtime folder. Every copy stays while the
+// program runs; a drag folder that someone else has put in the place of
+// ours is never written into, nor cleaned up. A drag whose button came up
+// while its copy was written does not start.
+TEST_F(QtMainWindowTest, DragsOfferCopiesThatStayInAFolderThatIsStillOurs) {
+  const std::string run = dir / "run";
+  fs::create_directory(run);
+  fs::permissions(run, fs::perms::owner_all);
+  const QByteArray previous = qgetenv("XDG_RUNTIME_DIR");
+  qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(run));
+  Show(&form);
+  WriteGroupArchive(dir / "a.grp", {{"LEVEL1.MAP", "1"}, {"TWO.ART", std::string(5 << 20, '2')}});
+  FaultyFileSystem faulty;
+  form.Archive = std::make_unique<clsVarnGRP>(faulty);
+  ASSERT_TRUE(form.Archive->LoadFile(dir / "a.grp"));
+  form.RefreshList();
+  const auto drag = [&](int row) {
+    QTest::mousePress(list->viewport(), Qt::LeftButton, {}, QPoint(1, 1));
+    const std::unique_ptr<QMimeData> data = list->DragData(row);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, QPoint(1, 1));
+    if (!data || data->urls().size() != 1 || Drop(list->viewport(), *data) != Qt::IgnoreAction) {
+      return fs::path();
+    }
+    return fs::path(data->urls()[0].toLocalFile().toStdString());
+  };
+  const fs::path first = drag(0), root = first.parent_path().parent_path();
+  EXPECT_EQ(root.parent_path(), run);
+  const fs::path second = drag(1);
+  EXPECT_EQ(ReadAll(first) + std::to_string(ReadAll(second).size()), "1" + std::to_string(5 << 20));
+
+  // A cleaner removes the folder, and another user makes one by its name.
+  fs::remove_all(root);
+  fs::create_directory(root);
+  fs::permissions(root, fs::perms::all);
+  (void)::chown(root.c_str(), kNobody, kNobody);
+  const fs::path third = drag(0);
+  EXPECT_TRUE(!third.empty() && third.parent_path().parent_path() != root);
+  EXPECT_TRUE(fs::is_empty(root));
+
+  // The button comes up while the progress window shows.
+  std::promise<void> released;
+  faulty.Before(Op::SyncFiles, 1,
+                [up = released.get_future().share()] { up.wait_for(std::chrono::seconds(20)); });
+  QTest::mousePress(list->viewport(), Qt::LeftButton, {}, QPoint(1, 1));
+  std::unique_ptr<QMimeData> stuck;
+  WatchModals([&] { stuck = list->DragData(1); },
+              [&](QWidget* progress) {
+                if (qobject_cast<QtProgressWindow*>(progress) != nullptr) {
+                  QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, QPoint(1, 1));
+                  released.set_value();
+                  // Not closed by the watch, which would cancel the copy.
+                  EXPECT_TRUE(QTest::qWaitFor([&] { return !progress->isVisible(); }));
+                }
+              });
+  EXPECT_EQ(stuck, nullptr);
+  EXPECT_EQ(list->count(), 2);
+  form.RemoveDragCopies();
+  EXPECT_FALSE(fs::exists(third));
+  EXPECT_TRUE(fs::is_directory(root) && fs::is_empty(root));
+  qputenv("XDG_RUNTIME_DIR", previous);
 }
 
 // Each box with its icon, titled with the program's name unless given one.
