@@ -7,16 +7,22 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <QAccessible>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <csignal>
 #include <future>
 
 #include "ArchiveBytes.h"
+#include "ArchiveLock.h"
 #include "ChildProcess.h"
+#include "EndOnSignal.h"
 #include "FaultyFileSystem.h"
 #include "QtFormWindow.h"
 #include "QtProgressWindow.h"
@@ -172,7 +178,7 @@ TEST_F(QtMainWindowTest, RealDropsAndTheItemPopUp) {
   for (int i = 0; i < list->count(); ++i) {
     EXPECT_GT(list->visualItemRect(list->item(i)).width(), needed) << i;
   }
-  window->MenuAction("mnufilesave")->trigger();
+  Run([&] { window->MenuAction("mnufilesave")->trigger(); });
   clsVarnGRP saved;
   ASSERT_TRUE(saved.LoadFile(dir / "a.grp") && saved.NumberOfFiles() == 5);
   EXPECT_EQ(saved.FileSize(4) + saved.FileSize(5), 4 + 6);  // the undecodable name, FROMA.TXT
@@ -284,45 +290,113 @@ TEST_F(QtMainWindowTest, BoxIconsAndEscAndCloseAnsweringOnlyCancelOrALoneOk) {
   EXPECT_EQ(texts.front(), "Halvarin|Sure?|0");
 }
 
-// Closing with edits asks first; after Yes, a save held at a progress report
-// until Cancel is pressed in the progress window leaves the window open with
-// the file and the document as they were and nothing more to say. No then
-// closes it for good. (Cancel at every report is the archive's own test.)
-TEST_F(QtMainWindowTest, ASaveCancelledInTheProgressWindowKeepsTheWindowOpen) {
-  Show(&form);
-  WriteGroupArchive(dir / "a.grp",
-                    {{"BIG.ART", std::string((4 << 20) + 5, 'b')}, {"S.MAP", "map"}});
-  FaultyFileSystem faulty;
-  form.Archive = std::make_unique<clsVarnGRP>(faulty);
-  ASSERT_TRUE(form.Archive->LoadFile(dir / "a.grp"));
-  form.HasFile = true;
-  form.RefreshList();
-  list->setCurrentRow(1);
-  window->MenuAction("mnuitemdelete")->trigger();  // an edit to lose
-  std::promise<void> cancelled;
-  faulty.Before(Op::Sync, 1, [pressed = cancelled.get_future().share()] {
-    pressed.wait_for(std::chrono::seconds(20));
-  });
-  QString shown;
-  QPointer<QtFormWindow> watched(window);
-  Run([&] { window->close(); },  // Yes, the question's default button
-      [&](QWidget* open) {
-        auto* progress = qobject_cast<QtProgressWindow*>(open);
-        if (progress == nullptr || !progress->CancelButton()->isEnabled()) {
-          return;
-        }
-        shown = progress->findChild<QLabel*>()->text();
-        progress->CancelButton()->click();
-        cancelled.set_value();
-      });
-  EXPECT_TRUE(shown.contains("a.grp")) << shown.toStdString();
-  EXPECT_EQ(texts, std::vector<QString>{"Save Changes?|File has changed.\nSave now?|4"});
-  ASSERT_TRUE(!tk.Ending() && watched && window->isVisible() && form.Archive->Changed() &&
-              list->count() == 1);
+// Another program that holds the archive's lock until it is killed.
+pid_t HoldLock(const std::string& archive) {
+  int ready[2];
+  if (::pipe(ready) != 0) {
+    return -1;
+  }
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int fd = ::open(ArchiveLock::LockPathFor(archive).c_str(), O_CREAT | O_RDWR, 0644);
+    ::_exit(fd < 0 || ::flock(fd, LOCK_EX) != 0 || ::write(ready[1], "x", 1) != 1 || ::pause());
+  }
+  char x = 0;
+  const bool held = pid > 0 && ::read(ready[0], &x, 1) == 1;
+  ::close(ready[0]), ::close(ready[1]);
+  return held ? pid : -1;
+}
 
+// A save stopped in its progress window. Cancel before the last report
+// leaves every file, the edits and the window as they were, with nothing
+// more to say; past it, Cancel is not offered, nor heard when pressed
+// anyway, and the save completes without a word of a cancel. A save that
+// waits for another program's lock says so, and Cancel ends the wait.
+// SIGTERM stops a save as Cancel does, and then the program ends, leaving
+// no temporary or lock file. The first runs from closing the window: after
+// Yes to the question the window stays; No then closes it for good. (Cancel
+// at every report is the archive's own test.)
+TEST_F(QtMainWindowTest, CancelAndSignalsDuringASave) {
+  Show(&form);
+  const std::string original =
+      ArchiveBytes({{Padded("BIG.ART"), std::string((4 << 20) + 5, 'b')}, {Padded("S.MAP"), "m"}});
+  const std::string waiting = "Waiting for another program to finish writing a.grp";
+  const std::string cancelling = "Cancelling; every file stays as it was.";
+  QPointer<QtFormWindow> watched(window);
+  struct Case {
+    const char* how;
+    Op heldAt;  // Op::Count: held by another program's lock
+    std::string shown, after;
+  };
+  for (const auto& [how, heldAt, shown, after] :
+       {Case{"close", Op::Sync, "Writing a.grp", cancelling},
+        Case{"Cancel", Op::Rename, "Writing a.grp", "Writing a.grp"},
+        Case{"Cancel", Op::Count, waiting, cancelling},
+        Case{"SIGTERM", Op::Sync, "Writing a.grp", cancelling}}) {
+    SCOPED_TRACE(std::string(how) + " " + std::to_string(int(heldAt)));
+    WriteAll(dir / "a.grp", original);
+    FaultyFileSystem faulty;
+    form.Archive = std::make_unique<clsVarnGRP>(faulty);
+    ASSERT_TRUE(form.Archive->LoadFile(dir / "a.grp"));
+    form.HasFile = true;
+    form.RefreshList();
+    list->setCurrentRow(1);
+    window->MenuAction("mnuitemdelete")->trigger();  // an edit to lose
+    std::promise<void> pressed;
+    const pid_t holder = heldAt == Op::Count ? HoldLock(dir / "a.grp") : 0;
+    if (holder == 0) {
+      faulty.Before(heldAt, 1, [until = pressed.get_future().share()] {
+        until.wait_for(std::chrono::seconds(20));
+      });
+    }
+    int exitStatus = 0;
+    EndOnSignal ending(
+        tk, [&] { form.RemoveDragCopies(); }, [&](int s) { exitStatus = s; });
+    texts.clear();
+    std::string seen, seenAfter;
+    Run(
+        [&] {
+          how == std::string("close") ? void(window->close())
+                                      : window->MenuAction("mnufilesave")->trigger();
+        },
+        [&](QWidget* open) {
+          auto* progress = qobject_cast<QtProgressWindow*>(open);
+          if (progress == nullptr || !seen.empty()) {
+            return;
+          }
+          const auto label = [&] { return progress->findChild<QLabel*>()->text().toStdString(); };
+          const std::string before = label();
+          const auto* bar = progress->findChild<QProgressBar*>();
+          seen =
+              before + (bar->isTextVisible() && bar->text().startsWith("0 bytes of 0") ? "?" : "");
+          if (how == std::string("SIGTERM")) {
+            std::raise(SIGTERM);
+          } else {
+            // Also as if pressed before the window could take Cancel away.
+            progress->CancelButton()->setEnabled(true);
+            progress->CancelButton()->click();
+          }
+          EXPECT_TRUE(QTest::qWaitFor([&] { return label() != before; }, 300) || label() == after);
+          seenAfter = label();
+          pressed.set_value();
+          EXPECT_TRUE(QTest::qWaitFor([&] { return !progress->isVisible(); }));
+        });
+    if (holder > 0) {
+      ::kill(holder, SIGKILL), ::waitpid(holder, nullptr, 0);
+      fs::remove(ArchiveLock::LockPathFor(dir / "a.grp"));  // left as a crash leaves it
+    }
+    const bool saved = heldAt == Op::Rename;
+    EXPECT_EQ(seen + "|" + seenAfter, shown + "|" + after);
+    EXPECT_EQ(texts.size(), how == std::string("close") ? 1u : 0u);  // only the question
+    EXPECT_EQ(ReadAll(dir / "a.grp") == original, !saved);
+    EXPECT_EQ(form.Archive->Changed(), !saved);
+    EXPECT_EQ(dir.Names(), std::set<std::string>{"a.grp"});
+    EXPECT_EQ(exitStatus, how == std::string("SIGTERM") ? 128 + SIGTERM : 0);
+    ASSERT_TRUE(!tk.Ending() && watched && window->isVisible());
+  }
   answer = [](QMessageBox* box) { box->button(QMessageBox::No)->click(); };
   Run([&] { window->close(); });
-  EXPECT_TRUE(texts.size() == 2u && tk.Ending() && tk.Window("frmMain") == nullptr);
+  EXPECT_TRUE(tk.Ending() && tk.Window("frmMain") == nullptr);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(watched.isNull());
 }
