@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFileSystemModel>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -95,32 +94,23 @@ size_t AnswerSize(const QStringList& files, bool multiple) {
 // Qt's dialog, where the name field decides. Qt's widget dialog takes the
 // files selected in its list over a name typed since, unless the typing went
 // through the name field with the keyboard focus in it: a name dictated or
-// set through the accessibility interface would lose to an earlier click, or
-// be added to it (the field then names both, and the first is written).
-// Here a dialog for one file never has more than one selected, the one
-// chosen last, and the name field wins whenever it names another. (The
-// desktop's own dialog, where there is one, has no such field of Qt's and
-// answers for itself.)
+// set through the accessibility interface would lose to an earlier click,
+// or be added to it (the field then names both). Here, when the name field
+// was changed after the list, however that happened, its text is the answer.
+// (The desktop's own dialog, where there is one, has no such field of Qt's
+// and answers for itself.)
 class RecordFileDialog : public QFileDialog {
  public:
-  RecordFileDialog(QWidget* owner, bool multiple) : QFileDialog(owner), multiple_(multiple) {}
+  using QFileDialog::QFileDialog;
 
   void accept() override {
-    const auto* name = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    auto* name = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
     auto* list = findChild<QAbstractItemView*>(QStringLiteral("listView"));
-    if (name != nullptr && list != nullptr && !name->text().isEmpty()) {
-      QStringList files;
-      for (const QModelIndex& row : list->selectionModel()->selectedRows()) {
-        if (!QFileInfo(row.data(QFileSystemModel::FilePathRole).toString()).isDir()) {
-          files << row.data().toString();
-        }
-      }
-      // As Qt fills the field from a selection: one name, or each quoted.
-      const QString shown =
-          files.size() == 1 ? files.front() : u'"' + files.join(QStringLiteral("\" \"")) + u'"';
-      if (!files.isEmpty() && name->text() != shown) {
-        list->selectionModel()->clearSelection();
-      }
+    if (nameLast_ && name != nullptr && list != nullptr) {
+      // Qt selects what the field names as it is set; only the field counts.
+      list->selectionModel()->clearSelection();
+      name->setText(named_);
+      list->selectionModel()->clearSelection();
     }
     QFileDialog::accept();
   }
@@ -128,24 +118,27 @@ class RecordFileDialog : public QFileDialog {
  protected:
   void showEvent(QShowEvent* event) override {
     QFileDialog::showEvent(event);
+    auto* name = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
     auto* list = findChild<QAbstractItemView*>(QStringLiteral("listView"));
-    if (multiple_ || list == nullptr || watching_) {
+    if (name == nullptr || list == nullptr || watching_) {
       return;
     }
     watching_ = true;
-    QItemSelectionModel* selection = list->selectionModel();
-    connect(selection, &QItemSelectionModel::selectionChanged, this,
-            [selection](const QItemSelection& added) {
-              if (selection->selectedRows().size() > 1 && !added.indexes().isEmpty()) {
-                selection->select(added.indexes().front(),
-                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-              }
-            });
+    // Qt's own handlers of both signals run before these: when the field is
+    // set from outside, the last call here carries the text as it was set,
+    // after any rewriting of the field from the selection it caused.
+    connect(name, &QLineEdit::textChanged, this, [this](const QString& text) {
+      named_ = text;
+      nameLast_ = true;
+    });
+    connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { nameLast_ = false; });
   }
 
  private:
-  bool multiple_;
   bool watching_ = false;
+  bool nameLast_ = false;
+  QString named_;
 };
 
 // The 0-based filter the user ended on, -1 if unknown. The filter list's
@@ -202,7 +195,7 @@ int32_t ShowDialog(OPENFILENAMEA& ofn, bool save) {
   std::string seed = Seed(ofn);
   uint32_t filterIndex = ofn.nFilterIndex;
   for (;;) {
-    RecordFileDialog dialog(owner, multiple);
+    RecordFileDialog dialog(owner);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     if (multiple) {
       dialog.setFileMode(QFileDialog::ExistingFiles);
