@@ -367,6 +367,7 @@ TEST_F(QtMainWindowTest, CancelAndSignalsDuringASave) {
           const auto label = [&] { return progress->findChild<QLabel*>()->text().toStdString(); };
           const std::string before = label();
           const auto* bar = progress->findChild<QProgressBar*>();
+          EXPECT_EQ(bar->accessibleName(), "Progress");
           seen =
               before + (bar->isTextVisible() && bar->text().startsWith("0 bytes of 0") ? "?" : "");
           if (how == std::string("SIGTERM")) {
