@@ -71,7 +71,7 @@ std::string ArchiveLock::LockPathFor(const std::string& archive) {
 }
 
 ArchiveLock::ArchiveLock(io::FileSystem& fs, const std::string& archive,
-                         std::chrono::milliseconds wait)
+                         std::chrono::milliseconds wait, const std::function<void()>& whileWaiting)
     : fs_(fs), path_(LockPathFor(fs.ResolveLinks(archive))) {
   const auto deadline = std::chrono::steady_clock::now() + wait;
   auto pause = std::chrono::milliseconds(1);
@@ -128,6 +128,9 @@ ArchiveLock::ArchiveLock(io::FileSystem& fs, const std::string& archive,
               ": another program is changing it and holds its lock (" + Quoted(path_) +
               (wait.count() > 0 ? ") after a wait of " + Seconds(wait) : std::string(")")) +
               ". Nothing was changed.");
+    }
+    if (whileWaiting) {
+      whileWaiting();
     }
     // Short at first, as most saves are; never so long that the wait
     // outlasts its turn by much.

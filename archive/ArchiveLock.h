@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,8 +28,11 @@ class ArchiveLock {
   // file's name (a link, a pipe, a folder, a file this user may not open).
   // Where no lock file can be made for lack of permission (a folder that
   // cannot be written, so no archive in it can be replaced either), goes on
-  // without one.
-  ArchiveLock(io::FileSystem& fs, const std::string& archive, std::chrono::milliseconds wait);
+  // without one. While it waits it calls `whileWaiting` every few
+  // milliseconds, so that a user can see the wait and end it: whatever that
+  // throws ends the wait, without the lock.
+  ArchiveLock(io::FileSystem& fs, const std::string& archive, std::chrono::milliseconds wait,
+              const std::function<void()>& whileWaiting = {});
   ArchiveLock(const ArchiveLock&) = delete;
   ArchiveLock& operator=(const ArchiveLock&) = delete;
   ~ArchiveLock();

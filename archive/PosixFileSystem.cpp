@@ -595,11 +595,12 @@ class PosixFileSystem final : public FileSystem {
     info.IsLink = S_ISLNK(st.st_mode);
     info.IsFolder = S_ISDIR(st.st_mode);
     info.IsOrdinary = S_ISREG(st.st_mode);
-    // The effective user, as for opening; the superuser may write anything
-    // on a writable file system.
-    info.Writable =
-        !info.IsLink && ::faccessat(AT_FDCWD, path.c_str(), W_OK,
-                                    AT_EACCESS | (followLinks ? 0 : AT_SYMLINK_NOFOLLOW)) == 0;
+    // The effective user, as for opening. The superuser may write anything
+    // on a writable file system, but a file that grants writing to nobody
+    // was made read-only on purpose, for root too.
+    info.Writable = !info.IsLink && (st.st_mode & 0222) != 0 &&
+                    ::faccessat(AT_FDCWD, path.c_str(), W_OK,
+                                AT_EACCESS | (followLinks ? 0 : AT_SYMLINK_NOFOLLOW)) == 0;
     info.Permissions = st.st_mode & 07777;
     info.Owner = st.st_uid;
     info.Group = st.st_gid;

@@ -266,7 +266,7 @@ void clsVarnGRP::saveFile(const std::string& FilePath, bool Replace) {
   NamingTarget("Cannot save ", target, [&] {
     // Held until the new file is in place, so that another save of the same
     // archive cannot start from what this one is about to replace.
-    ArchiveLock lock(*Fs, target, ArchiveLock::kDefaultWait);
+    ArchiveLock lock(*Fs, target, ArchiveLock::kDefaultWait, [this] { report(0, kWaiting); });
     writeArchive(target, Replace);
   });
 }
@@ -381,10 +381,14 @@ void clsVarnGRP::writeArchive(const std::string& target, bool replace) {
     const GrpEntry& e = written[kept + 1 + k];
     auto in = Fs->OpenRead(AddedFiles[k]);
     copyReporting(*in, 0, out, e.Size, done, dataBytes);
-    if (in->Size() != e.Size) {
+    // A byte past the size taken means the file grew, or is one of the
+    // system's own files whose size says 0 whatever they hold.
+    char more = 0;
+    if (in->Size() != e.Size || in->ReadAt(e.Size, &more, 1) != 0) {
       throw AppError(errPathFileAccess, kSource,
                      "Cannot save " + Quoted(target) + ": " + Quoted(AddedFiles[k]) +
-                         " changed its length while it was being saved.");
+                         " changed its length while it was being saved, or has no length "
+                         "that can be known beforehand.");
     }
   }
 
@@ -518,7 +522,10 @@ void clsVarnGRP::copyReporting(io::File& from, int64_t offset, io::File& to, int
     offset += piece;
     length -= piece;
     done += piece;
-    report(done, total);
+    // done == total is kept for the last report, after the flush.
+    if (done < total) {
+      report(done, total);
+    }
   }
 }
 

@@ -61,12 +61,16 @@ class clsVarnGRP {
   void extractFiles(const std::vector<std::pair<int16_t, std::string>>& Targets);
 
   // Called during saves and extractions, every few megabytes, with the bytes
-  // copied so far and the bytes to copy in all; for showing progress. The
-  // last call comes once everything is written and flushed, right before
-  // the new files are put in place. Returning false cancels: the operation
-  // then fails with errDialogCancelled ("cancelled by the user") and leaves
-  // the object and every file as they were, as any failure does.
+  // copied so far and the bytes to copy in all; for showing progress. Only
+  // the last call has done == total: it comes once everything is written and
+  // flushed, right before the new files are put in place, and is the last
+  // chance to cancel. While a save waits for another program to let go of
+  // the archive's lock, it is called every few milliseconds with a total of
+  // kWaiting. Returning false cancels: the operation then fails with
+  // errDialogCancelled ("cancelled by the user") and leaves the object and
+  // every file as they were, as any failure does.
   using ProgressHandler = std::function<bool(int64_t done, int64_t total)>;
+  static constexpr int64_t kWaiting = -1;
   void SetProgressHandler(ProgressHandler handler);
 
   int16_t NumberOfFiles() const;

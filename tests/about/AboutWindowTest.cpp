@@ -4,8 +4,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QLabel>
+#include <QPushButton>
 #include <QRegion>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 
 #include "Program.h"
@@ -99,6 +103,47 @@ TEST_F(AboutWindowTest, OneBoxAtATimeClosedByEnterEscOrTheCloseBox) {
   EXPECT_NE(Main(), nullptr);
   ChooseHelpAbout();
   EXPECT_EQ(Text("lblVersion"), "Version 1.0.0");  // a fresh load
+}
+
+// Every label and button of both windows shows its whole text, word-wrapped
+// as shown, in a readable size: with the fonts found for the ones the
+// definitions name, and with the system's fallback alone. ctest runs this
+// at the scales 1, 1.5 and 2 (QT_SCALE_FACTOR).
+TEST_F(AboutWindowTest, EveryTextShowsWhole) {
+  const QString named = QStringLiteral("MS Sans Serif");
+  const QStringList substitutes = QFont::substitutes(named);
+  for (const bool fallbackAlone : {false, true}) {
+    fallbackAlone ? QFont::removeSubstitutions(named) : void();
+    for (QtFormWindow* window : {Main(), ChooseHelpAbout()}) {
+      for (const ControlDef& def : window->Definition().Controls) {
+        QWidget* w = window->Control(def.Name);
+        QRectF room;
+        QString text;
+        int flags = 0;
+        if (auto* label = qobject_cast<QLabel*>(w); label && def.Kind == ControlKind::Label) {
+          room = label->contentsRect();
+          text = label->text();
+          flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
+        } else if (auto* button = qobject_cast<QPushButton*>(w)) {
+          QStyleOptionButton option;
+          option.initFrom(button);
+          room = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+          text = button->text();
+          flags = Qt::AlignCenter | Qt::TextShowMnemonic;
+        } else {
+          continue;
+        }
+        const QRectF ink = QFontMetricsF(w->font()).boundingRect(room, flags, text);
+        EXPECT_TRUE(room.contains(ink) && w->font().pointSizeF() >= 7)
+            << def.Name << " " << fallbackAlone << ": "
+            << QFontInfo(w->font()).family().toStdString() << " " << w->font().pointSizeF()
+            << " pt needs " << ink.width() << "x" << ink.height() << ", has " << room.width() << "x"
+            << room.height();
+      }
+    }
+    About()->close();
+  }
+  QFont::insertSubstitutions(named, substitutes);
 }
 
 TEST(ProgramIdentityTest, QtKnowsTheProgram) {

@@ -40,10 +40,11 @@ class StartupFileTest : public ::testing::Test {
 };
 
 TEST_F(StartupFileTest, OpensARelativePathOfAnyBytesAndSavesBackToIt) {
-  const std::string name = "caf\xe9 \xff.grp";  // not UTF-8: only the bytes name it
+  // Not UTF-8, only the bytes name it; and named like one of Qt's options.
+  const std::string name = "-reverse caf\xe9 \xff.grp";
   WriteGroupArchive(name, SampleEntries());
   Program program;
-  EXPECT_TRUE(Start(program, {name}).empty());
+  EXPECT_TRUE(Start(program, ParseCommandLine({"--", name}).files).empty());
   ASSERT_EQ(program.toolkit.ListCount(frmMain::FormName, "ListView1"),
             static_cast<int32_t>(SampleEntries().size()));
 
@@ -81,19 +82,29 @@ TEST_F(StartupFileTest, RefusesWarnsOrOpensOnlyTheFirstAndStaysUsable) {
   }
 }
 
+// Qt gets its own options and nothing else: never a file, even one named
+// like its options after "--".
 TEST(CommandLineTest, OptionsFilesAndTheEndOfOptions) {
   using A = CommandLine::Action;
   using Args = std::vector<std::string>;
-  for (const auto& [args, action, files] : std::vector<std::tuple<Args, A, Args>>{
-           {Args{}, A::Run, Args{}},
-           {{"x.grp", "-"}, A::Run, {"x.grp", "-"}},
-           {{"--", "--version", "-h"}, A::Run, {"--version", "-h"}},
-           {{"a.grp", "--version"}, A::Version, {}},
-           {{"--bogus", "-h"}, A::Help, {}},
-           {{"a.grp", "-x"}, A::Error, {"a.grp"}}}) {
+  for (const auto& [args, action, files, forQt] : std::vector<std::tuple<Args, A, Args, Args>>{
+           {Args{}, A::Run, Args{}, Args{}},
+           {{"x.grp", "-"}, A::Run, {"x.grp", "-"}, {}},
+           {{"--", "--version", "-h"}, A::Run, {"--version", "-h"}, {}},
+           {{"-platform", "offscreen", "-reverse", "--style=fusion", "a.grp", "--", "-reverse",
+             "-platform", "x.grp"},
+            A::Run,
+            {"a.grp", "-reverse", "-platform", "x.grp"},
+            {"-platform", "offscreen", "-reverse", "--style=fusion"}},
+           {{"a.grp", "--version"}, A::Version, {}, {}},
+           {{"--bogus", "-h"}, A::Help, {}, {}},
+           {{"a.grp", "-x"}, A::Error, {"a.grp"}, {}},
+           {{"a.grp", "-platform"}, A::Error, {"a.grp"}, {}}}) {
     const CommandLine line = ParseCommandLine(args);
     EXPECT_EQ(line.action, action) << ::testing::PrintToString(args);
-    EXPECT_TRUE(action == A::Help || action == A::Version || line.files == files);
+    EXPECT_TRUE(action == A::Help || action == A::Version ||
+                (line.files == files && line.platformOptions == forQt))
+        << ::testing::PrintToString(args);
   }
 }
 

@@ -1,6 +1,7 @@
 // The Qt dialogs, driven headless through the cases every platform runs.
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
@@ -32,15 +33,22 @@ class QtShownDialog : public ShownDialog {
             WindowHandle(dialog_->parentWidget()),
             dialog_->fileMode() == QFileDialog::ExistingFiles};
   }
+  QFileDialog* Dialog() const { return dialog_; }
   void ChooseFilter(int index) override {
     Types()->setCurrentIndex(index);
     emit Types()->activated(index);
   }
-  // Offscreen the focus may not be in the name box, so the list's selection
-  // is cleared as typing would.
+  // Enters the name as dictation or a screen reader does, through the name
+  // box's accessibility interface, over a file clicked in the list before:
+  // the name box must win.
   void TypeAndAccept(const std::string& text) override {
-    dialog_->findChild<QAbstractItemView*>(QStringLiteral("listView"))->clearSelection();
-    NameBox()->setText(QString::fromStdString(text));
+    auto* list = dialog_->findChild<QAbstractItemView*>(QStringLiteral("listView"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list->model()->rowCount(list->rootIndex()) > 1; }));
+    list->selectionModel()->select(list->model()->index(1, 0, list->rootIndex()),
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    NameBox()->clearFocus();  // a click on a file takes it away
+    QAccessible::queryAccessibleInterface(NameBox())->setText(QAccessible::Value,
+                                                              QString::fromStdString(text));
     static_cast<QDialog*>(dialog_)->accept();
   }
 
@@ -58,6 +66,22 @@ TEST(QtCommonDialogs, FiltersInQtsForm) {
   WatchModals([&] { dialog.ShowOpen(); },
               [&](QWidget* shown) { filters = static_cast<QFileDialog*>(shown)->nameFilters(); });
   EXPECT_EQ(filters, (QStringList{"Varn GRP Files (*.grp)", "Maps (*.map *.mp)", "All Files (*)"}));
+}
+
+// The desktop's own dialog is not ruled out (headless, Qt's stands in), so
+// the question is asked once the dialog has closed, about the file that will
+// really be written.
+TEST_F(CommonDialogsTest, TheReplaceQuestionNamesTheFileWritten) {
+  dialog.DefaultExt("grp");
+  dialog.flags(static_cast<int32_t>(OFN_OVERWRITEPROMPT));
+  Show(true, [](ShownDialog& save) {
+    auto& qt = static_cast<QtShownDialog&>(save);
+    EXPECT_FALSE(qt.Dialog()->testOption(QFileDialog::DontUseNativeDialog));
+    save.TypeAndAccept("b");
+  });
+  EXPECT_EQ(messages,
+            std::vector<std::string>{"b.grp already exists.\nDo you want to replace it?"});
+  EXPECT_EQ(dialog.filename(), Path("b.grp"));
 }
 
 }  // namespace

@@ -398,8 +398,8 @@ TEST_F(frmMainTest, FilesAreAddedInOrderAndTheRestRefusedOrSkipped) {
   Command("mnuFileOpen", Three());
   fs::create_directories(dir / "folder.art");
   ASSERT_EQ(::mkfifo((dir / "pipe.voc").c_str(), 0600), 0);
-  for (const std::string& path :
-       {dir / "missing.voc", dir / "pipe.voc", dir / "folder.art", std::string("/dev/null")}) {
+  for (const std::string& path : {dir / "missing.voc", dir / "pipe.voc", dir / "folder.art",
+                                  std::string("/dev/null"), std::string("/proc/self/status")}) {
     tk.Boxes.clear();
     Command("mnuitemadd", path);
     ASSERT_EQ(tk.Boxes.size(), 1u) << path;

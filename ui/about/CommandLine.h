@@ -14,12 +14,17 @@ struct CommandLine {
   // The files named, as the bytes the system passed; "--" ends the options,
   // so that a file whose name begins with "-" can be named.
   std::vector<std::string> files;
+  // The user-interface platform's own options (-platform offscreen,
+  // -reverse, ...) with their values, in order: all that is passed on to
+  // it. Only those it knows, and only before "--".
+  std::vector<std::string> platformOptions;
   // For Error: what was wrong, for standard error.
   std::string error;
 };
 
 // Reads the arguments after the program name. --help (-h) and --version win
-// wherever they stand before "--"; any other option is an Error.
+// wherever they stand before "--"; an option that is neither ours nor the
+// platform's, or one of the platform's without its value, is an Error.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 // "Halvarin 1.0.0\n", and the usage text for --help.

@@ -51,6 +51,10 @@ struct StatusPanel {
 
 // Settings of a control; each kind reads only the ones that concern it.
 struct ControlSettings {
+  // What assistive technology calls a control that shows no caption of its
+  // own (a list, a status bar); empty for none.
+  std::string AccessibleName;
+
   // Label, push button.
   std::string Caption;
   Alignment TextAlign = Alignment::Left;

@@ -82,6 +82,10 @@ class FormEvents {
   virtual void Unload() {}
   // A mouse button went down over a control: button is one MouseButton,
   // shift a combination of ShiftState, x and y in twips within the control.
+  // The keyboard's requests for a pop-up menu (the Menu key, Shift+F10) on a
+  // list view come as the right button going down on its selected item (on
+  // its top left corner when none is selected), and a pop-up menu then
+  // opens there rather than at the mouse.
   virtual void MouseDown(const std::string& /*control*/, int16_t /*button*/, int16_t /*shift*/,
                          float /*x*/, float /*y*/) {}
   // Data was dropped on a control.
@@ -153,9 +157,20 @@ class Toolkit {
   // once it has run for about half a second a modal progress window owned
   // by the main window shows `file` (what is being written), a bar and a
   // Cancel button. `report` returns false once the user has cancelled; the
-  // operation is then to stop as failures stop it. Whatever `work` throws is
-  // thrown here. Nothing else of the program runs meanwhile; `work` may run
-  // on another thread and must touch nothing but what it was given.
+  // operation is then to stop as failures stop it. Two kinds of report say
+  // more:
+  // - done == total (0 or more) is the last report, made when the result is
+  //   written and about to be put in place, and no other report has it.
+  //   Answered true, the operation goes through: from then on Cancel is not
+  //   offered and a press that still arrives is ignored, so that the window
+  //   never says a cancel was heard for an operation that then completes.
+  // - A negative total: the operation waits for another program to finish
+  //   writing (the archive's lock). The window says "Waiting for another
+  //   program to finish writing FILE" instead of counting bytes, and a
+  //   cancel ends the wait at the next report, a few milliseconds later.
+  // Whatever `work` throws is thrown here. Nothing else of the program runs
+  // meanwhile; `work` may run on another thread and must touch nothing but
+  // what it was given.
   using ProgressReport = std::function<bool(int64_t done, int64_t total)>;
   virtual void RunWithProgress(const std::string& file,
                                const std::function<void(const ProgressReport& report)>& work) = 0;

@@ -4,6 +4,7 @@
 #include <array>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <new>
 #include <utility>
 
@@ -35,15 +36,26 @@ std::string Thousands(int64_t n) {
   return digits;
 }
 
+// Whether the file says it is empty but is not, as the system's own status
+// files do: a save could not know how much of it to take.
+bool LengthUnknown(const std::string& path) {
+  std::ifstream file(PathFromUtf8(path), std::ios::binary);
+  std::error_code error;
+  return std::filesystem::file_size(PathFromUtf8(path), error) == 0 && !error &&
+         file.get() != std::ifstream::traits_type::eof();
+}
+
 void RequireOrdinaryFile(const std::string& path) {
   // What a save could not read is refused now, not at every later save.
   std::error_code error;
   const auto status = std::filesystem::status(PathFromUtf8(path), error);
-  if (std::filesystem::is_regular_file(status)) {
+  if (std::filesystem::is_regular_file(status) && !LengthUnknown(path)) {
     return;
   }
   std::string reason;
-  if (error) {
+  if (std::filesystem::is_regular_file(status)) {
+    reason = "its length cannot be known before it is read (the system says 0 bytes)";
+  } else if (error) {
     reason = error.message();
   } else if (std::filesystem::is_directory(status)) {
     reason = "it is a folder";
@@ -72,11 +84,13 @@ FormDefinition MakeDefinition() {
   list.Settings.LabelEdit = false;
   list.Settings.MultiSelect = false;
   list.Settings.AcceptDrops = true;
+  list.Settings.AccessibleName = "Entries";
   form.Controls.push_back(list);
 
   ControlDef status = Control(kStatusBar, ControlKind::StatusBar, 0, 3900, 6210, 255, 1);
   status.Settings.Align = Dock::Bottom;
   status.Settings.Panels = {StatusPanel{1440, ""}};
+  status.Settings.AccessibleName = "Status";
   form.Controls.push_back(status);
 
   ControlDef images;
@@ -321,18 +335,23 @@ bool frmMain::OfferRecovery(const std::string& path, const AppError& why) {
   return true;
 }
 
-void frmMain::Lengthy(const std::string& file, const std::function<void(clsVarnGRP&)>& operation) {
-  clsVarnGRP& archive = CurrentArchive();
+void frmMain::Lengthy(const std::string& file,
+                      const std::function<void(const Toolkit::ProgressReport&)>& work) {
   Busy = true;
   struct Done {
-    frmMain& form;
+    bool& busy;
+    ~Done() { busy = false; }
+  } done{Busy};
+  Tk.RunWithProgress(LastPathComponent(file), work);
+}
+
+void frmMain::Lengthy(const std::string& file, const std::function<void(clsVarnGRP&)>& operation) {
+  clsVarnGRP& archive = CurrentArchive();
+  struct Done {
     clsVarnGRP& archive;
-    ~Done() {
-      archive.SetProgressHandler(nullptr);
-      form.Busy = false;
-    }
-  } done{*this, archive};
-  Tk.RunWithProgress(LastPathComponent(file), [&](const Toolkit::ProgressReport& report) {
+    ~Done() { archive.SetProgressHandler(nullptr); }
+  } done{archive};
+  Lengthy(file, [&](const Toolkit::ProgressReport& report) {
     archive.SetProgressHandler(report);
     operation(archive);
   });
@@ -450,7 +469,15 @@ void frmMain::ListView1_OLEDragDrop(const DataObject& Data) {
   }
   for (const std::string& path : Data.Files()) {
     // Folders are not entered; hidden and missing paths are skipped quietly.
-    if (IsOrdinaryFile(path)) {
+    if (!IsOrdinaryFile(path)) {
+      continue;
+    }
+    if (DragFolder::IsDragCopy(path) && !Drags.Holds(path)) {
+      const std::string copy = Drags.Next() + "/" + LastPathComponent(path);
+      Lengthy(copy,
+              [&](const Toolkit::ProgressReport& report) { DragFolder::Copy(path, copy, report); });
+      AddItem(copy);
+    } else {
       AddItem(path);
     }
   }

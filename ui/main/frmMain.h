@@ -72,6 +72,8 @@ class frmMain : public FormEvents {
   void mnuHelpAbout_Click();
 
   void ListView1_MouseDown(int16_t Button, int16_t Shift, float x, float y);
+  // A file dropped from the drag folder of another copy of this program
+  // goes when that program ends: the copy queued is one of our own, made now.
   void ListView1_OLEDragDrop(const DataObject& Data);
   // Dragging an item out offers a file: a loaded entry written to a folder
   // of its own under the name Extract Item offers, a queued file as itself.
@@ -95,6 +97,10 @@ class frmMain : public FormEvents {
   // command ran to its end.
   bool RunCommand(const std::function<void()>& command);
 
+  // Removes the files drags have offered; for an end that skips the
+  // window's own (a signal), once no operation runs any more.
+  void RemoveDragCopies() noexcept { Drags.Remove(); }
+
   // The document: the archive being edited (created on first use), and
   // whether Save can write back to the archive's own file.
   std::unique_ptr<clsVarnGRP> Archive;
@@ -112,8 +118,11 @@ class frmMain : public FormEvents {
   bool OfferRecovery(const std::string& path, const AppError& why);
   // Queues one file and appends its item, keeping list and archive in step.
   void AddItem(const std::string& path);
-  // Runs an archive operation that may take long under the toolkit's
-  // progress window, naming `file`; a cancel there throws errDialogCancelled.
+  // Runs an operation that may take long under the toolkit's progress
+  // window, naming `file`; a cancel there throws errDialogCancelled.
+  void Lengthy(const std::string& file,
+               const std::function<void(const Toolkit::ProgressReport&)>& work);
+  // The same for an operation of the archive.
   void Lengthy(const std::string& file, const std::function<void(clsVarnGRP&)>& operation);
 
   Toolkit& Tk;

@@ -22,8 +22,10 @@ namespace halvarin {
 namespace {
 
 // The About box is laid out for the classic dialog font. Where it is missing,
-// fonts of the same build and width come first, so the texts still fit the
-// fixed labels; the wide default sans-serif fonts of Linux desktops come last.
+// these are the stand-ins: fonts of its width first, the wide default
+// sans-serif fonts of Linux desktops last. The window takes, of those
+// installed, the one in which its texts fit their fixed boxes at the largest
+// size (line spacing matters as much as width), and steps down from there.
 void SubstituteDialogFont() {
   static bool done = false;
   if (done) {

@@ -8,20 +8,21 @@ class QWidget;
 
 namespace halvarin {
 
-// The program's open and save dialogs: Qt's own (non-native) file dialog,
-// set up from the record and answering in the platform's form. It is always
-// the widget-based dialog so that it behaves the same on every desktop and
-// can be driven headless; a native dialog would ignore the checks below.
+// The program's open and save dialogs: the desktop's own file dialog where
+// Qt's platform theme offers one (on GNOME or KDE, with the user's bookmarks
+// and recent places), Qt's widget dialog elsewhere (and headless), set up
+// from the record and answering in the platform's form.
 //
 // Honoured from the record: the filter pairs (";"-separated patterns) and
 // nFilterIndex, written back with the filter the user ended on; the initial
 // folder; the title (null or empty: "Open" / "Save As"); the default
 // extension, added to a typed name that has none; the seeded file name (its
 // folder wins over the initial folder); OFN_ALLOWMULTISELECT (open only),
-// OFN_OVERWRITEPROMPT (save only), OFN_FILEMUSTEXIST and OFN_PATHMUSTEXIST;
-// the owner window. An answer that does not fit nMaxFile is refused in the
-// dialog with a message, which keeps the dialog open: a cancel is then always
-// the user's. A chosen name that does not fit nMaxFileTitle is a failure (0).
+// OFN_OVERWRITEPROMPT (save only: the question names the file that will be
+// written), OFN_FILEMUSTEXIST and OFN_PATHMUSTEXIST; the owner window. An
+// answer that does not fit nMaxFile, or that a must-exist flag refuses, is
+// refused with a message and the dialog shown again: a cancel is always the
+// user's. A chosen name that does not fit nMaxFileTitle is a failure (0).
 //
 // Needs a QApplication; without one both calls return 0.
 class QtCommonDialogs : public CommonDialogs {

@@ -1,6 +1,7 @@
 #include "QtControls.h"
 
 #include <algorithm>
+#include <map>
 #include <utility>
 
 #include <QCoreApplication>
@@ -9,10 +10,18 @@
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QUrl>
 
 #include "QtFormWindow.h"
@@ -21,6 +30,8 @@
 namespace halvarin {
 
 namespace {
+
+constexpr const char* kGivenFont = "halvarinGivenFont";
 
 // Dropped data as the form sees it. A file manager offers the dragged files
 // as text too (their paths or URLs); only a drag that carries no local files
@@ -43,9 +54,18 @@ class QtDataObject : public DataObject {
   std::vector<std::string> Files() const override {
     std::vector<std::string> files;
     for (const QUrl& url : data_.urls()) {
-      if (url.isLocalFile()) {
-        files.push_back(ToUtf8(QDir::toNativeSeparators(url.toLocalFile())));
+      if (!url.isLocalFile()) {
+        continue;
       }
+#ifdef _WIN32
+      files.push_back(ToUtf8(QDir::toNativeSeparators(url.toLocalFile())));
+#else
+      // A name is bytes here, and one that is not UTF-8 arrives
+      // percent-encoded byte for byte: decoded as text, it would name no file.
+      const QByteArray bytes =
+          QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+      files.emplace_back(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+#endif
     }
     return files;
   }
@@ -103,9 +123,6 @@ std::string ControlKey(const ControlDef& def) {
 }
 
 void ApplyFont(QWidget* widget, const FontDef& font) {
-  if (font.Name.empty() && font.Size <= 0 && !font.Bold) {
-    return;
-  }
   QFont f = widget->font();
   if (!font.Name.empty()) {
     f.setFamily(ToQString(font.Name));
@@ -115,6 +132,113 @@ void ApplyFont(QWidget* widget, const FontDef& font) {
   }
   f.setBold(font.Bold);
   widget->setFont(f);
+  widget->setProperty(kGivenFont, f);
+}
+
+namespace {
+
+constexpr double kSmallestReadable = 7.0;  // points
+constexpr double kStep = 0.25;
+
+// The largest size, from `font`'s own down in steps to the smallest readable,
+// at which the text of a label or push button fits its box with a pixel to
+// spare; 0 when none does, or the widget shows no text.
+double FittingSize(QWidget* widget, QFont font) {
+  auto* label = qobject_cast<QLabel*>(widget);
+  auto* button = qobject_cast<QPushButton*>(widget);
+  if (label == nullptr && button == nullptr) {
+    return 0;
+  }
+  QRect room;
+  int flags = 0;
+  if (button != nullptr) {
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    if (button->isDefault()) {
+      option.features |= QStyleOptionButton::DefaultButton;
+    }
+    if (button->autoDefault()) {
+      option.features |= QStyleOptionButton::AutoDefaultButton;
+    }
+    room = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+    flags = Qt::AlignCenter | Qt::TextShowMnemonic;
+  } else {
+    room = label->contentsRect();
+    flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
+  }
+  room.adjust(1, 1, -1, -1);
+  const QString text = button != nullptr ? button->text() : label->text();
+  for (double size = font.pointSizeF(); size >= kSmallestReadable; size -= kStep) {
+    font.setPointSizeF(size);
+    if (room.contains(QFontMetrics(font, widget).boundingRect(room, flags, text))) {
+      return size;
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+void FitText(QWidget* widget) {
+  const QVariant given = widget->property(kGivenFont);
+  if (!given.isValid()) {
+    return;
+  }
+  QFont font = given.value<QFont>();
+  const double size = FittingSize(widget, font);
+  font.setPointSizeF(size > 0 ? size : kSmallestReadable);
+  widget->setFont(font);
+}
+
+void FitTexts(const std::vector<QWidget*>& widgets) {
+  // The families the definitions name, each with the widgets that ask for it.
+  std::map<QString, std::vector<QWidget*>> named;
+  for (QWidget* widget : widgets) {
+    const QVariant given = widget->property(kGivenFont);
+    if (given.isValid()) {
+      named[given.value<QFont>().family()].push_back(widget);
+    }
+  }
+  const QStringList installed = QFontDatabase::families();
+  for (auto& [family, users] : named) {
+    // The family itself where it is installed, its substitutes that are,
+    // and what the system would show for it: the one whose texts all fit at
+    // the largest size wins, the earlier on a tie.
+    QStringList candidates;
+    for (const QString& wanted : QStringList{family} + QFont::substitutes(family)) {
+      // Installed names may carry their foundry: "Nimbus Sans [urw]".
+      for (const QString& name : installed) {
+        if ((name.compare(wanted, Qt::CaseInsensitive) == 0 ||
+             name.startsWith(wanted + QStringLiteral(" ["), Qt::CaseInsensitive)) &&
+            !candidates.contains(name)) {
+          candidates << name;
+          break;
+        }
+      }
+    }
+    candidates << QFontInfo(users.front()->property(kGivenFont).value<QFont>()).family();
+    QString best = candidates.front();
+    double bestSize = -1;
+    for (const QString& candidate : candidates) {
+      double smallest = 1e9;
+      for (QWidget* widget : users) {
+        QFont font = widget->property(kGivenFont).value<QFont>();
+        font.setFamily(candidate);
+        smallest = std::min(smallest, FittingSize(widget, font));
+      }
+      if (smallest > bestSize) {
+        best = candidate;
+        bestSize = smallest;
+      }
+    }
+    for (QWidget* widget : users) {
+      QFont font = widget->property(kGivenFont).value<QFont>();
+      font.setFamily(best);
+      widget->setProperty(kGivenFont, font);
+      FitText(widget);
+    }
+  }
 }
 
 void ApplyColours(QWidget* widget, const ControlSettings& settings) {
@@ -225,6 +349,23 @@ void QtListView::mousePressEvent(QMouseEvent* event) {
                       form_.Twips(at.x()), form_.Twips(at.y()));
 }
 
+void QtListView::keyPressEvent(QKeyEvent* event) {
+  // The keyboard's ways to the pop-up menu, on the selected item, told to the
+  // form as a right click there.
+  if (event->key() == Qt::Key_Menu ||
+      (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+    const QList<QListWidgetItem*> selected = selectedItems();
+    const QPoint at = selected.isEmpty() ? QPoint(0, 0) : visualItemRect(selected.front()).center();
+    form_.SetPopupPosition(viewport()->mapToGlobal(at));
+    form_.FireMouseDown(ToUtf8(objectName()), vbRightButton, 0, form_.Twips(at.x()),
+                        form_.Twips(at.y()));
+    form_.SetPopupPosition(std::nullopt);
+    event->accept();
+    return;
+  }
+  QListWidget::keyPressEvent(event);
+}
+
 void QtListView::dragEnterEvent(QDragEnterEvent* event) {
   dragMoveEvent(event);  // entering is the first move, judged the same way
 }
@@ -254,7 +395,10 @@ void QtListView::dropEvent(QDropEvent* event) {
 std::unique_ptr<QMimeData> QtListView::DragData(int row) {
   const std::vector<std::string> files =
       form_.FireStartDrag(ToUtf8(objectName()), static_cast<int32_t>(row) + 1);
-  if (files.empty()) {
+  // A large entry takes a while to write, and the button may have come up
+  // meanwhile: a drag started now would stick to the pointer until the
+  // next click, and drop the file wherever that lands.
+  if (files.empty() || !(QGuiApplication::mouseButtons() & Qt::LeftButton)) {
     return nullptr;
   }
   QList<QUrl> urls;

@@ -26,7 +26,20 @@ class QtFormWindow;
 std::string ControlKey(const ControlDef& def);
 QColor ToQColor(const Colour& colour);
 Qt::Alignment ToQtAlignment(Alignment alignment);
+// Sets the font a definition names; FitText starts from it.
 void ApplyFont(QWidget* widget, const FontDef& font);
+// Boxes are sized for the fonts the definitions name, and the font the
+// system puts in their place may be larger: steps the font of a label or a
+// push button down from the one it was given, a quarter point at a time,
+// until its text, word-wrapped as shown, fits its box (with a pixel to
+// spare), but never below a readable size.
+void FitText(QWidget* widget);
+// FitText for the labels and buttons of a window, after choosing, for each
+// font family their definitions name, the stand-in by its metrics: of the
+// family itself, its substitutes and the system's own choice, those that
+// are installed, the one in which all their texts fit at the largest size.
+// (Fonts of the same width may differ much in line spacing.)
+void FitTexts(const std::vector<QWidget*>& widgets);
 void ApplyColours(QWidget* widget, const ControlSettings& settings);
 
 // A straight line between two points of the client area.
@@ -48,6 +61,8 @@ class QtLineControl : public QWidget {
 // A list view control: icons in a grid, items appended at the end, mouse
 // presses and drops passed on to the form. An item dragged out of it offers
 // what the form's StartDrag gives; dropped back on the list it does nothing.
+// The Menu key and Shift+F10 come to the form as a right click on the
+// selected item.
 class QtListView : public QListWidget {
   Q_OBJECT
 
@@ -65,6 +80,7 @@ class QtListView : public QListWidget {
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void startDrag(Qt::DropActions supportedActions) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;

@@ -122,6 +122,7 @@ std::vector<QIcon> QtFormWindow::LoadImageList(const std::string& name) const {
 }
 
 void QtFormWindow::BuildControls() {
+  std::vector<QWidget*> texts;
   QPushButton* defaultButton = nullptr;
   QPushButton* cancelButton = nullptr;
   for (const ControlDef& def : definition_.Controls) {
@@ -208,8 +209,13 @@ void QtFormWindow::BuildControls() {
       }
     }
     widget->setObjectName(ToQString(ControlKey(def)));
+    if (!s.AccessibleName.empty()) {
+      widget->setAccessibleName(ToQString(s.AccessibleName));
+    }
     controls_[ControlKey(def)] = widget;
+    texts.push_back(widget);
   }
+  FitTexts(texts);
   // Enter and Esc anywhere in the window choose the default and the cancel
   // button, as in a dialog.
   if (defaultButton != nullptr) {

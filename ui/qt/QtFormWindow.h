@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,11 @@ class QtFormWindow : public QMainWindow {
   // Puts docked controls at their edge; run whenever the client area resizes.
   void LayOutDocked();
 
+  // Where a pop-up menu opened now is to show (screen coordinates), when not
+  // at the mouse: set while a keyboard request for one is handled.
+  void SetPopupPosition(std::optional<QPoint> at) { popupAt_ = at; }
+  std::optional<QPoint> PopupPosition() const { return popupAt_; }
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
@@ -83,6 +89,7 @@ class QtFormWindow : public QMainWindow {
   std::map<std::string, QWidget*> controls_;
   std::map<std::string, QMenu*> menus_;
   std::map<std::string, QAction*> actions_;
+  std::optional<QPoint> popupAt_;
 };
 
 }  // namespace halvarin

@@ -1,5 +1,6 @@
 #include "QtProgressWindow.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -23,19 +24,17 @@ constexpr int kSteps = 1000;
 }  // namespace
 
 QtProgressWindow::QtProgressWindow(QWidget* owner, const QString& file,
-                                   std::function<void()> onCancel)
-    : QDialog(owner), onCancel_(std::move(onCancel)) {
+                                   std::function<bool()> onCancel)
+    : QDialog(owner), onCancel_(std::move(onCancel)), file_(file) {
   setObjectName(QStringLiteral("ProgressWindow"));
   setWindowTitle(ToQString(ProgramIdentity::Title));
   auto* layout = new QVBoxLayout(this);
-  label_ = new QLabel(tr("Writing %1").arg(file), this);
+  label_ = new QLabel(this);
   label_->setTextFormat(Qt::PlainText);
   label_->setMinimumWidth(fontMetrics().averageCharWidth() * 48);
   layout->addWidget(label_);
   bar_ = new QProgressBar(this);
-  bar_->setRange(0, kSteps);
-  bar_->setValue(0);
-  bar_->setTextVisible(true);
+  bar_->setAccessibleName(tr("Progress"));
   layout->addWidget(bar_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
   cancel_ = buttons->button(QDialogButtonBox::Cancel);
@@ -45,9 +44,20 @@ QtProgressWindow::QtProgressWindow(QWidget* owner, const QString& file,
   SetProgress(0, 0);
 }
 
-void QtProgressWindow::SetProgress(int64_t done, int64_t total) {
+void QtProgressWindow::SetProgress(int64_t done, int64_t total, bool final) {
+  if (final) {
+    cancel_->setEnabled(false);
+  }
+  if (!cancelled_) {
+    label_->setText(total < 0 ? tr("Waiting for another program to finish writing %1").arg(file_)
+                              : tr("Writing %1").arg(file_));
+  }
+  // Waiting, the bar only shows that something goes on; before anything is
+  // counted it shows no figures.
+  bar_->setRange(0, total < 0 ? 0 : kSteps);
+  bar_->setValue(total > 0 ? static_cast<int>(std::min(done, total) * kSteps / total) : 0);
+  bar_->setTextVisible(total > 0);
   const QLocale locale;
-  bar_->setValue(total > 0 ? static_cast<int>(done * kSteps / total) : 0);
   bar_->setFormat(
       tr("%1 of %2").arg(locale.formattedDataSize(done, 1), locale.formattedDataSize(total, 1)));
 }
@@ -61,9 +71,9 @@ void QtProgressWindow::reject() {
     return;
   }
   cancel_->setEnabled(false);
-  label_->setText(tr("Cancelling; every file stays as it was."));
-  if (onCancel_) {
-    onCancel_();
+  if (onCancel_ && onCancel_()) {
+    cancelled_ = true;
+    label_->setText(tr("Cancelling; every file stays as it was."));
   }
 }
 

@@ -324,6 +324,14 @@ void QtToolkit::ListAdd(const std::string& form, const std::string& control,
   auto* item = new QListWidgetItem(shown);
   // The rare name too wide for its cell is elided; hovering shows it whole.
   item->setToolTip(shown);
+  // Read out without the padding or control characters a stored name may have.
+  QString spoken;
+  for (const QChar c : shown) {
+    if (c.category() != QChar::Other_Control) {
+      spoken += c;
+    }
+  }
+  item->setData(Qt::AccessibleTextRole, spoken.trimmed());
   if (largeIcon > 0) {
     item->setIcon(list->LargeIcon(largeIcon));
   }
@@ -368,7 +376,7 @@ void QtToolkit::PopupMenu(const std::string& form, const std::string& menu) {
   if (popup == nullptr) {
     throw AppError(errInvalidArgument, kSource, "The window " + form + " has no menu " + menu);
   }
-  popup->exec(QCursor::pos());
+  popup->exec(window->PopupPosition().value_or(QCursor::pos()));
 }
 
 float QtToolkit::ControlWidth(const std::string& form, const std::string& control) const {
@@ -416,10 +424,12 @@ void QtToolkit::SetCaption(const std::string& form, const std::string& control,
   QWidget* widget = RequireControl(form, control);
   if (auto* label = qobject_cast<QLabel*>(widget)) {
     label->setText(ToQString(text));
+    FitText(label);
     return;
   }
   if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
     button->setText(ToQString(text));
+    FitText(button);
     return;
   }
   throw AppError(errInvalidArgument, kSource, "The control " + control + " has no caption");
@@ -443,6 +453,34 @@ void QtToolkit::StartProgram(const std::string& path) {
   }
 }
 
+// What RunWithProgress shares between its worker and this thread: three
+// atomics and the outcome. The state decides a race that a plain flag would
+// lose: a Cancel pressed just after the operation's last report, when
+// nothing can stop it any more, must not be taken for a cancel heard.
+struct QtToolkit::Operation {
+  enum State { Running, Cancelling, Committed };
+  std::atomic<int64_t> done{0};
+  std::atomic<int64_t> total{0};
+  std::atomic<int> state{Running};
+  std::future<void> finished;
+  QtProgressWindow* window = nullptr;
+
+  // Whether the operation will stop: false once it is past its last report.
+  bool Cancel() {
+    int expected = Running;
+    return state.compare_exchange_strong(expected, Cancelling) || expected == Cancelling;
+  }
+  bool Report(int64_t doneNow, int64_t totalNow) {
+    done.store(doneNow, std::memory_order_relaxed);
+    total.store(totalNow, std::memory_order_relaxed);
+    if (totalNow >= 0 && doneNow == totalNow) {
+      int expected = Running;
+      state.compare_exchange_strong(expected, Committed);
+    }
+    return state.load() != Cancelling;
+  }
+};
+
 // The operation runs on a worker thread while this thread waits, rather
 // than on this thread feeding the event loop from its progress reports: a
 // single write or flush can block for seconds on a slow disk, and between
@@ -451,24 +489,19 @@ void QtToolkit::StartProgram(const std::string& path) {
 // only waits, first without handling any event (so a quick operation looks
 // as it always did and no command can slip in), then in the modal progress
 // window, which keeps every other window from taking input while theirs
-// still paint. The two share nothing but three atomics and the outcome.
+// still paint.
 void QtToolkit::RunWithProgress(const std::string& file,
                                 const std::function<void(const ProgressReport&)>& work) {
   constexpr auto kQuiet = std::chrono::milliseconds(500);
-  std::atomic<int64_t> done{0};
-  std::atomic<int64_t> total{0};
-  std::atomic<bool> cancel{false};
-  const ProgressReport report = [&](int64_t doneNow, int64_t totalNow) {
-    done.store(doneNow, std::memory_order_relaxed);
-    total.store(totalNow, std::memory_order_relaxed);
-    return !cancel.load();
+  Operation op;
+  const ProgressReport report = [&op](int64_t done, int64_t total) {
+    return op.Report(done, total);
   };
   std::promise<void> outcome;
-  std::future<void> finished = outcome.get_future();
+  op.finished = outcome.get_future();
   // The worker's last word, before the outcome: this thread may return as
   // soon as the outcome is set.
   QObject waker;
-  QtProgressWindow* shown = nullptr;
   std::thread worker([&] {
     std::exception_ptr failure;
     try {
@@ -478,9 +511,9 @@ void QtToolkit::RunWithProgress(const std::string& file,
     }
     QMetaObject::invokeMethod(
         &waker,
-        [&shown] {
-          if (shown != nullptr) {
-            shown->Finish();
+        [&op] {
+          if (op.window != nullptr) {
+            op.window->Finish();
           }
         },
         Qt::QueuedConnection);
@@ -493,30 +526,57 @@ void QtToolkit::RunWithProgress(const std::string& file,
   // Should showing the window fail, the operation is stopped, not abandoned.
   struct Joiner {
     std::thread& worker;
-    std::atomic<bool>& cancel;
+    Operation& op;
+    Operation*& running;
     ~Joiner() {
       if (worker.joinable()) {
-        cancel = true;
+        op.Cancel();
         worker.join();
       }
+      running = nullptr;
     }
-  } joiner{worker, cancel};
+  } joiner{worker, op, running_};
+  running_ = &op;
 
-  if (finished.wait_for(kQuiet) != std::future_status::ready) {
-    QtProgressWindow window(DefaultDialogOwner(), ToQString(file), [&cancel] { cancel = true; });
-    shown = &window;
+  if (op.finished.wait_for(kQuiet) != std::future_status::ready) {
+    QtProgressWindow window(DefaultDialogOwner(), ToQString(file), [&op] { return op.Cancel(); });
+    op.window = &window;
+    const auto show = [&] {
+      window.SetProgress(op.done.load(std::memory_order_relaxed),
+                         op.total.load(std::memory_order_relaxed),
+                         op.state.load() == Operation::Committed);
+    };
+    show();
     QTimer poll;
     poll.setInterval(250);
-    QObject::connect(&poll, &QTimer::timeout, &window, [&] {
-      window.SetProgress(done.load(std::memory_order_relaxed),
-                         total.load(std::memory_order_relaxed));
-    });
+    QObject::connect(&poll, &QTimer::timeout, &window, show);
     poll.start();
     window.exec();
-    shown = nullptr;
+    op.window = nullptr;
   }
   worker.join();
-  finished.get();
+  running_ = nullptr;
+  if (afterOperation_) {
+    std::exchange(afterOperation_, {})();
+  }
+  op.finished.get();
+}
+
+void QtToolkit::StopOperation(std::function<void()> then) {
+  if (running_ == nullptr) {
+    then();
+    return;
+  }
+  afterOperation_ = std::move(then);
+  // Through the window when it shows, so that it says what happens.
+  running_->window != nullptr ? running_->window->reject() : void(running_->Cancel());
+}
+
+void QtToolkit::StopOperationNow() {
+  if (running_ != nullptr) {
+    running_->Cancel();
+    running_->finished.wait();
+  }
 }
 
 std::string QtToolkit::AppPath() const {

@@ -69,6 +69,12 @@ class QtToolkit : public Toolkit {
 
   void RunWithProgress(const std::string& file,
                        const std::function<void(const ProgressReport&)>& work) override;
+  // Stops the operation RunWithProgress runs, as Cancel does (one past its
+  // last report goes through), and calls `then` once it has ended and
+  // removed what it would have left behind; at once when none runs.
+  void StopOperation(std::function<void()> then);
+  // The same without the event loop: waits here until the operation ends.
+  void StopOperationNow();
 
   std::string AppPath() const override;
   std::string AppTitle() const override;
@@ -88,8 +94,12 @@ class QtToolkit : public Toolkit {
   QtListView* RequireList(const std::string& form, const std::string& control) const;
   double DpiOf(const QWidget* window) const;
 
+  struct Operation;
+
   std::map<std::string, Slot> windows_;
   bool ending_ = false;
+  Operation* running_ = nullptr;
+  std::function<void()> afterOperation_;
   // ListAdd runs once per entry when a large archive is listed: remember
   // the list found last instead of searching the window each time.
   mutable std::string cachedListKey_;
