@@ -1,17 +1,21 @@
-// halvarin-grp as scripts use it: the built program run in a folder of its
-// own, on archives these tests write byte by byte. Beyond the archive itself
-// it owes its user a word about what a rewrite leaves behind, nothing on the
-// terminal that could drive it or forge a line, and every file as it was
-// after a Ctrl+C. (The POSIX headers a test here needs come with the
-// program runner's.)
+// halvarin-grp as scripts use it, in a folder of its own, on archives these
+// tests write byte by byte: run within the test's process, and as the built
+// program where it takes one (signals, another process's lock, commands side
+// by side, a reader that goes away). Beyond the archive itself it owes its
+// user a word about what a rewrite leaves behind, nothing on the terminal
+// that could drive it or forge a line, and every file as it was after a
+// Ctrl+C. (The POSIX headers a test here needs come with the program
+// runner's.)
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <future>
 #include <memory>
 #include <regex>
+#include <sstream>
 #include <tuple>
 
 #include "AppError.h"
@@ -21,7 +25,9 @@
 #include "ChildProcess.h"
 #endif
 #include "DamagedArchives.h"
+#include "FaultyFileSystem.h"
 #include "GrpOracle.h"
+#include "GrpTool.h"
 #include "RunProgram.h"
 #include "TempDir.h"
 #include "clsVarnGRP.h"
@@ -42,7 +48,20 @@ const std::string kOne = ArchiveBytes({{Padded("one.dat"), "1"}});
 
 class GrpToolTest : public ::testing::Test {
  protected:
-  ProgramResult Run(const std::string& command, const RunOptions& options = {}) {
+  GrpToolTest() { fs::current_path(dir.Path()); }
+  ~GrpToolTest() override { fs::current_path(home); }
+
+  ProgramResult Run(const std::vector<std::string>& args, const std::string& input = "",
+                    std::ostream* out = nullptr) {
+    std::istringstream in(input);
+    std::ostringstream collected, err;
+    const int status = cli::RunGrpTool(args, {in, out ? *out : collected, err}, faulty);
+    return {status, collected.str(), err.str()};
+  }
+  ProgramResult Run(const std::string& command, const std::string& input = "") {
+    return Run(Words(command), input);
+  }
+  ProgramResult Launch(const std::string& command, const RunOptions& options = {}) {
     return RunProgram(HALVARIN_GRP, Words(command), dir.Path(), options);
   }
   void Write(const std::string& name, const std::string& bytes) {
@@ -50,9 +69,11 @@ class GrpToolTest : public ::testing::Test {
     WriteAll(dir / name, bytes);
   }
   TempDir dir;
+  const fs::path home = fs::current_path();
+  FaultyFileSystem faulty;
 };
 
-TEST_F(GrpToolTest, ListsAsJson) {
+TEST_F(GrpToolTest, JsonListingEndsNamesAtTheirFirstNulAndEscapesEveryByte) {
   // A name ends at its first NUL; the stored bytes are shown as they are (the
   // columns are checked below, with hostile names). The archive's own name
   // needs escaping too: DEL is the one such byte a Windows name may hold.
@@ -71,7 +92,7 @@ TEST_F(GrpToolTest, ListsAsJson) {
   EXPECT_EQ(Run("list empty.grp --json").Out, "{\"archive\":\"empty.grp\",\"entries\":[]}\n");
 }
 
-TEST_F(GrpToolTest, CreateAddDeleteAndExtractByteForByte) {
+TEST_F(GrpToolTest, EditsWriteExactlyTheArchiveAskedForAndFailuresWriteNothing) {
   const std::string all = Content(1, 1000);
   Write("src/one.bin", all);
   Write("src/averyverylongname.dat", "xyz");
@@ -81,8 +102,8 @@ TEST_F(GrpToolTest, CreateAddDeleteAndExtractByteForByte) {
   EXPECT_EQ(Run("create pak src/one.bin").Err,
             "halvarin-grp: \"pak.grp\" already exists; give --force to replace it.\n");
   // Lines may end in CRLF; empty lines and -0 lists name no files.
-  EXPECT_EQ(Run("add pak.grp -", {.Input = "src/caf\xC3\xA9.txt\r\n\n"}).Status, 0);
-  EXPECT_EQ(Run("add -0 pak.grp -", {.Input = std::string("src/one.bin\0", 12)}).Status, 0);
+  EXPECT_EQ(Run("add pak.grp -", "src/caf\xC3\xA9.txt\r\n\n").Status, 0);
+  EXPECT_EQ(Run("add -0 pak.grp -", std::string("src/one.bin\0", 12)).Status, 0);
   EXPECT_EQ(ReadAll(dir / "pak.grp"), ArchiveBytes({{Padded("one.bin"), all},
                                                     {Padded("averyver.dat"), "xyz"},
                                                     {Padded("caf\xE9.txt"), "coffee"},
@@ -164,7 +185,7 @@ TEST_F(GrpToolTest, CheckReportsEveryProblemAndFailsOnlyOnErrors) {
             "one.\nfile: not a group archive\n");
 }
 
-TEST_F(GrpToolTest, UsageVersionAndOutputThatCannotBeWritten) {
+TEST_F(GrpToolTest, BadUsageExitsWith2AndLostOutputNeverPassesForSuccess) {
   Write("three.grp", ArchiveBytes(FiveItems()));
   const auto tree = dir.Tree();
   for (const auto& [command, message] : std::vector<std::pair<std::string, std::string>>{
@@ -181,15 +202,16 @@ TEST_F(GrpToolTest, UsageVersionAndOutputThatCannotBeWritten) {
   EXPECT_EQ(dir.Tree(), tree);
   EXPECT_TRUE(Run("--help").Out.starts_with("Usage: halvarin-grp COMMAND ARCHIVE"));
   EXPECT_EQ(Run("lst -h").Said(), Run("--help").Said());
-  EXPECT_EQ(Run("delete --version").Out, "halvarin-grp 1.0.0\n");
+  EXPECT_EQ(Run("delete --version").Out, "halvarin-grp " HALVARIN_VERSION "\n");
   // A full disk must not look like success to a script; a reader that has
   // all it wanted ("| head -1") ends the program by SIGPIPE, as ls or cat,
   // and quietly.
 #ifndef _WIN32  // Windows has no device like /dev/full, nor SIGPIPE
   for (const char* command : {"list three.grp", "check three.grp", "--version", "--help"}) {
-    const std::string full = Run(command, {.StdoutPath = "/dev/full"}).Said();
-    EXPECT_TRUE(full.starts_with("1|halvarin-grp: ")) << full;
-    EXPECT_EQ(Run(command, {.ClosedStdout = true}).Said(), std::to_string(128 + SIGPIPE) + "|");
+    std::ofstream full("/dev/full");
+    EXPECT_EQ(Run(Words(command), "", &full).Said(),
+              "1|halvarin-grp: Cannot write to standard output: No space left on device.\n");
+    EXPECT_EQ(Launch(command, {.ClosedStdout = true}).Said(), std::to_string(128 + SIGPIPE) + "|");
   }
 #endif
 }
@@ -216,7 +238,8 @@ TEST_F(GrpToolTest, HostileAndDuplicateNamesAreShownEscapedAndExtractedSafely) {
   for (const auto& [command, lines] :
        {std::pair{"extract bad.grp -C work/out", 1}, {"check bad.grp", 2}}) {
     const std::string said = Run(command).Said();
-    EXPECT_TRUE(said.starts_with("0|") && std::ranges::count(said, '\n') == lines) << said;
+    EXPECT_TRUE(said.starts_with("0|")) << said;
+    EXPECT_EQ(std::ranges::count(said, '\n'), lines) << said;
     EXPECT_EQ(said.find_first_of("\t\x1b\x7f"), std::string::npos) << said;
   }
   expected["work"] = expected["work/out"] = "<folder>";
@@ -276,7 +299,7 @@ TEST_F(GrpToolTest, NamesPrintedCannotDriveTheTerminalOrForgeALine) {
             grp + "Cannot open \"txt.?pwn.grp\": No such file or directory.\n"},
            {{"list", "a.grp", "-\xC2\x9B\xC3\xA9"},
             grp + "\"list\" does not take the option \"-?\xC3\xA9\".\n"}}) {
-    const ProgramResult r = RunProgram(HALVARIN_GRP, args, dir.Path());  // a name holds spaces
+    const ProgramResult r = Run(args);  // a name holds spaces
     EXPECT_EQ(r.Out + r.Err.substr(0, r.Err.find("Try \"halvarin-grp --help\"")), shown);
   }
 }
@@ -299,7 +322,7 @@ TEST_F(GrpToolTest, SignalsLeaveEveryFileAsItWasWith128PlusTheSignal) {
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
     for (const char* command : {"add a.grp new.voc", "delete a.grp 1", "create b.grp new.voc",
                                 "create -f a.grp new.voc", "extract a.grp -C out"}) {
-      EXPECT_EQ(Run(command, {.Signal = signal}).Status, 128 + signal) << command;
+      EXPECT_EQ(Launch(command, {.Signal = signal}).Status, 128 + signal) << command;
       EXPECT_EQ(dir.Tree(), before) << command;
     }
   }
@@ -331,7 +354,7 @@ TEST_F(GrpToolTest, ParallelAddsAndDeletesAllLandAsSomeSerialOrder) {
   }
   std::vector<std::future<ProgramResult>> runs;
   for (const std::string& command : commands) {
-    runs.push_back(std::async(std::launch::async, [this, command] { return Run(command); }));
+    runs.push_back(std::async(std::launch::async, [this, command] { return Launch(command); }));
   }
   for (auto& run : runs) {
     EXPECT_EQ(run.get().Said(), "0|");
@@ -347,36 +370,43 @@ TEST_F(GrpToolTest, ParallelAddsAndDeletesAllLandAsSomeSerialOrder) {
   EXPECT_EQ(dir.Names().count(".mod.grp.halvarin-lock"), 0u);
 }
 
-// A held lock makes a command wait its time and change nothing; let go, or
-// left behind by a holder killed with SIGKILL, it is free at once.
-TEST_F(GrpToolTest, AHeldLockTimesOutAndIsFreeOnceItsHolderIsGone) {
+// A command waits for the lock as long as --wait says, then gives up having
+// changed nothing, with the files to add looked at first; another process's
+// lock holds it off, one left by a holder killed with SIGKILL is free at
+// once. (Within one process the lock is re-entrant: here the double finds it
+// held elsewhere.)
+TEST_F(GrpToolTest, ACommandWaitsForTheLockAsLongAsItIsToldAndChangesNothingWithout) {
   const std::string original = ArchiveBytes(FiveItems());
   Write("mod.grp", original);
   Write("f.txt", "new entry");
+  const auto names = dir.Names();
+  const std::string held =
+      "1|halvarin-grp: Cannot change \"mod.grp\": another program is "
+      "changing it and holds its lock (\".mod.grp.halvarin-lock\")";
+  faulty.LockHeldFor(3);
+  EXPECT_EQ(Run("add --wait=0 mod.grp f.txt").Said(), held + ". Nothing was changed.\n");
+  faulty.LockHeldFor(1000000);
+  const std::string missing = Run("add --wait=9 mod.grp -", "missing\n").Said();
+  EXPECT_TRUE(missing.starts_with("1|halvarin-grp: Cannot open \"missing\": ")) << missing;
   const auto lock = [&] {
     return std::make_unique<ArchiveLock>(io::FileSystem::Native(), dir / "mod.grp",
                                          std::chrono::milliseconds(0));
   };
-  auto held = lock();
-  const auto names = dir.Names();
-  for (const std::string wait : {"--wait=1", "--wait=0"}) {
-    const ProgramResult late = Run("add " + wait + " mod.grp f.txt");
-    EXPECT_EQ(late.Status, 1) << wait;
-    EXPECT_NE(late.Err.find("another program is changing it"), std::string::npos) << late.Err;
-    EXPECT_EQ(ReadAll(dir / "mod.grp"), original);
-    EXPECT_EQ(dir.Names(), names);
-  }
-  // The list and the files in it are looked at before the lock is waited for.
-  const std::string missing = Run("add --wait=9 mod.grp -", {.Input = "missing\n"}).Said();
-  EXPECT_TRUE(missing.starts_with("1|halvarin-grp: Cannot open \"missing\": ")) << missing;
-  held.reset();
+  auto mine = lock();
+  const std::string late = Launch("add --wait=0 mod.grp f.txt").Said();
+  EXPECT_TRUE(late.starts_with(held)) << late;
+  EXPECT_EQ(ReadAll(dir / "mod.grp"), original);
+  mine.reset();
+  EXPECT_EQ(dir.Names(), names);
+  faulty.LockHeldFor(3);
+  EXPECT_EQ(Run("add --wait=1 mod.grp f.txt").Said(), "0|");
   // Cut to fit, the lock file's name still ends between two characters.
   const std::string name = std::regex_replace(std::string(150, 'e'), std::regex("e"), "\xC3\xA9");
   EXPECT_EQ(ArchiveLock::LockPathFor("d/a" + name),
             "d/.a" + name.substr(0, 198) + ".halvarin-lock");
 #ifndef _WIN32
   const auto killed = [&] {
-    const auto mine = lock();
+    const auto theirs = lock();
     ::kill(::getpid(), SIGKILL);
     return std::string("still alive");
   };
@@ -384,8 +414,10 @@ TEST_F(GrpToolTest, AHeldLockTimesOutAndIsFreeOnceItsHolderIsGone) {
 #endif
   EXPECT_EQ(Run("add --wait 0 mod.grp f.txt").Said(), "0|");
   const std::string bytes = ReadAll(dir / "mod.grp");
-  EXPECT_EQ(OracleData(bytes, OracleRead(bytes).Entries.back()), "new entry");
-  EXPECT_EQ(dir.Names().count(".mod.grp.halvarin-lock"), 0u);
+  const auto& entries = OracleRead(bytes).Entries;
+  ASSERT_EQ(entries.size(), 7u);
+  EXPECT_EQ(OracleData(bytes, entries.back()), "new entry");
+  EXPECT_EQ(dir.Names(), names);
 }
 
 }  // namespace
