@@ -77,11 +77,13 @@ TEST_F(StartupFileTest, RefusesWarnsOrOpensOnlyTheFirstAndStaysUsable) {
     EXPECT_NE(texts[0].find(message), std::string::npos) << texts[0];
     EXPECT_EQ(program.toolkit.ListCount(frmMain::FormName, "ListView1"), items);
     QWidget* window = program.toolkit.Window(frmMain::FormName);
-    EXPECT_TRUE(window && window->isVisible() && window->isEnabled());
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isEnabled());
   }
 }
 
-TEST(CommandLineTest, OptionsFilesAndTheEndOfOptions) {
+TEST(CommandLineTest, HelpAndVersionWinWhereverTheyAreAndDoubleDashEndsOptions) {
   using A = CommandLine::Action;
   using Args = std::vector<std::string>;
   for (const auto& [args, action, files] : std::vector<std::tuple<Args, A, Args>>{

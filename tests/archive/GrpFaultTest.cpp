@@ -225,7 +225,7 @@ void LimitFileSize(rlim_t bytes) {
 // extraction. An ordinary user meets files it may not read or replace,
 // read-only files protected on purpose even where the folder would let them
 // be swapped, and a queued file it may not read.
-TEST_F(GrpFault, AFullDiskAndFilesThatMayNotBeTouched) {
+TEST_F(GrpFault, AFullDiskOrAFileThatMayNotBeTouchedFailsAndChangesNothing) {
   std::filesystem::create_directory(dir / "locked");
   WriteAll(dir / "locked/t.grp", "locked target");
   WriteAll(dir / "unreadable.txt", "");
@@ -322,8 +322,8 @@ TEST_F(GrpFault, ASaveKeepsOwnerModeAccessListAttributesAndLinks) {
       (RunningAsRoot() && ::setxattr(path.c_str(), "trusted.origin", "root", 4, 0) != 0)) {
     GTEST_SKIP() << "no access lists or user attributes on this file system";
   }
-  ASSERT_TRUE((!RunningAsRoot() || ::chown(path.c_str(), 1, 1) == 0) &&
-              ::chmod(path.c_str(), 04640) == 0);
+  ASSERT_TRUE(!RunningAsRoot() || ::chown(path.c_str(), 1, 1) == 0);
+  ASSERT_EQ(::chmod(path.c_str(), 04640), 0);
   const auto owner = [](const std::string& file) {
     struct stat st {};
     ::stat(file.c_str(), &st);
@@ -364,7 +364,7 @@ TEST_F(GrpFault, ASaveKeepsOwnerModeAccessListAttributesAndLinks) {
 // Large entries whose data and copy do not line up within a page go through
 // a pipe of the archive's own: a full disk, an archive cut short, and a
 // target that refuses spliced data on that road.
-TEST(GrpLargeCopy, FaultsOnTheKernelsRoad) {
+TEST(GrpLargeCopy, KernelCopyFaultsFailTheSaveOrFallBackOnPlainWrites) {
   TempDir dir;
   const std::vector<Item> items = {{Padded("big1.art", '\0'), Content(1, 300001)},
                                    {Padded("big2.map", '\0'), Content(2, 700003)}};
@@ -429,8 +429,8 @@ TEST(SharedFolder, NothingPlantedByAnotherUserTurnsRootsWorkAgainstRoot) {
   for (const std::string name : {"RUN.SH", "PICKED"}) {  // with a second name of theirs
     WriteAll(shared + name, "theirs");
     fs::create_hard_link(shared + name, dir / name);
-    ASSERT_TRUE(::chown((shared + name).c_str(), kNobody, kNobody) == 0 &&
-                ::chmod((dir / name).c_str(), 06777) == 0);
+    ASSERT_EQ(::chown((shared + name).c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(::chmod((dir / name).c_str(), 06777), 0);
   }
   fs::create_symlink(conf, shared + "link.grp");
   ASSERT_EQ(::lchown((shared + "link.grp").c_str(), kNobody, kNobody), 0);
@@ -441,7 +441,8 @@ TEST(SharedFolder, NothingPlantedByAnotherUserTurnsRootsWorkAgainstRoot) {
   for (const std::string name : {"RUN.SH", "PICKED"}) {
     struct stat st {};
     ASSERT_EQ(::stat((shared + name).c_str(), &st), 0);
-    EXPECT_TRUE(st.st_uid == 0 && (st.st_mode & 07000) == 0) << name << " " << st.st_mode;
+    EXPECT_EQ(st.st_uid, 0u) << name;
+    EXPECT_EQ(st.st_mode & 07000, 0u) << name;
     EXPECT_EQ(ReadAll(shared + name), data);
     EXPECT_EQ(ReadAll(dir / name), "theirs");
   }

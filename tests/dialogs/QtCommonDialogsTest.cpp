@@ -143,7 +143,7 @@ TEST_F(QtDialogTest, MustExistFlagsRefuseMissingFilesAndFolders) {
   EXPECT_EQ(messages.size(), 2u);  // each refusal says why
 }
 
-TEST_F(QtDialogTest, SeedOwnerAndAnswersInTheRecord) {
+TEST_F(QtDialogTest, TheSeedAndOwnerReachTheDialogAndAnswersMustFitTheRecord) {
   // Several files come back in the platform's form, in the larger buffer.
   dialog.flags(static_cast<int32_t>(OFN_ALLOWMULTISELECT));
   step = [](QFileDialog* open) {
