@@ -36,13 +36,8 @@ TEST(GrpRead, RefusalsLeaveTheObjectAsItWas) {
     WriteAll(dir / "other.bin", bytes);
     EXPECT_FALSE(grp.LoadFile(dir / "other.bin")) << bytes;
   }
-  std::string why;
-  EXPECT_EQ(ErrorOf([&] { grp.LoadFile(dir / "missing.grp"); }, &why), errFileNotFound);
-  EXPECT_NE(why.find("\"" + (dir / "missing.grp") + "\""), std::string::npos) << why;
-#ifndef _WIN32  // the system's own words
-  EXPECT_NE(why.find("No such file"), std::string::npos) << why;
-#endif
   EXPECT_EQ(ErrorOf([&] { grp.LoadFile(dir.Path().string()); }), errPathFileAccess);
+  std::string why;
 
   for (const DamagedArchive& d : DamagedArchives()) {
     SCOPED_TRACE(d.What);
