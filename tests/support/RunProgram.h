@@ -1,13 +1,13 @@
 #pragma once
 
-// Runs a built program as a script would: in a folder of the test's
-// choosing, with nothing on standard input, and its output and exit status
-// collected. Standard streams go through files rather than pipes, so that
-// no amount of output can block the program or the test.
+// What a program said, as a script sees it. On POSIX systems, for what only
+// a process of its own shows (signals, a reader that goes away), a built
+// program run as a script would run it: in a folder of the test's choosing,
+// with nothing on standard input, and its output and exit status collected.
+// Standard streams go through files rather than pipes, so that no amount of
+// output can block the program or the test.
 
-#ifdef _WIN32
-#include <windows.h>
-#else
+#ifndef _WIN32
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -35,52 +35,23 @@ struct ProgramResult {
   std::string Said() const { return std::to_string(Status) + '|' + Out + Err; }
 };
 
-struct RunOptions {
-  bool ClosedStdout = false;  // a pipe nobody reads, as under `| head -1` (POSIX only)
-  int Signal = 0;             // one waiting from the start, held back until it listens (POSIX only)
-};
-
 // A command line split at spaces, as a shell splits one without quotes.
 inline std::vector<std::string> Words(const std::string& line) {
   std::istringstream words(line);
   return {std::istream_iterator<std::string>(words), {}};
 }
 
+#ifndef _WIN32
+struct RunOptions {
+  bool ClosedStdout = false;  // a pipe nobody reads, as under `| head -1`
+  int Signal = 0;             // one waiting from the start, held back until it listens
+};
+
 inline ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                                 const std::filesystem::path& folder, const RunOptions& o = {}) {
   const TempDir scratch;
   const std::string out = scratch / "out", err = scratch / "err";
   int status = -1;
-#ifdef _WIN32
-  SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  const auto open = [&](const std::string& path, DWORD access, DWORD how) {
-    return ::CreateFileW(Utf8Path(path).c_str(), access, FILE_SHARE_READ, &inherited, how, 0, {});
-  };
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = open("NUL", GENERIC_READ, OPEN_EXISTING);
-  startup.hStdOutput = open(out, GENERIC_WRITE, CREATE_ALWAYS);
-  startup.hStdError = open(err, GENERIC_WRITE, CREATE_ALWAYS);
-  // Every argument quoted whole: none of these tests' arguments holds a
-  // quote or ends in a backslash, which would need escaping.
-  std::wstring commandLine = L"\"" + Utf8Path(program).wstring() + L"\"";
-  for (const std::string& arg : args) {
-    commandLine += L" \"" + Utf8Path(arg).wstring() + L"\"";
-  }
-  PROCESS_INFORMATION process{};
-  const bool spawned = ::CreateProcessW(nullptr, commandLine.data(), {}, {}, TRUE, CREATE_NO_WINDOW,
-                                        {}, folder.c_str(), &startup, &process);
-  DWORD code = static_cast<DWORD>(status);
-  if (spawned && ::WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0) {
-    ::GetExitCodeProcess(process.hProcess, &code);
-  }
-  status = static_cast<int>(code);
-  for (HANDLE h : {startup.hStdInput, startup.hStdOutput, startup.hStdError, process.hProcess,
-                   process.hThread}) {
-    ::CloseHandle(h);  // null when nothing was started
-  }
-#else
   // Made before the fork: in between it and the program, with other threads
   // about, only calls that take no locks are safe.
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
@@ -115,16 +86,13 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
   if (pipeEnds[1] >= 0) {
     ::close(pipeEnds[1]);
   }
-  const bool spawned = pid > 0;
-  if (spawned) {
-    ::waitpid(pid, &status, 0);
-    status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
-#endif
-  if (!spawned) {
+  if (pid < 0) {
     throw std::runtime_error("cannot start " + program);
   }
+  ::waitpid(pid, &status, 0);
+  status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return {status, ReadAll(out), ReadAll(err)};
 }
+#endif
 
 }  // namespace halvarin::testing
