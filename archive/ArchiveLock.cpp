@@ -7,11 +7,14 @@
 #include <vector>
 
 #include "AppError.h"
+#include "ErrorMessages.h"
 #include "PathNames.h"
 
 namespace halvarin {
 
 namespace {
+
+constexpr const char* kSource = "ArchiveLock";
 
 using Identity = std::pair<uint64_t, uint64_t>;  // device and file number
 
@@ -22,10 +25,6 @@ std::vector<Identity> held;
 bool HeldHere(const Identity& id) {
   std::lock_guard<std::mutex> guard(heldMutex);
   return std::find(held.begin(), held.end(), id) != held.end();
-}
-
-std::string Quoted(const std::string& path) {
-  return "\"" + path + "\"";
 }
 
 Identity IdentityOf(const io::FileStamp& stamp) {
@@ -91,10 +90,11 @@ ArchiveLock::ArchiveLock(io::FileSystem& fs, const std::string& archive,
       if (!there.Exists && (e.Number() == errPermissionDenied || e.Number() == errFileNotFound)) {
         return;
       }
-      throw AppError(there.Exists ? errPermissionDenied : e.Number(), e.Source(),
+      throw AppError(there.Exists ? errPermissionDenied : e.Number(), kSource,
                      "Cannot change " + Quoted(archive) + ": " +
                          (there.Exists ? InTheWay(fs, path_, there, e) : e.Description()) +
-                         " Nothing was changed.");
+                         " Nothing was changed.",
+                     archive);
     }
     if (file) {
       // The holder before us removes the file before it lets go, and someone
@@ -123,11 +123,12 @@ ArchiveLock::ArchiveLock(io::FileSystem& fs, const std::string& archive,
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline) {
       throw AppError(
-          errPermissionDenied, "clsVarnGRP",
+          errPermissionDenied, kSource,
           "Cannot change " + Quoted(archive) +
               ": another program is changing it and holds its lock (" + Quoted(path_) +
               (wait.count() > 0 ? ") after a wait of " + Seconds(wait) : std::string(")")) +
-              ". Nothing was changed.");
+              ". Nothing was changed.",
+          archive);
     }
     if (whileWaiting) {
       whileWaiting();

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "AppError.h"
+#include "ErrorMessages.h"
 
 namespace halvarin::io {
 
@@ -16,10 +17,7 @@ void FileSystem::CopyRange(File& from, int64_t offset, File& to, int64_t length)
     const auto want = static_cast<std::size_t>(std::min(length, kChunk));
     const std::size_t got = from.ReadAt(offset, buffer.data(), want);
     if (got == 0) {
-      throw AppError(errPathFileAccess, "clsVarnGRP",
-                     "\"" + from.Path() + "\" ends after " + std::to_string(offset) +
-                         " bytes, before the data that should be there; it has changed or is "
-                         "damaged.");
+      throw EndsEarlyError("FileSystem", from.Path(), offset);
     }
     to.Write(buffer.data(), got);
     offset += static_cast<int64_t>(got);

@@ -27,9 +27,10 @@ struct Pair {
 void Fill(io::File& file, int64_t offset, char* buffer, int64_t length) {
   if (file.ReadAt(offset, buffer, static_cast<std::size_t>(length)) !=
       static_cast<std::size_t>(length)) {
-    throw AppError(errPathFileAccess, "clsVarnGRP",
+    throw AppError(errPathFileAccess, "GrpDiff",
                    "\"" + file.Path() + "\" ends before the data that should be at byte " +
-                       std::to_string(offset) + "; it has changed or is damaged.");
+                       std::to_string(offset) + "; it has changed or is damaged.",
+                   file.Path());
   }
 }
 

@@ -1,5 +1,6 @@
 // The POSIX side of the archive's file access. A Windows build supplies the
 // same FileSystem with its own calls in a sibling file; nothing else changes.
+// The copy inside the kernel, where there is one, is KernelCopy's.
 
 #include <fcntl.h>
 #include <grp.h>
@@ -13,7 +14,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <climits>
 #include <exception>
 #include <mutex>
@@ -22,35 +22,16 @@
 #include <thread>
 #include <vector>
 
-#include "AppError.h"
 #include "FileSystem.h"
+#include "KernelCopy.h"
 #include "PathNames.h"
+#include "PosixErrors.h"
 
 namespace halvarin::io {
 
 namespace {
 
-constexpr const char* kSource = "clsVarnGRP";
-
-int32_t ErrorNumberFor(int err) {
-  switch (err) {
-    case ENOENT:
-    case ENOTDIR:
-      return errFileNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return errPermissionDenied;
-    default:
-      return errPathFileAccess;
-  }
-}
-
-[[noreturn]] void ThrowOsError(int err, const std::string& action, const std::string& path) {
-  throw AppError(
-      ErrorNumberFor(err), kSource,
-      "Cannot " + action + " \"" + path + "\": " + std::generic_category().message(err) + ".");
-}
+constexpr const char* kSource = kFileSystemSource;
 
 FileStamp StampOf(const struct stat& st) {
   FileStamp stamp;
@@ -59,10 +40,6 @@ FileStamp StampOf(const struct stat& st) {
   stamp.Size = st.st_size;
   stamp.Modified = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
   return stamp;
-}
-
-[[noreturn]] void ThrowFolder(const std::string& path) {
-  throw AppError(errPathFileAccess, kSource, "\"" + path + "\" is a folder, not a file.");
 }
 
 class PosixFile final : public File {
@@ -178,10 +155,10 @@ class PosixFileSystem final : public FileSystem {
       ThrowOsError(errno, "open", path);
     }
     if (S_ISDIR(st.st_mode)) {
-      ThrowFolder(path);
+      throw FolderError(kSource, path);
     }
     if (!S_ISREG(st.st_mode)) {
-      throw AppError(errPathFileAccess, kSource, "\"" + path + "\" is not an ordinary file.");
+      throw NotOrdinaryError(kSource, path);
     }
     return file;  // O_NONBLOCK means nothing for an ordinary file
   }
@@ -385,7 +362,7 @@ class PosixFileSystem final : public FileSystem {
       ThrowOsError(errno, "examine", path);
     }
     if (!S_ISREG(st.st_mode)) {
-      throw AppError(errPathFileAccess, kSource, "\"" + path + "\" is not an ordinary file.");
+      throw NotOrdinaryError(kSource, path);
     }
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       if (errno == EWOULDBLOCK) {
@@ -507,51 +484,7 @@ class PosixFileSystem final : public FileSystem {
       FileSystem::CopyRange(from, offset, to, length);
       return;
     }
-    auto off = static_cast<off_t>(offset);
-    // An entry's data rarely starts at the same offset within a page as its
-    // copy does. The kernel's own copy then moves the data through a pipe of
-    // 64 KiB and pays for every trip, a third more time for a large entry
-    // than a copy whose pages line up; a larger pipe of ours brings that
-    // back to the aligned speed. Small copies do not notice.
-    if (length >= kPipeCopyFrom) {
-      const off_t at = ::lseek(out->Descriptor(), 0, SEEK_CUR);
-      if (at >= 0 && (at - off) % kPageSize != 0) {
-        // Where splicing is refused the kernel's copy would meet the same
-        // refusal inside; plain reads and writes always work.
-        if (!SpliceRange(*in, off, *out, length)) {
-          FileSystem::CopyRange(from, off, to, length);
-        }
-        return;
-      }
-    }
-    // The kernel copies without passing the bytes through this process and
-    // may share blocks on file systems that can. It may copy less than asked;
-    // the loop goes on from where it stopped.
-    while (length > 0) {
-      const auto want = static_cast<std::size_t>(std::min<int64_t>(length, 1 << 30));
-      const ssize_t n =
-          ::copy_file_range(in->Descriptor(), &off, out->Descriptor(), nullptr, want, 0);
-      if (n < 0) {
-        if (errno == EINTR) {
-          continue;
-        }
-        if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
-            errno == EPERM || errno == ETXTBSY) {
-          FileSystem::CopyRange(from, off, to, length);
-          return;
-        }
-        // A full disk or a size limit is the new file's trouble, not the
-        // source's; anything else could be either.
-        if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) {
-          ThrowOsError(errno, "write", to.Path());
-        }
-        ThrowOsError(errno, "copy data from \"" + from.Path() + "\" to", to.Path());
-      }
-      if (n == 0) {
-        ThrowEndsEarly(from.Path(), off);
-      }
-      length -= n;
-    }
+    KernelCopy(*this, from, in->Descriptor(), offset, to, out->Descriptor(), length);
   }
 
  private:
@@ -574,7 +507,7 @@ class PosixFileSystem final : public FileSystem {
     if (fd < 0) {
       ThrowOsError(errno, "open", path);
     }
-    const int rc = whole ? ::syncfs(fd) : ::fsync(fd);
+    const int rc = whole ? SyncFileSystem(fd) : ::fsync(fd);
     const int err = errno;
     ::close(fd);
     if (rc != 0) {
@@ -626,95 +559,12 @@ class PosixFileSystem final : public FileSystem {
       return;
     }
     throw AppError(errPermissionDenied, kSource,
-                   "Cannot follow the symbolic link \"" + link + "\": it belongs to " +
+                   "Cannot follow the symbolic link " + Quoted(link) + ": it belongs to " +
                        AccountName(st.st_uid, false) +
                        " and lies in a folder that everybody may write, where the system "
                        "follows a link for its owner alone; anybody could have put it there. "
-                       "Name the file it points at instead.");
-  }
-
-  static constexpr int64_t kPipeCopyFrom = 256 * 1024;
-  // Measured: 64 KiB is as slow as the kernel's copy, 256 KiB the steadiest,
-  // 1 MiB at times much slower.
-  static constexpr int kPipeSize = 256 * 1024;
-  static constexpr off_t kPageSize = 4096;
-
-  [[noreturn]] static void ThrowEndsEarly(const std::string& path, off_t at) {
-    throw AppError(errPathFileAccess, kSource,
-                   "\"" + path + "\" ends after " + std::to_string(at) +
-                       " bytes, before the data that should be there; it has changed or is "
-                       "damaged.");
-  }
-
-  // Copies through a pipe of our own with splice, advancing `off` and
-  // `length`. Returns false where these files cannot be spliced, after
-  // writing what the pipe took already the plain way, so that the caller
-  // goes on from `off`.
-  static bool SpliceRange(PosixFile& in, off_t& off, PosixFile& out, int64_t& length) {
-    int ends[2];
-    if (::pipe2(ends, O_CLOEXEC) != 0) {
-      return false;
-    }
-    struct Pipe {
-      int read, write;
-      ~Pipe() {
-        ::close(read);
-        ::close(write);
-      }
-    } pipe{ends[0], ends[1]};
-    // A smaller pipe (a limit on pipe memory) is only slower.
-    (void)::fcntl(pipe.write, F_SETPIPE_SZ, kPipeSize);
-    const int size = ::fcntl(pipe.write, F_GETPIPE_SZ);
-    const int64_t capacity = size > 0 ? size : 65536;
-    bool wrote = false;
-    while (length > 0) {
-      const ssize_t n = ::splice(in.Descriptor(), &off, pipe.write, nullptr,
-                                 static_cast<std::size_t>(std::min(length, capacity)), 0);
-      if (n < 0) {
-        if (errno == EINTR) {
-          continue;
-        }
-        if (!wrote && (errno == EINVAL || errno == ENOSYS)) {
-          return false;
-        }
-        ThrowOsError(errno, "read", in.Path());
-      }
-      if (n == 0) {
-        ThrowEndsEarly(in.Path(), off);
-      }
-      for (ssize_t left = n; left > 0;) {
-        const ssize_t k = ::splice(pipe.read, nullptr, out.Descriptor(), nullptr,
-                                   static_cast<std::size_t>(left), 0);
-        if (k < 0) {
-          if (errno == EINTR) {
-            continue;
-          }
-          if (!wrote && (errno == EINVAL || errno == ENOSYS)) {
-            // The target cannot take spliced data: hand over what the pipe
-            // holds the plain way.
-            std::string held(static_cast<std::size_t>(left), '\0');
-            for (std::size_t got = 0; got < held.size();) {
-              const ssize_t r = ::read(pipe.read, held.data() + got, held.size() - got);
-              if (r < 0 && errno == EINTR) {
-                continue;
-              }
-              if (r <= 0) {
-                ThrowOsError(r < 0 ? errno : EIO, "read", in.Path());
-              }
-              got += static_cast<std::size_t>(r);
-            }
-            out.Write(held.data(), held.size());
-            length -= n;
-            return false;
-          }
-          ThrowOsError(errno, "write", out.Path());
-        }
-        wrote = true;
-        left -= k;
-      }
-      length -= n;
-    }
-    return true;
+                       "Name the file it points at instead.",
+                   link);
   }
 };
 

@@ -4,17 +4,14 @@
 #include <random>
 
 #include "AppError.h"
+#include "ErrorMessages.h"
 #include "PathNames.h"
 
 namespace halvarin {
 
 namespace {
 
-constexpr const char* kSource = "clsVarnGRP";
-
-std::string Quoted(const std::string& path) {
-  return "\"" + path + "\"";
-}
+constexpr const char* kSource = "Replacement";
 
 }  // namespace
 
@@ -34,19 +31,20 @@ Replacement::Replacement(io::FileSystem& fs, const std::string& target, Keep kee
     existing = io::FileInfo{};
   }
   if (existing.IsFolder) {
-    throw AppError(errPathFileAccess, kSource, Quoted(target) + " is a folder, not a file.");
+    throw FolderError(kSource, target);
   }
   // Renaming over a device or a pipe would put a plain file in its place.
   if (existing.Exists && !existing.IsOrdinary) {
     throw AppError(errPathFileAccess, kSource,
                    "Cannot write " + Quoted(target) +
-                       ": it is not an ordinary file (a device, a pipe or a socket).");
+                       ": it is not an ordinary file (a device, a pipe or a socket).",
+                   target);
   }
   // The folder's permission would let the rename through; the file's own
   // says it is not to be changed.
   if (existing.Exists && !existing.Writable) {
     throw AppError(errPermissionDenied, kSource,
-                   "Cannot write " + Quoted(target) + ": it is read-only.");
+                   "Cannot write " + Quoted(target) + ": it is read-only.", target);
   }
   if (existing.Exists) {
     like_ = existing;
@@ -67,11 +65,13 @@ Replacement::Replacement(io::FileSystem& fs, const std::string& target, Keep kee
   } catch (const AppError& e) {
     throw AppError(e.Number(), kSource,
                    "Cannot write " + Quoted(target) + ": no new file can be made in its folder. " +
-                       e.Description());
+                       e.Description(),
+                   target);
   }
   if (!out_) {
     throw AppError(errPathFileAccess, kSource,
-                   "Cannot write " + Quoted(target) + ": no free temporary name in its folder.");
+                   "Cannot write " + Quoted(target) + ": no free temporary name in its folder.",
+                   target);
   }
   if (keeps) {
     try {
@@ -94,14 +94,16 @@ void Replacement::KeepOwner() {
   if (mine.Owner != like_->Owner) {
     throw AppError(errPermissionDenied, kSource,
                    "Cannot save " + Quoted(target_) + ": it belongs to " +
-                       fs_.AccountName(like_->Owner, false) + "; saving it would make it yours.");
+                       fs_.AccountName(like_->Owner, false) + "; saving it would make it yours.",
+                   target_);
   }
   throw AppError(errPermissionDenied, kSource,
                  "Cannot save " + Quoted(target_) + ": it belongs to the group " +
                      fs_.AccountName(like_->Group, true) +
                      ", which you cannot give it; saving "
                      "it would give it to the group " +
-                     fs_.AccountName(mine.Group, true) + ".");
+                     fs_.AccountName(mine.Group, true) + ".",
+                 target_);
 }
 
 Replacement::~Replacement() {
@@ -144,9 +146,7 @@ void Replacement::Put() {
     if (!*expected_) {
       ThrowTaken();
     }
-    throw AppError(errPathFileAccess, kSource,
-                   Quoted(target_) +
-                       " has been changed by another program since it was opened. Open it again.");
+    throw ChangedError(kSource, target_);
   }
   committed_ = true;
 }
@@ -156,7 +156,8 @@ void Replacement::ThrowTaken() const {
       errPathFileAccess, kSource,
       Quoted(target_) +
           (out_ ? " has been made by another program while this save ran" : " already exists") +
-          "; nothing was replaced.");
+          "; nothing was replaced.",
+      target_);
 }
 
 std::string Replacement::TempFileName(const std::string& folder) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "AppError.h"
+#include "ErrorMessages.h"
 #include "FileSystem.h"
 #include "PathNames.h"
 
@@ -25,7 +26,7 @@ namespace halvarin::io {
 
 namespace {
 
-constexpr const char* kSource = "clsVarnGRP";
+constexpr const char* kSource = "FileSystem";
 
 int32_t ErrorNumberFor(DWORD err) {
   switch (err) {
@@ -74,12 +75,7 @@ std::string Reason(DWORD err) {
 }
 
 [[noreturn]] void ThrowOsError(DWORD err, const std::string& action, const std::string& path) {
-  throw AppError(ErrorNumberFor(err), kSource,
-                 "Cannot " + action + " \"" + path + "\": " + Reason(err) + ".");
-}
-
-[[noreturn]] void ThrowFolder(const std::string& path) {
-  throw AppError(errPathFileAccess, kSource, "\"" + path + "\" is a folder, not a file.");
+  throw CannotError(ErrorNumberFor(err), kSource, action, path, Reason(err));
 }
 
 // The path for the wide-character calls. A name that is not UTF-8, or that
@@ -269,7 +265,7 @@ class WindowsFileSystem final : public FileSystem {
       const DWORD err = ::GetLastError();
       const DWORD attributes = ::GetFileAttributesW(wide.c_str());
       if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        ThrowFolder(path);
+        throw FolderError(kSource, path);
       }
       ThrowOsError(err, "open", path);
     }
@@ -277,7 +273,7 @@ class WindowsFileSystem final : public FileSystem {
     // A device name (CON, NUL, COM1) or a pipe opens too, and would read
     // forever or block.
     if (::GetFileType(h) != FILE_TYPE_DISK) {
-      throw AppError(errPathFileAccess, kSource, "\"" + path + "\" is not an ordinary file.");
+      throw NotOrdinaryError(kSource, path);
     }
     return file;
   }
@@ -408,7 +404,7 @@ class WindowsFileSystem final : public FileSystem {
     BY_HANDLE_FILE_INFORMATION info{};
     if (::GetFileType(h) != FILE_TYPE_DISK || !::GetFileInformationByHandle(h, &info) ||
         (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
-      throw AppError(errPathFileAccess, kSource, "\"" + path + "\" is not an ordinary file.");
+      throw NotOrdinaryError(kSource, path);
     }
     OVERLAPPED whole{};
     if (!::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD,

@@ -12,6 +12,7 @@
 #include "AppError.h"
 #include "ArchiveLock.h"
 #include "Cp1252.h"
+#include "ErrorMessages.h"
 #include "FileSystem.h"
 #include "GrpCheck.h"
 #include "GrpFormat.h"
@@ -44,10 +45,6 @@ std::string_view AsText(const std::array<char, 12>& name) {
   return std::string_view(name.data(), name.size());
 }
 
-std::string Quoted(const std::string& path) {
-  return "\"" + path + "\"";
-}
-
 using grp::DescribeEntry;
 
 // Says why a file that starts like a group archive cannot be loaded: the
@@ -58,20 +55,15 @@ using grp::DescribeEntry;
   const grp::Finding* error = check.FirstError();
   throw AppError(error ? error->Number : errPathFileAccess, kSource,
                  Quoted(path) + " is damaged: " +
-                     (error ? error->Text : std::string("its directory is inconsistent.")));
+                     (error ? error->Text : std::string("its directory is inconsistent.")),
+                 path);
 }
 
 [[noreturn]] void ThrowChanged(const std::string& path, const std::string& why) {
   throw AppError(errPathFileAccess, kSource,
                  Quoted(path) + " has been changed or damaged since it was opened: " + why +
-                     ". Open it again.");
-}
-
-[[noreturn]] void ThrowChanged(const std::string& path) {
-  throw AppError(errPathFileAccess, kSource,
-                 Quoted(path) +
-                     " has been changed by another program since it was opened. Open "
-                     "it again.");
+                     ". Open it again.",
+                 path);
 }
 
 // The new file an entry is extracted to, which keeps nothing of a file
@@ -82,22 +74,22 @@ std::unique_ptr<Replacement> StartExtraction(io::FileSystem& fs, const std::stri
   // A link that is to be replaced is not looked through, even here.
   if ((name == Replacement::Name::Follow || !fs.IsLink(target)) && fs.SameFile(archive, target)) {
     throw AppError(errInvalidArgument, kSource,
-                   "Cannot extract to " + Quoted(target) + ": that is the archive itself.");
+                   "Cannot extract to " + Quoted(target) + ": that is the archive itself.", target);
   }
   return std::make_unique<Replacement>(fs, target, Replacement::Keep::Nothing, name);
 }
 
-// Errors met while a new file is written name the temporary file or a
+// Errors met while a new file is written are about the temporary file or a
 // source file; the user also needs to hear which file was being written.
 template <typename Action>
 void NamingTarget(const std::string& what, const std::string& target, Action&& action) {
   try {
     action();
   } catch (const AppError& e) {
-    if (e.Description().find(Quoted(target)) != std::string::npos) {
+    if (e.Path() == target) {
       throw;
     }
-    throw AppError(e.Number(), kSource, what + Quoted(target) + ": " + e.Description());
+    throw AppError(e.Number(), kSource, what + Quoted(target) + ": " + e.Description(), target);
   }
 }
 
@@ -286,7 +278,8 @@ void clsVarnGRP::writeArchive(const std::string& target, bool replace) {
     throw AppError(errOverflow, kSource,
                    "Cannot save " + Quoted(target) + ": it would hold " + std::to_string(total) +
                        " entries, more than the " + std::to_string(grp::kMaxEntries) +
-                       " a group archive can hold.");
+                       " a group archive can hold.",
+                   target);
   }
 
   // Saving over the loaded archive (by any of its names) must replace the
@@ -296,7 +289,8 @@ void clsVarnGRP::writeArchive(const std::string& target, bool replace) {
     throw AppError(
         errInvalidArgument, kSource,
         "Cannot save over " + Quoted(target) +
-            ": that is the archive the entries are recovered from. Save them to a new file.");
+            ": that is the archive the entries are recovered from. Save them to a new file.",
+        target);
   }
   std::unique_ptr<io::File> old;
   if (EntryCount > 0 || inPlace) {
@@ -324,7 +318,8 @@ void clsVarnGRP::writeArchive(const std::string& target, bool replace) {
                      "Cannot save " + Quoted(target) + ": " +
                          DescribeEntry(static_cast<int64_t>(written.size()), name, size, position) +
                          " would lie past position " + std::to_string(grp::kMaxPosition) +
-                         ", the limit of a group archive.");
+                         ", the limit of a group archive.",
+                     target);
     }
     GrpEntry& entry = written.emplace_back();
     std::copy_n(name.begin(), kNameSize, entry.Name.begin());
@@ -388,7 +383,8 @@ void clsVarnGRP::writeArchive(const std::string& target, bool replace) {
       throw AppError(errPathFileAccess, kSource,
                      "Cannot save " + Quoted(target) + ": " + Quoted(AddedFiles[k]) +
                          " changed its length while it was being saved, or has no length "
-                         "that can be known beforehand.");
+                         "that can be known beforehand.",
+                     target);
     }
   }
 
@@ -478,15 +474,14 @@ void clsVarnGRP::extractFiles(const std::vector<std::pair<int16_t, std::string>>
     // The user knows the targets, not the temporary files: name the first
     // one the failure is about, by its temporary file or its folder.
     std::size_t k = 0;
-    while (k + 1 < temps.size() && e.Description().find(Quoted(temps[k])) == std::string::npos &&
-           e.Description().find(
-               Quoted(written[k]->Folder().empty() ? std::string(".") : written[k]->Folder())) ==
-               std::string::npos) {
+    while (k + 1 < temps.size() && e.Path() != temps[k] &&
+           e.Path() != (written[k]->Folder().empty() ? std::string(".") : written[k]->Folder())) {
       ++k;
     }
     throw AppError(e.Number(), kSource,
                    "Cannot extract entry " + std::to_string(Targets[k].first) + " to " +
-                       Quoted(Targets[k].second) + ": " + e.Description());
+                       Quoted(Targets[k].second) + ": " + e.Description(),
+                   Targets[k].second);
   }
   report(total, total);
   std::vector<std::string> folders;
@@ -544,7 +539,7 @@ std::unique_ptr<io::File> clsVarnGRP::openLoaded() {
   // now; otherwise the loaded positions may point at anything.
   if (now != GrpStamp) {
     if (!sameDirectory(*file)) {
-      ThrowChanged(GrpPath);
+      throw ChangedError(kSource, GrpPath);
     }
     GrpStamp = now;
   }

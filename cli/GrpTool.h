@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "FileSystem.h"
+
 namespace halvarin::cli {
 
 struct Console {
@@ -31,6 +33,8 @@ enum ExitStatus : int {
 };
 
 // The whole program: `args` without its own name; returns the exit status.
-int RunGrpTool(const std::vector<std::string>& args, Console console);
+// Every file is reached through `fs`.
+int RunGrpTool(const std::vector<std::string>& args, Console console,
+               io::FileSystem& fs = io::FileSystem::Native());
 
 }  // namespace halvarin::cli

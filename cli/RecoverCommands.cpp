@@ -7,7 +7,9 @@
 #include "AppError.h"
 #include "ArchiveLock.h"
 #include "Cp1252.h"
+#include "ErrorMessages.h"
 #include "FileNames.h"
+#include "GrpCommands.h"
 #include "GrpDiff.h"
 #include "GrpFormat.h"
 #include "GrpSalvage.h"
@@ -22,10 +24,6 @@ namespace halvarin::cli {
 namespace {
 
 constexpr const char* kSource = "halvarin-grp";
-
-std::string Quoted(const std::string& text) {
-  return "\"" + text + "\"";
-}
 
 std::string Entries(int64_t n) {
   return std::to_string(n) + (n == 1 ? " entry" : " entries");
@@ -54,12 +52,6 @@ void AppendField(std::string& out, const char* key, int64_t value) {
   out += key;
   out += "\":";
   AppendNumber(out, value);
-}
-
-void Load(clsVarnGRP& archive, const std::string& path) {
-  if (!archive.LoadFile(path)) {
-    throw AppError(errInvalidArgument, kSource, Quoted(path) + " is not a Varn GRP archive.");
-  }
 }
 
 std::string SalvageJson(const Invocation& invocation, const std::string& target,
@@ -91,28 +83,26 @@ std::string SalvageJson(const Invocation& invocation, const std::string& target,
 
 }  // namespace
 
-int Salvage(const Invocation& invocation, Console& console, const Printer& print) {
+int Salvage(const Invocation& invocation, Console& console, io::FileSystem& fs) {
   const std::string& damaged = invocation.Archive;
   const std::string target = clsVarnGRP::SavedPath(invocation.Operands.front());
-  const ArchiveLock lock(io::FileSystem::Native(), target, ArchiveLock::kDefaultWait);
+  const ArchiveLock lock(fs, target, ArchiveLock::kDefaultWait);
   std::error_code error;
   if (!invocation.Force && std::filesystem::symlink_status(PathFromUtf8(target), error).type() !=
                                std::filesystem::file_type::not_found) {
     throw AppError(errPathFileAccess, kSource,
-                   Quoted(target) + " already exists; give --force to replace it.");
+                   Quoted(target) + " already exists; give --force to replace it.", target);
   }
-  clsVarnGRP archive;
+  clsVarnGRP archive(fs);
   grp::Salvage found;
   if (!archive.LoadRecoverable(damaged, &found)) {
-    throw AppError(errInvalidArgument, kSource, Quoted(damaged) + " is not a Varn GRP archive.");
+    throw AppError(errInvalidArgument, kSource, Quoted(damaged) + " is not a Varn GRP archive.",
+                   damaged);
   }
   {
     ProgressLine progress(console.Err, console.ErrIsTerminal, "writing");
     InterruptGuard guard;
-    archive.SetProgressHandler([&progress](int64_t done, int64_t total) {
-      progress.Report(done, total);
-      return !InterruptGuard::Requested();
-    });
+    archive.SetProgressHandler(Reporting(progress));
     archive.saveFile(target);
   }
 
@@ -152,13 +142,13 @@ int Salvage(const Invocation& invocation, Console& console, const Printer& print
   }
   console.Err << lines << std::flush;
   if (invocation.Json) {
-    print(SalvageJson(invocation, target, found));
+    Print(console, SalvageJson(invocation, target, found));
   }
   return check.Sound() ? kSuccess : kFailure;
 }
 
-int Diff(const Invocation& invocation, const Printer& print) {
-  clsVarnGRP older, newer;
+int Diff(const Invocation& invocation, Console& console, io::FileSystem& fs) {
+  clsVarnGRP older(fs), newer(fs);
   Load(older, invocation.Archive);
   Load(newer, invocation.Operands.front());
   const std::vector<EntryChange> changes = CompareArchives(older, newer);
@@ -200,7 +190,7 @@ int Diff(const Invocation& invocation, const Printer& print) {
       out += '\n';
     }
   }
-  print(out);
+  Print(console, out);
   return changes.empty() ? kSuccess : kFailure;
 }
 

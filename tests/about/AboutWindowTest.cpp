@@ -41,10 +41,11 @@ class AboutWindowTest : public ::testing::Test {
   QtToolkit& toolkit = program.toolkit;
 };
 
-TEST_F(AboutWindowTest, WhatTheUserSees) {
+TEST_F(AboutWindowTest, AFixedModelessBoxShowsTheIdentityWithNothingCovered) {
   EXPECT_EQ(About(), nullptr);  // made on first use
   QtFormWindow* about = ChooseHelpAbout();
-  ASSERT_TRUE(about && about->isVisible());
+  ASSERT_NE(about, nullptr);
+  ASSERT_TRUE(about->isVisible());
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);  // modeless
   EXPECT_EQ(about->windowTitle(), "About Halvarin");
   const auto minMax = Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint;
@@ -53,7 +54,8 @@ TEST_F(AboutWindowTest, WhatTheUserSees) {
   EXPECT_EQ(about->parentWidget(), Main());  // not in the task bar
   EXPECT_EQ(
       Text("lblTitle") + '|' + Text("lblVersion") + '|' + Text("Label1") + '|' + Text("cmdSysInfo"),
-      "Halvarin|Version 1.0.0|The Halvarin developers <halvarin@example.org>|&System Info...");
+      "Halvarin|Version " HALVARIN_VERSION
+      "|The Halvarin developers <halvarin@example.org>|&System Info...");
   EXPECT_TRUE(Text("lblDescription").endsWith("email me at:"));
   EXPECT_TRUE(Text("lblDisclaimer").startsWith("Warning: Use this program"));
   EXPECT_TRUE(About()->Control("lblTitle")->font().bold());
@@ -65,7 +67,8 @@ TEST_F(AboutWindowTest, WhatTheUserSees) {
   for (const char* name : {"lblTitle", "lblVersion", "lblDescription", "Label1", "lblDisclaimer",
                            "picIcon", "cmdOK", "cmdSysInfo"}) {
     const QRect box = About()->Control(name)->geometry();
-    EXPECT_TRUE(client.contains(box) && !covered.intersects(box)) << name;
+    EXPECT_TRUE(client.contains(box)) << name;
+    EXPECT_FALSE(covered.intersects(box)) << name;
     covered += box;
   }
 
@@ -102,7 +105,7 @@ TEST_F(AboutWindowTest, OneBoxAtATimeClosedByEnterEscOrTheCloseBox) {
   }
   EXPECT_NE(Main(), nullptr);
   ChooseHelpAbout();
-  EXPECT_EQ(Text("lblVersion"), "Version 1.0.0");  // a fresh load
+  EXPECT_EQ(Text("lblVersion"), "Version " HALVARIN_VERSION);  // a fresh load
 }
 
 // Every label and button of both windows shows its whole text, word-wrapped
@@ -146,9 +149,9 @@ TEST_F(AboutWindowTest, EveryTextShowsWhole) {
   QFont::insertSubstitutions(named, substitutes);
 }
 
-TEST(ProgramIdentityTest, QtKnowsTheProgram) {
+TEST(ProgramIdentityTest, QtCarriesTheProgramsNameVersionAndIcon) {
   EXPECT_EQ(QApplication::applicationName(), "Halvarin");
-  EXPECT_EQ(QApplication::applicationVersion(), "1.0.0");
+  EXPECT_EQ(QApplication::applicationVersion(), HALVARIN_VERSION);
   EXPECT_EQ(QGuiApplication::desktopFileName(), "org.halvarin.Halvarin");
   EXPECT_FALSE(QApplication::windowIcon().isNull());
 }

@@ -78,7 +78,9 @@ TEST_F(StartupFileTest, RefusesWarnsOrOpensOnlyTheFirstAndStaysUsable) {
     EXPECT_NE(texts[0].find(message), std::string::npos) << texts[0];
     EXPECT_EQ(program.toolkit.ListCount(frmMain::FormName, "ListView1"), items);
     QWidget* window = program.toolkit.Window(frmMain::FormName);
-    EXPECT_TRUE(window && window->isVisible() && window->isEnabled());
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isEnabled());
   }
 }
 

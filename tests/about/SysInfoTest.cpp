@@ -49,7 +49,7 @@ struct ScriptedRegistry : Registry {
   long CloseKey(HKey) override { return --open, RegSuccess; }
 };
 
-TEST(GetKeyValueTest, ValuesAsText) {
+TEST(GetKeyValueTest, TextAndNumbersAreReadAsTextAndAnythingElseLeavesTheTextAlone) {
   const std::string x1024(1024, 'x'), y1023(1023, 'y');
   ScriptedRegistry reg;
   reg.keys["D"]["V"] = {RegTypeSz, "x\0"s};
@@ -95,7 +95,7 @@ TEST(GetKeyValueTest, ValuesAsText) {
   EXPECT_EQ(reg.open, 0);
 }
 
-// Loaded with numbers that 1.0.0 in the real window could not tell apart
+// Loaded with numbers that the program's own version could not tell apart
 // when swapped; System Info tries the path first, then the folder, else it
 // shows one message.
 TEST(AboutBoxTest, ShowsTheToolkitsVersionAndStartsSystemInformation) {

@@ -18,7 +18,8 @@ TEST(WindowsRegistryTest, ReadsTextValuesOfTheMachineKey) {
   ASSERT_TRUE(
       GetKeyValue(PlatformRegistry(), HKeyLocalMachine, kCurrentVersion, "SystemRoot", root));
   // A folder such as C:\Windows, without the terminating zero.
-  EXPECT_TRUE(root.substr(1, 2) == ":\\" && root.find('\0') == std::string::npos) << root;
+  EXPECT_EQ(root.substr(1, 2), ":\\") << root;
+  EXPECT_EQ(root.find('\0'), std::string::npos) << root;
 
   std::string missing = "before";
   EXPECT_FALSE(GetKeyValue(PlatformRegistry(), HKeyLocalMachine,

@@ -117,7 +117,8 @@ TEST(GrpCrash, AKilledSaveLeavesTheOldOrTheNewArchiveAndNothingMistakable) {
       const std::string name = e.path().filename().string();
       // A killed save leaves its lock file; the next save takes it over.
       if (name != "target.grp" && name != "other.grp" && !name.ends_with(".halvarin-lock")) {
-        EXPECT_TRUE(name.starts_with(".halvarin-") && name.ends_with(".tmp")) << name;
+        EXPECT_TRUE(name.starts_with(".halvarin-")) << name;
+        EXPECT_TRUE(name.ends_with(".tmp")) << name;
         // Half-written, it is no archive at all; complete, it is the new one.
         EXPECT_TRUE(!Loads(e.path().string()) || ReadAll(e.path().string()) == newBytes) << name;
         std::filesystem::remove(e.path());

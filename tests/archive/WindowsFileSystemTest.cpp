@@ -37,7 +37,7 @@ std::set<std::wstring> NamesIn(const std::string& folder) {
   return names;
 }
 
-TEST(WindowsFileSystem, NamesBeyondAsciiSaveLoadAndExtract) {
+TEST(WindowsFileSystem, NamesBeyondAsciiNameTheSameFilesOnDisk) {
   TempDir dir;
   fs::create_directory(PathFromUtf8(dir / "Grüße 中文"));
   const std::string archive = dir / "Grüße 中文/archív.grp";
@@ -56,7 +56,7 @@ TEST(WindowsFileSystem, NamesBeyondAsciiSaveLoadAndExtract) {
 
 // Others read the archive while it is open here; a file another program
 // holds open or a read-only one stays whole, and the error says why.
-TEST(WindowsFileSystem, OtherProgramsAndReadOnlyFiles) {
+TEST(WindowsFileSystem, FilesOthersHoldOrMadeReadOnlyStayWholeAndTheErrorSaysWhy) {
   TempDir dir;
   const std::string original = ArchiveBytes(FiveItems());
   WriteAll(dir / "a.grp", original);
@@ -100,15 +100,16 @@ TEST(WindowsFileSystem, ErrorsNameTheFileAndTheSystemsReason) {
   ASSERT_TRUE(why.starts_with(start)) << why;
   // One sentence: the system's words without their own full stop or line break.
   const std::string reason = why.substr(start.size());
-  EXPECT_TRUE(reason.size() > 2 && reason.ends_with(".") && !reason.ends_with("..")) << why;
+  EXPECT_GT(reason.size(), 2u) << why;
+  EXPECT_TRUE(reason.ends_with(".")) << why;
+  EXPECT_FALSE(reason.ends_with("..")) << why;
   EXPECT_EQ(reason.find_first_of("\r\n"), std::string::npos) << why;
   // Bytes that are no UTF-8 name no file; a NUL would cut the name short.
   WriteAll(dir / "a", ArchiveBytes(FiveItems()));
   const std::string folder = dir.Path().string() + "\\";
   for (const std::string& bad : {folder + "\xFF.grp", folder + std::string("a\0.grp", 6)}) {
-    EXPECT_TRUE(ErrorOf([&] { grp.LoadFile(bad); }) != 0 &&
-                ErrorOf([&] { clsVarnGRP().saveFile(bad); }) != 0)
-        << bad;
+    EXPECT_NE(ErrorOf([&] { grp.LoadFile(bad); }), 0) << bad;
+    EXPECT_NE(ErrorOf([&] { clsVarnGRP().saveFile(bad); }), 0) << bad;
   }
   EXPECT_EQ(dir.Names(), (std::set<std::string>{"a"}));
 }

@@ -3,7 +3,8 @@
 // A file system in front of the real one that can make the n-th call of any
 // operation fail, the way a full disk, a vanished file or a failing device
 // would, or let something happen to the files right before it (another
-// program truncating the archive, say), and that counts the files still open.
+// program truncating the archive, say), that can find the archive's lock
+// held by another process, and that counts the files still open.
 
 #include <array>
 #include <functional>
@@ -54,6 +55,11 @@ class FaultyFileSystem : public io::FileSystem {
   // Data copies go to the real file system's own copy (the kernel's) rather
   // than through Read and Write calls that can be made to fail.
   void CopyNatively(bool native) { native_ = native; }
+  // Injected failures name their file in the error's path alone, not in
+  // their text: whatever must know the file has to look there.
+  void Unnamed(bool unnamed) { unnamed_ = unnamed; }
+  // The next `tries` attempts at a lock find it held by another process.
+  void LockHeldFor(int tries) { lockHeld_ = tries; }
   int Calls(Op op) const { return calls_[int(op)]; }
   int OpenFiles() const { return openFiles_; }
   const std::vector<std::string>& Created() const { return created_; }
@@ -72,7 +78,9 @@ class FaultyFileSystem : public io::FileSystem {
   void CopyAttributes(Str from, io::File& to) override {
     Step(Op::CopyAttributes, to.Path()), real_.CopyAttributes(from, Real(to));
   }
-  Handle TryLockFile(Str p) override { return real_.TryLockFile(p); }
+  Handle TryLockFile(Str p) override {
+    return lockHeld_ > 0 ? (--lockHeld_, nullptr) : real_.TryLockFile(p);
+  }
   bool RenameIfUnchanged(Str from, Str to, const std::optional<io::FileStamp>& stamp) override {
     return Step(Op::Rename, to), real_.RenameIfUnchanged(from, to, stamp);
   }
@@ -81,9 +89,9 @@ class FaultyFileSystem : public io::FileSystem {
   void Rename(Str from, Str to) override { Step(Op::Rename, to), real_.Rename(from, to); }
   void Remove(Str p) noexcept override { real_.Remove(p); }
   void SyncFolder(Str f) override { Step(Op::SyncFolder, f), real_.SyncFolder(f); }
-  // A failure names the last file, as a failing disk would name one of them.
+  // A failure names a file in the middle, as a failing disk would name one of them.
   void SyncFiles(const std::vector<std::string>& paths) override {
-    Step(Op::SyncFiles, paths.empty() ? "" : paths.back()), real_.SyncFiles(paths);
+    Step(Op::SyncFiles, paths.empty() ? "" : paths[paths.size() / 2]), real_.SyncFiles(paths);
   }
   void CopyRange(io::File& from, int64_t offset, io::File& to, int64_t length) override {
     Step(Op::CopyRange, to.Path());
@@ -133,14 +141,16 @@ class FaultyFileSystem : public io::FileSystem {
   }
   void Step(Op op, const std::string& path) { Fails(op) ? Throw("use", path) : void(); }
   [[noreturn]] void Throw(const std::string& what, const std::string& path) {
-    throw AppError(failNumber_, "test", "Injected failure to " + what + " \"" + path + "\".");
+    const std::string named = unnamed_ ? "" : " \"" + path + "\"";
+    throw AppError(failNumber_, "test", "Injected failure to " + what + named + ".", path);
   }
 
   io::FileSystem& real_;
   std::array<int, int(Op::Count)> calls_{}, failAt_{}, hookAt_{};
   std::array<std::function<void()>, int(Op::Count)> hooks_;
   std::function<void()> each_;
-  bool native_ = false;
+  bool native_ = false, unnamed_ = false;
+  int lockHeld_ = 0;
   int32_t failNumber_ = errPathFileAccess;
   int openFiles_ = 0;
   std::vector<std::string> created_;

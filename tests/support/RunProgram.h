@@ -1,16 +1,15 @@
 #pragma once
 
-// Runs a built program as a script would: in a folder of the test's
-// choosing, with a given standard input, and its output and exit status
-// collected. Standard streams go through files rather than pipes, so that
-// no amount of output can block the program or the test.
+// What a program said, as a script sees it. On POSIX systems, for what only
+// a process of its own shows (signals, a reader that goes away), a built
+// program run as a script would run it: in a folder of the test's choosing,
+// with nothing on standard input, and its output and exit status collected.
+// Standard streams go through files rather than pipes, so that no amount of
+// output can block the program or the test.
 
-#ifdef _WIN32
-#include <windows.h>
-#else
+#ifndef _WIN32
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,97 +35,64 @@ struct ProgramResult {
   std::string Said() const { return std::to_string(Status) + '|' + Out + Err; }
 };
 
-struct RunOptions {
-  std::string Input{};
-  std::string StdoutPath{};   // instead of collecting it (/dev/full, for instance)
-  bool ClosedStdout = false;  // a pipe nobody reads, as under `| head -1` (POSIX only)
-  int Signal = 0;             // one waiting from the start, held back until it listens (POSIX only)
-};
-
 // A command line split at spaces, as a shell splits one without quotes.
 inline std::vector<std::string> Words(const std::string& line) {
   std::istringstream words(line);
   return {std::istream_iterator<std::string>(words), {}};
 }
 
+#ifndef _WIN32
+struct RunOptions {
+  bool ClosedStdout = false;  // a pipe nobody reads, as under `| head -1`
+  int Signal = 0;             // one waiting from the start, held back until it listens
+};
+
 inline ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                                 const std::filesystem::path& folder, const RunOptions& o = {}) {
   const TempDir scratch;
-  const std::string in = scratch / "in", out = scratch / "out", err = scratch / "err";
-  const std::string& stdoutPath = o.StdoutPath.empty() ? out : o.StdoutPath;
-  WriteAll(in, o.Input);
+  const std::string out = scratch / "out", err = scratch / "err";
   int status = -1;
-#ifdef _WIN32
-  SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  const auto open = [&](const std::string& path, DWORD access, DWORD how) {
-    return ::CreateFileW(Utf8Path(path).c_str(), access, FILE_SHARE_READ, &inherited, how, 0, {});
-  };
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = open(in, GENERIC_READ, OPEN_EXISTING);
-  startup.hStdOutput = open(stdoutPath, GENERIC_WRITE, CREATE_ALWAYS);
-  startup.hStdError = open(err, GENERIC_WRITE, CREATE_ALWAYS);
-  // Every argument quoted whole: none of these tests' arguments holds a
-  // quote or ends in a backslash, which would need escaping.
-  std::wstring commandLine = L"\"" + Utf8Path(program).wstring() + L"\"";
-  for (const std::string& arg : args) {
-    commandLine += L" \"" + Utf8Path(arg).wstring() + L"\"";
-  }
-  PROCESS_INFORMATION process{};
-  const bool spawned = ::CreateProcessW(nullptr, commandLine.data(), {}, {}, TRUE, CREATE_NO_WINDOW,
-                                        {}, folder.c_str(), &startup, &process);
-  DWORD code = static_cast<DWORD>(status);
-  if (spawned && ::WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0) {
-    ::GetExitCodeProcess(process.hProcess, &code);
-  }
-  status = static_cast<int>(code);
-  for (HANDLE h : {startup.hStdInput, startup.hStdOutput, startup.hStdError, process.hProcess,
-                   process.hThread}) {
-    ::CloseHandle(h);  // null when nothing was started
-  }
-#else
-  int pipeEnds[2] = {-1, -1};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
-  const int create = O_WRONLY | O_CREAT | O_TRUNC;
-  if (o.ClosedStdout && ::pipe(pipeEnds) == 0) {
-    ::close(pipeEnds[0]);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(), create, 0600);
-  }
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), create, 0600);
-  posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-  posix_spawnattr_t attributes;  // with the signal blocked, to be sent before it listens
-  posix_spawnattr_init(&attributes);
-  sigset_t blocked;
-  sigemptyset(&blocked);
-  sigaddset(&blocked, o.Signal);
-  posix_spawnattr_setsigmask(&attributes, &blocked);
-  posix_spawnattr_setflags(&attributes, o.Signal != 0 ? POSIX_SPAWN_SETSIGMASK : 0);
+  // Made before the fork: in between it and the program, with other threads
+  // about, only calls that take no locks are safe.
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const std::string& arg : args) {
     argv.push_back(const_cast<char*>(arg.c_str()));
   }
   argv.push_back(nullptr);
-  pid_t pid = 0;
-  const bool spawned =
-      ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ) == 0;
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  ::close(pipeEnds[1]);
-  if (spawned) {
-    ::kill(pid, o.Signal);  // 0 sends nothing
-    ::waitpid(pid, &status, 0);
-    status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  int pipeEnds[2] = {-1, -1};
+  if (o.ClosedStdout && ::pipe2(pipeEnds, O_CLOEXEC) == 0) {
+    ::close(pipeEnds[0]);
   }
-#endif
-  if (!spawned) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int create = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+    ::dup2(::open("/dev/null", O_RDONLY | O_CLOEXEC), 0);
+    ::dup2(pipeEnds[1] >= 0 ? pipeEnds[1] : ::open(out.c_str(), create, 0600), 1);
+    ::dup2(::open(err.c_str(), create, 0600), 2);
+    // Blocked and already pending, the signal survives the exec and comes
+    // the moment the program listens, however quick the program.
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, o.Signal);
+    if (o.Signal != 0) {
+      ::sigprocmask(SIG_BLOCK, &blocked, nullptr);
+      ::raise(o.Signal);
+    }
+    if (::chdir(folder.c_str()) == 0) {
+      ::execve(program.c_str(), argv.data(), environ);
+    }
+    ::_exit(127);
+  }
+  if (pipeEnds[1] >= 0) {
+    ::close(pipeEnds[1]);
+  }
+  if (pid < 0) {
     throw std::runtime_error("cannot start " + program);
   }
+  ::waitpid(pid, &status, 0);
+  status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return {status, ReadAll(out), ReadAll(err)};
 }
+#endif
 
 }  // namespace halvarin::testing
