@@ -9,10 +9,12 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <QListWidget>
 #include <QMessageBox>
 
 #include "CommandLine.h"
 #include "Program.h"
+#include "QtFormWindow.h"
 #include "QtWatch.h"
 #include "SampleArchive.h"
 #include "TempDir.h"
@@ -50,8 +52,10 @@ TEST_F(StartupFileTest, OpensARelativePathOfAnyBytesAndSavesBackToIt) {
 
   // Save writes back to the file named, even after the current folder moved.
   fs::current_path(fs::temp_directory_path());
-  program.mainForm.Archive->deleteFile(1);
-  program.mainForm.mnufilesave_Click();
+  auto* window = static_cast<QtFormWindow*>(program.toolkit.Window(frmMain::FormName));
+  static_cast<QListWidget*>(window->Control("ListView1"))->setCurrentRow(0);
+  window->MenuAction("mnuitemdelete")->trigger();
+  window->MenuAction("mnufilesave")->trigger();
   clsVarnGRP reread;
   ASSERT_TRUE(reread.LoadFile(dir / name));
   EXPECT_EQ(reread.NumberOfFiles(), static_cast<int16_t>(SampleEntries().size() - 1));
