@@ -35,14 +35,13 @@ struct Fixture {
     }
     path = (std::filesystem::temp_directory_path() / "halvarin-list-bench.grp").string();
     WriteGroupArchive(path, entries);
-    form.Archive = std::make_unique<clsVarnGRP>();
-    form.Archive->LoadFile(path);
     tk.RegisterWindow("frmMain", [this](QtToolkit& toolkit) {
       return std::make_unique<QtFormWindow>(toolkit, frmMain::Definition(), &form);
     });
     tk.Show("frmMain");
     window = qobject_cast<QtFormWindow*>(tk.Window("frmMain"));
     list = qobject_cast<QtListView*>(window->Control("ListView1"));
+    form.OpenArchive(path);
   }
   ~Fixture() { std::filesystem::remove(path); }
 

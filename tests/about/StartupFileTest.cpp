@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <QListWidget>
 #include <QMessageBox>
 
 #include "CommandLine.h"
@@ -50,8 +51,9 @@ TEST_F(StartupFileTest, OpensARelativePathOfAnyBytesAndSavesBackToIt) {
 
   // Save writes back to the file named, even after the current folder moved.
   fs::current_path(fs::temp_directory_path());
-  program.mainForm.Archive->deleteFile(1);
-  program.mainForm.mnufilesave_Click();
+  program.toolkit.Window(frmMain::FormName)->findChild<QListWidget*>()->setCurrentRow(0);
+  program.mainForm.mnuitemdelete_Click();
+  program.mainForm.mnufilesave_Click();  // throws rather than showing a box
   clsVarnGRP reread;
   ASSERT_TRUE(reread.LoadFile(dir / name));
   EXPECT_EQ(reread.NumberOfFiles(), static_cast<int16_t>(SampleEntries().size() - 1));

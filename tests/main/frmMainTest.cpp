@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 #include <algorithm>
+#include <ranges>
 
 #include "ArchiveBytes.h"
 #include "GrpOracle.h"
@@ -58,7 +59,16 @@ struct Session {
     }
     return texts;
   }
-  bool Ended() const { return std::count(tk.Calls.begin(), tk.Calls.end(), "End()") != 0; }
+  // How often the window was unloaded, and the program ended.
+  std::pair<long, long> Exits() const {
+    return {std::ranges::count(tk.Calls, "Unload(frmMain)"), std::ranges::count(tk.Calls, "End()")};
+  }
+  // Whether closing the window asks about unsaved edits; answered No, so
+  // the session has ended.
+  bool Unsaved() {
+    const size_t before = (tk.MsgBoxAnswers = {vbNo}, tk.Boxes.size());
+    return Do("close"), tk.Boxes.size() > before;
+  }
   void Select(int32_t position) { tk.Select("frmMain", "ListView1", position); }
   // A menu command, or "close" for the title bar's close button.
   void Do(const std::string& command) {
@@ -98,7 +108,7 @@ class frmMainTest : public ::testing::Test, public Session {
 // The image each extension picks, names up to their first NUL in UTF-8, a
 // list that fills the client area above the status bar, the right button's
 // pop-up, the menus' handlers, and a sample archive that shows every image.
-TEST_F(frmMainTest, TheListItsImagesItsSizeItsPopUpTheMenusAndTheSample) {
+TEST_F(frmMainTest, ItemsShowTheirExtensionsImageInAListFillingTheWindowWithItsPopUp) {
   std::string icons;
   for (const std::string& name : Names{
            "LEVEL1.MAP  ", "SETUP.CFG", "INTRO.ANM", "PLAY1.DMO", "a.Voc", "THEME.MID", "x.tar.art",
@@ -132,11 +142,9 @@ TEST_F(frmMainTest, TheListItsImagesItsSizeItsPopUpTheMenusAndTheSample) {
             (Names{"PopupMenu(frmMain|mnuitem)", "PopupMenu(frmMain|mnuitem)", "Show(frmAbout)"}));
   WriteGroupArchive(dir / "sample.grp", SampleEntries());  // an entry for each image
   Command("mnuFileOpen", dir / "sample.grp");
-  std::set<int16_t> images;
-  for (const auto& item : tk.Items("frmMain", "ListView1")) {
-    images.insert(item.LargeIcon);
-  }
-  EXPECT_EQ(images, (std::set<int16_t>{1, 2, 3, 4, 5}));
+  const auto images =
+      tk.Items("frmMain", "ListView1") | std::views::transform(&RecordingToolkit::Item::LargeIcon);
+  EXPECT_EQ(std::set<int16_t>(images.begin(), images.end()), (std::set<int16_t>{1, 2, 3, 4, 5}));
   EXPECT_THROW(WriteGroupArchive(dir / "x.grp", {{"THIRTEEN.CHRS", ""}}), AppError);
 }
 
@@ -150,15 +158,14 @@ TEST_F(frmMainTest, OpenAsksOnlyAboutEditsAndAFileItCannotOpenChangesNothing) {
   Command("mnuFileOpen", grp);
   EXPECT_EQ(Record().lpstrFilter, std::string("Varn GRP Files\0*.grp\0All Files\0*.*\0\0", 36));
   EXPECT_EQ(Record().lpstrInitialDir, tk.AppPath() + std::string(2, '\0'));
-  EXPECT_TRUE(tk.Boxes.empty());
 
   // Yes with a file: saved back without a dialog, then the Open dialog shows.
   Command("mnuitemadd", File("extra.voc", "voc!"));
   tk.MsgBoxAnswers = {vbYes};
-  const size_t shown = dialogs.Calls().size();
   Command("mnuFileOpen", grp);
   EXPECT_EQ(tk.Boxes, Names{kQuestion});
-  EXPECT_TRUE(dialogs.Calls().size() == shown + 1 && dialogs.Calls().back().kind == Kind::Open);
+  EXPECT_EQ(std::pair(dialogs.Calls().size(), dialogs.Calls().back().kind),
+            std::pair(size_t{3}, Kind::Open));  // after Open and Add Item
   EXPECT_EQ(EntriesOf(grp).back(), "extra.voc   =voc!");
 
   Command("mnuitemadd", File("more.voc", "voc"));
@@ -178,15 +185,15 @@ TEST_F(frmMainTest, OpenAsksOnlyAboutEditsAndAFileItCannotOpenChangesNothing) {
     ASSERT_EQ(tk.Boxes.size(), choice.empty() ? 1u : 2u);
     EXPECT_NE(tk.Boxes.back().find(box), std::string::npos) << tk.Boxes.back();
     EXPECT_EQ(Texts(), list);
-    EXPECT_TRUE(form.HasFile && form.Archive->Changed());
   }
-  form.Click("mnufilesave");  // still tied to the archive, never to the rejected file
+  form.Click("mnufilesave");  // the edits kept, tied to the archive, never to the rejected file
   EXPECT_EQ(EntriesOf(grp).size(), 5u);
   EXPECT_EQ(ReadAll(text), "just some words, not an archive");
 
-  form.Click("mnuFileNew");  // untitled stays untitled
+  form.Click("mnuFileNew");  // untitled stays untitled: Save asks for a name
   Command("mnuFileOpen", text);
-  EXPECT_FALSE(form.HasFile);
+  form.Click("mnufilesave");
+  EXPECT_EQ(dialogs.Calls().back().kind, Kind::Save);
 }
 
 // A damaged archive's box says why, as any failure does, and offers what
@@ -212,22 +219,23 @@ TEST_F(frmMainTest, ADamagedArchiveOffersItsWholeEntriesAsANewArchive) {
   tk.MsgBoxAnswers = {vbNo};
   Command("mnuFileOpen", level);
   EXPECT_EQ(tk.Boxes, box);
-  EXPECT_TRUE(Texts() == three && form.HasFile);
+  form.Click("mnufilesave");  // still tied to its file: no dialog
+  EXPECT_EQ(std::pair(Texts(), dialogs.Calls().size()), std::pair(three, size_t{2}));
 
   tk.Boxes.clear();
   tk.MsgBoxAnswers = {vbYes};
   Command("mnuFileOpen", level);
-  EXPECT_EQ(tk.Boxes, box);
   ASSERT_EQ(Texts().size(), 1204u);
   EXPECT_EQ(Texts().back(), "E1203.ART   ");
-  EXPECT_TRUE(!form.HasFile && form.Archive->Changed());
   Select(1204);
   Command("mnuitemextract", dir / "x.art");
   EXPECT_EQ(ReadAll(dir / "x.art"), items[1203].Data);
-  Command("mnufilesave", dir / "fixed.grp");  // Save As; the archive refuses the damaged file
+  // Unsaved and untitled: Yes shows Save As; the archive refuses the damaged file.
+  tk.MsgBoxAnswers = {vbYes};
+  Command("mnufileexit", dir / "fixed.grp");
+  EXPECT_EQ(tk.Boxes, (Names{box[0], kQuestion}));
   items.resize(1204);
   EXPECT_EQ(ReadAll(dir / "fixed.grp"), ArchiveBytes(items));
-  EXPECT_TRUE(form.HasFile && !form.Archive->Changed());
 }
 
 // Every command that drops the document asks once about unsaved edits. No
@@ -238,7 +246,7 @@ TEST_F(frmMainTest, ADamagedArchiveOffersItsWholeEntriesAsANewArchive) {
 // user tries while the save runs happens.
 TEST_F(frmMainTest, NoOrYesToTheQuestionAndTheCommandGoesOnUnlessTheSaveFails) {
   form.Click("mnufileexit");  // unchanged: no question
-  EXPECT_TRUE(tk.Boxes.empty() && Ended() && !tk.IsLoaded("frmMain") && form.Archive == nullptr);
+  EXPECT_EQ(std::tuple(tk.Boxes.size(), Exits()), std::tuple(0u, std::pair(1L, 1L)));
   const std::string saved = dir / "new.grp";
   enum Answer { No, YesSaveAsCancelled, YesSaved, YesSaveFails, YesSaveCancelled };
   for (const std::string command : {"mnuFileNew", "mnuFileOpen", "mnufileexit", "close"}) {
@@ -261,19 +269,22 @@ TEST_F(frmMainTest, NoOrYesToTheQuestionAndTheCommandGoesOnUnlessTheSaveFails) {
       const Names boxes = s.tk.Boxes;
       ASSERT_EQ(boxes.size(), answer == YesSaveFails ? 2u : 1u);
       EXPECT_EQ(boxes[0], kQuestion);
-      EXPECT_TRUE(answer != YesSaveFails || (boxes[1].find("a.art") != std::string::npos &&
-                                             boxes[1].ends_with("|48|Halvarin)")))
-          << boxes.back();
+      // A failure's box names the file.
+      EXPECT_EQ(boxes.back().find("a.art") != std::string::npos, answer == YesSaveFails);
+      EXPECT_EQ(boxes.back().ends_with("|48|Halvarin)"), answer == YesSaveFails);
       const auto& shown = s.dialogs.Calls();
       ASSERT_EQ(shown.size(), 1u + (answer != No) + (command == "mnuFileOpen" && !stops));
-      EXPECT_TRUE(answer == No ||
-                  (shown[1].kind == Kind::Save && !shown[1].record.lpstrInitialDir));
+      // After Add Item's dialog, Yes shows Save As, in no folder of its own.
+      EXPECT_EQ(shown[answer != No].kind, answer != No ? Kind::Save : Kind::Open);
+      EXPECT_FALSE(shown[answer != No].record.lpstrInitialDir);
       EXPECT_TRUE(answer != YesSaved || EntriesOf(saved) == Names{"a.art       =aaa"});
       EXPECT_EQ(fs::remove(saved), answer == YesSaved);
       EXPECT_LE(dir.Names().size(), 1u);
-      EXPECT_EQ(std::pair(s.Ended(), s.tk.IsLoaded("frmMain")), std::pair(ends, !ends));
+      EXPECT_EQ(s.Exits(), std::pair(long{ends}, long{ends}));  // the exit runs once
       EXPECT_EQ(s.Texts().size(), command == "mnuFileNew" && !stops ? 0u : 1u);
-      EXPECT_TRUE(!stops || s.form.Archive->Changed());
+      // Kept when the save stops, or when Open's dialog (left unscripted) is
+      // cancelled after nothing was saved.
+      EXPECT_EQ(s.Unsaved(), stops || (command == "mnuFileOpen" && answer <= YesSaveAsCancelled));
     }
   }
 }
@@ -286,20 +297,19 @@ TEST_F(frmMainTest, SaveAsThenSaveToTheSameFileAndNeverOverAnotherProgramsSave) 
   Command("mnufilesave", dir / "noext");  // untitled: Save is Save As
   EXPECT_FALSE(fs::exists(dir / "noext"));
   // Asked about: the name written.
-  EXPECT_TRUE(Record().lpstrDefExt->starts_with("grp") && (Record().Flags & OFN_OVERWRITEPROMPT));
+  EXPECT_TRUE(Record().lpstrDefExt->starts_with("grp"));
+  EXPECT_TRUE(Record().Flags & OFN_OVERWRITEPROMPT);
   Command("mnuitemadd", File("b.map", "bbbb"));
   form.Click("mnufilesave");  // a dialog shown here would be cancelled: nothing written
   EXPECT_EQ(EntriesOf(dir / "noext.grp"), (Names{"a.art       =aaa", "b.map       =bbbb"}));
-  EXPECT_FALSE(form.Archive->Changed());
   EXPECT_EQ(Texts(), (Names{"a.art       ", "b.map       "}));  // as stored, once saved
 
   Command("mnuitemadd", File("c.mid", "c"));
   form.Click("mnufilesaveas");  // unscripted: cancelled
   Command("mnufilesaveas", dir / "no/such.grp");
   EXPECT_EQ(tk.Boxes.size(), 1u);
-  EXPECT_TRUE(form.HasFile && form.Archive->Changed());
   EXPECT_EQ(EntriesOf(dir / "noext.grp").size(), 2u);
-  form.Click("mnufilesave");
+  form.Click("mnufilesave");  // the edit kept, and the file
   EXPECT_EQ(EntriesOf(dir / "noext.grp").size(), 3u);
 
   const std::string mod = File("mod", ReadAll(dir / "noext.grp"));
@@ -315,7 +325,7 @@ TEST_F(frmMainTest, SaveAsThenSaveToTheSameFileAndNeverOverAnotherProgramsSave) 
                             "\" has been changed by another program since it was opened. "
                             "Open it again.|48|Halvarin)"});
   EXPECT_EQ(EntriesOf(mod), Names{"THEIRS.DAT  =their work"});
-  EXPECT_TRUE(form.Archive->Changed() && Texts().size() == 5u);
+  EXPECT_EQ(std::pair(Texts().size(), Unsaved()), std::pair(size_t{5}, true));
 }
 
 // Extract Item offers an entry under a name safe to write and writes its
@@ -352,8 +362,9 @@ TEST_F(frmMainTest, ExtractDragAndDeleteKeepListAndArchiveInStep) {
     }
     EXPECT_EQ(fs::status(root).permissions(), fs::perms::owner_all);
     EXPECT_TRUE(s.Record().lpstrFile->starts_with(std::string("caf\xC3\xA9.mid\0", 10)));
-    EXPECT_TRUE(s.Record().lpstrFilter == std::string("All Files\0*.*\0\0", 15) &&
-                !s.Record().lpstrInitialDir && (s.Record().Flags & OFN_OVERWRITEPROMPT));
+    EXPECT_EQ(s.Record().lpstrFilter, std::string("All Files\0*.*\0\0", 15));
+    EXPECT_FALSE(s.Record().lpstrInitialDir);
+    EXPECT_TRUE(s.Record().Flags & OFN_OVERWRITEPROMPT);
     // The offered name stays in the record: a cancel that keeps it is a
     // cancel, and so is one in the progress window.
     const auto names = dir.Names();
@@ -387,7 +398,7 @@ TEST_F(frmMainTest, ExtractDragAndDeleteKeepListAndArchiveInStep) {
     s.Command("mnuitemextract", dir / "no/such/folder.art");
     ASSERT_EQ(s.tk.Boxes.size(), 1u);
     EXPECT_NE(s.tk.Boxes[0].find("folder.art"), std::string::npos);
-    EXPECT_FALSE(s.form.Archive->Changed());
+    EXPECT_FALSE(s.Unsaved());  // extracting changes nothing
   }
   EXPECT_FALSE(fs::exists(root));
 }
@@ -405,7 +416,6 @@ TEST_F(frmMainTest, FilesAreAddedInOrderAndTheRestRefusedOrSkipped) {
     ASSERT_EQ(tk.Boxes.size(), 1u) << path;
     EXPECT_NE(tk.Boxes[0].find(path), std::string::npos) << tk.Boxes[0];
   }
-  EXPECT_FALSE(form.Archive->Changed());
 
   tk.Boxes.clear();
   const Names dropped = {
@@ -417,8 +427,8 @@ TEST_F(frmMainTest, FilesAreAddedInOrderAndTheRestRefusedOrSkipped) {
   EXPECT_EQ(Texts(), (Names{"LEVEL1.MAP  ", "TILES.ART", "SONG.MID    ", "b first.art",
                             "a second.map", "third"}));
   EXPECT_TRUE(tk.Boxes.empty());
-  form.Click("mnufilesave");
-  EXPECT_EQ(EntriesOf(dir / "three.grp").back(), "third       =ccc");
+  form.Click("mnufilesave");  // the refused files not among them
+  EXPECT_EQ(EntriesOf(dir / "three.grp").size(), 6u);
 
   form.DragDrop("ListView1", Dropped(false, {}, true));  // not the program's own error: caught too
   EXPECT_EQ(tk.Boxes,

@@ -123,7 +123,8 @@ FormDefinition MakeDefinition() {
 
 }  // namespace
 
-frmMain::frmMain(Toolkit& toolkit, CommonDialogs& dialogs) : Tk(toolkit), Dialogs(dialogs) {}
+frmMain::frmMain(Toolkit& toolkit, CommonDialogs& dialogs, io::FileSystem& fs)
+    : Tk(toolkit), Dialogs(dialogs), Fs(fs) {}
 
 frmMain::~frmMain() = default;
 
@@ -242,38 +243,46 @@ bool frmMain::RunCommand(const std::function<void()>& command) {
 
 clsVarnGRP& frmMain::CurrentArchive() {
   if (!Archive) {
-    Archive = std::make_unique<clsVarnGRP>();
+    Archive = std::make_unique<clsVarnGRP>(Fs);
   }
   return *Archive;
 }
 
-void frmMain::SaveChangesQuestion() {
+frmMain::SaveOutcome frmMain::SaveChangesQuestion() {
   if (!CurrentArchive().Changed()) {
-    return;
+    return SaveOutcome::Unchanged;
   }
-  if (Tk.MsgBox("File has changed.\r\nSave now?", vbYesNo | vbQuestion, "Save Changes?") == vbYes) {
-    // A cancelled Save As returns normally and the command goes on as after
-    // No; a save that fails throws and the command stops with the edits kept.
-    mnufilesave_Click();
+  if (Tk.MsgBox("File has changed.\r\nSave now?", vbYesNo | vbQuestion, "Save Changes?") != vbYes) {
+    return SaveOutcome::Declined;
   }
+  // A command of its own: a failure is shown here, as any command's is, and
+  // the command that asked then stops with the edits kept.
+  bool written = false;
+  if (!RunCommand([&] { written = Save(); })) {
+    return SaveOutcome::Failed;
+  }
+  return written ? SaveOutcome::Saved : SaveOutcome::Cancelled;
 }
 
 void frmMain::ExitProgram() {
-  SaveChangesQuestion();
-  Archive.reset();
-  Tk.Unload(FormName);
-  Tk.End();
+  if (SaveChangesQuestion() != SaveOutcome::Failed) {
+    Tk.Unload(FormName);  // Form_Unload ends the program
+  }
 }
 
 void frmMain::mnuFileNew_Click() {
-  SaveChangesQuestion();
+  if (SaveChangesQuestion() == SaveOutcome::Failed) {
+    return;
+  }
   HasFile = false;
-  Archive = std::make_unique<clsVarnGRP>();
+  Archive = std::make_unique<clsVarnGRP>(Fs);
   RefreshList();
 }
 
 void frmMain::mnuFileOpen_Click() {
-  SaveChangesQuestion();
+  if (SaveChangesQuestion() == SaveOutcome::Failed) {
+    return;
+  }
   clsFileDialog dialog(Dialogs);
   dialog.Filter(kArchiveFilter);
   dialog.InitDir(Tk.AppPath());
@@ -306,7 +315,7 @@ void frmMain::OpenArchive(const std::string& path) {
 }
 
 bool frmMain::OfferRecovery(const std::string& path, const AppError& why) {
-  auto recovered = std::make_unique<clsVarnGRP>();
+  auto recovered = std::make_unique<clsVarnGRP>(Fs);
   grp::Salvage found;
   try {
     if (!recovered->LoadRecoverable(path, &found)) {
@@ -358,16 +367,24 @@ void frmMain::Lengthy(const std::string& file, const std::function<void(clsVarnG
 }
 
 void frmMain::mnufilesave_Click() {
-  if (HasFile) {
-    Lengthy(CurrentArchive().ArchivePath(), [](clsVarnGRP& archive) { archive.saveFile(""); });
-    // The saved archive holds the names as stored, cut to 12 bytes.
-    RefreshList();
-  } else {
-    mnufilesaveas_Click();
-  }
+  Save();
 }
 
 void frmMain::mnufilesaveas_Click() {
+  SaveAs();
+}
+
+bool frmMain::Save() {
+  if (!HasFile) {
+    return SaveAs();
+  }
+  Lengthy(CurrentArchive().ArchivePath(), [](clsVarnGRP& archive) { archive.saveFile(""); });
+  // The saved archive holds the names as stored, cut to 12 bytes.
+  RefreshList();
+  return true;
+}
+
+bool frmMain::SaveAs() {
   clsFileDialog dialog(Dialogs);
   dialog.Filter(kArchiveFilter);
   // The dialog adds ".grp" itself, so that it asks about replacing the file
@@ -377,11 +394,12 @@ void frmMain::mnufilesaveas_Click() {
   dialog.ShowSave();
   const std::string path = dialog.filename();
   if (path.empty()) {
-    return;
+    return false;
   }
   Lengthy(clsVarnGRP::SavedPath(path), [&path](clsVarnGRP& archive) { archive.saveFile(path); });
   HasFile = true;
   RefreshList();
+  return true;
 }
 
 void frmMain::mnufileexit_Click() {
@@ -516,16 +534,15 @@ void frmMain::Form_QueryUnload(bool& Cancel) {
     return;
   }
   // The question is asked here, where a failed save can still keep the
-  // window open; the archive is then released, so the exit sequence that
-  // the unload runs finds nothing left to ask about.
-  Cancel = !RunCommand([this] {
-    SaveChangesQuestion();
-    Archive.reset();
-  });
+  // window open; the unload that follows ends the program.
+  SaveOutcome outcome = SaveOutcome::Failed;
+  RunCommand([&] { outcome = SaveChangesQuestion(); });
+  Cancel = outcome == SaveOutcome::Failed;
 }
 
 void frmMain::Form_Unload() {
-  ExitProgram();
+  Archive.reset();
+  Tk.End();
 }
 
 void frmMain::AddListItem(const std::string& name) {

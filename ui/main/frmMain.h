@@ -10,6 +10,7 @@
 #include "AppError.h"
 #include "CommonDialogs.h"
 #include "DragFolder.h"
+#include "FileSystem.h"
 #include "FormDefinition.h"
 #include "Toolkit.h"
 #include "clsVarnGRP.h"
@@ -23,15 +24,17 @@ namespace halvarin {
 // Every event from the toolkit runs as one command inside RunCommand: an
 // error anywhere in it ends the command and is shown to the user, and the
 // document is left as the failed operation left it, which the archive
-// guarantees to be as before. The handlers themselves let errors through,
-// so that a Save run by the save-changes question stops the command that
-// asked it.
+// guarantees to be as before. The handlers themselves let errors through;
+// the save-changes question runs its save as a command of its own and
+// tells the command that asked it how it went.
 class frmMain : public FormEvents {
  public:
   static constexpr const char* FormName = "frmMain";
 
-  // File dialogs are shown through `dialogs`, which must outlive the form.
-  explicit frmMain(Toolkit& toolkit, CommonDialogs& dialogs = PlatformCommonDialogs());
+  // File dialogs are shown through `dialogs`, and every archive the form
+  // makes works on `fs`; both must outlive the form.
+  explicit frmMain(Toolkit& toolkit, CommonDialogs& dialogs = PlatformCommonDialogs(),
+                   io::FileSystem& fs = io::FileSystem::Native());
   ~frmMain() override;
   frmMain(const frmMain&) = delete;
   frmMain& operator=(const frmMain&) = delete;
@@ -83,6 +86,8 @@ class frmMain : public FormEvents {
   // Closing the window asks the save-changes question here, once; only a
   // save that fails keeps the window open.
   void Form_QueryUnload(bool& Cancel);
+  // The window goes, after Exit or a close the question let through: the
+  // archive is released and the program ends, without asking again.
   void Form_Unload();
 
   // Appends one item for the entry name (raw Windows-1252 bytes, padding
@@ -101,16 +106,25 @@ class frmMain : public FormEvents {
   // window's own (a signal), once no operation runs any more.
   void RemoveDragCopies() noexcept { Drags.Remove(); }
 
-  // The document: the archive being edited (created on first use), and
-  // whether Save can write back to the archive's own file.
-  std::unique_ptr<clsVarnGRP> Archive;
-  bool HasFile = false;
-
  private:
+  // What became of unsaved edits when a command that drops the document
+  // asked about them. Only Failed stops that command.
+  enum class SaveOutcome {
+    Unchanged,  // nothing to save: nothing was asked
+    Saved,
+    Declined,   // No
+    Cancelled,  // Yes, then Save As cancelled in its dialog: goes on as after No
+    Failed,     // Yes, and the save failed (shown) or was stopped in its
+                // progress window: the edits stay
+  };
+
   clsVarnGRP& CurrentArchive();
-  // Asks whether to save unsaved edits and saves on Yes. A save that fails
-  // throws, so the calling command stops; a cancelled Save As does not.
-  void SaveChangesQuestion();
+  // Asks whether to save unsaved edits and saves on Yes.
+  SaveOutcome SaveChangesQuestion();
+  // Save and Save As; false when the Save As dialog was cancelled.
+  bool Save();
+  bool SaveAs();
+  // Exit: the question, then the window unloads as a close unloads it.
   void ExitProgram();
   // Asks whether to open what the damaged archive at `path` still holds,
   // showing `why` it cannot be opened; false, with nothing shown, when no
@@ -127,6 +141,11 @@ class frmMain : public FormEvents {
 
   Toolkit& Tk;
   CommonDialogs& Dialogs;
+  io::FileSystem& Fs;
+  // The document: the archive being edited (created on first use), and
+  // whether Save can write back to the archive's own file.
+  std::unique_ptr<clsVarnGRP> Archive;
+  bool HasFile = false;
   DragFolder Drags;
   // While Lengthy runs: the progress window is modal, but no command may
   // start even if an event slipped past it.
