@@ -11,10 +11,7 @@
 // $HALVARIN_BENCH_DIR, or the system's temporary folder) and are deleted at
 // the end.
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,43 +25,16 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "RunProcess.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct RunResult {
-  double Seconds = 0;
-  long PeakKiB = 0;
-};
+using RunResult = halvarin::bench::ProcessRun;
 
-// Runs `args` with standard output to /dev/null; throws unless it exits with
-// `expected`.
 RunResult Run(const std::vector<std::string>& args, int expected) {
-  std::vector<char*> argv;
-  for (const std::string& arg : args) {
-    argv.push_back(const_cast<char*>(arg.c_str()));
-  }
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  const auto start = std::chrono::steady_clock::now();
-  pid_t pid = 0;
-  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-    throw std::runtime_error("cannot start " + args[0]);
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  const auto end = std::chrono::steady_clock::now();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != expected) {
-    throw std::runtime_error(args[0] + " " + args[1] + " did not exit with " +
-                             std::to_string(expected));
-  }
-  return {std::chrono::duration<double>(end - start).count(), usage.ru_maxrss};
+  return halvarin::bench::RunProcess(args, expected);
 }
 
 std::string Int32(int64_t value) {

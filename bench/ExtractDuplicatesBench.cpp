@@ -9,10 +9,7 @@
 // inside FOLDER (or $HALVARIN_BENCH_DIR, or the system's temporary folder)
 // and are deleted at the end.
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,7 +23,7 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "RunProcess.h"
 
 namespace {
 
@@ -34,43 +31,11 @@ namespace fs = std::filesystem;
 
 constexpr int kEntries = 32766;
 
-struct RunResult {
-  double Seconds = 0;
-  double UserSeconds = 0;    // in the program itself
-  double SystemSeconds = 0;  // in the kernel, on its behalf: mostly creating files
-};
+using RunResult = halvarin::bench::ProcessRun;
 
-double Seconds(const timeval& t) {
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-}
-
-// Runs `args` with standard output and standard error (one note per renamed
-// entry) to /dev/null; throws unless it exits 0.
+// Standard error too: one note per renamed entry.
 RunResult Run(const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  for (const std::string& arg : args) {
-    argv.push_back(const_cast<char*>(arg.c_str()));
-  }
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  const auto start = std::chrono::steady_clock::now();
-  pid_t pid = 0;
-  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-    throw std::runtime_error("cannot start " + args[0]);
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  const auto end = std::chrono::steady_clock::now();
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    throw std::runtime_error(args[0] + " " + args[1] + " failed");
-  }
-  return {std::chrono::duration<double>(end - start).count(), Seconds(usage.ru_utime),
-          Seconds(usage.ru_stime)};
+  return halvarin::bench::RunProcess(args, 0, true);
 }
 
 std::string Int32(int32_t value) {

@@ -86,13 +86,8 @@ std::string SalvageJson(const Invocation& invocation, const std::string& target,
 int Salvage(const Invocation& invocation, Console& console, io::FileSystem& fs) {
   const std::string& damaged = invocation.Archive;
   const std::string target = clsVarnGRP::SavedPath(invocation.Operands.front());
-  const ArchiveLock lock(fs, target, ArchiveLock::kDefaultWait);
-  std::error_code error;
-  if (!invocation.Force && std::filesystem::symlink_status(PathFromUtf8(target), error).type() !=
-                               std::filesystem::file_type::not_found) {
-    throw AppError(errPathFileAccess, kSource,
-                   Quoted(target) + " already exists; give --force to replace it.", target);
-  }
+  const Locked locked(invocation, target, fs);
+  RefuseExisting(invocation, target);
   clsVarnGRP archive(fs);
   grp::Salvage found;
   if (!archive.LoadRecoverable(damaged, &found)) {
@@ -101,9 +96,10 @@ int Salvage(const Invocation& invocation, Console& console, io::FileSystem& fs) 
   }
   {
     ProgressLine progress(console.Err, console.ErrIsTerminal, "writing");
-    InterruptGuard guard;
     archive.SetProgressHandler(Reporting(progress));
-    archive.saveFile(target);
+    // As create: without --force nothing that appears at OUT meanwhile is
+    // replaced, or written through.
+    archive.saveFile(target, invocation.Force);
   }
 
   // What was lost is told only once the rest is safe in OUT. Written at

@@ -108,24 +108,6 @@ void SaveInPlace(clsVarnGRP& archive, const std::string& path, const LeftBehind&
   }
 }
 
-// Taken before the archive is read and held until the new one is in place:
-// commands on one archive run one after another, each seeing the others'
-// work, instead of each writing back what it read and losing theirs. The
-// signals are held off from the moment the lock is taken until it is let
-// go, its file removed: while waiting for it there is nothing to clean up,
-// and a wait that will not end can be broken off as ever.
-class Locked {
- public:
-  Locked(const Invocation& invocation, const std::string& path, io::FileSystem& fs)
-      : lock_(fs, path, std::chrono::seconds(invocation.WaitSeconds)) {
-    guard_.emplace();
-  }
-
- private:
-  std::optional<InterruptGuard> guard_;  // outlives the lock
-  ArchiveLock lock_;
-};
-
 // The files to add, from the command line and standard input, each checked
 // to be there and readable: all before the lock is taken, so that a slow
 // producer of the list or a name mistyped holds up no other writer.
@@ -140,16 +122,20 @@ std::vector<std::string> InputFiles(const Invocation& invocation, Console& conso
 
 }  // namespace
 
-int Create(const Invocation& invocation, Console& console, io::FileSystem& fs) {
-  const std::string target = clsVarnGRP::SavedPath(invocation.Archive);
-  const std::vector<std::string> files = InputFiles(invocation, console, fs);
-  const Locked locked(invocation, target, fs);
+void RefuseExisting(const Invocation& invocation, const std::string& target) {
   std::error_code error;
   if (!invocation.Force && std::filesystem::symlink_status(PathFromUtf8(target), error).type() !=
                                std::filesystem::file_type::not_found) {
     throw AppError(errPathFileAccess, kSource,
                    Quoted(target) + " already exists; give --force to replace it.", target);
   }
+}
+
+int Create(const Invocation& invocation, Console& console, io::FileSystem& fs) {
+  const std::string target = clsVarnGRP::SavedPath(invocation.Archive);
+  const std::vector<std::string> files = InputFiles(invocation, console, fs);
+  const Locked locked(invocation, target, fs);
+  RefuseExisting(invocation, target);
   clsVarnGRP archive(fs);
   AddAll(archive, files, console);
   // Without --force nothing is replaced, whatever appears at the name while
