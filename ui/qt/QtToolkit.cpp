@@ -1,10 +1,5 @@
 #include "QtToolkit.h"
 
-#include <atomic>
-#include <chrono>
-#include <exception>
-#include <future>
-#include <thread>
 #include <utility>
 
 #include <QAbstractButton>
@@ -24,6 +19,7 @@
 #include <QWindow>
 
 #include "AppError.h"
+#include "LengthyWork.h"
 #include "ProgramIdentity.h"
 #include "QtCommonDialogs.h"
 #include "QtFormWindow.h"
@@ -446,36 +442,16 @@ void QtToolkit::StartProgram(const std::string& path) {
 // The operation runs on a worker thread while this thread waits, rather
 // than on this thread feeding the event loop from its progress reports: a
 // single write or flush can block for seconds on a slow disk, and between
-// two reports the window could neither paint nor take the Cancel. The
-// worker is the only thread touching the archive while it runs; this one
-// only waits, first without handling any event (so a quick operation looks
-// as it always did and no command can slip in), then in the modal progress
-// window, which keeps every other window from taking input while theirs
-// still paint. The two share nothing but three atomics and the outcome.
+// two reports the window could neither paint nor take the Cancel. While it
+// runs this thread waits in the modal progress window, which keeps every
+// other window from taking input while theirs still paint.
 void QtToolkit::RunWithProgress(const std::string& file,
                                 const std::function<void(const ProgressReport&)>& work) {
-  constexpr auto kQuiet = std::chrono::milliseconds(500);
-  std::atomic<int64_t> done{0};
-  std::atomic<int64_t> total{0};
-  std::atomic<bool> cancel{false};
-  const ProgressReport report = [&](int64_t doneNow, int64_t totalNow) {
-    done.store(doneNow, std::memory_order_relaxed);
-    total.store(totalNow, std::memory_order_relaxed);
-    return !cancel.load();
-  };
-  std::promise<void> outcome;
-  std::future<void> finished = outcome.get_future();
-  // The worker's last word, before the outcome: this thread may return as
-  // soon as the outcome is set.
+  // The worker's last word wakes the window through this thread's event
+  // loop; declared first, so that it outlives the worker.
   QObject waker;
   QtProgressWindow* shown = nullptr;
-  std::thread worker([&] {
-    std::exception_ptr failure;
-    try {
-      work(report);
-    } catch (...) {
-      failure = std::current_exception();
-    }
+  LengthyWork job(work, [&waker, &shown] {
     QMetaObject::invokeMethod(
         &waker,
         [&shown] {
@@ -484,39 +460,19 @@ void QtToolkit::RunWithProgress(const std::string& file,
           }
         },
         Qt::QueuedConnection);
-    if (failure) {
-      outcome.set_exception(failure);
-    } else {
-      outcome.set_value();
-    }
   });
-  // Should showing the window fail, the operation is stopped, not abandoned.
-  struct Joiner {
-    std::thread& worker;
-    std::atomic<bool>& cancel;
-    ~Joiner() {
-      if (worker.joinable()) {
-        cancel = true;
-        worker.join();
-      }
-    }
-  } joiner{worker, cancel};
-
-  if (finished.wait_for(kQuiet) != std::future_status::ready) {
-    QtProgressWindow window(DefaultDialogOwner(), ToQString(file), [&cancel] { cancel = true; });
+  if (!job.WaitQuietly()) {
+    QtProgressWindow window(DefaultDialogOwner(), ToQString(file), [&job] { job.Cancel(); });
     shown = &window;
     QTimer poll;
     poll.setInterval(250);
-    QObject::connect(&poll, &QTimer::timeout, &window, [&] {
-      window.SetProgress(done.load(std::memory_order_relaxed),
-                         total.load(std::memory_order_relaxed));
-    });
+    QObject::connect(&poll, &QTimer::timeout, &window,
+                     [&] { window.SetProgress(job.Done(), job.Total()); });
     poll.start();
     window.exec();
     shown = nullptr;
   }
-  worker.join();
-  finished.get();
+  job.Finish();
 }
 
 std::string QtToolkit::AppPath() const {
