@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "FormDefinition.h"
 #include "IdentityFiles.h"
 #include "ProgramIdentity.h"
 #include "QtFormWindow.h"
@@ -21,20 +22,19 @@ namespace halvarin {
 
 namespace {
 
-// The About box is laid out for the classic dialog font. Where it is missing,
-// fonts of the same build and width come first, so the texts still fit the
-// fixed labels; the wide default sans-serif fonts of Linux desktops come last.
+// The About box is laid out for the classic dialog font; where it is
+// missing, the fonts most like it.
 void SubstituteDialogFont() {
   static bool done = false;
   if (done) {
     return;
   }
   done = true;
-  QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                             {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                              QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                              QStringLiteral("Nimbus Sans"), QStringLiteral("Nimbus Sans L"),
-                              QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans")});
+  QStringList substitutes;
+  for (const std::string& family : FontSubstitutes("MS Sans Serif")) {
+    substitutes << ToQString(family);
+  }
+  QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), substitutes);
 }
 
 }  // namespace

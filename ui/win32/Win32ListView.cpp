@@ -186,8 +186,10 @@ void Win32ListView::Remove(int32_t position) {
                    "List item position " + std::to_string(position) + " is out of range");
   }
   items_.erase(items_.begin() + (position - 1));
-  // The control moves the selection of later items up with them.
+  // The control moves the selection of later items up with them; the later
+  // items themselves are asked for afresh.
   ListView_DeleteItem(hwnd_, position - 1);
+  ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 int32_t Win32ListView::Selected() const {

@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "ResourceImages.h"
 #include "Win32Resources.h"
@@ -20,6 +21,43 @@ int ScalePixels(int pixels, UINT dpi) {
   return ::MulDiv(pixels, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
 }
 
+namespace {
+
+bool FontInstalled(const std::string& family) {
+  LOGFONTW wanted{};
+  wanted.lfCharSet = DEFAULT_CHARSET;
+  std::wcsncat(wanted.lfFaceName, WideText(family).c_str(), LF_FACESIZE - 1);
+  bool found = false;
+  HDC screen = ::GetDC(nullptr);
+  ::EnumFontFamiliesExW(
+      screen, &wanted,
+      [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) -> int {
+        *reinterpret_cast<bool*>(found) = true;
+        return 0;
+      },
+      reinterpret_cast<LPARAM>(&found), 0);
+  ::ReleaseDC(nullptr, screen);
+  return found;
+}
+
+// A family with substitutes (the classic dialog font, a bitmap font that
+// cannot scale) gives way to the first of them installed; any other family
+// is taken as it is, the system finding the closest where it is missing.
+std::string InstalledFont(const std::string& family) {
+  std::vector<std::string> candidates = FontSubstitutes(family);
+  if (candidates.empty()) {
+    return family;
+  }
+  for (const std::string& candidate : candidates) {
+    if (FontInstalled(candidate)) {
+      return candidate;
+    }
+  }
+  return family;
+}
+
+}  // namespace
+
 HFONT CreateDialogFont(UINT dpi, const FontDef& font) {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
@@ -31,10 +69,7 @@ HFONT CreateDialogFont(UINT dpi, const FontDef& font) {
     std::wcscpy(face.lfFaceName, L"Segoe UI");
   }
   if (!font.Name.empty()) {
-    // The classic dialog font is a bitmap font that cannot scale; its
-    // outline twin has the same shapes and widths.
-    const std::wstring name =
-        font.Name == "MS Sans Serif" ? L"Microsoft Sans Serif" : WideText(font.Name);
+    const std::wstring name = WideText(InstalledFont(font.Name));
     face.lfFaceName[0] = L'\0';
     std::wcsncat(face.lfFaceName, name.c_str(), LF_FACESIZE - 1);
   }
