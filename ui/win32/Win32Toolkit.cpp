@@ -239,9 +239,6 @@ int32_t Win32Toolkit::MsgBox(const std::string& prompt, int32_t buttons, const s
   // The style values are the system's own.
   const UINT type = static_cast<UINT>(buttons) & MB_TYPEMASK;
   const UINT style = static_cast<UINT>(buttons) & (MB_TYPEMASK | MB_ICONMASK | MB_DEFMASK);
-  // Esc and the close box answer Cancel, or OK on a box with nothing else.
-  const bool escapable =
-      type == MB_OK || type == MB_OKCANCEL || type == MB_YESNOCANCEL || type == MB_RETRYCANCEL;
   const std::wstring text = WideText(prompt);
   const std::wstring caption = WideText(title.empty() ? AppTitle() : title);
   HWND owner = DialogOwner();
@@ -253,11 +250,17 @@ int32_t Win32Toolkit::MsgBox(const std::string& prompt, int32_t buttons, const s
       throw AppError(errInvalidArgument, kSource,
                      "Cannot show a message box: " + SystemReason(::GetLastError()) + ".");
     }
-    // A box without either must be answered with one of its buttons: Yes/No
-    // taken as No would throw away what the question was protecting. Some
-    // systems' boxes still answer Cancel there; they are asked again.
-    if (answer != IDCANCEL || escapable) {
+    if (answer != IDCANCEL || type == MB_OKCANCEL || type == MB_YESNOCANCEL ||
+        type == MB_RETRYCANCEL) {
       return answer;
+    }
+    // Esc on a box with OK alone is OK. Esc and the close box on a box with
+    // neither do nothing: it must be answered with one of its buttons (Yes/No
+    // taken as No would throw away what the question was protecting). Some
+    // systems' boxes (wine's) answer Cancel all the same; they are asked
+    // again.
+    if (type == MB_OK) {
+      return IDOK;
     }
   }
 }
