@@ -9,8 +9,9 @@ HALVARIN_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev clang libclan
   binutils-mingw-w64-x86-64 desktop-file-utils appstream groff-base shared-mime-info
   libglib2.0-bin lintian "${HALVARIN_PACKAGE_PACKAGES[@]}")
 # The Windows step of test.sh: the cross compiler, GoogleTest's sources to
-# build with it, and wine to run the result.
-HALVARIN_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix googletest wine64)
+# build with it, wine to run the result, an X server without a screen for the
+# windows wine makes, and the fonts Windows programs expect.
+HALVARIN_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix googletest wine64 xvfb fonts-wine)
 
 halvarin_install_packages() {
   local missing=()
