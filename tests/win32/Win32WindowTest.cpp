@@ -56,6 +56,7 @@ class Win32WindowTest : public ::testing::Test {
   HWND List() { return Main().Control("ListView1"); }
   // The list as the control shows it: each item's text and image (0-based).
   Names Shown() {
+    program->toolkit.DoEvents();
     Names shown;
     const int count = ListView_GetItemCount(List());
     for (int i = 0; i < count; ++i) {
@@ -70,7 +71,9 @@ class Win32WindowTest : public ::testing::Test {
     }
     return shown;
   }
+  // As a user does: once the program has handled what is waiting.
   void Select(int position) {
+    program->toolkit.DoEvents();
     ListView_SetItemState(List(), position - 1, LVIS_SELECTED | LVIS_FOCUSED,
                           LVIS_SELECTED | LVIS_FOCUSED);
   }

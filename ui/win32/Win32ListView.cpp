@@ -17,6 +17,9 @@ namespace halvarin {
 namespace {
 
 constexpr const char* kSource = "Toolkit";
+// Posted by Add to itself: the listing in progress is over by the time it
+// arrives.
+constexpr UINT kSyncCount = WM_APP + 1;
 
 // Dropped files as the form sees them: a WM_DROPFILES drop carries files
 // only, never text.
@@ -164,6 +167,14 @@ void Win32ListView::ApplyDpi(UINT dpi) {
 void Win32ListView::Clear() {
   items_.clear();
   ListView_DeleteAllItems(hwnd_);
+  countShown_ = 0;
+}
+
+void Win32ListView::SyncCount() {
+  if (countShown_ != items_.size()) {
+    ::SendMessageW(hwnd_, LVM_SETITEMCOUNT, items_.size(), LVSICF_NOSCROLL);
+    countShown_ = items_.size();
+  }
 }
 
 void Win32ListView::Add(std::string_view text, int16_t largeIcon, int16_t smallIcon) {
@@ -177,7 +188,9 @@ void Win32ListView::Add(std::string_view text, int16_t largeIcon, int16_t smallI
   // part of the name.
   Item item{WideText(text.substr(0, text.find('\0'))), largeIcon > 0 ? largeIcon - 1 : I_IMAGENONE};
   items_.push_back(std::move(item));
-  ::SendMessageW(hwnd_, LVM_SETITEMCOUNT, items_.size(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+  if (!syncPosted_) {
+    syncPosted_ = ::PostMessageW(hwnd_, kSyncCount, 0, 0) != 0;
+  }
 }
 
 void Win32ListView::Remove(int32_t position) {
@@ -185,7 +198,9 @@ void Win32ListView::Remove(int32_t position) {
     throw AppError(errSubscriptOutOfRange, kSource,
                    "List item position " + std::to_string(position) + " is out of range");
   }
+  SyncCount();
   items_.erase(items_.begin() + (position - 1));
+  --countShown_;
   // The control moves the selection of later items up with them; the later
   // items themselves are asked for afresh.
   ListView_DeleteItem(hwnd_, position - 1);
@@ -311,6 +326,10 @@ LRESULT CALLBACK Win32ListView::Subclass(HWND window, UINT message, WPARAM wPara
     }
     case WM_DROPFILES:
       list->DropFiles(reinterpret_cast<HDROP>(wParam));
+      return 0;
+    case kSyncCount:
+      list->syncPosted_ = false;
+      list->SyncCount();
       return 0;
     case WM_NCDESTROY:
       ::RemoveWindowSubclass(window, Subclass, 0);

@@ -19,7 +19,8 @@ class Win32FormWindow;
 // The list view control of a form: the system's list view in icon mode with
 // the image list of its definition. Its items live here and the control asks
 // for what it shows (a virtual list), so that tens of thousands of entries
-// are listed without the control storing or arranging each one as it comes.
+// are listed without the control storing or arranging each one as it comes:
+// it learns the new count once the items of a listing are all added.
 // Mouse buttons, dropped files (WM_DROPFILES) and drags out (an OLE drag of
 // the files the form offers) go to the form.
 class Win32ListView {
@@ -55,6 +56,8 @@ class Win32ListView {
   static LRESULT CALLBACK Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                    UINT_PTR id, DWORD_PTR self);
   HIMAGELIST LoadImages(const std::string& imageList, UINT dpi) const;
+  // Tells the control how many items there are, once a run of Add is over.
+  void SyncCount();
   void DropFiles(HDROP drop);
   void BeginDrag(int item);
   int FindItem(const NMLVFINDITEMW& find) const;
@@ -66,6 +69,8 @@ class Win32ListView {
   HIMAGELIST large_ = nullptr;
   HIMAGELIST small_ = nullptr;
   int16_t images_ = 0;
+  size_t countShown_ = 0;  // what the control has been told
+  bool syncPosted_ = false;
   bool dragging_ = false;
 };
 
