@@ -170,9 +170,21 @@ void Win32ListView::Clear() {
   countShown_ = 0;
 }
 
+void Win32ListView::Rearrange(const std::function<void()>& change) {
+  // Some list views keep a cell for every item even of a virtual list and
+  // redraw each item they move while drawing is on: tens of thousands of
+  // redraws for the largest archive, and gaps left where items were
+  // removed. With drawing off they only move.
+  ::SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
+  change();
+  ListView_Arrange(hwnd_, LVA_DEFAULT);
+  ::SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
+  ::InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
 void Win32ListView::SyncCount() {
   if (countShown_ != items_.size()) {
-    ::SendMessageW(hwnd_, LVM_SETITEMCOUNT, items_.size(), LVSICF_NOSCROLL);
+    Rearrange([this] { ::SendMessageW(hwnd_, LVM_SETITEMCOUNT, items_.size(), LVSICF_NOSCROLL); });
     countShown_ = items_.size();
   }
 }
@@ -203,8 +215,7 @@ void Win32ListView::Remove(int32_t position) {
   --countShown_;
   // The control moves the selection of later items up with them; the later
   // items themselves are asked for afresh.
-  ListView_DeleteItem(hwnd_, position - 1);
-  ::InvalidateRect(hwnd_, nullptr, TRUE);
+  Rearrange([&] { ListView_DeleteItem(hwnd_, position - 1); });
 }
 
 int32_t Win32ListView::Selected() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,6 +59,9 @@ class Win32ListView {
   HIMAGELIST LoadImages(const std::string& imageList, UINT dpi) const;
   // Tells the control how many items there are, once a run of Add is over.
   void SyncCount();
+  // Makes a change to the items and puts them in their cells, drawing them
+  // once afterwards.
+  void Rearrange(const std::function<void()>& change);
   void DropFiles(HDROP drop);
   void BeginDrag(int item);
   int FindItem(const NMLVFINDITEMW& find) const;
