@@ -112,6 +112,9 @@ TEST_F(Win32WindowTest, TheWindowAsTheUserSeesIt) {
   EXPECT_EQ(menus,
             L"&File|&New\tCtrl+N|&Open\tCtrl+O|&Save\tCtrl+S|Save &As|-|E&xit|&Item|&Add Item|"
             L"&Extract Item|&Delete Item\tDel|&Help|&About|");
+  // The manifest compiled in: each monitor's own scale.
+  EXPECT_EQ(::GetAwarenessFromDpiAwarenessContext(::GetThreadDpiAwarenessContext()),
+            DPI_AWARENESS_PER_MONITOR_AWARE);
   const LONG style = ::GetWindowLongW(List(), GWL_STYLE);
   EXPECT_EQ(std::tuple(style & LVS_TYPEMASK, style & (LVS_SINGLESEL | LVS_EDITLABELS),
                        ::ImageList_GetImageCount(ListView_GetImageList(List(), LVSIL_NORMAL))),
