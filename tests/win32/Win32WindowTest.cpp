@@ -244,6 +244,31 @@ TEST_F(Win32WindowTest, AnArchiveNamedOnTheCommandLineIsListedEditedAndSaved) {
               (Names{"LEVEL1.MAP  :4", "THEME.MID   :2", "BLAST.VOC   :2", "SETUP.CFG   :0"}));
     Choose("mnufilesave");
     EXPECT_EQ(ReadAll(dir / name), ArchiveBytes({items[0], items[2], items[3], items[5]}));
+    // What a drag out offers: a private copy, gone when the program ends.
+    const std::string dragged = program->mainForm.StartDrag("ListView1", 1).at(0);
+    EXPECT_EQ(ReadAll(dragged), "LEVEL1.MAP");
+    program.reset();
+    EXPECT_FALSE(fs::exists(Utf8Path(dragged)));
+  }
+}
+
+// The toolkit's own failures reach the caller as errors naming what failed.
+TEST_F(Win32WindowTest, FailuresReachTheCaller) {
+  program->Start({});
+  Win32Toolkit& tk = program->toolkit;
+  fs::create_directory(dir.Path() / "folder.exe");
+  for (const auto& [call, number] : std::vector<std::pair<std::function<void()>, int32_t>>{
+           {[&] { tk.StartProgram(dir / "missing.exe"); }, errFileNotFound},
+           {[&] { tk.StartProgram(dir / "folder.exe"); }, errPathFileAccess},
+           {[&] { tk.Show("frmNone"); }, errInvalidArgument},
+           {[&] { tk.RunWithProgress("x", [](auto&) { throw AppError(errOverflow, "t", "x"); }); },
+            errOverflow}}) {
+    try {
+      call();
+      ADD_FAILURE() << number;
+    } catch (const AppError& error) {
+      EXPECT_EQ(error.Number(), number) << error.Description();
+    }
   }
 }
 
