@@ -455,7 +455,11 @@ std::string Win32Toolkit::AppPath() const {
     }
     path.resize(path.size() * 2);
   }
-  return FolderOf(Utf8Text(path));
+  std::string folder = FolderOf(Utf8Text(path));
+  if (folder.size() == 2 && folder[1] == ':') {
+    folder += '\\';  // "C:" alone would be the current folder of drive C
+  }
+  return folder;
 }
 
 std::string Win32Toolkit::AppTitle() const {
