@@ -1,15 +1,16 @@
 #!/usr/bin/env python3
 """Starts a window program and times it until the screen settles.
 
-Usage: screen-settle.py SETTLE_SECONDS COMMAND [ARGS...]
+Usage: screen-settle.py SETTLE_SECONDS X,Y,WIDTH,HEIGHT COMMAND [ARGS...]
 
-Runs COMMAND on the X display in $DISPLAY and grabs the whole screen every
-few milliseconds. Once the screen has not changed for SETTLE_SECONDS, prints
-two numbers: the seconds from the start to the last change (the program's
-window shown and painted), and the largest resident set in kilobytes among
-the command and its descendants (for a program under wine, the Windows
-process itself). Then ends the program. Only the standard library and
-libX11 are used.
+Runs COMMAND on the X display in $DISPLAY and grabs the screen every few
+milliseconds. Once it has not changed for SETTLE_SECONDS, prints two
+numbers: the seconds from the start to the last change within the rectangle
+(where the program's window shows its list: a title bar redrawn when the
+window is activated does not count), and the largest resident set in
+kilobytes among the command and its descendants (for a program under wine,
+the Windows process itself). Then ends the program. Only the standard
+library and libX11 are used.
 """
 
 import ctypes
@@ -45,8 +46,8 @@ class XImage(ctypes.Structure):
                     ctypes.c_int, ctypes.c_void_p))]
 
 
-def screen_digest(display, root, width, height):
-    pointer = x11.XGetImage(display, root, 0, 0, width, height, 0xFFFFFFFF, 2)  # ZPixmap
+def screen_digest(display, root, x, y, width, height):
+    pointer = x11.XGetImage(display, root, x, y, width, height, 0xFFFFFFFF, 2)  # ZPixmap
     image = ctypes.cast(pointer, ctypes.POINTER(XImage)).contents
     digest = hashlib.md5(ctypes.string_at(image.data, image.bytes_per_line * image.height)).digest()
     image.destroy_image(pointer)  # XDestroyImage is a macro calling this
@@ -83,10 +84,11 @@ def resident_kib(pids):
 
 
 def main(argv):
-    if len(argv) < 3:
+    if len(argv) < 4:
         sys.stderr.write(__doc__)
         return 2
     settle = float(argv[1])
+    area = [int(n) for n in argv[2].split(",")]
     display = x11.XOpenDisplay(None)
     if not display:
         sys.stderr.write("cannot open the display\n")
@@ -94,16 +96,19 @@ def main(argv):
     root = x11.XDefaultRootWindow(display)
     width = x11.XDisplayWidth(display, 0)
     height = x11.XDisplayHeight(display, 0)
-    before = screen_digest(display, root, width, height)
+    screen = screen_digest(display, root, 0, 0, width, height)
+    region = screen_digest(display, root, *area)
     start = time.monotonic()
-    program = subprocess.Popen(argv[2:], start_new_session=True)
-    last_change = None
-    previous = before
+    program = subprocess.Popen(argv[3:], start_new_session=True)
+    last_change = last_region_change = None
     while True:
         now = time.monotonic()
-        digest = screen_digest(display, root, width, height)
-        if digest != previous:
-            last_change, previous = now, digest
+        digest = screen_digest(display, root, 0, 0, width, height)
+        if digest != screen:
+            last_change, screen = now, digest
+            inside = screen_digest(display, root, *area)
+            if inside != region:
+                last_region_change, region = now, inside
         if last_change is not None and now - last_change > settle:
             break
         if now - start > 300:
@@ -113,7 +118,7 @@ def main(argv):
     rss = resident_kib(descendants(program.pid))
     os.killpg(program.pid, signal.SIGTERM)
     program.wait()
-    print(f"{(last_change or now) - start:.3f} {rss}")
+    print(f"{(last_region_change or now) - start:.3f} {rss}")
     return 0
 
 
