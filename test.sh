@@ -37,9 +37,10 @@ else
   cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALVARIN_WERROR=ON \
     -DCMAKE_TOOLCHAIN_FILE=tools/mingw-w64-x86_64.cmake -DHALVARIN_QT=OFF \
     -DHALVARIN_BUILD_BENCH=OFF
-  cmake --build build-win -j"$jobs"
   # A prefix of our own, kept between runs: the first start takes a while.
+  # The build runs wine too, to write the sample archive beside the program.
   export WINEPREFIX="$PWD/build-win/wine" WINEDEBUG=-all
+  cmake --build build-win -j"$jobs"
   version="$( ([ -x "$wine" ] && timeout 600 "$wine" build-win/cli/halvarin-grp.exe --version) \
     2>/dev/null || true)"
   if [[ "$version" != "halvarin-grp "* ]]; then
