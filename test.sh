@@ -49,6 +49,9 @@ else
     # Without a window manager wine waits for one at every window it shows,
     # unless it manages its windows itself.
     "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+    # The wine started so far has no display; the tests' must start afresh
+    # on the X server below, or their windows would have nowhere to go.
+    "$(command -v wineserver || echo "$(dirname "$wine")/wineserver")" -w
     log=build-win/ctest.log
     if ! xvfb-run -a ctest --test-dir build-win -V -j"$jobs" >"$log" 2>&1; then
       grep -E "FAILED|Failure|Which is|Expected|error" "$log" | head -100
