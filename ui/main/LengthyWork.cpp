@@ -10,11 +10,7 @@ LengthyWork::LengthyWork(Work work, std::function<void()> finished)
   worker_ = std::thread([this, work = std::move(work), finished = std::move(finished)] {
     std::exception_ptr failure;
     try {
-      work([this](int64_t done, int64_t total) {
-        done_.store(done, std::memory_order_relaxed);
-        total_.store(total, std::memory_order_relaxed);
-        return !cancel_.load();
-      });
+      work([this](int64_t done, int64_t total) { return Report(done, total); });
     } catch (...) {
       failure = std::current_exception();
     }
@@ -32,9 +28,24 @@ LengthyWork::LengthyWork(Work work, std::function<void()> finished)
 LengthyWork::~LengthyWork() {
   // Should showing the window fail, the operation is stopped, not abandoned.
   if (worker_.joinable()) {
-    cancel_ = true;
+    Cancel();
     worker_.join();
   }
+}
+
+bool LengthyWork::Report(int64_t done, int64_t total) {
+  done_.store(done, std::memory_order_relaxed);
+  total_.store(total, std::memory_order_relaxed);
+  if (total >= 0 && done == total) {
+    int expected = kRunning;
+    state_.compare_exchange_strong(expected, kCommitted);
+  }
+  return state_.load() != kCancelling;
+}
+
+bool LengthyWork::Cancel() {
+  int expected = kRunning;
+  return state_.compare_exchange_strong(expected, kCancelling) || expected == kCancelling;
 }
 
 bool LengthyWork::WaitQuietly() {
@@ -43,6 +54,12 @@ bool LengthyWork::WaitQuietly() {
 
 bool LengthyWork::Finished() const {
   return result_.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
+
+void LengthyWork::Wait() const {
+  if (result_.valid()) {
+    result_.wait();
+  }
 }
 
 void LengthyWork::Finish() {
