@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "AppError.h"
+#include "Win32AccessibleName.h"
 #include "Win32ListView.h"
 #include "Win32Metrics.h"
 #include "Win32Text.h"
@@ -290,6 +291,9 @@ void Win32FormWindow::BuildControls() {
       throw AppError(
           errInvalidArgument, kSource,
           "Cannot make the control " + def->Name + ": " + SystemReason(::GetLastError()) + ".");
+    }
+    if (!s.AccessibleName.empty()) {
+      SetAccessibleName(control, s.AccessibleName);
     }
     controls_.push_back(Placed{def, control, id});
     brushes_.push_back(s.BackColor ? ::CreateSolidBrush(ToColorRef(*s.BackColor)) : nullptr);
@@ -699,6 +703,13 @@ LRESULT Win32FormWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPA
       ::InvalidateRect(window, nullptr, TRUE);
       return 0;
     }
+    case WM_DESTROY:
+      for (const Placed& placed : controls_) {
+        if (!placed.Def->Settings.AccessibleName.empty()) {
+          ClearAccessibleName(placed.Window);
+        }
+      }
+      break;
     case WM_NCDESTROY:
       hwnd_ = nullptr;
       ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);

@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,11 @@ class Win32FormWindow {
   // when there is none.
   HMENU Menu(const std::string& name) const;
   UINT MenuCommand(const std::string& name) const;
+
+  // Where a pop-up menu opens instead of at the mouse: set while a keyboard
+  // request for one is handled.
+  void SetPopupPosition(std::optional<POINT> at) { popupAt_ = at; }
+  std::optional<POINT> PopupPosition() const { return popupAt_; }
 
   // The message loop's part: shortcut keys, then Tab, Enter and Esc among
   // the controls. True when the message has been handled.
@@ -117,6 +123,7 @@ class Win32FormWindow {
   int defaultButton_ = 0;
   int cancelButton_ = 0;
   HWND focus_ = nullptr;  // restored when the window is activated again
+  std::optional<POINT> popupAt_;
 };
 
 }  // namespace halvarin

@@ -297,12 +297,37 @@ void Win32ListView::DropFiles(HDROP drop) {
   form_.FireDragDrop(definition_.Name, DroppedFiles(std::move(files)));
 }
 
+void Win32ListView::KeyboardPopup() {
+  // On the selected item, or the list's top left corner when there is none;
+  // the pop-up opens there too, not wherever the mouse happens to be.
+  POINT at{0, 0};
+  const int selected = Selected() - 1;
+  RECT box{};
+  if (selected >= 0) {
+    ListView_EnsureVisible(hwnd_, selected, FALSE);
+    if (ListView_GetItemRect(hwnd_, selected, &box, LVIR_BOUNDS)) {
+      at = POINT{(box.left + box.right) / 2, (box.top + box.bottom) / 2};
+    }
+  }
+  POINT screen = at;
+  ::ClientToScreen(hwnd_, &screen);
+  form_.SetPopupPosition(screen);
+  form_.FireMouseDown(definition_.Name, vbRightButton, 0, form_.Twips(at.x), form_.Twips(at.y));
+  form_.SetPopupPosition(std::nullopt);
+}
+
 void Win32ListView::BeginDrag(int item) {
   if (item < 0 || item >= Count()) {
     return;
   }
   const std::vector<std::string> files = form_.FireStartDrag(definition_.Name, item + 1);
-  if (files.empty()) {
+  // Writing a large entry's copy takes a while, its progress window showing:
+  // a button released meanwhile has ended the drag, which must not start
+  // now and stick to the pointer until the next click drops it somewhere.
+  // The system tells the physical buttons' state; the left one may be the
+  // right one, for a left hand.
+  const int button = ::GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON;
+  if (files.empty() || (::GetAsyncKeyState(button) & 0x8000) == 0) {
     return;
   }
   dragging_ = true;
@@ -335,6 +360,13 @@ LRESULT CALLBACK Win32ListView::Subclass(HWND window, UINT message, WPARAM wPara
                          form.Twips(GET_X_LPARAM(lParam)), form.Twips(GET_Y_LPARAM(lParam)));
       return result;
     }
+    case WM_CONTEXTMENU:
+      // From the keyboard it has no position; from the mouse, the right
+      // button went down before and has been told already.
+      if (GET_X_LPARAM(lParam) == -1 && GET_Y_LPARAM(lParam) == -1) {
+        list->KeyboardPopup();
+      }
+      return 0;
     case WM_DROPFILES:
       list->DropFiles(reinterpret_cast<HDROP>(wParam));
       return 0;

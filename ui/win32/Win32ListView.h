@@ -23,7 +23,9 @@ class Win32FormWindow;
 // are listed without the control storing or arranging each one as it comes:
 // it learns the new count once the items of a listing are all added.
 // Mouse buttons, dropped files (WM_DROPFILES) and drags out (an OLE drag of
-// the files the form offers) go to the form.
+// the files the form offers) go to the form; so do the keyboard's requests
+// for a pop-up menu, as a right click on the selected item. Its window text
+// is its accessible name (the control shows none).
 class Win32ListView {
  public:
   Win32ListView(Win32FormWindow& form, const ControlDef& definition, HWND parent, int id);
@@ -64,6 +66,8 @@ class Win32ListView {
   void Rearrange(const std::function<void()>& change);
   void DropFiles(HDROP drop);
   void BeginDrag(int item);
+  // The Menu key or Shift+F10: a right click on the selected item.
+  void KeyboardPopup();
   int FindItem(const NMLVFINDITEMW& find) const;
 
   Win32FormWindow& form_;

@@ -8,8 +8,8 @@
 
 namespace halvarin {
 
-Win32Program::Win32Program(CommonDialogs& dialogs, Registry& registry)
-    : mainForm(toolkit, dialogs) {
+Win32Program::Win32Program(CommonDialogs& dialogs, Registry& registry, io::FileSystem& fs)
+    : mainForm(toolkit, dialogs, fs) {
   toolkit.RegisterWindow(frmMain::FormName, [this](Win32Toolkit& tk) {
     return std::make_unique<Win32FormWindow>(tk, frmMain::Definition(), &mainForm);
   });

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "CommonDialogs.h"
+#include "FileSystem.h"
 #include "Registry.h"
 #include "Win32Toolkit.h"
 #include "frmMain.h"
@@ -16,7 +17,8 @@ namespace halvarin {
 class Win32Program {
  public:
   explicit Win32Program(CommonDialogs& dialogs = PlatformCommonDialogs(),
-                        Registry& registry = PlatformRegistry());
+                        Registry& registry = PlatformRegistry(),
+                        io::FileSystem& fs = io::FileSystem::Native());
   Win32Program(const Win32Program&) = delete;
   Win32Program& operator=(const Win32Program&) = delete;
 

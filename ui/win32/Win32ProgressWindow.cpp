@@ -2,11 +2,13 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
 #include "AppError.h"
 #include "ProgramIdentity.h"
+#include "Win32AccessibleName.h"
 #include "Win32Metrics.h"
 #include "Win32Text.h"
 
@@ -37,8 +39,8 @@ std::wstring DataSize(int64_t bytes) {
 }  // namespace
 
 Win32ProgressWindow::Win32ProgressWindow(HWND owner, const std::string& file,
-                                         std::function<void()> onCancel)
-    : onCancel_(std::move(onCancel)) {
+                                         std::function<bool()> onCancel)
+    : onCancel_(std::move(onCancel)), file_(WideText(file)) {
   HINSTANCE instance = ::GetModuleHandleW(nullptr);
   static const bool registered = [instance] {
     WNDCLASSEXW wc{};
@@ -86,9 +88,9 @@ Win32ProgressWindow::Win32ProgressWindow(HWND owner, const std::string& file,
     y += height + gap;
     return control;
   };
-  label_ = make(L"STATIC", L"Writing " + WideText(file), SS_NOPREFIX | SS_PATHELLIPSIS, line,
-                margin, width);
+  label_ = make(L"STATIC", L"", SS_NOPREFIX | SS_PATHELLIPSIS, line, margin, width);
   bar_ = make(PROGRESS_CLASSW, L"", 0, ScalePixels(15, dpi), margin, width);
+  SetAccessibleName(bar_, "Progress");
   ::SendMessageW(bar_, PBM_SETRANGE32, 0, kSteps);
   amounts_ = make(L"STATIC", L"", SS_NOPREFIX, line, margin, width);
   cancel_ = make(L"BUTTON", L"Cancel", WS_TABSTOP | BS_DEFPUSHBUTTON, buttonHeight,
@@ -114,6 +116,7 @@ Win32ProgressWindow::Win32ProgressWindow(HWND owner, const std::string& file,
 
 Win32ProgressWindow::~Win32ProgressWindow() {
   if (hwnd_ != nullptr) {
+    ClearAccessibleName(bar_);
     ::DestroyWindow(hwnd_);
   }
   if (font_ != nullptr) {
@@ -121,13 +124,33 @@ Win32ProgressWindow::~Win32ProgressWindow() {
   }
 }
 
-void Win32ProgressWindow::SetProgress(int64_t done, int64_t total) {
-  ::SendMessageW(bar_, PBM_SETPOS, total > 0 ? static_cast<WPARAM>(done * kSteps / total) : 0, 0);
-  const std::wstring amounts = DataSize(done) + L" of " + DataSize(total);
-  if (amounts != shownAmounts_) {
-    shownAmounts_ = amounts;
-    ::SetWindowTextW(amounts_, amounts.c_str());
+void Win32ProgressWindow::SetText(HWND control, const std::wstring& text) {
+  // Set only when it changes: a label set anew flickers.
+  if (WindowText(control) != text) {
+    ::SetWindowTextW(control, text.c_str());
   }
+}
+
+void Win32ProgressWindow::SetProgress(int64_t done, int64_t total, bool final) {
+  if (final) {
+    ::EnableWindow(cancel_, FALSE);
+  }
+  if (!cancelled_) {
+    SetText(label_,
+            (total < 0 ? L"Waiting for another program to finish writing " : L"Writing ") + file_);
+  }
+  // Waiting, the bar only shows that something goes on; before anything is
+  // counted it shows no figures.
+  if ((total < 0) != waiting_) {
+    waiting_ = total < 0;
+    const LONG_PTR style = ::GetWindowLongPtrW(bar_, GWL_STYLE);
+    ::SetWindowLongPtrW(bar_, GWL_STYLE, waiting_ ? style | PBS_MARQUEE : style & ~PBS_MARQUEE);
+    ::SendMessageW(bar_, PBM_SETMARQUEE, waiting_ ? TRUE : FALSE, 0);
+    ::SendMessageW(bar_, PBM_SETRANGE32, 0, kSteps);
+  }
+  ::SendMessageW(bar_, PBM_SETPOS,
+                 total > 0 ? static_cast<WPARAM>(std::min(done, total) * kSteps / total) : 0, 0);
+  SetText(amounts_, total > 0 ? DataSize(done) + L" of " + DataSize(total) : L"");
 }
 
 bool Win32ProgressWindow::PreTranslate(MSG& message) {
@@ -135,13 +158,12 @@ bool Win32ProgressWindow::PreTranslate(MSG& message) {
 }
 
 void Win32ProgressWindow::Cancel() {
-  if (!::IsWindowEnabled(cancel_)) {
-    return;
-  }
+  // A press may still arrive after the button went: the operation decides
+  // whether it can still be heard.
   ::EnableWindow(cancel_, FALSE);
-  ::SetWindowTextW(label_, L"Cancelling; every file stays as it was.");
-  if (onCancel_) {
-    onCancel_();
+  if (!cancelled_ && onCancel_ && onCancel_()) {
+    cancelled_ = true;
+    SetText(label_, L"Cancelling; every file stays as it was.");
   }
 }
 

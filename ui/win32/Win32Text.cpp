@@ -26,6 +26,13 @@ std::string Utf8Text(std::wstring_view wide) {
   return utf8;
 }
 
+std::wstring WindowText(HWND window) {
+  std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(
+      static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
 std::string SystemReason(DWORD error) {
   wchar_t* text = nullptr;
   const DWORD n = ::FormatMessageW(

@@ -12,6 +12,9 @@ namespace halvarin {
 std::wstring WideText(std::string_view utf8);
 std::string Utf8Text(std::wstring_view wide);
 
+// A window's text (a control's caption).
+std::wstring WindowText(HWND window);
+
 // The system's own words for an error code (FormatMessageW), without the
 // line end and full stop, or the code in hexadecimal when it has none.
 std::string SystemReason(DWORD error);

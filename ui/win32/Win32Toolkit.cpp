@@ -298,7 +298,11 @@ void Win32Toolkit::PopupMenu(const std::string& form, const std::string& menu) {
     throw AppError(errInvalidArgument, kSource, "The window " + form + " has no menu " + menu);
   }
   POINT at{};
-  ::GetCursorPos(&at);
+  if (const std::optional<POINT> asked = window.PopupPosition()) {
+    at = *asked;
+  } else {
+    ::GetCursorPos(&at);
+  }
   HWND owner = window.Handle();
   // Without this the menu would not close when the user clicks elsewhere.
   ::SetForegroundWindow(owner);
@@ -355,10 +359,7 @@ std::string Win32Toolkit::Caption(const std::string& form, const std::string& co
   if (def->Kind != ControlKind::Label && def->Kind != ControlKind::CommandButton) {
     throw AppError(errInvalidArgument, kSource, "The control " + control + " has no caption");
   }
-  std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(handle)) + 1, L'\0');
-  text.resize(
-      static_cast<size_t>(::GetWindowTextW(handle, text.data(), static_cast<int>(text.size()))));
-  return Utf8Text(text);
+  return Utf8Text(WindowText(handle));
 }
 
 void Win32Toolkit::SetCaption(const std::string& form, const std::string& control,
@@ -416,12 +417,12 @@ void Win32Toolkit::RunWithProgress(const std::string& file,
   bool quit = false;
   WPARAM exitCode = 0;
   {
-    Win32ProgressWindow window(DialogOwner(), file, [&job] { job.Cancel(); });
+    Win32ProgressWindow window(DialogOwner(), file, [&job] { return job.Cancel(); });
     // Destroyed before the window, so that its owner is enabled again to be
     // activated when the window goes.
     ModalScope modal(window.Handle());
     while (!job.Finished()) {
-      window.SetProgress(job.Done(), job.Total());
+      window.SetProgress(job.Done(), job.Total(), job.Committed());
       ::MsgWaitForMultipleObjectsEx(1, &wake, 100, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
       MSG message{};
       while (!quit && ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
