@@ -50,7 +50,7 @@ class Win32WindowTest : public ::testing::Test {
   // A program of its own, as a new process would start.
   void Restart() {
     program.reset();
-    program.emplace(scripted);
+    program.emplace(scripted, PlatformRegistry(), faulty);
   }
   Win32FormWindow& Main() { return *program->toolkit.Window(frmMain::FormName); }
   HWND List() { return Main().Control("ListView1"); }
@@ -82,9 +82,19 @@ class Win32WindowTest : public ::testing::Test {
     program->toolkit.DoEvents();
   }
 
+  // Keys as they are while the next messages are handled.
+  void HoldKeys(std::initializer_list<int> down) {
+    BYTE keys[256] = {};
+    for (const int key : down) {
+      keys[key] = 0x80;
+    }
+    ::SetKeyboardState(keys);
+  }
+
   TempDir dir;
   ScriptedCommonDialogs scripted;
-  std::optional<Win32Program> program{std::in_place, scripted};
+  FaultyFileSystem faulty;
+  std::optional<Win32Program> program{std::in_place, scripted, PlatformRegistry(), faulty};
   const DWORD ui = ::GetCurrentThreadId();
 };
 
@@ -115,13 +125,16 @@ TEST_F(Win32WindowTest, TheWindowAsTheUserSeesIt) {
   // The manifest compiled in: each monitor's own scale.
   EXPECT_EQ(::GetAwarenessFromDpiAwarenessContext(::GetThreadDpiAwarenessContext()),
             DPI_AWARENESS_PER_MONITOR_AWARE);
+  // Named for screen readers; the status bar shows no name of its own.
+  HWND status = Main().Control("StatusBar1");
+  EXPECT_EQ(std::pair(TextOf(List()), TextOf(status)),
+            std::pair(std::wstring(L"Entries"), std::wstring()));
   const LONG style = ::GetWindowLongW(List(), GWL_STYLE);
   EXPECT_EQ(std::tuple(style & LVS_TYPEMASK, style & (LVS_SINGLESEL | LVS_EDITLABELS),
                        ::ImageList_GetImageCount(ListView_GetImageList(List(), LVSIL_NORMAL))),
             std::tuple(LVS_ICON, LVS_SINGLESEL, 5));
   // Also once resized by the user: the list fills the client area above the
   // status bar, which keeps its height at the bottom.
-  HWND status = Main().Control("StatusBar1");
   for (int i = 0; i < 2; ++i) {
     ::GetClientRect(window, &client);
     RECT list{}, bar{};
@@ -141,7 +154,8 @@ TEST_F(Win32WindowTest, TheWindowAsTheUserSeesIt) {
 }
 
 // The shortcuts with the list focused (which key is which is in the menus'
-// text), and each mouse button with its keys.
+// text), each mouse button with its keys, and the keyboard's requests for
+// the pop-up menu (the Menu key, Shift+F10) as a right click.
 TEST_F(Win32WindowTest, ShortcutsAndMouseButtonsReachTheForm) {
   RecordingEvents events;
   Win32Toolkit& tk = program->toolkit;
@@ -149,27 +163,29 @@ TEST_F(Win32WindowTest, ShortcutsAndMouseButtonsReachTheForm) {
     return std::make_unique<Win32FormWindow>(toolkit, frmMain::Definition(), &events);
   });
   tk.Show("frmMain");
-  BYTE keys[256] = {};
-  for (const auto& [key, control] : {std::pair<WPARAM, bool>{'N', true},
-                                     {'O', true},
-                                     {'S', true},
-                                     {VK_DELETE, false},
-                                     {'S', false}}) {
-    keys[VK_CONTROL] = control ? 0x80 : 0;
-    ::SetKeyboardState(keys);
-    ::PostMessageW(List(), WM_KEYDOWN, key, 0);
+  for (const auto& [key, held] : {std::pair<WPARAM, int>{'N', VK_CONTROL},
+                                  {'O', VK_CONTROL},
+                                  {'S', VK_CONTROL},
+                                  {VK_DELETE, 0},
+                                  {'S', 0},
+                                  {VK_APPS, 0},
+                                  {VK_F10, VK_SHIFT}}) {
+    HoldKeys({held});
+    const bool system = key == VK_F10;
+    ::PostMessageW(List(), system ? WM_SYSKEYDOWN : WM_KEYDOWN, key, 0);
+    ::PostMessageW(List(), system ? WM_SYSKEYUP : WM_KEYUP, key, 0xC0000001);
     tk.DoEvents();
   }
-  keys[VK_CONTROL] = 0;
-  ::SetKeyboardState(keys);
+  HoldKeys({});
   for (const auto& [down, up, shift] : {std::tuple{WM_LBUTTONDOWN, WM_LBUTTONUP, MK_SHIFT},
                                         {WM_MBUTTONDOWN, WM_MBUTTONUP, MK_CONTROL}}) {
     ::PostMessageW(List(), down, shift, MAKELPARAM(5, 5));
     ::PostMessageW(List(), up, 0, MAKELPARAM(5, 5));
     tk.DoEvents();
   }
-  EXPECT_EQ(events.seen, (Names{"mnuFileNew", "mnuFileOpen", "mnufilesave", "mnuitemdelete",
-                                "ListView1:1:1", "ListView1:4:2"}));
+  EXPECT_EQ(events.seen,
+            (Names{"mnuFileNew", "mnuFileOpen", "mnufilesave", "mnuitemdelete", "ListView1:2:0",
+                   "ListView1:2:0", "ListView1:1:1", "ListView1:4:2"}));
 }
 
 // Help > About: the box owned by the main window, with its version line and
@@ -242,6 +258,25 @@ TEST_F(Win32WindowTest, AnArchiveNamedOnTheCommandLineIsListedEditedAndSaved) {
     EXPECT_EQ(popup, L"#32768");
     EXPECT_EQ(Shown(),
               (Names{"LEVEL1.MAP  :4", "THEME.MID   :2", "BLAST.VOC   :2", "SETUP.CFG   :0"}));
+    // The Menu key opens it on the selected item, not at the mouse.
+    Select(2);
+    RECT second{};
+    ListView_GetItemRect(List(), 1, &second, LVIR_BOUNDS);
+    POINT there{(second.left + second.right) / 2, (second.top + second.bottom) / 2};
+    ::ClientToScreen(List(), &there);
+    ::SetCursorPos(there.x + 100, there.y + 100);
+    RECT menu{};
+    WatchWindows(
+        [&] {
+          ::PostMessageW(List(), WM_KEYDOWN, VK_APPS, 0);
+          ::PostMessageW(List(), WM_KEYUP, VK_APPS, 0xC0000001);
+          program->toolkit.DoEvents();
+        },
+        [&](HWND popup) {
+          ::GetWindowRect(popup, &menu);
+          ::PostMessageW(Main().Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+        });
+    EXPECT_LE(std::abs(menu.left - there.x) + std::abs(menu.top - there.y), 2);
     Choose("mnufilesave");
     EXPECT_EQ(ReadAll(dir / name), ArchiveBytes({items[0], items[2], items[3], items[5]}));
     // What a drag out offers: a private copy, gone when the program ends.
@@ -273,18 +308,29 @@ TEST_F(Win32WindowTest, FailuresReachTheCaller) {
 }
 
 // Files dropped from the shell arrive as an HDROP: they are queued in the
-// order given and listed; a folder among them is not.
+// order given and listed; a folder among them is not. A file from another
+// copy of the program's drag folder is copied, so it saves after that
+// program has gone.
 TEST_F(Win32WindowTest, ARealDropQueuesItsFilesButNotAFolder) {
   program->Start({});
   WriteAll(dir / "a.mid", "midi");
   WriteAll(dir / "b.map", "map");
   fs::create_directory(dir.Path() / "folder.art");
+  fs::create_directories(dir.Path() / "halvarin-drag-other" / "1");
+  WriteAll(dir / "halvarin-drag-other/1/FROMA.TXT", "from a");
   ::PostMessageW(
       List(), WM_DROPFILES,
-      reinterpret_cast<WPARAM>(MakeHDrop({dir / "a.mid", dir / "folder.art", dir / "b.map"})), 0);
+      reinterpret_cast<WPARAM>(MakeHDrop({dir / "a.mid", dir / "folder.art", dir / "b.map",
+                                          dir / "halvarin-drag-other/1/FROMA.TXT"})),
+      0);
   program->toolkit.DoEvents();
-  EXPECT_EQ(Shown(), (Names{"a.mid:2", "b.map:4"}));
-  EXPECT_EQ(program->mainForm.Archive->AddedFile(2), dir / "b.map");
+  fs::remove_all(dir.Path() / "halvarin-drag-other");
+  EXPECT_EQ(Shown(), (Names{"a.mid:2", "b.map:4", "FROMA.TXT:0"}));
+  scripted.PushChoice(dir / "new.grp");
+  Choose("mnufilesaveas");
+  EXPECT_EQ(ReadAll(dir / "new.grp"), ArchiveBytes({{Padded("a.mid"), "midi"},
+                                                    {Padded("b.map"), "map"},
+                                                    {Padded("FROMA.TXT"), "from a"}}));
 }
 
 // Esc and the close box answer Cancel, or OK on a box with nothing else; a
@@ -321,52 +367,114 @@ TEST_F(Win32WindowTest, BoxesAnswerEscAndCloseOnlyWithCancelOrALoneOk) {
   EXPECT_EQ(seen, "1|2|stayed 3|2|stayed 6|2|1|2|stayed 3|2|stayed 6|2|");
 }
 
-// Closing with edits asks first; Esc and the close box leave the question
-// up. After Yes, a save held at a progress report until Cancel is pressed in
-// the progress window leaves the window open with the file and the document
-// as they were, and no temporary file behind.
-TEST_F(Win32WindowTest, ASaveCancelledInTheProgressWindowKeepsTheWindowAndTheEdits) {
+// A save stopped in its progress window. Cancel before the last report
+// leaves every file, the edits and the window as they were, with nothing
+// more to say; past it, Cancel is not offered, nor heard when pressed
+// anyway, and the save completes without a word of a cancel. A save that
+// waits for another program's lock says so, with a busy bar and no byte
+// counts, and Cancel ends the wait. The first runs from closing the window:
+// Esc and the close box leave the question up, and after Yes the window
+// stays; No then closes it for good, ending the program.
+TEST_F(Win32WindowTest, CancelInTheProgressWindowLeavesEveryFileAsItWas) {
   program->Start({});
-  const std::string bytes = ArchiveBytes(
+  const std::string original = ArchiveBytes(
       {{Padded("BIG.ART"), std::string((4 << 20) + 5, 'b')}, {Padded("S.MAP"), "map"}});
-  WriteAll(dir / "a.grp", bytes);
-  FaultyFileSystem faulty;
-  frmMain& form = program->mainForm;
-  form.Archive = std::make_unique<clsVarnGRP>(faulty);
-  ASSERT_TRUE(form.Archive->LoadFile(dir / "a.grp"));
-  form.HasFile = true;
-  form.RefreshList();
-  Select(2);
-  ::PostMessageW(List(), WM_KEYDOWN, VK_DELETE, 0);  // an edit to lose
-  program->toolkit.DoEvents();
-  std::promise<void> cancelled;
-  faulty.Before(Op::Sync, 1, [pressed = cancelled.get_future().share()] {
-    pressed.wait_for(std::chrono::seconds(20));
-  });
-  std::string seen;
-  WatchWindows(
-      [&] { ::PostMessageW(Main().Handle(), WM_CLOSE, 0, 0), program->toolkit.DoEvents(); },
-      [&](HWND window) {
-        if (ClassOf(window) == L"HalvarinProgress") {
-          seen += "progress " + Utf8Text(TextOf(::GetWindow(window, GW_CHILD))) + "|";
+  const std::string cancelling = "Cancelling; every file stays as it was.";
+  struct Case {
+    bool close;
+    Op heldAt;  // Op::Count: held by another program's lock
+    std::string shown, after;
+  };
+  for (const auto& [close, heldAt, shown, after] :
+       {Case{true, Op::Sync, "Writing a.grp", cancelling},
+        Case{false, Op::Rename, "Writing a.grp (no Cancel)", "Writing a.grp"},
+        Case{false, Op::Count, "Waiting for another program to finish writing a.grp (busy)",
+             cancelling}}) {
+    SCOPED_TRACE(shown);
+    WriteAll(dir / "a.grp", original);
+    program->mainForm.OpenArchive(dir / "a.grp");
+    Select(2);
+    ::PostMessageW(List(), WM_KEYDOWN, VK_DELETE, 0);  // an edit to lose
+    program->toolkit.DoEvents();
+    std::promise<void> pressed;
+    std::atomic<bool> posted = false;
+    const auto hold = [until = pressed.get_future().share()] {
+      until.wait_for(std::chrono::seconds(20));
+    };
+    if (heldAt == Op::Count) {
+      faulty.LockHeldFor(1 << 30);
+      // Held once Cancel is pressed, before the report that hears it, so
+      // that the window stays to be read.
+      faulty.BeforeEach([&posted, hold] { posted ? hold() : void(); });
+    } else {
+      faulty.Before(heldAt, 1, hold);
+    }
+    std::string seen, seenAfter;
+    WatchWindows(
+        [&] {
+          ::PostMessageW(Main().Handle(), close ? WM_CLOSE : WM_COMMAND,
+                         close ? 0 : MAKEWPARAM(Main().MenuCommand("mnufilesave"), 0), 0);
+          program->toolkit.DoEvents();
+        },
+        [&](HWND window) {
+          if (ClassOf(window) != L"HalvarinProgress") {
+            seen += Utf8Text(TextOf(window)) + "|";
+            ::PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
+            seen += BoxStays(ui, L"Save Changes?") ? "stays|" : "gone|";
+            ::PostMessageW(WindowsOf(ui, L"#32770").front(), WM_CLOSE, 0, 0);
+            seen += BoxStays(ui, L"Save Changes?") ? "stays|" : "gone|";
+            Press(WindowsOf(ui, L"#32770").front(), IDYES);
+            return;
+          }
+          // The label, the bar, the counts and Cancel, as the window's
+          // loop has set them by now.
+          ::Sleep(300);
+          HWND label = ::GetWindow(window, GW_CHILD);
+          HWND bar = ::GetWindow(label, GW_HWNDNEXT);
+          HWND counts = ::GetWindow(bar, GW_HWNDNEXT);
+          HWND cancel = ::GetDlgItem(window, IDCANCEL);
+          seen += Utf8Text(TextOf(label)) + (::IsWindowEnabled(cancel) ? "" : " (no Cancel)") +
+                  ((::GetWindowLongW(bar, GWL_STYLE) & PBS_MARQUEE) != 0 ? " (busy)" : "") +
+                  (TextOf(counts).starts_with(L"0 bytes of 0") ? "?" : "");
+          EXPECT_EQ(TextOf(bar), L"Progress");
+          if (heldAt == Op::Count) {
+            EXPECT_EQ(TextOf(counts), L"");
+          }
+          // Also as if pressed before the window could take Cancel away.
+          const std::wstring before = TextOf(label);
+          posted = true;
           ::PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
-          cancelled.set_value();
-          return;
-        }
-        seen += Utf8Text(TextOf(window)) + "|";
-        ::PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
-        seen += BoxStays(ui, L"Save Changes?") ? "stays|" : "gone|";
-        ::PostMessageW(WindowsOf(ui, L"#32770").front(), WM_CLOSE, 0, 0);
-        seen += BoxStays(ui, L"Save Changes?") ? "stays|" : "gone|";
-        Press(WindowsOf(ui, L"#32770").front(), IDYES);
+          for (int wait = 0; wait < 30 && TextOf(label) == before; ++wait) {
+            ::Sleep(10);
+          }
+          seenAfter = Utf8Text(TextOf(label));
+          pressed.set_value();
+        });
+    faulty.LockHeldFor(0);
+    faulty.BeforeEach({});
+    const bool saved = heldAt == Op::Rename;
+    EXPECT_EQ(seen, (close ? "Save Changes?|stays|stays|" : "") + shown);
+    EXPECT_EQ(seenAfter, after);
+    EXPECT_EQ(ReadAll(dir / "a.grp") == original, !saved);
+    EXPECT_EQ(dir.Names(), std::set<std::string>{"a.grp"});
+    EXPECT_EQ(Shown(), Names{"BIG.ART     :3"});
+    HWND main = Main().Handle();
+    ASSERT_TRUE(::IsWindowVisible(main) && ::IsWindowEnabled(main) && !program->toolkit.Ending());
+  }
+  // The edits stayed: asked again, and No ends the program.
+  std::string asked;
+  WatchWindows(
+      [&] {
+        ::PostMessageW(Main().Handle(), WM_CLOSE, 0, 0);
+        program->toolkit.DoEvents();
+      },
+      [&](HWND box) {
+        asked += Utf8Text(TextOf(box));
+        Press(box, IDNO);
       });
-  EXPECT_EQ(seen, "Save Changes?|stays|stays|progress Writing a.grp|");
-  HWND main = Main().Handle();
-  EXPECT_TRUE(::IsWindowVisible(main) && ::IsWindowEnabled(main) && !program->toolkit.Ending());
-  EXPECT_TRUE(form.Archive->Changed());
-  EXPECT_EQ(Shown(), Names{"BIG.ART     :3"});
-  EXPECT_EQ(dir.Names(), std::set<std::string>{"a.grp"});
-  EXPECT_EQ(ReadAll(dir / "a.grp"), bytes);
+  EXPECT_EQ(asked, "Save Changes?");
+  EXPECT_TRUE(program->toolkit.Ending());
+  EXPECT_EQ(program->toolkit.Window(frmMain::FormName), nullptr);
 }
 
 }  // namespace

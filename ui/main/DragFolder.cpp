@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "AppError.h"
+#include "FileNames.h"
 #include "FileSystem.h"
 
 namespace halvarin {
@@ -137,12 +138,11 @@ std::string DragFolder::Next() {
 }
 
 bool DragFolder::IsDragCopy(const std::string& path) {
-  return std::filesystem::path(path).parent_path().parent_path().filename().string().rfind(kPrefix,
-                                                                                           0) == 0;
+  return Utf8Of(PathFromUtf8(path).parent_path().parent_path().filename()).rfind(kPrefix, 0) == 0;
 }
 
 bool DragFolder::Holds(const std::string& path) const {
-  return !root_.empty() && std::filesystem::path(path).parent_path().parent_path() == root_;
+  return !root_.empty() && PathFromUtf8(path).parent_path().parent_path() == root_;
 }
 
 void DragFolder::Copy(const std::string& from, const std::string& to, const Report& report) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <cwctype>
+#include <utility>
 
 #include "AppError.h"
 #include "Win32FileDrag.h"
@@ -360,9 +361,27 @@ LRESULT CALLBACK Win32ListView::Subclass(HWND window, UINT message, WPARAM wPara
                          form.Twips(GET_X_LPARAM(lParam)), form.Twips(GET_Y_LPARAM(lParam)));
       return result;
     }
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+      // The keyboard's requests for the pop-up, taken here at the key going
+      // down: not every system's list passes them on to become a
+      // WM_CONTEXTMENU, and F10 would go on to open the menu bar.
+      if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) {
+        list->f10Taken_ = wParam == VK_F10 && ::GetKeyState(VK_SHIFT) < 0;
+        if (wParam == VK_APPS || list->f10Taken_) {
+          list->KeyboardPopup();
+          return 0;
+        }
+      } else if (wParam == VK_APPS || (wParam == VK_F10 && std::exchange(list->f10Taken_, false))) {
+        return 0;  // Shift may already be up
+      }
+      break;
     case WM_CONTEXTMENU:
-      // From the keyboard it has no position; from the mouse, the right
-      // button went down before and has been told already.
+      // Without a position it comes from the keyboard (or an accessibility
+      // tool); from the mouse, the right button went down before and has
+      // been told already.
       if (GET_X_LPARAM(lParam) == -1 && GET_Y_LPARAM(lParam) == -1) {
         list->KeyboardPopup();
       }

@@ -80,6 +80,7 @@ class Win32ListView {
   size_t countShown_ = 0;  // what the control has been told
   bool syncPosted_ = false;
   bool dragging_ = false;
+  bool f10Taken_ = false;  // its key going up is ours too
 };
 
 }  // namespace halvarin
