@@ -386,7 +386,7 @@ TEST_F(Win32WindowTest, CancelInTheProgressWindowLeavesEveryFileAsItWas) {
     std::string shown, after;
   };
   for (const auto& [close, heldAt, shown, after] :
-       {Case{true, Op::Sync, "Writing a.grp", cancelling},
+       {Case{true, Op::CreateNew, "Writing a.grp", cancelling},
         Case{false, Op::Rename, "Writing a.grp (no Cancel)", "Writing a.grp"},
         Case{false, Op::Count, "Waiting for another program to finish writing a.grp (busy)",
              cancelling}}) {
