@@ -372,27 +372,31 @@ TEST_F(Win32WindowTest, BoxesAnswerEscAndCloseOnlyWithCancelOrALoneOk) {
 // more to say; past it, Cancel is not offered, nor heard when pressed
 // anyway, and the save completes without a word of a cancel. A save that
 // waits for another program's lock says so, with a busy bar and no byte
-// counts, and Cancel ends the wait. The first runs from closing the window:
-// Esc and the close box leave the question up, and after Yes the window
-// stays; No then closes it for good, ending the program.
+// counts, and Cancel ends the wait. The end of the user's session stops a
+// save as Cancel does and removes the drag folder. The first runs from
+// closing the window: Esc and the close box leave the question up, and
+// after Yes the window stays; No then closes it for good, ending the program.
 TEST_F(Win32WindowTest, CancelInTheProgressWindowLeavesEveryFileAsItWas) {
   program->Start({});
   const std::string original = ArchiveBytes(
       {{Padded("BIG.ART"), std::string((4 << 20) + 5, 'b')}, {Padded("S.MAP"), "map"}});
   const std::string cancelling = "Cancelling; every file stays as it was.";
   struct Case {
-    bool close;
+    std::string how;
     Op heldAt;  // Op::Count: held by another program's lock
     std::string shown, after;
   };
-  for (const auto& [close, heldAt, shown, after] :
-       {Case{true, Op::CreateNew, "Writing a.grp", cancelling},
-        Case{false, Op::Rename, "Writing a.grp (no Cancel)", "Writing a.grp"},
-        Case{false, Op::Count, "Waiting for another program to finish writing a.grp (busy)",
-             cancelling}}) {
-    SCOPED_TRACE(shown);
+  for (const auto& [how, heldAt, shown, after] :
+       {Case{"close", Op::CreateNew, "Writing a.grp", cancelling},
+        Case{"Cancel", Op::Rename, "Writing a.grp (no Cancel)", "Writing a.grp"},
+        Case{"Cancel", Op::Count, "Waiting for another program to finish writing a.grp (busy)",
+             cancelling},
+        Case{"session end", Op::Sync, "Writing a.grp", ""}}) {
+    SCOPED_TRACE(how + " " + shown);
+    const bool close = how == "close";
     WriteAll(dir / "a.grp", original);
     program->mainForm.OpenArchive(dir / "a.grp");
+    const std::string dragged = program->mainForm.StartDrag("ListView1", 2).at(0);
     Select(2);
     ::PostMessageW(List(), WM_KEYDOWN, VK_DELETE, 0);  // an edit to lose
     program->toolkit.DoEvents();
@@ -443,6 +447,17 @@ TEST_F(Win32WindowTest, CancelInTheProgressWindowLeavesEveryFileAsItWas) {
           // Also as if pressed before the window could take Cancel away.
           const std::wstring before = TextOf(label);
           posted = true;
+          if (how == "session end") {
+            ::PostMessageW(Main().Handle(), WM_ENDSESSION, TRUE, 0);
+            // Let go once the program waits for the save to stop: it
+            // answers nothing meanwhile.
+            DWORD_PTR answer = 0;
+            while (
+                ::SendMessageTimeoutW(Main().Handle(), WM_NULL, 0, 0, SMTO_NORMAL, 300, &answer)) {
+            }
+            pressed.set_value();
+            return;
+          }
           ::PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
           for (int wait = 0; wait < 30 && TextOf(label) == before; ++wait) {
             ::Sleep(10);
@@ -457,6 +472,7 @@ TEST_F(Win32WindowTest, CancelInTheProgressWindowLeavesEveryFileAsItWas) {
     EXPECT_EQ(seenAfter, after);
     EXPECT_EQ(ReadAll(dir / "a.grp") == original, !saved);
     EXPECT_EQ(dir.Names(), std::set<std::string>{"a.grp"});
+    EXPECT_EQ(fs::exists(Utf8Path(dragged)), how != "session end");
     EXPECT_EQ(Shown(), Names{"BIG.ART     :3"});
     HWND main = Main().Handle();
     ASSERT_TRUE(::IsWindowVisible(main) && ::IsWindowEnabled(main) && !program->toolkit.Ending());

@@ -654,6 +654,12 @@ LRESULT Win32FormWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPA
         }
       }
       return 0;
+    case WM_ENDSESSION:
+      // The process ends once this returns.
+      if (wParam != FALSE) {
+        toolkit_.EndSession();
+      }
+      return 0;
     case WM_ACTIVATE:
       // Windows gives the focus back to the window, not to the control that
       // had it; this does.

@@ -21,6 +21,7 @@ Win32Program::Win32Program(CommonDialogs& dialogs, Registry& registry, io::FileS
     window->AdoptEvents(std::move(form));
     return window;
   });
+  toolkit.OnSessionEnd([this] { mainForm.RemoveDragCopies(); });
 }
 
 void Win32Program::Start(const std::vector<std::string>& files) {

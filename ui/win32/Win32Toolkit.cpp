@@ -410,6 +410,11 @@ void Win32Toolkit::RunWithProgress(const std::string& file,
   const UniqueHandle finished(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   HANDLE wake = finished.get();
   LengthyWork job(work, [wake] { ::SetEvent(wake); });
+  struct Current {
+    LengthyWork*& running;
+    ~Current() { running = nullptr; }
+  } current{running_};
+  running_ = &job;
   if (job.WaitQuietly()) {
     job.Finish();
     return;
@@ -439,6 +444,16 @@ void Win32Toolkit::RunWithProgress(const std::string& file,
     ::PostQuitMessage(static_cast<int>(exitCode));  // for the loop that waits for it
   }
   job.Finish();
+}
+
+void Win32Toolkit::EndSession() {
+  if (running_ != nullptr) {
+    running_->Cancel();
+    running_->Wait();
+  }
+  if (sessionEnd_) {
+    sessionEnd_();
+  }
 }
 
 std::string Win32Toolkit::AppPath() const {

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <windows.h>
@@ -12,6 +13,7 @@
 
 namespace halvarin {
 
+class LengthyWork;
 class Win32FormWindow;
 class Win32ListView;
 
@@ -77,6 +79,14 @@ class Win32Toolkit : public Toolkit {
 
   void RunWithProgress(const std::string& file,
                        const std::function<void(const ProgressReport&)>& work) override;
+  // What the program removes when the user's session ends (log-off,
+  // shutdown) and the system is about to end the process: the drag folder.
+  void OnSessionEnd(std::function<void()> cleanUp) { sessionEnd_ = std::move(cleanUp); }
+  // The session ends: the operation that runs stops as Cancel stops it
+  // (removing its temporary and lock files; one past its last report
+  // finishes), then the clean-up runs. No question is asked: nobody may be
+  // there to answer it.
+  void EndSession();
 
   std::string AppPath() const override;
   std::string AppTitle() const override;
@@ -107,6 +117,8 @@ class Win32Toolkit : public Toolkit {
   std::vector<std::unique_ptr<Win32FormWindow>> unloaded_;
   bool ending_ = false;
   bool oleStarted_ = false;
+  LengthyWork* running_ = nullptr;  // the operation RunWithProgress runs
+  std::function<void()> sessionEnd_;
 };
 
 }  // namespace halvarin
