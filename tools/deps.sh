@@ -12,11 +12,11 @@ HALVARIN_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev clang libclan
 # makensis, and wine to write the sample archive with the build's own writer.
 HALVARIN_WINDOWS_PACKAGE_PACKAGES=(g++-mingw-w64-x86-64-posix nsis wine64)
 # The Windows step of test.sh: those, GoogleTest's sources to build with the
-# cross compiler, and a virtual display (xvfb-run needs xauth) for the
-# windows and dialogs wine shows, with xdotool to find the window an archive
-# opens once installed.
+# cross compiler, a virtual display (xvfb-run needs xauth) for the windows
+# and dialogs wine shows, xdotool to find the window an archive opens once
+# installed, and the fonts Windows programs expect.
 HALVARIN_WINDOWS_PACKAGES=("${HALVARIN_WINDOWS_PACKAGE_PACKAGES[@]}" googletest xvfb xauth
-  xdotool)
+  xdotool fonts-wine)
 
 halvarin_install_packages() {
   local missing=()

@@ -1,13 +1,17 @@
 #!/usr/bin/env python3
-"""Builds the Windows icon and the About-box picture from the rendered program icon.
+"""Builds the Windows icons and the About-box picture from the rendered PNGs.
 
 Reads a 32x32 8-bit RGB or RGBA PNG (as rsvg-convert writes it) and writes
-  * a classic .ico: one 32x32 image at 24 bits per pixel with a 1-bit AND
-    mask, which every version of Windows and every resource compiler takes;
-  * a 24-bit PNG without alpha, the icon flattened on the dialog face colour.
+  * for the program icon, a classic .ico: one 32x32 image at 24 bits per
+    pixel with a 1-bit AND mask, which every version of Windows and every
+    resource compiler takes; and a 24-bit PNG without alpha, the icon
+    flattened on the dialog face colour;
+  * for a list image (--entry), an .ico of one 32x32 image at 32 bits per
+    pixel, its alpha channel kept for soft edges, with the 1-bit mask too.
 
 Only the standard library is used, so the tool runs wherever Python 3 does.
 Usage: make-ico.py ICON.png OUT.ico OUT-about.png
+       make-ico.py --entry IMAGE.png OUT.ico
 """
 
 import struct
@@ -85,13 +89,20 @@ def blend(pixel, backdrop):
     return tuple((c * a + k * (255 - a) + 127) // 255 for c, k in zip((r, g, b), backdrop))
 
 
-def make_ico(rows):
+def make_ico(rows, alpha=False):
     xor = bytearray()
     mask = bytearray()
     for row in reversed(rows):  # DIB rows run bottom-up
         bits = 0
         for x, pixel in enumerate(row):
-            if pixel[3] >= 128:
+            if alpha:
+                # Premultiplied by nobody: the system blends with the alpha.
+                # The mask serves systems that draw without it.
+                r, g, b, a = pixel
+                xor += bytes((b, g, r, a)) if a else b"\0\0\0\0"
+                if a < 128:
+                    bits |= 1 << (31 - x)
+            elif pixel[3] >= 128:
                 r, g, b = blend(pixel, EDGE_BACKDROP)
                 xor += bytes((b, g, r))
             else:
@@ -99,12 +110,13 @@ def make_ico(rows):
                 xor += b"\0\0\0"
                 bits |= 1 << (31 - x)
         mask += struct.pack(">I", bits)
-    # 32 pixels make 96 colour bytes and 4 mask bytes a row: both already
+    # 32 pixels make 96 (or 128) colour bytes and 4 mask bytes a row: all
     # multiples of four, so no row padding is needed at this size.
-    image = struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE * 2, 1, 24, 0,
+    depth = 32 if alpha else 24
+    image = struct.pack("<IiiHHIIiiII", 40, SIZE, SIZE * 2, 1, depth, 0,
                         len(xor) + len(mask), 0, 0, 0, 0) + bytes(xor) + bytes(mask)
     directory = struct.pack("<HHH", 0, 1, 1)
-    entry = struct.pack("<BBBBHHII", SIZE, SIZE, 0, 0, 1, 24, len(image), 6 + 16)
+    entry = struct.pack("<BBBBHHII", SIZE, SIZE, 0, 0, 1, depth, len(image), 6 + 16)
     return directory + entry + image
 
 
@@ -125,13 +137,19 @@ def make_png_rgb(rows):
 
 
 def main(argv):
+    entry = len(argv) == 4 and argv[1] == "--entry"
     if len(argv) != 4:
         sys.stderr.write(__doc__)
         return 2
-    width, height, rows = read_png(argv[1])
+    source = argv[2] if entry else argv[1]
+    width, height, rows = read_png(source)
     if (width, height) != (SIZE, SIZE):
-        sys.stderr.write(f"{argv[1]}: expected {SIZE}x{SIZE}, got {width}x{height}\n")
+        sys.stderr.write(f"{source}: expected {SIZE}x{SIZE}, got {width}x{height}\n")
         return 1
+    if entry:
+        with open(argv[3], "wb") as f:
+            f.write(make_ico(rows, alpha=True))
+        return 0
     with open(argv[2], "wb") as f:
         f.write(make_ico(rows))
     with open(argv[3], "wb") as f:

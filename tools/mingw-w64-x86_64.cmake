@@ -1,7 +1,8 @@
-# Cross-builds the Qt-free parts for 64-bit Windows with Debian's mingw-w64
-# compiler (g++-mingw-w64-x86-64-posix): the posix-threads flavour, because
-# std::thread and std::mutex need it. Use with -DHALVARIN_QT=OFF (the windows
-# preset of CMakePresets.json); see docs/windows.md.
+# Cross-builds Halvarin for 64-bit Windows with Debian's mingw-w64 compiler
+# (g++-mingw-w64-x86-64-posix): the posix-threads flavour, because
+# std::thread and std::mutex need it. Use with -DHALVARIN_QT=OFF: the window
+# program is then the one on the system's own controls (ui/win32); see
+# the windows preset of CMakePresets.json and docs/windows.md.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

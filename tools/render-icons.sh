@@ -11,8 +11,9 @@ render() { # source.svg target.png
 
 for n in 1 2 3 4 5; do
   render "resources/images/entry$n.svg" "resources/images/entry$n.png"
+  python3 tools/make-ico.py --entry "resources/images/entry$n.png" "resources/images/entry$n.ico"
 done
 render resources/halvarin.svg resources/images/halvarin.png
 python3 tools/make-ico.py resources/images/halvarin.png resources/halvarin.ico \
   resources/images/halvarin-about.png
-echo "Rendered resources/images/*.png and resources/halvarin.ico"
+echo "Rendered resources/images/*.png, *.ico and resources/halvarin.ico"

@@ -1,9 +1,9 @@
 // The real main window on Qt, headless: what the recording toolkit cannot
 // show (the window as built, shortcuts, the right-click pop-up, real drops
 // and drags, Qt's boxes, the close an unfinished save vetoes, the command guard,
-// the progress window), one check each, and one script run against both
-// toolkits so that the double cannot drift from Qt. The commands' logic is
-// frmMainTest's, on the double.
+// the progress window), one check each, and the script every toolkit runs
+// (ToolkitContract.h) on both, so that the double cannot drift from Qt. The
+// commands' logic is frmMainTest's, on the double.
 
 #include <gtest/gtest.h>
 
@@ -32,6 +32,7 @@
 #include "SampleArchive.h"
 #include "ScriptedCommonDialogs.h"
 #include "TempDir.h"
+#include "ToolkitContract.h"
 #include "frmMain.h"
 
 namespace halvarin::testing {
@@ -420,34 +421,8 @@ TEST_F(QtMainWindowTest, CancelOrASignalStopsASaveLeavingEveryFileAsItWas) {
 TEST_F(QtMainWindowTest, TheDoubleBehavesAsTheRealToolkit) {
   Show(&form);
   RecordingToolkit double_;
-  const auto run = [](Toolkit& t, const std::function<void()>& selectThird) {
-    const std::string f = "frmMain", l = "ListView1";
-    std::string seen;
-    const auto call = [&](const std::function<void()>& what) {
-      try {
-        what();
-      } catch (const AppError& e) {
-        seen += "E" + std::to_string(e.Number());
-      }
-      seen += " " + std::to_string(t.ListCount(f, l)) + std::to_string(t.SelectedIndex(f, l)) +
-              t.SelectedText(f, l);
-    };
-    for (const char* text : {"A.MAP", "B.ART", "C.VOC"}) {
-      call([&] { t.ListAdd(f, l, text, 1, 1); });
-    }
-    call(selectThird);
-    // Not the selected item: removing that leaves no selection in the
-    // double, while Qt selects the next item.
-    for (const int32_t position : {1, 1, 2, 0}) {
-      call([&] { t.ListRemove(f, l, position); });
-    }
-    call([&] { t.SetControlHeight(f, l, -1); });
-    t.SetControlWidth(f, l, 1500);
-    call([&] { t.ListClear(f, l); });
-    return seen + std::to_string(t.ControlWidth(f, l));
-  };
-  EXPECT_EQ(run(double_, [&] { double_.Select("frmMain", "ListView1", 3); }),
-            run(tk, [&] { list->setCurrentRow(2); }));
+  EXPECT_EQ(ToolkitContract(double_, [&] { double_.Select("frmMain", "ListView1", 3); }),
+            ToolkitContract(tk, [&] { list->setCurrentRow(2); }));
 }
 
 }  // namespace

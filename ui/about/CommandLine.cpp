@@ -90,9 +90,12 @@ std::string HelpText() {
          "Only one archive is open at a time: further files are not opened.\n\n"
          "  -h, --help     print this help and exit\n"
          "      --version  print the version and exit\n"
-         "      --         end of options: every later argument is a file\n\n"
-         "The window also takes Qt's own options before \"--\", such as\n"
-         "-platform offscreen or -style fusion.\n";
+         "      --         end of options: every later argument is a file\n"
+#ifdef HALVARIN_WITH_QT
+         "\nThe window also takes Qt's own options before \"--\", such as\n"
+         "-platform offscreen or -style fusion.\n"
+#endif
+      ;
 }
 
 }  // namespace halvarin

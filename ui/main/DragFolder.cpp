@@ -10,14 +10,27 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <random>
 #include <system_error>
 
 #include "AppError.h"
+#include "FileNames.h"
 #include "FileSystem.h"
 
 namespace halvarin {
 
 namespace {
+
+// The path as the rest of the program takes it: UTF-8 on Windows, where the
+// narrow form would be in the ANSI code page; the bytes as they are elsewhere.
+std::string Utf8Of(const std::filesystem::path& path) {
+#ifdef _WIN32
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+#else
+  return path.string();
+#endif
+}
 
 constexpr const char* kSource = "frmMain";
 constexpr const char* kPrefix = "halvarin-drag-";
@@ -91,35 +104,45 @@ std::string DragFolder::Next() {
     // Whatever is at the old path now is somebody else's: left alone.
     root_.clear();
     const std::filesystem::path base = Base(error);
-    // mkdtemp makes the folder with nobody else's access in one step.
-    std::string pattern = (base / (std::string(kPrefix) + "XXXXXX")).string();
 #ifdef _WIN32
-    const bool made = ::_mktemp_s(pattern.data(), pattern.size() + 1) == 0 &&
-                      std::filesystem::create_directory(pattern, error);
+    // No mkdtemp: the user's own temporary folder admits nobody else (its
+    // access list is the user's), and a folder made there under a new random
+    // name inherits that; a name somebody already has is never reused.
+    std::filesystem::path pattern = base / kPrefix;
+    bool made = false;
+    std::random_device random;
+    for (int attempt = 0; !error && !made && attempt < 100; ++attempt) {
+      pattern = base / (kPrefix + std::to_string(random()));
+      made = std::filesystem::create_directory(pattern, error);
+    }
 #else
-    const bool made = !error && ::mkdtemp(pattern.data()) != nullptr;
+    // mkdtemp makes the folder with nobody else's access in one step.
+    std::filesystem::path pattern = (base / (std::string(kPrefix) + "XXXXXX")).string();
+    std::string name = pattern.string();
+    const bool made = !error && ::mkdtemp(name.data()) != nullptr;
+    pattern = name;
 #endif
     bool closed = false;
     if (!made || !FolderFacts(pattern, device_, identity_, closed) || !closed) {
-      ThrowCannotMake(pattern, error ? error : std::error_code(errno, std::generic_category()));
+      ThrowCannotMake(Utf8Of(pattern),
+                      error ? error : std::error_code(errno, std::generic_category()));
     }
     root_ = pattern;
   }
   const std::filesystem::path current = root_ / std::to_string(++drags_);
   std::filesystem::create_directory(current, error);
   if (error) {
-    ThrowCannotMake(current.string(), error);
+    ThrowCannotMake(Utf8Of(current), error);
   }
-  return current.string();
+  return Utf8Of(current);
 }
 
 bool DragFolder::IsDragCopy(const std::string& path) {
-  return std::filesystem::path(path).parent_path().parent_path().filename().string().rfind(kPrefix,
-                                                                                           0) == 0;
+  return Utf8Of(PathFromUtf8(path).parent_path().parent_path().filename()).rfind(kPrefix, 0) == 0;
 }
 
 bool DragFolder::Holds(const std::string& path) const {
-  return !root_.empty() && std::filesystem::path(path).parent_path().parent_path() == root_;
+  return !root_.empty() && PathFromUtf8(path).parent_path().parent_path() == root_;
 }
 
 void DragFolder::Copy(const std::string& from, const std::string& to, const Report& report) {

@@ -27,6 +27,19 @@ struct FontDef {
   bool Bold = false;
 };
 
+// The fonts to take, in order, where a definition's font is missing. The
+// classic dialog font is a bitmap font, and forms are laid out for its
+// widths: outline fonts of the same build and width come first, so that
+// texts still fit the fixed labels; the wide default sans-serif fonts of
+// Linux desktops come last.
+inline std::vector<std::string> FontSubstitutes(const std::string& family) {
+  if (family == "MS Sans Serif") {
+    return {"Microsoft Sans Serif", "Arial",         "Liberation Sans", "Arimo",
+            "Nimbus Sans",          "Nimbus Sans L", "Helvetica",       "DejaVu Sans"};
+  }
+  return {};
+}
+
 enum class ControlKind {
   ListView,
   StatusBar,

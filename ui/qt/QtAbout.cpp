@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "FormDefinition.h"
 #include "IdentityFiles.h"
 #include "ProgramIdentity.h"
 #include "QtFormWindow.h"
@@ -32,11 +33,11 @@ void SubstituteDialogFont() {
     return;
   }
   done = true;
-  QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                             {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                              QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                              QStringLiteral("Nimbus Sans"), QStringLiteral("Nimbus Sans L"),
-                              QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans")});
+  QStringList substitutes;
+  for (const std::string& family : FontSubstitutes("MS Sans Serif")) {
+    substitutes << ToQString(family);
+  }
+  QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), substitutes);
 }
 
 }  // namespace

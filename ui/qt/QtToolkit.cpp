@@ -1,10 +1,5 @@
 #include "QtToolkit.h"
 
-#include <atomic>
-#include <chrono>
-#include <exception>
-#include <future>
-#include <thread>
 #include <utility>
 
 #include <QAbstractButton>
@@ -24,6 +19,7 @@
 #include <QWindow>
 
 #include "AppError.h"
+#include "LengthyWork.h"
 #include "ProgramIdentity.h"
 #include "QtCommonDialogs.h"
 #include "QtFormWindow.h"
@@ -453,129 +449,68 @@ void QtToolkit::StartProgram(const std::string& path) {
   }
 }
 
-// What RunWithProgress shares between its worker and this thread: three
-// atomics and the outcome. The state decides a race that a plain flag would
-// lose: a Cancel pressed just after the operation's last report, when
-// nothing can stop it any more, must not be taken for a cancel heard.
-struct QtToolkit::Operation {
-  enum State { Running, Cancelling, Committed };
-  std::atomic<int64_t> done{0};
-  std::atomic<int64_t> total{0};
-  std::atomic<int> state{Running};
-  std::future<void> finished;
-  QtProgressWindow* window = nullptr;
-
-  // Whether the operation will stop: false once it is past its last report.
-  bool Cancel() {
-    int expected = Running;
-    return state.compare_exchange_strong(expected, Cancelling) || expected == Cancelling;
-  }
-  bool Report(int64_t doneNow, int64_t totalNow) {
-    done.store(doneNow, std::memory_order_relaxed);
-    total.store(totalNow, std::memory_order_relaxed);
-    if (totalNow >= 0 && doneNow == totalNow) {
-      int expected = Running;
-      state.compare_exchange_strong(expected, Committed);
-    }
-    return state.load() != Cancelling;
-  }
-};
-
-// The operation runs on a worker thread while this thread waits, rather
-// than on this thread feeding the event loop from its progress reports: a
-// single write or flush can block for seconds on a slow disk, and between
-// two reports the window could neither paint nor take the Cancel. The
-// worker is the only thread touching the archive while it runs; this one
-// only waits, first without handling any event (so a quick operation looks
-// as it always did and no command can slip in), then in the modal progress
-// window, which keeps every other window from taking input while theirs
-// still paint.
+// The operation runs on a worker thread (LengthyWork) while this thread
+// waits, rather than on this thread feeding the event loop from its progress
+// reports: a single write or flush can block for seconds on a slow disk, and
+// between two reports the window could neither paint nor take the Cancel.
+// This thread only waits, first without handling any event, then in the
+// modal progress window, which keeps every other window from taking input
+// while theirs still paint.
 void QtToolkit::RunWithProgress(const std::string& file,
                                 const std::function<void(const ProgressReport&)>& work) {
-  constexpr auto kQuiet = std::chrono::milliseconds(500);
-  Operation op;
-  const ProgressReport report = [&op](int64_t done, int64_t total) {
-    return op.Report(done, total);
-  };
-  std::promise<void> outcome;
-  op.finished = outcome.get_future();
-  // The worker's last word, before the outcome: this thread may return as
-  // soon as the outcome is set.
+  // Both outlive the worker: it wakes the window through them as its last word.
   QObject waker;
-  std::thread worker([&] {
-    std::exception_ptr failure;
-    try {
-      work(report);
-    } catch (...) {
-      failure = std::current_exception();
-    }
+  QtProgressWindow* window = nullptr;
+  LengthyWork job(work, [&waker, &window] {
     QMetaObject::invokeMethod(
         &waker,
-        [&op] {
-          if (op.window != nullptr) {
-            op.window->Finish();
+        [&window] {
+          if (window != nullptr) {
+            window->Finish();
           }
         },
         Qt::QueuedConnection);
-    if (failure) {
-      outcome.set_exception(failure);
-    } else {
-      outcome.set_value();
-    }
   });
-  // Should showing the window fail, the operation is stopped, not abandoned.
-  struct Joiner {
-    std::thread& worker;
-    Operation& op;
-    Operation*& running;
-    ~Joiner() {
-      if (worker.joinable()) {
-        op.Cancel();
-        worker.join();
-      }
-      running = nullptr;
-    }
-  } joiner{worker, op, running_};
-  running_ = &op;
+  struct Current {
+    Running& running;
+    ~Current() { running = {}; }
+  } current{running_};
+  running_.job = &job;
 
-  if (op.finished.wait_for(kQuiet) != std::future_status::ready) {
-    QtProgressWindow window(DefaultDialogOwner(), ToQString(file), [&op] { return op.Cancel(); });
-    op.window = &window;
-    const auto show = [&] {
-      window.SetProgress(op.done.load(std::memory_order_relaxed),
-                         op.total.load(std::memory_order_relaxed),
-                         op.state.load() == Operation::Committed);
-    };
-    show();
+  if (!job.WaitQuietly()) {
+    QtProgressWindow shown(DefaultDialogOwner(), ToQString(file), [&job] { return job.Cancel(); });
+    window = running_.window = &shown;
+    const auto update = [&] { shown.SetProgress(job.Done(), job.Total(), job.Committed()); };
+    update();
     QTimer poll;
     poll.setInterval(250);
-    QObject::connect(&poll, &QTimer::timeout, &window, show);
+    QObject::connect(&poll, &QTimer::timeout, &shown, update);
     poll.start();
-    window.exec();
-    op.window = nullptr;
+    shown.exec();
+    window = running_.window = nullptr;
   }
-  worker.join();
-  running_ = nullptr;
+  job.Wait();
+  running_ = {};
   if (afterOperation_) {
     std::exchange(afterOperation_, {})();
   }
-  op.finished.get();
+  job.Finish();
 }
 
 void QtToolkit::StopOperation(std::function<void()> then) {
-  if (running_ == nullptr) {
+  if (running_.job == nullptr) {
     then();
     return;
   }
   afterOperation_ = std::move(then);
   // Through the window when it shows, so that it says what happens.
-  running_->window != nullptr ? running_->window->reject() : void(running_->Cancel());
+  running_.window != nullptr ? running_.window->reject() : void(running_.job->Cancel());
 }
 
 void QtToolkit::StopOperationNow() {
-  if (running_ != nullptr) {
-    running_->Cancel();
-    running_->finished.wait();
+  if (running_.job != nullptr) {
+    running_.job->Cancel();
+    running_.job->Wait();
   }
 }
 

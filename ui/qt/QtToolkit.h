@@ -12,8 +12,10 @@
 
 namespace halvarin {
 
+class LengthyWork;
 class QtFormWindow;
 class QtListView;
+class QtProgressWindow;
 
 // The toolkit on Qt Widgets. Windows are made by factories registered under
 // their form names; Show creates a window on first use, Unload destroys it,
@@ -94,11 +96,15 @@ class QtToolkit : public Toolkit {
   QtListView* RequireList(const std::string& form, const std::string& control) const;
   double DpiOf(const QWidget* window) const;
 
-  struct Operation;
+  // The operation RunWithProgress runs, and its window once it shows.
+  struct Running {
+    LengthyWork* job = nullptr;
+    QtProgressWindow* window = nullptr;
+  };
 
   std::map<std::string, Slot> windows_;
   bool ending_ = false;
-  Operation* running_ = nullptr;
+  Running running_;
   std::function<void()> afterOperation_;
   // ListAdd runs once per entry when a large archive is listed: remember
   // the list found last instead of searching the window each time.
