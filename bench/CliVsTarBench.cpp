@@ -69,25 +69,16 @@ void MakeFiles(const fs::path& folder, int count, int64_t minSize, int64_t maxSi
   Run({"tar", "-cf", tar.string(), "-C", folder.string(), "."});
 }
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s PATH-TO-halvarin-grp [FOLDER] [ROUNDS]\n", argv[0]);
+  const auto args = halvarin::bench::ReadBenchArguments(argc, argv, "halvarin-cli-bench-", 5);
+  if (!args) {
     return 2;
   }
-  const std::string tool = fs::absolute(argv[1]).string();
-  const char* env = std::getenv("HALVARIN_BENCH_DIR");
-  const fs::path base = argc > 2 ? fs::path(argv[2])
-                        : env    ? fs::path(env)
-                                 : fs::temp_directory_path();
-  const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
-  const fs::path dir = base / ("halvarin-cli-bench-" + std::to_string(getpid()));
+  const std::string& tool = args->Tool;
+  const fs::path& dir = args->Work;
+  const int rounds = args->Rounds;
   try {
     fs::create_directories(dir);
     std::printf("files in %s\n", dir.c_str());
@@ -145,8 +136,9 @@ int main(int argc, char** argv) {
     }
     fs::remove_all(dir);
 
-    const double lg = Median(listGrp), lt = Median(listTar);
-    const double eg = Median(extractGrp), et = Median(extractTar), es = Median(tarSync);
+    const double lg = halvarin::bench::Median(listGrp), lt = halvarin::bench::Median(listTar);
+    const double eg = halvarin::bench::Median(extractGrp), et = halvarin::bench::Median(extractTar),
+                 es = halvarin::bench::Median(tarSync);
     std::printf("\n%-44s %10s %10s %7s\n", "median of runs", "grp", "tar", "ratio");
     std::printf("%-44s %8.1f ms %7.1f ms %6.2fx\n", "list 32766 entries", lg * 1e3, lt * 1e3,
                 lg / lt);

@@ -66,11 +66,6 @@ void WriteArchive(const fs::path& path, const std::vector<int64_t>& sizes) {
   }
 }
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
 // Diff and cmp of `a` and `b`, alternately; prints the medians.
 void Compare(const std::string& what, const std::string& tool, const fs::path& a, const fs::path& b,
              int status, int rounds) {
@@ -85,23 +80,20 @@ void Compare(const std::string& what, const std::string& tool, const fs::path& a
     cmps.push_back(Run(cmp, status).Seconds);
   }
   std::printf("%s: diff %.3f s, cmp %.3f s (diff/cmp %.2f); diff's peak memory %ld KiB\n",
-              what.c_str(), Median(diffs), Median(cmps), Median(diffs) / Median(cmps), peak);
+              what.c_str(), halvarin::bench::Median(diffs), halvarin::bench::Median(cmps),
+              halvarin::bench::Median(diffs) / halvarin::bench::Median(cmps), peak);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s PATH-TO-halvarin-grp [FOLDER] [ROUNDS]\n", argv[0]);
+  const auto args = halvarin::bench::ReadBenchArguments(argc, argv, "halvarin-diff-bench-", 5);
+  if (!args) {
     return 2;
   }
-  const std::string tool = fs::absolute(argv[1]).string();
-  const char* env = std::getenv("HALVARIN_BENCH_DIR");
-  const fs::path base = argc > 2 ? fs::path(argv[2])
-                        : env    ? fs::path(env)
-                                 : fs::temp_directory_path();
-  const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
-  const fs::path dir = base / ("halvarin-diff-bench-" + std::to_string(getpid()));
+  const std::string& tool = args->Tool;
+  const fs::path& dir = args->Work;
+  const int rounds = args->Rounds;
   try {
     fs::create_directories(dir);
     WriteArchive(dir / "old.grp", std::vector<int64_t>(1024, int64_t{1} << 20));

@@ -44,25 +44,17 @@ std::string Int32(int32_t value) {
           static_cast<char>((v >> 16) & 0xFF), static_cast<char>((v >> 24) & 0xFF)};
 }
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s PATH-TO-halvarin-grp [FOLDER] [ROUNDS]\n", argv[0]);
+  const auto args =
+      halvarin::bench::ReadBenchArguments(argc, argv, "halvarin-duplicates-bench-", 3);
+  if (!args) {
     return 2;
   }
-  const std::string tool = fs::absolute(argv[1]).string();
-  const char* env = std::getenv("HALVARIN_BENCH_DIR");
-  const fs::path base = argc > 2 ? fs::path(argv[2])
-                        : env    ? fs::path(env)
-                                 : fs::temp_directory_path();
-  const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
-  const fs::path dir = base / ("halvarin-duplicates-bench-" + std::to_string(getpid()));
+  const std::string& tool = args->Tool;
+  const fs::path& dir = args->Work;
+  const int rounds = args->Rounds;
   try {
     fs::create_directories(dir);
     std::string bytes = "Quorindavell" + Int32(kEntries);
@@ -84,7 +76,8 @@ int main(int argc, char** argv) {
     std::printf(
         "extract %d empty entries all named \"A\", median of %d runs: %.2f s wall, "
         "%.2f s user, %.2f s system\n",
-        kEntries, rounds, Median(wall), Median(user), Median(system));
+        kEntries, rounds, halvarin::bench::Median(wall), halvarin::bench::Median(user),
+        halvarin::bench::Median(system));
     return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());

@@ -9,7 +9,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -60,6 +65,35 @@ inline ProcessRun RunProcess(const std::vector<std::string>& args, int expected 
   };
   return {std::chrono::duration<double>(end - start).count(), seconds(usage.ru_utime),
           seconds(usage.ru_stime), usage.ru_maxrss};
+}
+
+inline double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// What every such benchmark is told: PATH-TO-halvarin-grp [FOLDER] [ROUNDS].
+struct BenchArguments {
+  std::string Tool;            // halvarin-grp, as an absolute path
+  std::filesystem::path Work;  // a new folder of its own for the files
+  int Rounds = 0;
+};
+
+// Reads them, FOLDER defaulting to $HALVARIN_BENCH_DIR or the system's
+// temporary folder; after a usage message, nothing.
+inline std::optional<BenchArguments> ReadBenchArguments(int argc, char** argv, const char* name,
+                                                        int rounds) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s PATH-TO-halvarin-grp [FOLDER] [ROUNDS]\n", argv[0]);
+    return std::nullopt;
+  }
+  const char* env = std::getenv("HALVARIN_BENCH_DIR");
+  const std::filesystem::path base = argc > 2 ? std::filesystem::path(argv[2])
+                                     : env    ? std::filesystem::path(env)
+                                              : std::filesystem::temp_directory_path();
+  return BenchArguments{std::filesystem::absolute(argv[1]).string(),
+                        base / (std::string(name) + std::to_string(getpid())),
+                        argc > 3 ? std::max(1, std::atoi(argv[3])) : rounds};
 }
 
 }  // namespace halvarin::bench

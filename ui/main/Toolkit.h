@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "AppError.h"
+
 namespace halvarin {
 
 // The user-interface toolkit as the program's own code sees it. Forms (the
@@ -183,5 +185,19 @@ class Toolkit {
   virtual int32_t AppMinor() const = 0;
   virtual int32_t AppRevision() const = 0;
 };
+
+// Runs one of a form's event handlers for a toolkit's window. No exception
+// may reach the toolkit's event loop (nor cross the system's frames on its
+// way up); the forms show no message of their own for a failed command, so
+// the user at least learns what failed.
+inline void RunReportingErrors(Toolkit& toolkit, const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const AppError& error) {
+    toolkit.MsgBox(error.Description(), vbCritical);
+  } catch (const std::exception& error) {
+    toolkit.MsgBox(error.what(), vbCritical);
+  }
+}
 
 }  // namespace halvarin

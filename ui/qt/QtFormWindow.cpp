@@ -312,15 +312,7 @@ void QtFormWindow::Dispatch(const std::function<void()>& handler) {
   if (events_ == nullptr) {
     return;
   }
-  // Qt's event loop must not see an exception. The forms show no message of
-  // their own for a failed command, so the user at least learns what failed.
-  try {
-    handler();
-  } catch (const AppError& error) {
-    toolkit_.MsgBox(error.Description(), vbCritical);
-  } catch (const std::exception& error) {
-    toolkit_.MsgBox(error.what(), vbCritical);
-  }
+  RunReportingErrors(toolkit_, handler);
 }
 
 void QtFormWindow::FireLoad() {

@@ -506,16 +506,7 @@ void Win32FormWindow::Dispatch(const std::function<void()>& handler) {
   if (events_ == nullptr) {
     return;
   }
-  // No exception may cross the system's frames on its way up. The forms show
-  // no message of their own for a failed command, so the user at least
-  // learns what failed.
-  try {
-    handler();
-  } catch (const AppError& error) {
-    toolkit_.MsgBox(error.Description(), vbCritical);
-  } catch (const std::exception& error) {
-    toolkit_.MsgBox(error.what(), vbCritical);
-  }
+  RunReportingErrors(toolkit_, handler);
 }
 
 void Win32FormWindow::FireLoad() {
