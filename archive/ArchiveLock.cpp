@@ -33,7 +33,7 @@ Identity IdentityOf(const io::FileStamp& stamp) {
 
 std::string Seconds(std::chrono::milliseconds wait) {
   const auto s = std::chrono::duration_cast<std::chrono::seconds>(wait).count();
-  return std::to_string(s) + (s == 1 ? " second" : " seconds");
+  return Counted(s, "second", "seconds");
 }
 
 // Whatever holds the lock file's name, and cannot be locked: never a reason

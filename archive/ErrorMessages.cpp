@@ -6,6 +6,10 @@ std::string Quoted(const std::string& path) {
   return "\"" + path + "\"";
 }
 
+std::string Counted(int64_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 AppError CannotError(int32_t number, const char* source, const std::string& action,
                      const std::string& path, const std::string& reason) {
   return AppError(number, source, "Cannot " + action + " " + Quoted(path) + ": " + reason + ".",
@@ -22,8 +26,8 @@ AppError NotOrdinaryError(const char* source, const std::string& path) {
 
 AppError EndsEarlyError(const char* source, const std::string& path, int64_t at) {
   return AppError(errPathFileAccess, source,
-                  Quoted(path) + " ends after " + std::to_string(at) +
-                      " bytes, before the data that should be there; it has changed or is "
+                  Quoted(path) + " ends after " + Counted(at, "byte", "bytes") +
+                      ", before the data that should be there; it has changed or is "
                       "damaged.",
                   path);
 }

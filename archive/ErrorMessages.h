@@ -14,6 +14,9 @@ namespace halvarin {
 // How every message names a file: in double quotes.
 std::string Quoted(const std::string& path);
 
+// "1 byte", "2 bytes": a count with its noun, singular only for one.
+std::string Counted(int64_t n, const char* one, const char* many);
+
 // Cannot <action> "<path>": <reason>.  `reason` is the system's, without
 // its full stop.
 AppError CannotError(int32_t number, const char* source, const std::string& action,

@@ -5,6 +5,7 @@
 
 #include "AppError.h"
 #include "Cp1252.h"
+#include "ErrorMessages.h"
 #include "FileNames.h"
 #include "GrpFormat.h"
 
@@ -44,7 +45,7 @@ class Checker {
         pastEnd_ = true;
         std::string text = DescribeEntry(i, name, size, position) +
                            " runs past the end of the file, which ends after " +
-                           std::to_string(fileSize) + " bytes.";
+                           Counted(fileSize, "byte", "bytes") + ".";
         if (i + 1 == count) {
           text += " The entry after it lies past it too.";
         } else if (i < count) {
@@ -109,8 +110,8 @@ CheckResult CheckLayout(const char* bytes, int64_t have, int64_t fileSize) {
   }
   result.IsArchive = true;
   if (have < kHeaderSize) {
-    checker.Error(errPathFileAccess,
-                  "it ends after " + std::to_string(have) + " bytes, inside the 16-byte header.");
+    checker.Error(errPathFileAccess, "it ends after " + Counted(have, "byte", "bytes") +
+                                         ", inside the 16-byte header.");
     return result;
   }
   const int32_t count = ReadInt32(bytes + kMagicSize);
@@ -129,8 +130,8 @@ CheckResult CheckLayout(const char* bytes, int64_t have, int64_t fileSize) {
   if (directoryEnd > have) {
     checker.Error(errPathFileAccess, "its directory of " + std::to_string(count) +
                                          " entries needs " + std::to_string(directoryEnd) +
-                                         " bytes, but the file ends after " + std::to_string(have) +
-                                         " bytes.");
+                                         " bytes, but the file ends after " +
+                                         Counted(have, "byte", "bytes") + ".");
     return result;
   }
   checker.Directory(bytes + kHeaderSize, count, directoryEnd, fileSize);
@@ -154,7 +155,7 @@ std::string QuotedName(std::string_view stored) {
 
 std::string DescribeEntry(int64_t number, std::string_view stored, int64_t size, int64_t position) {
   return "entry " + std::to_string(number) + " (" + QuotedName(stored) + ", " +
-         std::to_string(size) + " bytes at position " + std::to_string(position) + ")";
+         Counted(size, "byte", "bytes") + " at position " + std::to_string(position) + ")";
 }
 
 }  // namespace halvarin::grp

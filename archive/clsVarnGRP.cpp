@@ -549,7 +549,7 @@ std::unique_ptr<io::File> clsVarnGRP::openLoaded() {
     const int32_t at = Positions[static_cast<std::size_t>(i)];
     if (int64_t{at} - 1 + e.Size > now.Size) {
       ThrowChanged(GrpPath, DescribeEntry(i, AsText(e.Name), e.Size, at) +
-                                " runs past its end, after " + std::to_string(now.Size) + " bytes");
+                                " runs past its end, after " + Counted(now.Size, "byte", "bytes"));
     }
   }
   return file;
@@ -584,7 +584,7 @@ int32_t clsVarnGRP::FileSize(int16_t index) const {
   if (index < 1 || index > EntryCount) {
     throw AppError(errSubscriptOutOfRange, kSource,
                    "There is no entry " + std::to_string(index) + "; the archive has " +
-                       std::to_string(EntryCount) + (EntryCount == 1 ? " entry." : " entries."));
+                       Counted(EntryCount, "entry", "entries") + ".");
   }
   return Entries[static_cast<std::size_t>(index)].Size;
 }

@@ -6,6 +6,7 @@
 
 #include "AppError.h"
 #include "Cp1252.h"
+#include "ErrorMessages.h"
 #include "FileNames.h"
 #include "GrpFormat.h"
 
@@ -35,7 +36,7 @@ std::vector<int16_t> Select(const clsVarnGRP& archive, const std::vector<std::st
       if (error != std::errc() || index < 1 || index > count) {
         throw AppError(errSubscriptOutOfRange, kSource,
                        "There is no entry " + operand + "; the archive has " +
-                           std::to_string(count) + (count == 1 ? " entry." : " entries."));
+                           Counted(count, "entry", "entries") + ".");
       }
       selected.push_back(static_cast<int16_t>(index));
       continue;

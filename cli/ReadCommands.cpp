@@ -97,19 +97,16 @@ int Check(const Invocation& invocation, Console& console, io::FileSystem& fs) {
     out += Printable(invocation.Archive) + (finding.IsError ? ": error: " : ": warning: ") +
            Printable(finding.Text) + '\n';
   }
-  const auto plural = [](int n, std::string_view one, std::string_view many) {
-    return std::to_string(n) + " " + std::string(n == 1 ? one : many);
-  };
   out += Printable(invocation.Archive) + ": ";
   if (!result.IsArchive) {
     out += "not a group archive\n";
   } else if (errors > 0) {
-    out += "damaged: " + plural(errors, "error", "errors");
-    out += warnings > 0 ? ", " + plural(warnings, "warning", "warnings") + "\n" : "\n";
+    out += "damaged: " + Counted(errors, "error", "errors");
+    out += warnings > 0 ? ", " + Counted(warnings, "warning", "warnings") + "\n" : "\n";
   } else {
-    out += "sound: " + plural(result.Count, "entry", "entries") + ", " +
-           std::to_string(result.DataBytes) + " bytes of data";
-    out += warnings > 0 ? ", " + plural(warnings, "warning", "warnings") + "\n" : "\n";
+    out += "sound: " + Counted(result.Count, "entry", "entries") + ", " +
+           Counted(result.DataBytes, "byte", "bytes") + " of data";
+    out += warnings > 0 ? ", " + Counted(warnings, "warning", "warnings") + "\n" : "\n";
   }
   Print(console, out);
   return result.Sound() ? kSuccess : kFailure;

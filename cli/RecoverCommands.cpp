@@ -26,7 +26,7 @@ namespace {
 constexpr const char* kSource = "halvarin-grp";
 
 std::string Entries(int64_t n) {
-  return std::to_string(n) + (n == 1 ? " entry" : " entries");
+  return Counted(n, "entry", "entries");
 }
 
 // The name without its padding, in UTF-8.
@@ -110,7 +110,7 @@ int Salvage(const Invocation& invocation, Console& console, io::FileSystem& fs) 
     notes += Quoted(damaged) + " is damaged: " + check.FirstError()->Text + "\n";
     for (const grp::LostEntry& lost : found.Lost) {
       notes += "lost entry " + std::to_string(lost.Index) + " (" + grp::QuotedName(lost.Name) +
-               ", " + std::to_string(lost.Size) + (lost.Size == 1 ? " byte)\n" : " bytes)\n");
+               ", " + Counted(lost.Size, "byte", "bytes") + ")\n";
     }
     if (found.Unnamed > 0) {
       const int64_t first = check.Count - found.Unnamed + 1;
@@ -126,8 +126,7 @@ int Salvage(const Invocation& invocation, Console& console, io::FileSystem& fs) 
                        ", of a number the file does not tell,";
     notes += " to " + Quoted(target) + ".\n";
   } else if (found.Trailing > 0) {
-    notes += Quoted(damaged) + ": dropped " + std::to_string(found.Trailing) +
-             (found.Trailing == 1 ? " byte" : " bytes") +
+    notes += Quoted(damaged) + ": dropped " + Counted(found.Trailing, "byte", "bytes") +
              " after the last entry's data, which belonged to no entry.\n";
   }
   std::string lines;

@@ -102,8 +102,8 @@ void SaveInPlace(clsVarnGRP& archive, const std::string& path, const LeftBehind&
                 << " names; the others keep the old archive.\n";
   }
   if (left.Dropped > 0) {
-    console.Err << "halvarin-grp: " << Printable(Quoted(path)) << ": dropped " << left.Dropped
-                << (left.Dropped == 1 ? " byte" : " bytes")
+    console.Err << "halvarin-grp: " << Printable(Quoted(path)) << ": dropped "
+                << Counted(left.Dropped, "byte", "bytes")
                 << " after the last entry's data, which belonged to no entry.\n";
   }
 }

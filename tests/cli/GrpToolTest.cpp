@@ -372,7 +372,7 @@ TEST_F(GrpToolTest, NamesPrintedCannotDriveTheTerminalOrForgeALine) {
   const std::string forged = "bad.grp\nx.grp: sound: 9 entries, 0 bytes of data\nx";
   Write("x\x1b]0;pwn\a.grp", kOne);
   Write(forged, kOne);
-  const std::string sound = ": sound: 1 entry, 1 bytes of data\n", grp = "halvarin-grp: ";
+  const std::string sound = ": sound: 1 entry, 1 byte of data\n", grp = "halvarin-grp: ";
   for (const auto& [args, shown] : std::vector<std::pair<std::vector<std::string>, std::string>>{
            {{"check", "x\x1b]0;pwn\a.grp"}, "x?]0;pwn?.grp" + sound},
            {{"check", forged}, "bad.grp?x.grp: sound: 9 entries, 0 bytes of data?x" + sound},
