@@ -21,6 +21,7 @@
 #include "ErrorMessages.h"
 #include "FileSystem.h"
 #include "PathNames.h"
+#include "WindowsText.h"
 
 namespace halvarin::io {
 
@@ -47,35 +48,8 @@ int32_t ErrorNumberFor(DWORD err) {
   }
 }
 
-std::string Utf8(const wchar_t* text, int length) {
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(std::max(n, 0)), '\0');
-  if (n > 0) {
-    ::WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), n, nullptr, nullptr);
-  }
-  return out;
-}
-
-// The system's own sentence for `err`, in the user's language, without the
-// full stop and line break it ends with.
-std::string Reason(DWORD err) {
-  wchar_t* text = nullptr;
-  const DWORD n = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, err, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string reason = n > 0 ? Utf8(text, static_cast<int>(n)) : std::string();
-  if (text != nullptr) {
-    ::LocalFree(text);
-  }
-  while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' ||
-                             reason.back() == ' ' || reason.back() == '.')) {
-    reason.pop_back();
-  }
-  return reason.empty() ? "system error " + std::to_string(err) : reason;
-}
-
 [[noreturn]] void ThrowOsError(DWORD err, const std::string& action, const std::string& path) {
-  throw CannotError(ErrorNumberFor(err), kSource, action, path, Reason(err));
+  throw CannotError(ErrorNumberFor(err), kSource, action, path, SystemReason(err));
 }
 
 // The path for the wide-character calls. A name that is not UTF-8, or that
@@ -91,15 +65,11 @@ std::wstring Wide(const std::string& path, const std::string& action) {
   if (path.size() > static_cast<std::size_t>(INT_MAX)) {
     ThrowOsError(ERROR_FILENAME_EXCED_RANGE, action, path);
   }
-  const int length = static_cast<int>(path.size());
-  const int n =
-      ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), length, nullptr, 0);
-  if (n <= 0) {
+  std::optional<std::wstring> wide = ExactWideText(path);
+  if (!wide) {
     ThrowOsError(ERROR_NO_UNICODE_TRANSLATION, action, path);
   }
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), length, wide.data(), n);
-  return wide;
+  return *std::move(wide);
 }
 
 class Handle {
@@ -453,7 +423,7 @@ class WindowsFileSystem final : public FileSystem {
     } else if (target.starts_with(L"\\\\?\\")) {
       target = target.substr(4);
     }
-    return Utf8(target.data(), static_cast<int>(target.size()));
+    return Utf8Text(target);
   }
 
   // The attributes of the name itself: a symbolic link or junction shows as

@@ -70,18 +70,4 @@ WindowsConsole::~WindowsConsole() {
   }
 }
 
-std::string WindowsConsole::Utf8(const wchar_t* text) {
-  const int length = static_cast<int>(std::wcslen(text));
-  if (length == 0) {
-    return std::string();
-  }
-  // Unpaired surrogates (possible in a Windows name) become U+FFFD.
-  const int n = ::WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) {
-    ::WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), n, nullptr, nullptr);
-  }
-  return out;
-}
-
 }  // namespace halvarin::cli

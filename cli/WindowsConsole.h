@@ -21,8 +21,6 @@ class WindowsConsole {
   // sequences of the progress line. The device NUL is no console.
   bool ErrIsTerminal() const { return errIsTerminal_; }
 
-  static std::string Utf8(const wchar_t* text);
-
  private:
   unsigned outputCodePage_ = 0;  // 0: left alone
   unsigned inputCodePage_ = 0;

@@ -8,6 +8,7 @@
 
 #ifdef _WIN32
 #include "WindowsConsole.h"
+#include "WindowsText.h"
 #else
 #include <signal.h>
 #include <unistd.h>
@@ -23,7 +24,7 @@ int wmain(int argc, wchar_t** argv) {
   std::ios::sync_with_stdio(false);
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
-    args.push_back(halvarin::cli::WindowsConsole::Utf8(argv[i]));
+    args.push_back(halvarin::Utf8Text(argv[i]));
   }
   const int status =
       halvarin::cli::RunGrpTool(args, {std::cin, std::cout, std::cerr, console.ErrIsTerminal()});

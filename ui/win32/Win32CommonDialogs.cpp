@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "WindowsText.h"
+
 namespace halvarin {
 
 namespace {
@@ -29,40 +31,6 @@ constexpr DWORD kAnswerRoom = 0x8000;
 // nMaxFile says; the box takes 30,000 characters and a folder comes with
 // them. The buffer has room for that behind kAnswerRoom.
 constexpr size_t kAnswerBuffer = 2 * size_t{kAnswerRoom};
-
-std::wstring Wide(std::string_view text) {
-  if (text.empty()) {
-    return {};
-  }
-  const int length = static_cast<int>(text.size());
-  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(std::max(n, 0)), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), length, wide.data(), n);
-  return wide;
-}
-
-// The UTF-8 form of a name from the dialog; none when it holds a lone
-// surrogate (possible in a name the system allows, or typed): U+FFFD in its
-// place would name another file.
-std::optional<std::string> Utf8(std::wstring_view text, DWORD flags = WC_ERR_INVALID_CHARS) {
-  if (text.empty()) {
-    return std::string();
-  }
-  const int length = static_cast<int>(text.size());
-  const int n =
-      WideCharToMultiByte(CP_UTF8, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
-  if (n <= 0) {
-    return std::nullopt;
-  }
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, flags, text.data(), length, out.data(), n, nullptr, nullptr);
-  return out;
-}
-
-// For messages: what cannot be converted shows as U+FFFD.
-std::string Readable(std::wstring_view text) {
-  return *Utf8(text, 0);
-}
 
 // A folder as the dialog can take it: wine's dialogs fail on a folder of
 // MAX_PATH characters or more, and on one that is that long in full when
@@ -143,17 +111,17 @@ int32_t ShowDialog(OPENFILENAMEA& ofn, bool save) {
   const auto pairs = FilterPairs(ofn);
   std::wstring filter;
   for (const auto& [description, patterns] : pairs) {
-    filter += Wide(description) + L'\0' + Wide(patterns) + L'\0';
+    filter += WideText(description) + L'\0' + WideText(patterns) + L'\0';
   }
   filter += L'\0';
   DWORD filterIndex =
       (ofn.nFilterIndex >= 1 && ofn.nFilterIndex <= pairs.size()) ? ofn.nFilterIndex : 1;
 
-  const std::wstring title = Wide(TextBeforeNul(ofn.lpstrTitle));
+  const std::wstring title = WideText(TextBeforeNul(ofn.lpstrTitle));
   const std::wstring caption = title.empty() ? (save ? L"Save As" : L"Open") : title;
-  const std::wstring defaultExt = Wide(TextBeforeNul(ofn.lpstrDefExt));
-  std::wstring initialDir = DialogFolder(Wide(TextBeforeNul(ofn.lpstrInitialDir)));
-  std::wstring seed = DialogSeed(Wide(Seed(ofn)));
+  const std::wstring defaultExt = WideText(TextBeforeNul(ofn.lpstrDefExt));
+  std::wstring initialDir = DialogFolder(WideText(TextBeforeNul(ofn.lpstrInitialDir)));
+  std::wstring seed = DialogSeed(WideText(Seed(ofn)));
 
   DWORD flags = OFN_EXPLORER | OFN_NOCHANGEDIR | OFN_HIDEREADONLY |
                 (ofn.Flags & (OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST));
@@ -166,7 +134,7 @@ int32_t ShowDialog(OPENFILENAMEA& ofn, bool save) {
 
   const HWND owner = Owner(ofn.hwndOwner);
   const auto refuse = [&](const std::string& message) {
-    MessageBoxW(owner, Wide(message).c_str(), caption.c_str(), MB_OK | MB_ICONWARNING);
+    MessageBoxW(owner, WideText(message).c_str(), caption.c_str(), MB_OK | MB_ICONWARNING);
   };
   const std::string tooLong = "\nThe dialog takes at most " +
                               std::to_string(capacity > terminators ? capacity - terminators : 0) +
@@ -212,9 +180,9 @@ int32_t ShowDialog(OPENFILENAMEA& ofn, bool save) {
       const std::wstring full =
           pieces.size() == 1 || i == 0 ? pieces[i] : pieces[0] + L'\\' + pieces[i];
       if (pieces.size() == 1 || i > 0) {
-        shown += (shown.empty() ? "" : "\n") + Readable(full);
+        shown += (shown.empty() ? "" : "\n") + Utf8Text(full);
       }
-      if (auto utf8 = Utf8(pieces[i])) {
+      if (auto utf8 = ExactUtf8Text(pieces[i])) {
         answer.push_back(std::move(*utf8));
       }
     }
