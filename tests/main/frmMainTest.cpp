@@ -418,17 +418,18 @@ TEST_F(frmMainTest, FilesAreAddedInOrderAndTheRestRefusedOrSkipped) {
   }
 
   tk.Boxes.clear();
+  Command("mnuitemadd", File("empty.voc", ""));  // says it is empty, and is
   const Names dropped = {
       File("b first.art", "a"),   dir / "folder.art",  File(".hidden.voc", "h"), dir / "pipe.voc",
       File("a second.map", "bb"), dir / "missing.mid", File("third", "ccc")};
   form.DragDrop("ListView1", Dropped(false, dropped));
   form.DragDrop("ListView1", Dropped(true, {dropped[0]}));  // text adds nothing
   form.DragDrop("ListView1", Dropped(false, {}));
-  EXPECT_EQ(Texts(), (Names{"LEVEL1.MAP  ", "TILES.ART", "SONG.MID    ", "b first.art",
+  EXPECT_EQ(Texts(), (Names{"LEVEL1.MAP  ", "TILES.ART", "SONG.MID    ", "empty.voc", "b first.art",
                             "a second.map", "third"}));
   EXPECT_TRUE(tk.Boxes.empty());
   form.Click("mnufilesave");  // the refused files not among them
-  EXPECT_EQ(EntriesOf(dir / "three.grp").size(), 6u);
+  EXPECT_EQ(EntriesOf(dir / "three.grp").size(), 7u);
 
   form.DragDrop("ListView1", Dropped(false, {}, true));  // not the program's own error: caught too
   EXPECT_EQ(tk.Boxes,

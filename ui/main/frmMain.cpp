@@ -2,14 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <exception>
-#include <filesystem>
-#include <fstream>
 #include <new>
+#include <system_error>
 #include <utility>
 
 #include "AppError.h"
 #include "Cp1252.h"
+#include "ErrorMessages.h"
 #include "FileNames.h"
 #include "GrpFormat.h"
 #include "PathNames.h"
@@ -36,35 +37,33 @@ std::string Thousands(int64_t n) {
   return digits;
 }
 
-// Whether the file says it is empty but is not, as the system's own status
-// files do: a save could not know how much of it to take.
-bool LengthUnknown(const std::string& path) {
-  std::ifstream file(PathFromUtf8(path), std::ios::binary);
-  std::error_code error;
-  return std::filesystem::file_size(PathFromUtf8(path), error) == 0 && !error &&
-         file.get() != std::ifstream::traits_type::eof();
-}
-
-void RequireOrdinaryFile(const std::string& path) {
-  // What a save could not read is refused now, not at every later save.
-  std::error_code error;
-  const auto status = std::filesystem::status(PathFromUtf8(path), error);
-  if (std::filesystem::is_regular_file(status) && !LengthUnknown(path)) {
+// What a save could not read is refused when it is added, not at every
+// later save.
+void RequireOrdinaryFile(io::FileSystem& fs, const std::string& path) {
+  const io::FileInfo info = fs.Stat(path);
+  std::string reason;
+  if (!info.Exists) {
+    throw AppError(
+        errFileNotFound, kSource,
+        "Cannot add " + Quoted(path) + ": " + std::generic_category().message(ENOENT) + ".", path);
+  }
+  if (info.IsFolder) {
+    reason = "it is a folder";
+  } else if (!info.IsOrdinary) {
+    reason = "it is not an ordinary file (a device, pipe or socket)";
+  } else if (info.Stamp.Size == 0) {
+    // The system's own status files say they are empty and are not: a save
+    // could not know how much of such a file to take.
+    char first = 0;
+    if (fs.OpenRead(path)->ReadAt(0, &first, 1) == 0) {
+      return;
+    }
+    reason = "its length cannot be known before it is read (the system says 0 bytes)";
+  } else {
     return;
   }
-  std::string reason;
-  if (std::filesystem::is_regular_file(status)) {
-    reason = "its length cannot be known before it is read (the system says 0 bytes)";
-  } else if (error) {
-    reason = error.message();
-  } else if (std::filesystem::is_directory(status)) {
-    reason = "it is a folder";
-  } else {
-    reason = "it is not an ordinary file (a device, pipe or socket)";
-  }
-  throw AppError(
-      status.type() == std::filesystem::file_type::not_found ? errFileNotFound : errPathFileAccess,
-      kSource, "Cannot add \"" + path + "\": " + reason + ".");
+  throw AppError(errPathFileAccess, kSource, "Cannot add " + Quoted(path) + ": " + reason + ".",
+                 path);
 }
 
 FormDefinition MakeDefinition() {
@@ -426,7 +425,7 @@ void frmMain::mnuitemadd_Click() {
   if (path.empty()) {
     return;
   }
-  RequireOrdinaryFile(path);
+  RequireOrdinaryFile(Fs, path);
   AddItem(path);
 }
 
