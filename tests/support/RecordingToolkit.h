@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "AppError.h"
-#include "ProgramIdentity.h"
 #include "Toolkit.h"
 
 namespace halvarin {
@@ -127,10 +126,6 @@ class RecordingToolkit : public Toolkit {
     });
   }
   std::string AppPath() const override { return "/opt/halvarin"; }
-  std::string AppTitle() const override { return std::string(ProgramIdentity::Title); }
-  int32_t AppMajor() const override { return ProgramIdentity::Major; }
-  int32_t AppMinor() const override { return ProgramIdentity::Minor; }
-  int32_t AppRevision() const override { return ProgramIdentity::Revision; }
 
  private:
   // What a form reads of a control never set: 0 or "", as a fresh control has.

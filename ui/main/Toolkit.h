@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "AppError.h"
+#include "ProgramIdentity.h"
 
 namespace halvarin {
 
@@ -178,12 +179,12 @@ class Toolkit {
                                const std::function<void(const ProgressReport& report)>& work) = 0;
 
   // Program facts: the folder holding the executable (no trailing separator),
-  // and the program identity.
+  // and the program identity, which is the same whatever the toolkit.
   virtual std::string AppPath() const = 0;
-  virtual std::string AppTitle() const = 0;
-  virtual int32_t AppMajor() const = 0;
-  virtual int32_t AppMinor() const = 0;
-  virtual int32_t AppRevision() const = 0;
+  virtual std::string AppTitle() const { return std::string(ProgramIdentity::Title); }
+  virtual int32_t AppMajor() const { return ProgramIdentity::Major; }
+  virtual int32_t AppMinor() const { return ProgramIdentity::Minor; }
+  virtual int32_t AppRevision() const { return ProgramIdentity::Revision; }
 };
 
 // Runs one of a form's event handlers for a toolkit's window. No exception

@@ -518,17 +518,4 @@ std::string QtToolkit::AppPath() const {
   return ToUtf8(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
 }
 
-std::string QtToolkit::AppTitle() const {
-  return std::string(ProgramIdentity::Title);
-}
-int32_t QtToolkit::AppMajor() const {
-  return ProgramIdentity::Major;
-}
-int32_t QtToolkit::AppMinor() const {
-  return ProgramIdentity::Minor;
-}
-int32_t QtToolkit::AppRevision() const {
-  return ProgramIdentity::Revision;
-}
-
 }  // namespace halvarin

@@ -79,10 +79,6 @@ class QtToolkit : public Toolkit {
   void StopOperationNow();
 
   std::string AppPath() const override;
-  std::string AppTitle() const override;
-  int32_t AppMajor() const override;
-  int32_t AppMinor() const override;
-  int32_t AppRevision() const override;
 
  private:
   struct Slot {

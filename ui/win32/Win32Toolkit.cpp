@@ -8,7 +8,6 @@
 #include "AppError.h"
 #include "LengthyWork.h"
 #include "PathNames.h"
-#include "ProgramIdentity.h"
 #include "Win32FormWindow.h"
 #include "Win32ListView.h"
 #include "Win32ProgressWindow.h"
@@ -476,19 +475,6 @@ std::string Win32Toolkit::AppPath() const {
     folder += '\\';  // "C:" alone would be the current folder of drive C
   }
   return folder;
-}
-
-std::string Win32Toolkit::AppTitle() const {
-  return std::string(ProgramIdentity::Title);
-}
-int32_t Win32Toolkit::AppMajor() const {
-  return ProgramIdentity::Major;
-}
-int32_t Win32Toolkit::AppMinor() const {
-  return ProgramIdentity::Minor;
-}
-int32_t Win32Toolkit::AppRevision() const {
-  return ProgramIdentity::Revision;
 }
 
 }  // namespace halvarin

@@ -89,10 +89,6 @@ class Win32Toolkit : public Toolkit {
   void EndSession();
 
   std::string AppPath() const override;
-  std::string AppTitle() const override;
-  int32_t AppMajor() const override;
-  int32_t AppMinor() const override;
-  int32_t AppRevision() const override;
 
  private:
   struct Slot {
