@@ -51,6 +51,11 @@ std::filesystem::path PathFromUtf8(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
+std::string Utf8FromPath(const std::filesystem::path& path) {
+  const std::u8string utf8 = path.u8string();
+  return std::string(utf8.begin(), utf8.end());
+}
+
 bool IsOrdinaryFile(const std::string& path) {
   if (path.empty()) {
     return false;

@@ -11,8 +11,11 @@ namespace halvarin {
 // and names are UTF-8, as the toolkit, the file dialogs and the command line
 // hand them over.
 
-// A UTF-8 path as the standard library takes it on every platform.
+// A UTF-8 path as the standard library takes it on every platform, and
+// back: on Windows the narrow forms would be in the ANSI code page; elsewhere
+// the bytes pass as they are.
 std::filesystem::path PathFromUtf8(const std::string& utf8);
+std::string Utf8FromPath(const std::filesystem::path& path);
 
 // Whether `path` names an ordinary file that can be added to an archive:
 // it exists, is a plain file (or a link to one), and is not hidden (a name

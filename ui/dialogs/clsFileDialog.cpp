@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "AppError.h"
+#include "FileNames.h"
 
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
@@ -247,8 +248,7 @@ std::string ExecutableName() {
       }
       if (n < wide.size()) {
         wide.resize(n);
-        const std::u8string utf8 = std::filesystem::path(wide).u8string();
-        path.assign(utf8.begin(), utf8.end());
+        path = Utf8FromPath(wide);
         break;
       }
       wide.resize(wide.size() * 2);

@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "AppError.h"
+#include "ErrorMessages.h"
 #include "FileNames.h"
 #include "FileSystem.h"
 
@@ -21,24 +22,14 @@ namespace halvarin {
 
 namespace {
 
-// The path as the rest of the program takes it: UTF-8 on Windows, where the
-// narrow form would be in the ANSI code page; the bytes as they are elsewhere.
-std::string Utf8Of(const std::filesystem::path& path) {
-#ifdef _WIN32
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-#else
-  return path.string();
-#endif
-}
-
 constexpr const char* kSource = "frmMain";
 constexpr const char* kPrefix = "halvarin-drag-";
 
 [[noreturn]] void ThrowCannotMake(const std::string& path, const std::error_code& error) {
   throw AppError(
       errPathFileAccess, kSource,
-      "Cannot make the folder \"" + path + "\" for dragged entries: " + error.message() + ".");
+      "Cannot make the folder " + Quoted(path) + " for dragged entries: " + error.message() + ".",
+      path);
 }
 
 // The folder, its owner and its mode as lstat sees them; false when there is
@@ -117,14 +108,13 @@ std::string DragFolder::Next() {
     }
 #else
     // mkdtemp makes the folder with nobody else's access in one step.
-    std::filesystem::path pattern = (base / (std::string(kPrefix) + "XXXXXX")).string();
-    std::string name = pattern.string();
+    std::string name = (base / (std::string(kPrefix) + "XXXXXX")).string();
     const bool made = !error && ::mkdtemp(name.data()) != nullptr;
-    pattern = name;
+    const std::filesystem::path pattern = name;
 #endif
     bool closed = false;
     if (!made || !FolderFacts(pattern, device_, identity_, closed) || !closed) {
-      ThrowCannotMake(Utf8Of(pattern),
+      ThrowCannotMake(Utf8FromPath(pattern),
                       error ? error : std::error_code(errno, std::generic_category()));
     }
     root_ = pattern;
@@ -132,13 +122,14 @@ std::string DragFolder::Next() {
   const std::filesystem::path current = root_ / std::to_string(++drags_);
   std::filesystem::create_directory(current, error);
   if (error) {
-    ThrowCannotMake(Utf8Of(current), error);
+    ThrowCannotMake(Utf8FromPath(current), error);
   }
-  return Utf8Of(current);
+  return Utf8FromPath(current);
 }
 
 bool DragFolder::IsDragCopy(const std::string& path) {
-  return Utf8Of(PathFromUtf8(path).parent_path().parent_path().filename()).rfind(kPrefix, 0) == 0;
+  return Utf8FromPath(PathFromUtf8(path).parent_path().parent_path().filename())
+             .rfind(kPrefix, 0) == 0;
 }
 
 bool DragFolder::Holds(const std::string& path) const {
@@ -150,7 +141,7 @@ void DragFolder::Copy(const std::string& from, const std::string& to, const Repo
   auto in = fs.OpenRead(from);
   auto out = fs.CreateNew(to, 0600);
   if (!out) {
-    throw AppError(errPathFileAccess, kSource, "Cannot copy to \"" + to + "\": it exists.");
+    throw CannotError(errPathFileAccess, kSource, "copy to", to, "it exists");
   }
   try {
     const int64_t total = in->Size();

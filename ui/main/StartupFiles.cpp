@@ -12,15 +12,8 @@ namespace halvarin {
 
 std::string FromCurrentFolder(const std::string& path) {
   std::error_code error;
-#ifdef _WIN32
-  // Narrow paths are in the ANSI code page there; ours are UTF-8.
   const std::filesystem::path absolute = std::filesystem::absolute(PathFromUtf8(path), error);
-  const std::u8string text = absolute.u8string();
-  return error ? path : std::string(text.begin(), text.end());
-#else
-  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-  return error ? path : absolute.string();
-#endif
+  return error ? path : Utf8FromPath(absolute);
 }
 
 void OpenStartupFiles(frmMain& form, Toolkit& toolkit, const std::vector<std::string>& files) {

@@ -43,9 +43,8 @@ void RequireOrdinaryFile(io::FileSystem& fs, const std::string& path) {
   const io::FileInfo info = fs.Stat(path);
   std::string reason;
   if (!info.Exists) {
-    throw AppError(
-        errFileNotFound, kSource,
-        "Cannot add " + Quoted(path) + ": " + std::generic_category().message(ENOENT) + ".", path);
+    throw CannotError(errFileNotFound, kSource, "add", path,
+                      std::generic_category().message(ENOENT));
   }
   if (info.IsFolder) {
     reason = "it is a folder";
@@ -62,8 +61,7 @@ void RequireOrdinaryFile(io::FileSystem& fs, const std::string& path) {
   } else {
     return;
   }
-  throw AppError(errPathFileAccess, kSource, "Cannot add " + Quoted(path) + ": " + reason + ".",
-                 path);
+  throw CannotError(errPathFileAccess, kSource, "add", path, reason);
 }
 
 FormDefinition MakeDefinition() {
