@@ -52,7 +52,7 @@ class Locked {
 
 // A new archive replaces nothing without --force: refuses when anything (a
 // link too) is at `target` (WriteCommands.cpp).
-void RefuseExisting(const Invocation& invocation, const std::string& target);
+void RefuseExisting(const Invocation& invocation, const std::string& target, io::FileSystem& fs);
 
 // Standard output failed: the reader went away (EPIPE) or the disk is full.
 struct OutputFailed {

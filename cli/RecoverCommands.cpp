@@ -87,7 +87,7 @@ int Salvage(const Invocation& invocation, Console& console, io::FileSystem& fs) 
   const std::string& damaged = invocation.Archive;
   const std::string target = clsVarnGRP::SavedPath(invocation.Operands.front());
   const Locked locked(invocation, target, fs);
-  RefuseExisting(invocation, target);
+  RefuseExisting(invocation, target, fs);
   clsVarnGRP archive(fs);
   grp::Salvage found;
   if (!archive.LoadRecoverable(damaged, &found)) {

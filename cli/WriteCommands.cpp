@@ -3,16 +3,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <optional>
-#include <system_error>
 
 #include "AppError.h"
 #include "ArchiveLock.h"
 #include "Cp1252.h"
 #include "EntrySelection.h"
 #include "ErrorMessages.h"
-#include "FileNames.h"
 #include "GrpCommands.h"
 #include "GrpFormat.h"
 #include "InterruptGuard.h"
@@ -122,10 +119,8 @@ std::vector<std::string> InputFiles(const Invocation& invocation, Console& conso
 
 }  // namespace
 
-void RefuseExisting(const Invocation& invocation, const std::string& target) {
-  std::error_code error;
-  if (!invocation.Force && std::filesystem::symlink_status(PathFromUtf8(target), error).type() !=
-                               std::filesystem::file_type::not_found) {
+void RefuseExisting(const Invocation& invocation, const std::string& target, io::FileSystem& fs) {
+  if (!invocation.Force && fs.LinkStat(target).Exists) {
     throw AppError(errPathFileAccess, kSource,
                    Quoted(target) + " already exists; give --force to replace it.", target);
   }
@@ -135,7 +130,7 @@ int Create(const Invocation& invocation, Console& console, io::FileSystem& fs) {
   const std::string target = clsVarnGRP::SavedPath(invocation.Archive);
   const std::vector<std::string> files = InputFiles(invocation, console, fs);
   const Locked locked(invocation, target, fs);
-  RefuseExisting(invocation, target);
+  RefuseExisting(invocation, target, fs);
   clsVarnGRP archive(fs);
   AddAll(archive, files, console);
   // Without --force nothing is replaced, whatever appears at the name while

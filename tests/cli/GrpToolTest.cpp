@@ -100,6 +100,12 @@ TEST_F(GrpToolTest, EditsWriteExactlyTheArchiveAskedForAndFailuresWriteNothing) 
             "0|halvarin-grp: \"src/averyverylongname.dat\" is stored as \"averyver.dat\".\n");
   EXPECT_EQ(Run("create pak src/one.bin").Err,
             "halvarin-grp: \"pak.grp\" already exists; give --force to replace it.\n");
+#ifndef _WIN32
+  // A link to nothing is something at the name all the same.
+  fs::create_symlink("nowhere", dir / "dangling.grp");
+  EXPECT_EQ(Run("create dangling.grp src/one.bin").Err,
+            "halvarin-grp: \"dangling.grp\" already exists; give --force to replace it.\n");
+#endif
   // Lines may end in CRLF; empty lines and -0 lists name no files.
   EXPECT_EQ(Run("add pak.grp -", "src/caf\xC3\xA9.txt\r\n\n").Said(), "0|");
   EXPECT_EQ(Run("add -0 pak.grp -", std::string("src/one.bin\0", 12)).Status, 0);
