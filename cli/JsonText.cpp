@@ -1,7 +1,10 @@
 #include "JsonText.h"
 
+#include <charconv>
 #include <cstdint>
 
+#include "Cp1252.h"
+#include "GrpFormat.h"
 #include "TerminalText.h"
 
 namespace halvarin::cli {
@@ -40,6 +43,25 @@ void AppendJsonString(std::string& out, std::string_view text) {
     text.remove_prefix(length);
   }
   out.push_back('"');
+}
+
+void AppendNumber(std::string& out, int64_t value) {
+  char digits[24];
+  out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+void AppendJsonField(std::string& out, const char* key, int64_t value) {
+  out += ",\"";
+  out += key;
+  out += "\":";
+  AppendNumber(out, value);
+}
+
+void AppendJsonNames(std::string& out, std::string_view stored) {
+  out += "\"name\":";
+  AppendJsonString(out, Cp1252ToUtf8(grp::TrimmedName(stored)));
+  out += ",\"stored\":";
+  AppendJsonString(out, Cp1252ToUtf8(stored));
 }
 
 }  // namespace halvarin::cli

@@ -59,15 +59,11 @@ int List(const Invocation& invocation, Console& console, io::FileSystem& fs) {
     for (int16_t i = 1; i <= count; ++i) {
       const std::string stored = archive.filename(i);
       out += i == 1 ? "\n{\"index\":" : ",\n{\"index\":";
-      AppendPadded(out, i, 0);
-      out += ",\"name\":";
-      AppendJsonString(out, Cp1252ToUtf8(grp::TrimmedName(stored)));
-      out += ",\"stored\":";
-      AppendJsonString(out, Cp1252ToUtf8(stored));
-      out += ",\"size\":";
-      AppendPadded(out, archive.FileSize(i), 0);
-      out += ",\"position\":";
-      AppendPadded(out, archive.FilePosition(i), 0);
+      AppendNumber(out, i);
+      out += ',';
+      AppendJsonNames(out, stored);
+      AppendJsonField(out, "size", archive.FileSize(i));
+      AppendJsonField(out, "position", archive.FilePosition(i));
       out += "}";
     }
     out += count > 0 ? "\n]}\n" : "]}\n";

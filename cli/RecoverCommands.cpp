@@ -1,6 +1,5 @@
 #include "RecoverCommands.h"
 
-#include <charconv>
 #include <filesystem>
 #include <system_error>
 
@@ -34,26 +33,6 @@ std::string Shown(const std::string& stored) {
   return Cp1252ToUtf8(grp::TrimmedName(stored));
 }
 
-void AppendNumber(std::string& out, int64_t value) {
-  char digits[24];
-  out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
-}
-
-// The name as shown (without its padding) and as stored.
-void AppendNames(std::string& out, const std::string& stored) {
-  out += "\"name\":";
-  AppendJsonString(out, Shown(stored));
-  out += ",\"stored\":";
-  AppendJsonString(out, Cp1252ToUtf8(stored));
-}
-
-void AppendField(std::string& out, const char* key, int64_t value) {
-  out += ",\"";
-  out += key;
-  out += "\":";
-  AppendNumber(out, value);
-}
-
 std::string SalvageJson(const Invocation& invocation, const std::string& target,
                         const grp::Salvage& found) {
   const grp::CheckResult& check = found.Check;
@@ -63,7 +42,7 @@ std::string SalvageJson(const Invocation& invocation, const std::string& target,
   AppendJsonString(out, target);
   out += ",\"entries\":";
   found.CountKnown ? AppendNumber(out, check.Count) : void(out += "null");
-  AppendField(out, "recovered", found.Whole);
+  AppendJsonField(out, "recovered", found.Whole);
   out += ",\"damage\":";
   check.Sound() ? void(out += "null") : AppendJsonString(out, check.FirstError()->Text);
   out += ",\"lost\":[";
@@ -71,13 +50,13 @@ std::string SalvageJson(const Invocation& invocation, const std::string& target,
     out += &lost == found.Lost.data() ? "\n{\"index\":" : ",\n{\"index\":";
     AppendNumber(out, lost.Index);
     out += ',';
-    AppendNames(out, lost.Name);
-    AppendField(out, "size", lost.Size);
+    AppendJsonNames(out, lost.Name);
+    AppendJsonField(out, "size", lost.Size);
     out += '}';
   }
   out += found.Lost.empty() ? "]" : "\n]";
-  AppendField(out, "unlisted", found.Unnamed);
-  AppendField(out, "dropped", found.Trailing);
+  AppendJsonField(out, "unlisted", found.Unnamed);
+  AppendJsonField(out, "dropped", found.Trailing);
   return out + "}\n";
 }
 
@@ -159,14 +138,14 @@ int Diff(const Invocation& invocation, Console& console, io::FileSystem& fs) {
       out += c.What == EntryChange::Added     ? "\"added\","
              : c.What == EntryChange::Removed ? "\"removed\","
                                               : "\"changed\",";
-      AppendNames(out, c.Name);
+      AppendJsonNames(out, c.Name);
       if (c.What != EntryChange::Added) {
-        AppendField(out, "old_index", c.OldIndex);
-        AppendField(out, "old_size", c.OldSize);
+        AppendJsonField(out, "old_index", c.OldIndex);
+        AppendJsonField(out, "old_size", c.OldSize);
       }
       if (c.What != EntryChange::Removed) {
-        AppendField(out, "new_index", c.NewIndex);
-        AppendField(out, "new_size", c.NewSize);
+        AppendJsonField(out, "new_index", c.NewIndex);
+        AppendJsonField(out, "new_size", c.NewSize);
       }
       out += '}';
     }
