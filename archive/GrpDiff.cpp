@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "AppError.h"
+#include "ErrorMessages.h"
 #include "FileNames.h"
 #include "GrpFormat.h"
 
@@ -25,12 +26,9 @@ struct Pair {
 };
 
 void Fill(io::File& file, int64_t offset, char* buffer, int64_t length) {
-  if (file.ReadAt(offset, buffer, static_cast<std::size_t>(length)) !=
-      static_cast<std::size_t>(length)) {
-    throw AppError(errPathFileAccess, "GrpDiff",
-                   "\"" + file.Path() + "\" ends before the data that should be at byte " +
-                       std::to_string(offset) + "; it has changed or is damaged.",
-                   file.Path());
+  const std::size_t got = file.ReadAt(offset, buffer, static_cast<std::size_t>(length));
+  if (got != static_cast<std::size_t>(length)) {
+    throw EndsEarlyError("GrpDiff", file.Path(), offset + static_cast<int64_t>(got));
   }
 }
 
