@@ -17,18 +17,18 @@ int32_t ExactFit(const char* bytes, int64_t have, int64_t fileSize) {
   int32_t fit = 0;
   for (int64_t n = 1; n <= most; ++n) {
     const int32_t size = ReadInt32(bytes + kHeaderSize + kRecordSize * (n - 1) + kNameSize);
-    const int64_t start = kHeaderSize + kRecordSize * n + data;  // of entry n, as if it were last
     if (size < 0) {
       break;
     }
+    const int64_t start = kHeaderSize + kRecordSize * n + data;  // of entry n, as if it were last
+    const int64_t end = start + size;
     data += size;
     // Past the end already: with sizes never negative, more records only
     // move the end further out.
-    if (kHeaderSize + kRecordSize * n + data > fileSize) {
+    if (end > fileSize) {
       break;
     }
-    if (kHeaderSize + kRecordSize * n + data == fileSize && start + 1 <= kMaxPosition &&
-        fileSize <= kMaxPosition) {
+    if (end == fileSize && start + 1 <= kMaxPosition && fileSize <= kMaxPosition) {
       fit = static_cast<int32_t>(n);
     }
   }
