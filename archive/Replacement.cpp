@@ -21,10 +21,10 @@ Replacement::Replacement(io::FileSystem& fs, const std::string& target, Keep kee
   // Never through a link unless following it: not even its target's
   // metadata, which could only mislead.
   io::FileInfo existing = name == Name::Follow ? fs.Stat(final_) : fs.LinkStat(final_);
-  if (name == Name::New && existing.Exists) {
-    ThrowTaken();
-  }
   if (name == Name::New) {
+    if (existing.Exists) {
+      ThrowTaken();
+    }
     expected_.emplace();
   }
   if (existing.IsLink) {
